@@ -1,0 +1,72 @@
+#pragma once
+// Immutable bytes: the whole content of a class file or of an archive member.
+//
+// A buffer handed to a caller owns its bytes. Files are mapped only for the length of
+// one call (VQMappedFile): a mapping handed out would turn a later truncation of the
+// file by somebody else into SIGBUS in the host.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace ornith {
+
+// Files and members larger than this are refused as unreadable, so that a hostile
+// length cannot make the library allocate without bound.
+inline constexpr uint64_t kVQMaxDataLength = uint64_t{1} << 30;
+
+class VQByteBuffer {
+public:
+    // Copies the bytes.
+    static std::shared_ptr<const VQByteBuffer> bufferWithBytes(const void* bytes, size_t length);
+    static std::shared_ptr<const VQByteBuffer> bufferWithVector(std::vector<uint8_t> bytes);
+    // An uninitialised buffer of the given length, filled by the caller before it is shared.
+    static std::shared_ptr<VQByteBuffer> bufferWithLength(size_t length);
+    // The whole content of a regular file; null when the path names no regular file,
+    // cannot be read, or is larger than kVQMaxDataLength.
+    static std::shared_ptr<const VQByteBuffer> bufferWithContentsOfFile(const std::string& path);
+
+    const uint8_t* bytes() const noexcept { return _bytes.get(); }
+    uint8_t* mutableBytes() noexcept { return _bytes.get(); }
+    size_t length() const noexcept { return _length; }
+    std::span<const uint8_t> span() const noexcept { return {_bytes.get(), _length}; }
+
+    VQByteBuffer(std::unique_ptr<uint8_t[]> bytes, size_t length)
+        : _bytes(std::move(bytes)), _length(length) {}
+
+private:
+    std::unique_ptr<uint8_t[]> _bytes;
+    size_t _length;
+};
+
+// A read-only view of a whole regular file, valid while the object lives. Small files
+// are read into memory, larger ones mapped. Used inside one call only.
+class VQMappedFile {
+public:
+    // Opens the file; ok() tells whether it worked.
+    explicit VQMappedFile(const std::string& path);
+    ~VQMappedFile();
+    VQMappedFile(const VQMappedFile&) = delete;
+    VQMappedFile& operator=(const VQMappedFile&) = delete;
+
+    bool ok() const noexcept { return _ok; }
+    std::span<const uint8_t> span() const noexcept { return {_data, _length}; }
+
+private:
+    const uint8_t* _data = nullptr;
+    size_t _length = 0;
+    void* _map = nullptr;
+    std::unique_ptr<uint8_t[]> _copy;
+    bool _ok = false;
+};
+
+// True when the path names an existing regular file (symbolic links followed).
+bool VQIsRegularFile(const std::string& path);
+// True when something exists at the path; *isDirectory tells whether it is a directory.
+bool VQFileExists(const std::string& path, bool* isDirectory = nullptr);
+
+}  // namespace ornith

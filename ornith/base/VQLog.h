@@ -1,0 +1,18 @@
+#pragma once
+// One-line logging. The default sink writes the line and a newline to standard error;
+// a host replaces it to route the library's few log lines elsewhere.
+
+#include <functional>
+#include <string_view>
+
+namespace ornith {
+
+using VQLogSink = std::function<void(std::string_view line)>;
+
+// Writes one line through the current sink.
+void VQLog(std::string_view line);
+
+// Installs a new sink (an empty function restores the default) and returns the previous one.
+VQLogSink VQSetLogSink(VQLogSink sink);
+
+}  // namespace ornith

@@ -1,0 +1,205 @@
+#pragma once
+// VQParseClassFile reads one class file in a single forward pass and reports what it
+// finds to a builder, in file order. Every builder operation is optional: the parser
+// looks at the builder's type once and compiles out the work for operations it lacks,
+// so a builder with only setClassName causes no attribute decoding at all.
+//
+// Builder operations (strings and lists are handed over by value; keep them by moving):
+//   1  void setClassAccess(int32_t flags)
+//   2  void setClassName(std::string dottedName)
+//   3  void setSuperClassName(std::optional<std::string> dottedName)      none for super_class 0
+//   4  void addInterfaceName(std::string dottedName)
+//   5  void addFieldName(std::string name, std::string descriptor, int32_t flags)
+//   6  void addFieldName(std::string name, std::string descriptor, int32_t flags,
+//                        std::optional<VQAttributeList> attributes)
+//   7  void addMethodName(name, descriptor, flags)                         ordinary methods
+//   8  void addMethodName(name, descriptor, flags, attributes)
+//   9  void addConstructorName(dottedClassName, descriptor, flags)         every method whose
+//   10 void addConstructorName(dottedClassName, descriptor, flags, attributes)  name starts with '<'
+//   11 void setClassAttributes(std::optional<VQAttributeList> attributes)
+// Where both variants of 5/6, 7/8 or 9/10 exist, only the one with attributes is called.
+// An attribute list is absent (not empty) when its count is 0.
+//
+// Failures raise VQInvalidArgumentException: "Not a java .class file" (before any builder
+// call), "unknown constant type %d", "bad constant pool index %d", "Truncated java .class
+// file"; a ConstantValue naming a non-constant raises VQInternalInconsistencyException.
+// Builder calls made before a failure stand.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "ornith/base/VQByteBuffer.h"
+#include "ornith/base/VQException.h"
+#include "ornith/classfile/VQConstantPool.h"
+#include "ornith/classfile/VQJavaAttribute.h"
+
+namespace ornith {
+
+namespace parsing {
+
+template <class B>
+concept HasSetClassAccess = requires(B& b, int32_t flags) { b.setClassAccess(flags); };
+template <class B>
+concept HasSetClassName = requires(B& b, std::string s) { b.setClassName(std::move(s)); };
+template <class B>
+concept HasSetSuperClassName =
+    requires(B& b, std::optional<std::string> s) { b.setSuperClassName(std::move(s)); };
+template <class B>
+concept HasAddInterfaceName = requires(B& b, std::string s) { b.addInterfaceName(std::move(s)); };
+template <class B>
+concept HasAddField = requires(B& b, std::string s, int32_t f) {
+    b.addFieldName(std::move(s), std::move(s), f);
+};
+template <class B>
+concept HasAddFieldWithAttributes = requires(B& b, std::string s, int32_t f, std::optional<VQAttributeList> a) {
+    b.addFieldName(std::move(s), std::move(s), f, std::move(a));
+};
+template <class B>
+concept HasAddMethod = requires(B& b, std::string s, int32_t f) {
+    b.addMethodName(std::move(s), std::move(s), f);
+};
+template <class B>
+concept HasAddMethodWithAttributes = requires(B& b, std::string s, int32_t f, std::optional<VQAttributeList> a) {
+    b.addMethodName(std::move(s), std::move(s), f, std::move(a));
+};
+template <class B>
+concept HasAddConstructor = requires(B& b, std::string s, int32_t f) {
+    b.addConstructorName(std::move(s), std::move(s), f);
+};
+template <class B>
+concept HasAddConstructorWithAttributes = requires(B& b, std::string s, int32_t f, std::optional<VQAttributeList> a) {
+    b.addConstructorName(std::move(s), std::move(s), f, std::move(a));
+};
+template <class B>
+concept HasSetClassAttributes =
+    requires(B& b, std::optional<VQAttributeList> a) { b.setClassAttributes(std::move(a)); };
+
+// The compiled core shared by every instantiation.
+
+// Checks the magic, steps over the version and opens the pool; leaves the stream after it.
+VQConstantPoolHandle openClassFile(VQByteStream& stream);
+// A u2 that must be present: raises "Truncated java .class file" at the end of the data.
+uint16_t readU2(VQByteStream& stream);
+// Steps over n bytes that must be present, else "Truncated java .class file".
+void skipChecked(VQByteStream& stream, uint64_t n);
+// Decodes an attribute list; absent when its count is 0.
+std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool);
+// Steps over an attribute list without looking at names or making objects.
+void skipAttributes(VQByteStream& stream);
+// True when the Utf8 entry at the index starts with '<' (checked like VQStringValueAtIndex).
+bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index);
+
+}  // namespace parsing
+
+// The builder interface of the class model: exactly these nine operations.
+template <class B>
+concept ClassFileParsing =
+    parsing::HasSetClassAccess<B> && parsing::HasSetClassName<B> && parsing::HasSetSuperClassName<B> &&
+    parsing::HasAddInterfaceName<B> && parsing::HasAddFieldWithAttributes<B> &&
+    parsing::HasAddMethodWithAttributes<B> && parsing::HasAddConstructorWithAttributes<B> &&
+    parsing::HasSetClassAttributes<B> && requires(B& b, int32_t n) { b.setFieldCount(n); };
+
+template <class Builder>
+void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
+    using namespace parsing;
+    constexpr bool wantsMembers =
+        HasAddInterfaceName<Builder> || HasAddField<Builder> || HasAddFieldWithAttributes<Builder> ||
+        HasAddMethod<Builder> || HasAddMethodWithAttributes<Builder> || HasAddConstructor<Builder> ||
+        HasAddConstructorWithAttributes<Builder> || HasSetClassAttributes<Builder>;
+
+    if (data.size() > kVQMaxDataLength) throw VQInvalidArgumentException("Not a java .class file");
+    VQByteStream stream{data.data(), 0, static_cast<uint32_t>(data.size())};
+    VQConstantPoolHandle pool = openClassFile(stream);
+
+    const int32_t access = readU2(stream);
+    if constexpr (HasSetClassAccess<Builder>) builder.setClassAccess(access);
+    const int32_t thisClass = readU2(stream);
+    const int32_t superClass = readU2(stream);
+    if constexpr (HasSetClassName<Builder>) builder.setClassName(VQClassNameAtIndex(*pool, thisClass));
+    if constexpr (HasSetSuperClassName<Builder>) {
+        if (superClass == 0)
+            builder.setSuperClassName(std::nullopt);
+        else
+            builder.setSuperClassName(VQClassNameAtIndex(*pool, superClass));
+    }
+    // Nothing after this point can reach a builder that takes no members.
+    if constexpr (!wantsMembers) return;
+
+    const uint16_t interfaceCount = readU2(stream);
+    if constexpr (HasAddInterfaceName<Builder>) {
+        for (uint32_t i = 0; i < interfaceCount; ++i) builder.addInterfaceName(VQClassNameAtIndex(*pool, readU2(stream)));
+    } else {
+        skipChecked(stream, uint64_t{interfaceCount} * 2);
+    }
+
+    const uint16_t fieldCount = readU2(stream);
+    for (uint32_t i = 0; i < fieldCount; ++i) {
+        const int32_t flags = readU2(stream);
+        const int32_t nameIndex = readU2(stream);
+        const int32_t descriptorIndex = readU2(stream);
+        if constexpr (HasAddFieldWithAttributes<Builder>) {
+            std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool);
+            builder.addFieldName(VQStringValueAtIndex(*pool, nameIndex),
+                                 VQStringValueAtIndex(*pool, descriptorIndex), flags, std::move(attributes));
+        } else {
+            skipAttributes(stream);
+            if constexpr (HasAddField<Builder>)
+                builder.addFieldName(VQStringValueAtIndex(*pool, nameIndex),
+                                     VQStringValueAtIndex(*pool, descriptorIndex), flags);
+        }
+    }
+
+    constexpr bool wantsMethods = HasAddMethod<Builder> || HasAddMethodWithAttributes<Builder>;
+    constexpr bool wantsConstructors = HasAddConstructor<Builder> || HasAddConstructorWithAttributes<Builder>;
+    const uint16_t methodCount = readU2(stream);
+    std::optional<std::string> constructorName;  // the class's dotted name, made once
+    for (uint32_t i = 0; i < methodCount; ++i) {
+        const int32_t flags = readU2(stream);
+        const int32_t nameIndex = readU2(stream);
+        const int32_t descriptorIndex = readU2(stream);
+        if constexpr (!wantsMethods && !wantsConstructors) {
+            skipAttributes(stream);
+        } else if (nameStartsWithAngle(*pool, nameIndex)) {
+            if constexpr (HasAddConstructorWithAttributes<Builder>) {
+                std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool);
+                if (!constructorName) constructorName = VQClassNameAtIndex(*pool, thisClass);
+                builder.addConstructorName(std::string(*constructorName),
+                                           VQStringValueAtIndex(*pool, descriptorIndex), flags,
+                                           std::move(attributes));
+            } else {
+                skipAttributes(stream);
+                if constexpr (HasAddConstructor<Builder>) {
+                    if (!constructorName) constructorName = VQClassNameAtIndex(*pool, thisClass);
+                    builder.addConstructorName(std::string(*constructorName),
+                                               VQStringValueAtIndex(*pool, descriptorIndex), flags);
+                }
+            }
+        } else {
+            if constexpr (HasAddMethodWithAttributes<Builder>) {
+                std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool);
+                builder.addMethodName(VQStringValueAtIndex(*pool, nameIndex),
+                                      VQStringValueAtIndex(*pool, descriptorIndex), flags, std::move(attributes));
+            } else {
+                skipAttributes(stream);
+                if constexpr (HasAddMethod<Builder>)
+                    builder.addMethodName(VQStringValueAtIndex(*pool, nameIndex),
+                                          VQStringValueAtIndex(*pool, descriptorIndex), flags);
+            }
+        }
+    }
+
+    if constexpr (HasSetClassAttributes<Builder>)
+        builder.setClassAttributes(decodeAttributes(stream, *pool));
+    else
+        skipAttributes(stream);
+}
+
+template <class Builder>
+void VQParseClassFile(const VQByteBuffer& data, Builder& builder) {
+    VQParseClassFile(data.span(), builder);
+}
+
+}  // namespace ornith

@@ -1,0 +1,90 @@
+#include "ornith/classfile/VQPathUtilities.h"
+
+#include <cstdlib>
+
+namespace ornith {
+
+std::string stringByConvertingJavaIdentifierToPath(std::string_view receiver) {
+    std::string out(receiver);
+    for (char& c : out)
+        if (c == '.') c = '/';
+    return out;
+}
+
+std::string stringByConvertingPathToJavaIdentifier(std::string_view receiver) {
+    if (!receiver.empty() && (receiver.back() == '/' || receiver.back() == '\\'))
+        receiver.remove_suffix(1);
+    std::string out(receiver);
+    for (char& c : out)
+        if (c == '/' || c == '\\') c = '.';
+    return out;
+}
+
+std::string stringByAppendingJavaComponent(std::string_view receiver, std::string_view component) {
+    std::string out;
+    out.reserve(receiver.size() + 1 + component.size());
+    out.append(receiver).append(1, '.').append(component);
+    return out;
+}
+
+std::string stringByDeletingLastJavaComponent(std::string_view receiver) {
+    size_t dot = receiver.rfind('.');
+    return dot == std::string_view::npos ? std::string() : std::string(receiver.substr(0, dot));
+}
+
+std::string lastJavaComponent(std::string_view receiver) {
+    size_t dot = receiver.rfind('.');
+    return std::string(dot == std::string_view::npos ? receiver : receiver.substr(dot + 1));
+}
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+void appendVariable(std::string& out, std::string_view name) {
+    if (name.empty()) return;
+    // getenv needs a terminated name; a name holding NUL cannot be set, so it expands to nothing.
+    std::string key(name);
+    if (key.find('\0') != std::string::npos) return;
+    if (const char* value = std::getenv(key.c_str())) out.append(value);
+}
+
+}  // namespace
+
+std::string stringByExpandingEnvironmentVariables(std::string_view receiver) {
+    size_t i = 0;
+    const size_t n = receiver.size();
+    while (i < n && isBlank(receiver[i])) ++i;
+    std::string out;
+    out.reserve(n - i);
+    while (i < n) {
+        size_t dollar = receiver.find('$', i);
+        if (dollar == std::string_view::npos) {
+            out.append(receiver.substr(i));
+            break;
+        }
+        out.append(receiver.substr(i, dollar - i));
+        i = dollar + 1;
+        if (i < n && receiver[i] == '{') {
+            size_t start = i + 1;
+            size_t end = receiver.find_first_of(":}", start);
+            if (end == std::string_view::npos) end = n;
+            appendVariable(out, receiver.substr(start, end - start));
+            size_t close = receiver.find('}', end);
+            i = close == std::string_view::npos ? n : close + 1;
+        } else {
+            size_t start = i;
+            while (i < n && isNameCharacter(receiver[i])) ++i;
+            appendVariable(out, receiver.substr(start, i - start));
+        }
+    }
+    return out;
+}
+
+}  // namespace ornith

@@ -1,0 +1,30 @@
+#pragma once
+// Conversions between the three forms of a Java name (dotted, '/'-separated, split into
+// package and simple name) and environment-variable expansion of class-path entries.
+// Each takes the text it works on as its first argument and returns a new string.
+
+#include <string>
+#include <string_view>
+
+namespace ornith {
+
+// java.lang.Object -> java/lang/Object (no ".class" is added).
+std::string stringByConvertingJavaIdentifierToPath(std::string_view receiver);
+
+// java/lang/Object or java\lang\Object -> java.lang.Object; one trailing separator is dropped.
+std::string stringByConvertingPathToJavaIdentifier(std::string_view receiver);
+
+// receiver + "." + component, the dot inserted even when the receiver is empty.
+std::string stringByAppendingJavaComponent(std::string_view receiver, std::string_view component);
+
+// Everything before the last "."; empty when there is none.
+std::string stringByDeletingLastJavaComponent(std::string_view receiver);
+
+// Everything after the last "."; the whole receiver when there is none.
+std::string lastJavaComponent(std::string_view receiver);
+
+// Replaces $NAME and ${NAME} (or ${NAME:anything}) by the variable's value, or by nothing
+// when it is not set; leading white space is dropped. There is no escape for "$".
+std::string stringByExpandingEnvironmentVariables(std::string_view receiver);
+
+}  // namespace ornith
