@@ -1,0 +1,5 @@
+package q;
+
+public interface Shape {
+    double area();
+}
