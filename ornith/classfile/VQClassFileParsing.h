@@ -105,11 +105,6 @@ concept ClassFileParsing =
 template <class Builder>
 void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     using namespace parsing;
-    constexpr bool wantsMembers =
-        HasAddInterfaceName<Builder> || HasAddField<Builder> || HasAddFieldWithAttributes<Builder> ||
-        HasAddMethod<Builder> || HasAddMethodWithAttributes<Builder> || HasAddConstructor<Builder> ||
-        HasAddConstructorWithAttributes<Builder> || HasSetClassAttributes<Builder>;
-
     if (data.size() > kVQMaxDataLength) throw VQInvalidArgumentException("Not a java .class file");
     VQByteStream stream{data.data(), 0, static_cast<uint32_t>(data.size())};
     VQConstantPoolHandle pool = openClassFile(stream);
@@ -125,8 +120,9 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
         else
             builder.setSuperClassName(VQClassNameAtIndex(*pool, superClass));
     }
-    // Nothing after this point can reach a builder that takes no members.
-    if constexpr (!wantsMembers) return;
+    // A builder that takes no members still has the rest of the file walked (without
+    // names or attribute objects), so that a file cut short fails the same way for
+    // every builder.
 
     const uint16_t interfaceCount = readU2(stream);
     if constexpr (HasAddInterfaceName<Builder>) {

@@ -1,0 +1,76 @@
+#include "ornith/classfile/VQClassFileParsing.h"
+
+#include <algorithm>
+
+#include "ornith/base/VQFormat.h"
+
+namespace ornith::parsing {
+
+namespace {
+
+[[noreturn]] void truncated() { throw VQInvalidArgumentException("Truncated java .class file"); }
+
+uint32_t readU4(VQByteStream& stream) {
+    if (VQBytesLeft(stream) < 4) truncated();
+    return static_cast<uint32_t>(VQReadU4(stream));
+}
+
+}  // namespace
+
+VQConstantPoolHandle openClassFile(VQByteStream& stream) {
+    if (VQReadU4(stream) != static_cast<int32_t>(0xCAFEBABEu))
+        throw VQInvalidArgumentException("Not a java .class file");
+    // minor_version and major_version: every version is accepted.
+    VQSkipBytes(stream, 4);
+    return VQConstantPoolHandle(VQOpenConstantPool(stream));
+}
+
+uint16_t readU2(VQByteStream& stream) {
+    if (VQBytesLeft(stream) < 2) truncated();
+    return static_cast<uint16_t>(VQReadU2(stream));
+}
+
+void skipChecked(VQByteStream& stream, uint64_t n) {
+    if (n > VQBytesLeft(stream)) truncated();
+    VQSkipBytes(stream, static_cast<uint32_t>(n));
+}
+
+std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool) {
+    const uint16_t count = readU2(stream);
+    if (count == 0) return std::nullopt;
+    VQAttributeList list;
+    // An attribute record takes at least six bytes; a count beyond that is not reserved for.
+    list.reserve(std::min<uint32_t>(count, VQBytesLeft(stream) / 6));
+    for (uint32_t i = 0; i < count; ++i) {
+        const int32_t nameIndex = readU2(stream);
+        const uint32_t length = readU4(stream);
+        if (length > VQBytesLeft(stream)) truncated();
+        const std::string name = VQStringValueAtIndex(pool, nameIndex);
+        // The attribute sees exactly its own info bytes, however many it chooses to read.
+        VQByteStream info{stream.bytes + stream.position, 0, length};
+        list.push_back(VQJavaAttribute::attributeWithName(name, info, pool));
+        VQSkipBytes(stream, length);
+    }
+    return list;
+}
+
+void skipAttributes(VQByteStream& stream) {
+    const uint16_t count = readU2(stream);
+    for (uint32_t i = 0; i < count; ++i) {
+        skipChecked(stream, 2);
+        skipChecked(stream, readU4(stream));
+    }
+}
+
+bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index) {
+    const int tag = VQTagAtIndex(pool, index);
+    if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode)
+        throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index));
+    const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
+    const uint32_t n = (uint32_t{body[0]} << 8) | body[1];
+    VQEntryAtIndex(pool, index, tag, n + 2);  // the whole text must be there, as for its string value
+    if (tag == kVQConstantUtf8) return n >= 1 && body[2] == '<';
+    return n >= 2 && body[2] == 0 && body[3] == '<';
+}
+
+}  // namespace ornith::parsing

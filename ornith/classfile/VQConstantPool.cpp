@@ -1,0 +1,250 @@
+#include "ornith/classfile/VQConstantPool.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "ornith/base/VQException.h"
+#include "ornith/base/VQFormat.h"
+#include "ornith/classfile/VQPathUtilities.h"
+
+namespace ornith {
+
+namespace {
+
+[[noreturn]] void badIndex(int32_t index) {
+    throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index));
+}
+
+// Body size of the fixed-size kinds; -1 for the two counted string kinds, 0 for tags
+// the pool does not know.
+constexpr int fixedBodySize(int tag) {
+    switch (tag) {
+    case kVQConstantUtf8:
+    case kVQConstantUnicode: return -1;
+    case kVQConstantClass:
+    case kVQConstantString:
+    case kVQConstantMethodType:
+    case kVQConstantModule:
+    case kVQConstantPackage: return 2;
+    case kVQConstantMethodHandle: return 3;
+    case kVQConstantInteger:
+    case kVQConstantFloat:
+    case kVQConstantFieldref:
+    case kVQConstantMethodref:
+    case kVQConstantInterfaceMethodref:
+    case kVQConstantNameAndType:
+    case kVQConstantDynamic:
+    case kVQConstantInvokeDynamic: return 4;
+    case kVQConstantLong:
+    case kVQConstantDouble: return 8;
+    default: return 0;
+    }
+}
+
+void appendCodePoint(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        const char s[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        out.append(s, 2);
+    } else if (c < 0x10000) {
+        const char s[3] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                           static_cast<char>(0x80 | (c & 0x3F))};
+        out.append(s, 3);
+    } else {
+        const char s[4] = {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                           static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+        out.append(s, 4);
+    }
+}
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+inline bool isContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+
+// Length of the longest run of ASCII bytes at the start.
+size_t asciiPrefix(const uint8_t* bytes, size_t length) {
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (i < length && bytes[i] < 0x80) ++i;
+    return i;
+}
+
+// A three-byte surrogate sequence ED A0..BF 80..BF at p (with at least 3 bytes left);
+// returns the surrogate, or 0 when there is none.
+inline uint32_t surrogateAt(const uint8_t* p, size_t left) {
+    if (left >= 3 && p[0] == 0xED && p[1] >= 0xA0 && p[1] <= 0xBF && isContinuation(p[2]))
+        return 0xD000u | (uint32_t{p[1] & 0x3Fu} << 6) | (p[2] & 0x3Fu);
+    return 0;
+}
+
+}  // namespace
+
+void VQAppendModifiedUTF8(std::string& out, const uint8_t* bytes, size_t length) {
+    size_t i = asciiPrefix(bytes, length);
+    out.append(reinterpret_cast<const char*>(bytes), i);
+    while (i < length) {
+        const uint8_t b = bytes[i];
+        if (b < 0x80) {
+            size_t run = asciiPrefix(bytes + i, length - i);
+            out.append(reinterpret_cast<const char*>(bytes + i), run);
+            i += run;
+            continue;
+        }
+        const size_t left = length - i;
+        // The class-file form of U+0000.
+        if (b == 0xC0 && left >= 2 && bytes[i + 1] == 0x80) {
+            out.push_back('\0');
+            i += 2;
+            continue;
+        }
+        // Surrogates written one by one as three-byte sequences: a high one followed by a
+        // low one is a single supplementary character; any other is a lone surrogate.
+        if (uint32_t high = surrogateAt(bytes + i, left)) {
+            if (high <= 0xDBFF) {
+                if (uint32_t low = surrogateAt(bytes + i + 3, left - 3); low >= 0xDC00) {
+                    appendCodePoint(out, 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00));
+                    i += 6;
+                    continue;
+                }
+            }
+            appendCodePoint(out, kReplacement);
+            i += 3;
+            continue;
+        }
+        // Standard UTF-8 (Unicode table 3-7). `need` continuation bytes follow the lead; the
+        // first of them has its own range. An ill-formed sequence yields one replacement per
+        // maximal subpart: the lead plus the continuation bytes that were valid so far.
+        int need;
+        uint8_t lo = 0x80, hi = 0xBF;
+        uint32_t c;
+        if (b >= 0xC2 && b <= 0xDF) {
+            need = 1, c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2, c = b & 0x0F;
+            if (b == 0xE0) lo = 0xA0;
+            // ED A0..BF is a surrogate, taken above when complete; an incomplete one is one
+            // ill-formed subpart like any other prefix of a three-byte sequence.
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3, c = b & 0x07;
+            if (b == 0xF0) lo = 0x90;
+            if (b == 0xF4) hi = 0x8F;
+        } else {
+            appendCodePoint(out, kReplacement);
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        int got = 0;
+        for (; got < need && j < length; ++got, ++j) {
+            const uint8_t cb = bytes[j];
+            const uint8_t l = got == 0 ? lo : 0x80;
+            const uint8_t h = got == 0 ? hi : 0xBF;
+            if (cb < l || cb > h) break;
+            c = (c << 6) | (cb & 0x3F);
+        }
+        appendCodePoint(out, got == need ? c : kReplacement);
+        i = j;
+    }
+}
+
+VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
+    const int32_t count = VQReadU2(stream);
+    // The data ended inside the count: the first tag would read as -1 too.
+    if (count < 0) throw VQInvalidArgumentException("unknown constant type -1");
+
+    const size_t slots = count > 0 ? static_cast<size_t>(count) : 1;
+    void* block = std::malloc(sizeof(VQConstantPool) + slots * sizeof(const uint8_t*));
+    if (!block) throw std::bad_alloc();
+    auto* pool = static_cast<VQConstantPool*>(block);
+    pool->count = count;
+    pool->end = stream.bytes + stream.length;
+    pool->entries = reinterpret_cast<const uint8_t**>(static_cast<char*>(block) + sizeof(VQConstantPool));
+    pool->entries[0] = nullptr;
+
+    const uint32_t n = static_cast<uint32_t>(count);
+    for (uint32_t i = 1; i < n; ++i) {
+        const int32_t tag = VQReadByte(stream);
+        const int size = tag < 0 ? 0 : fixedBodySize(tag);
+        if (size == 0) {
+            std::free(block);
+            throw VQInvalidArgumentException(VQFormat("unknown constant type %d", tag));
+        }
+        pool->entries[i] = stream.bytes + stream.position;
+        if (size < 0) {
+            // A length cut short reads as -1: the cursor is then at the end already.
+            const int32_t byteCount = VQReadU2(stream);
+            if (byteCount > 0) VQSkipBytes(stream, static_cast<uint32_t>(byteCount));
+        } else {
+            VQSkipBytes(stream, static_cast<uint32_t>(size));
+        }
+        if (tag == kVQConstantLong || tag == kVQConstantDouble) {
+            if (++i < n) pool->entries[i] = nullptr;
+        }
+    }
+    return pool;
+}
+
+void VQCloseConstantPool(VQConstantPool* pool) { std::free(pool); }
+
+int VQTagAtIndex(const VQConstantPool& pool, int32_t index) {
+    if (index <= 0 || index >= pool.count || pool.entries[index] == nullptr) badIndex(index);
+    return pool.entries[index][-1];
+}
+
+const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag, uint32_t bodyLength) {
+    if (VQTagAtIndex(pool, index) != tag) badIndex(index);
+    const uint8_t* body = pool.entries[index];
+    if (static_cast<size_t>(pool.end - body) < bodyLength) badIndex(index);
+    return body;
+}
+
+std::string VQStringValueAtIndex(const VQConstantPool& pool, int32_t index) {
+    const int tag = VQTagAtIndex(pool, index);
+    if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode) badIndex(index);
+    const uint8_t* body = pool.entries[index];
+    const size_t available = static_cast<size_t>(pool.end - body);
+    if (available < 2) badIndex(index);
+    const size_t n = (size_t{body[0]} << 8) | body[1];
+    if (available - 2 < n) badIndex(index);
+    const uint8_t* text = body + 2;
+
+    std::string out;
+    if (tag == kVQConstantUtf8) {
+        out.reserve(n);
+        VQAppendModifiedUTF8(out, text, n);
+        return out;
+    }
+    // 16-bit units, big-endian like every other number in the file. A lone surrogate or
+    // an odd trailing byte becomes U+FFFD.
+    out.reserve(n + n / 2);
+    for (size_t k = 0; k < n; k += 2) {
+        if (k + 1 == n) {
+            appendCodePoint(out, kReplacement);
+            break;
+        }
+        uint32_t unit = (uint32_t{text[k]} << 8) | text[k + 1];
+        if (unit >= 0xD800 && unit <= 0xDBFF && k + 3 < n) {
+            uint32_t low = (uint32_t{text[k + 2]} << 8) | text[k + 3];
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                appendCodePoint(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                k += 2;
+                continue;
+            }
+        }
+        appendCodePoint(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacement : unit);
+    }
+    return out;
+}
+
+std::string VQClassNameAtIndex(const VQConstantPool& pool, int32_t index) {
+    const uint8_t* body = VQEntryAtIndex(pool, index, kVQConstantClass, 2);
+    return stringByConvertingPathToJavaIdentifier(VQStringValueAtIndex(pool, (int32_t{body[0]} << 8) | body[1]));
+}
+
+}  // namespace ornith

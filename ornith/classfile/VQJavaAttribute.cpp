@@ -1,0 +1,211 @@
+#include "ornith/classfile/VQJavaAttribute.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+
+#include "ornith/base/VQException.h"
+#include "ornith/base/VQFormat.h"
+#include "ornith/classfile/VQPathUtilities.h"
+
+namespace ornith {
+
+namespace {
+
+// Lays out a decimal the way Java does: `digits` (no leading or trailing zeros, at least
+// one) times ten to the power `exponent`, read as d.ddd. Plain notation from 10^-3 up to
+// below 10^7, computerized scientific notation otherwise; always a digit after the point.
+std::string javaLayout(bool negative, std::string_view digits, int exponent) {
+    std::string out;
+    if (negative) out.push_back('-');
+    if (exponent >= 0 && exponent < 7) {
+        const size_t whole = static_cast<size_t>(exponent) + 1;
+        if (digits.size() <= whole) {
+            out.append(digits);
+            out.append(whole - digits.size(), '0');
+            out.append(".0");
+        } else {
+            out.append(digits.substr(0, whole));
+            out.push_back('.');
+            out.append(digits.substr(whole));
+        }
+    } else if (exponent < 0 && exponent >= -3) {
+        out.append("0.");
+        out.append(static_cast<size_t>(-exponent - 1), '0');
+        out.append(digits);
+    } else {
+        out.push_back(digits[0]);
+        out.push_back('.');
+        if (digits.size() > 1)
+            out.append(digits.substr(1));
+        else
+            out.push_back('0');
+        out.push_back('E');
+        out.append(std::to_string(exponent));
+    }
+    return out;
+}
+
+// Splits to_chars scientific output ("d.ddde+XX") into significant digits and exponent,
+// dropping trailing zeros of the digits.
+void splitScientific(const char* begin, const char* end, std::string& digits, int& exponent) {
+    const char* e = static_cast<const char*>(std::memchr(begin, 'e', static_cast<size_t>(end - begin)));
+    digits.clear();
+    for (const char* p = begin; p < e; ++p)
+        if (*p != '.') digits.push_back(*p);
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    exponent = 0;
+    const char* p = e + 1;
+    if (*p == '+') ++p;
+    std::from_chars(p, end, exponent);
+}
+
+// Java picks the shortest decimal that reads back as the value, except that where one
+// digit would do it takes the closest decimal of two digits (4.9E-324 rather than 5.0E-324).
+template <class F>
+std::string javaText(F value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+    const bool negative = std::signbit(value);
+    if (value == 0) return negative ? "-0.0" : "0.0";
+    const F magnitude = negative ? -value : value;
+
+    char buffer[64];
+    auto shortest = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+    std::string digits;
+    int exponent;
+    splitScientific(buffer, shortest.ptr, digits, exponent);
+    if (digits.size() == 1) {
+        auto two = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 1);
+        splitScientific(buffer, two.ptr, digits, exponent);
+    }
+    return javaLayout(negative, digits, exponent);
+}
+
+using Registry = std::unordered_map<std::string, VQJavaAttribute::Factory>;
+
+template <class T>
+std::shared_ptr<const VQJavaAttribute> make(const std::string& name, VQByteStream& stream, const VQConstantPool& pool) {
+    return std::make_shared<T>(name, stream, pool);
+}
+
+Registry& registry() {
+    static Registry rows{
+        {"SourceFile", &make<VQJavaSourceAttribute>},
+        {"ConstantValue", &make<VQJavaConstantAttribute>},
+        {"Exceptions", &make<VQJavaExceptionsAttribute>},
+    };
+    return rows;
+}
+
+const std::string kSourceFile = "SourceFile";
+const std::string kExceptions = "Exceptions";
+const std::string kConstantValue = "ConstantValue";
+
+uint32_t loadU4(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+}  // namespace
+
+std::string VQJavaFloatText(float value) { return javaText(value); }
+std::string VQJavaDoubleText(double value) { return javaText(value); }
+
+std::string VQConstantValue::description() const {
+    struct Text {
+        std::string operator()(int32_t v) const { return std::to_string(v); }
+        std::string operator()(int64_t v) const { return std::to_string(v); }
+        std::string operator()(float v) const { return VQJavaFloatText(v); }
+        std::string operator()(double v) const { return VQJavaDoubleText(v); }
+        std::string operator()(const std::string& v) const { return v; }
+    };
+    return std::visit(Text{}, _value);
+}
+
+VQJavaAttribute::~VQJavaAttribute() = default;
+
+const std::string& VQJavaAttribute::typeName() const {
+    throw VQInvalidArgumentException(VQFormat("typeName is not implemented by %s", kindName()));
+}
+
+void VQJavaAttribute::registerAttributeClass(Factory factory, const std::string& name) {
+    registry()[name] = factory;
+}
+
+std::shared_ptr<const VQJavaAttribute> VQJavaAttribute::attributeWithName(const std::string& name,
+                                                                          VQByteStream& stream,
+                                                                          const VQConstantPool& pool) {
+    const Registry& rows = registry();
+    auto it = rows.find(name);
+    if (it == rows.end()) return std::make_shared<VQJavaUnknownAttribute>(name, stream, pool);
+    return it->second(name, stream, pool);
+}
+
+VQJavaUnknownAttribute::VQJavaUnknownAttribute(const std::string& name, VQByteStream&, const VQConstantPool&)
+    : _typeName(name) {}
+
+std::string VQJavaUnknownAttribute::description() const { return "Attribute " + _typeName; }
+
+VQJavaSourceAttribute::VQJavaSourceAttribute(const std::string&, VQByteStream& stream, const VQConstantPool& pool)
+    : _sourceName(VQStringValueAtIndex(pool, VQReadU2(stream))) {}
+
+const std::string& VQJavaSourceAttribute::typeName() const { return kSourceFile; }
+
+VQJavaExceptionsAttribute::VQJavaExceptionsAttribute(const std::string&, VQByteStream& stream,
+                                                     const VQConstantPool& pool) {
+    const int32_t count = VQReadU2(stream);
+    // Each entry takes two bytes: a count larger than the stream allows cannot be real,
+    // and reading on would fail at the first missing index anyway.
+    if (count > 0) _exceptionTable.reserve(std::min<uint32_t>(static_cast<uint32_t>(count), VQBytesLeft(stream) / 2));
+    for (int32_t i = 0; i < count; ++i) _exceptionTable.push_back(VQClassNameAtIndex(pool, VQReadU2(stream)));
+}
+
+const std::string& VQJavaExceptionsAttribute::typeName() const { return kExceptions; }
+
+namespace {
+
+VQConstantValue constantAt(VQByteStream& stream, const VQConstantPool& pool) {
+    const int32_t index = VQReadU2(stream);
+    const int tag = VQTagAtIndex(pool, index);
+    switch (tag) {
+    case kVQConstantInteger:
+        return VQConstantValue(static_cast<int32_t>(loadU4(VQEntryAtIndex(pool, index, tag, 4))));
+    case kVQConstantFloat: {
+        const uint32_t bits = loadU4(VQEntryAtIndex(pool, index, tag, 4));
+        float f;
+        std::memcpy(&f, &bits, 4);
+        return VQConstantValue(f);
+    }
+    case kVQConstantLong:
+    case kVQConstantDouble: {
+        const uint8_t* body = VQEntryAtIndex(pool, index, tag, 8);
+        const uint64_t bits = (uint64_t{loadU4(body)} << 32) | loadU4(body + 4);
+        if (tag == kVQConstantLong) return VQConstantValue(static_cast<int64_t>(bits));
+        double d;
+        std::memcpy(&d, &bits, 8);
+        return VQConstantValue(d);
+    }
+    case kVQConstantString: {
+        const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
+        return VQConstantValue(VQStringValueAtIndex(pool, (int32_t{body[0]} << 8) | body[1]));
+    }
+    default:
+        throw VQInternalInconsistencyException(VQFormat(
+            "ConstantValue attribute for something that's not a constant value (type = %d) at index %d in the "
+            "constant pool.",
+            tag, index));
+    }
+}
+
+}  // namespace
+
+VQJavaConstantAttribute::VQJavaConstantAttribute(const std::string&, VQByteStream& stream,
+                                                 const VQConstantPool& pool)
+    : _value(constantAt(stream, pool)) {}
+
+const std::string& VQJavaConstantAttribute::typeName() const { return kConstantValue; }
+
+}  // namespace ornith
