@@ -1,0 +1,160 @@
+#include "ornith/model/VQJavaClass.h"
+
+#include <algorithm>
+
+#include "ornith/base/VQException.h"
+#include "ornith/classfile/VQClassFileParsing.h"
+
+namespace ornith {
+
+static_assert(ClassFileParsing<VQJavaClass>);
+// Only the variants with attributes: the parser must always decode member attributes.
+static_assert(!parsing::HasAddField<VQJavaClass> && !parsing::HasAddMethod<VQJavaClass> &&
+              !parsing::HasAddConstructor<VQJavaClass>);
+
+VQJavaClass::VQJavaClass(std::span<const uint8_t> data) { VQParseClassFile(data, *this); }
+
+VQJavaClass::VQJavaClass(const VQByteBuffer& data) : VQJavaClass(data.span()) {}
+
+VQJavaClass::~VQJavaClass() = default;
+
+std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(std::span<const uint8_t> data) {
+    return std::make_shared<VQJavaClass>(data);
+}
+
+std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(const VQByteBuffer& data) {
+    return std::make_shared<VQJavaClass>(data.span());
+}
+
+std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::string& path) {
+    // The view lives only for this call: the class keeps nothing of the bytes, and a
+    // mapping kept beyond it would turn a later truncation of the file into SIGBUS.
+    VQMappedFile file(path);
+    if (!file.ok()) throw VQInvalidArgumentException("Can't map java class file " + path);
+    return std::make_shared<VQJavaClass>(file.span());
+}
+
+const std::string* VQJavaClass::sourceFile() const {
+    if (!_attributes) return nullptr;
+    for (const auto& attribute : *_attributes) {
+        if (!attribute || attribute->typeName() != "SourceFile") continue;
+        // A host may register its own decoder for the name; only ours carries the name.
+        const auto* source = dynamic_cast<const VQJavaSourceAttribute*>(attribute.get());
+        return source ? &source->sourceName() : nullptr;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<VQJavaClass> VQJavaClass::superclass() const {
+    // The class library answers this by looking superclassName up on its class path;
+    // it wires the lookup in. A class without a library has no way to find it.
+    return nullptr;
+}
+
+std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
+    // The class library answers this with the package of the class's name; it wires the
+    // lookup in. A class without a library has no way to find it.
+    return nullptr;
+}
+
+void VQJavaClass::setClassAccess(int32_t flags) { _accessFlags = static_cast<uint32_t>(flags); }
+
+void VQJavaClass::setClassName(std::string dottedName) { _className = std::move(dottedName); }
+
+void VQJavaClass::setSuperClassName(std::optional<std::string> dottedName) {
+    _superclassName = std::move(dottedName);
+}
+
+void VQJavaClass::addInterfaceName(std::string dottedName) {
+    if (!_interfaces) _interfaces.emplace();
+    _interfaces->push_back(std::move(dottedName));
+}
+
+void VQJavaClass::setFieldCount(int32_t count) {
+    // A class file holds at most 65535 fields; a larger count reserves no more than that.
+    // Fields already added stay: the hint must not lose them.
+    if (!_fields) _fields.emplace();
+    _fields->reserve(static_cast<size_t>(std::clamp<int32_t>(count, 0, 0xFFFF)));
+}
+
+void VQJavaClass::addFieldName(std::string name, std::string signature, int32_t flags,
+                               std::optional<VQAttributeList> attributes) {
+    auto field = std::make_shared<const VQJavaField>(std::move(name), std::move(signature),
+                                                     static_cast<uint32_t>(flags), std::move(attributes));
+    if (!_fields) _fields.emplace();
+    _fields->push_back(std::move(field));
+}
+
+void VQJavaClass::addConstructorName(std::string dottedClassName, std::string signature, int32_t flags,
+                                     std::optional<VQAttributeList> attributes) {
+    auto constructor = std::make_shared<const VQJavaConstructor>(
+        std::move(dottedClassName), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes));
+    if (!_constructors) _constructors.emplace();
+    _constructors->push_back(std::move(constructor));
+}
+
+void VQJavaClass::addMethodName(std::string name, std::string signature, int32_t flags,
+                                std::optional<VQAttributeList> attributes) {
+    auto method = std::make_shared<const VQJavaMethod>(std::move(name), std::move(signature),
+                                                       static_cast<uint32_t>(flags), std::move(attributes));
+    if (!_methods) _methods.emplace();
+    _methods->push_back(std::move(method));
+}
+
+void VQJavaClass::setClassAttributes(std::optional<VQAttributeList> attributes) {
+    _attributes = std::move(attributes);
+}
+
+namespace {
+
+template <class List>
+void appendMemberLines(const std::optional<List>& list, std::string& out) {
+    if (!list) return;
+    for (const auto& member : *list) {
+        out.append("    ");
+        member->appendDescription(out);
+        out.append(";\n");
+    }
+}
+
+}  // namespace
+
+void VQJavaClass::_appendDescriptions(const std::optional<FieldList>& list, std::string& out) {
+    appendMemberLines(list, out);
+}
+
+void VQJavaClass::_appendDescriptions(const std::optional<MethodList>& list, std::string& out) {
+    appendMemberLines(list, out);
+}
+
+void VQJavaClass::_appendDescriptions(const std::optional<ConstructorList>& list, std::string& out) {
+    appendMemberLines(list, out);
+}
+
+std::string VQJavaClass::description() const {
+    std::string out;
+    if (isPublic()) out.append("public ");
+    if (isAbstract()) out.append("abstract ");
+    if (isFinal()) out.append("final ");
+    out.append(isInterface() ? "interface " : "class ");
+    if (_className) out.append(*_className);
+    if (_superclassName && !_superclassName->empty()) {
+        out.append(" extends ");
+        out.append(*_superclassName);
+    }
+    if (_interfaces && !_interfaces->empty()) {
+        out.append(" implements ");
+        for (size_t i = 0; i < _interfaces->size(); ++i) {
+            if (i) out.append(", ");
+            out.append((*_interfaces)[i]);
+        }
+    }
+    out.append("\n{\n");
+    _appendDescriptions(_fields, out);
+    _appendDescriptions(_constructors, out);
+    _appendDescriptions(_methods, out);
+    out.push_back('}');
+    return out;
+}
+
+}  // namespace ornith

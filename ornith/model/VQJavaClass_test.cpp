@@ -1,0 +1,310 @@
+#include "ornith/model/VQJavaClass.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ornith/base/VQException.h"
+#include "ornith/testing/ClassFileWriter.h"
+
+namespace ornith {
+namespace {
+
+using testing::Bytes;
+using testing::ClassFileWriter;
+
+std::string examplePath(const std::string& relative) {
+    return std::string(ORNITH_SOURCE_DIR) + "/examples/classes/" + relative;
+}
+
+const char* const kPointText =
+    "public class p.Point extends java.lang.Object implements java.io.Serializable, java.lang.Cloneable\n"
+    "{\n"
+    "    public final static int ORIGIN = 0;\n"
+    "    private int x;\n"
+    "    protected transient long[] cache;\n"
+    "    public p.Point(int, int) throws java.lang.IllegalArgumentException;\n"
+    "    static p.Point();\n"
+    "    public synchronized java.lang.String[] names(int[][], java.lang.Object);\n"
+    "    public native void clear();\n"
+    "}";
+
+// The class that the worked example describes, written member by member.
+Bytes pointClassFile() {
+    ClassFileWriter w;
+    w.setAccess(0x0021);
+    w.setThisClass("p/Point");
+    w.setSuperClass("java/lang/Object");
+    w.addInterface("java/io/Serializable");
+    w.addInterface("java/lang/Cloneable");
+    w.addField(0x0019, "ORIGIN", "I", {w.constantValue(w.integer(0))});
+    w.addField(0x0002, "x", "I");
+    w.addField(0x0084, "cache", "[J");
+    w.addMethod(0x0001, "<init>", "(II)V",
+                {w.attribute("Code", Bytes(12, 0)), w.exceptions({"java/lang/IllegalArgumentException"})});
+    w.addMethod(0x0008, "<clinit>", "()V");
+    w.addMethod(0x0021, "names", "([[ILjava/lang/Object;)[Ljava/lang/String;");
+    w.addMethod(0x0101, "clear", "()V");
+    w.addClassAttribute(w.sourceFile("Point.java"));
+    return w.bytes();
+}
+
+TEST(VQJavaClass, WorkedExampleRendersExactly) {
+    auto point = VQJavaClass::classWithData(std::span<const uint8_t>(pointClassFile()));
+    EXPECT_EQ(point->description(), kPointText);
+}
+
+TEST(VQJavaClass, CompiledPointRendersAsTheWorkedExample) {
+    auto point = VQJavaClass::classWithContentsOfFile(examplePath("p/Point.class"));
+    EXPECT_EQ(point->description(), kPointText);
+    ASSERT_NE(point->sourceFile(), nullptr);
+    EXPECT_EQ(*point->sourceFile(), "Point.java");
+    // Read straight from a file, the class has no library to ask.
+    EXPECT_EQ(point->classLibrary(), nullptr);
+    EXPECT_EQ(point->superclass(), nullptr);
+    EXPECT_EQ(point->package(), nullptr);
+}
+
+TEST(VQJavaClass, BuilderStoresWhatTheFileSays) {
+    auto point = VQJavaClass::classWithData(*VQByteBuffer::bufferWithVector(pointClassFile()));
+    EXPECT_EQ(point->className(), "p.Point");
+    EXPECT_EQ(point->superclassName(), "java.lang.Object");
+    EXPECT_EQ(point->accessFlags(), 0x0021u);
+    EXPECT_TRUE(point->isPublic());
+    EXPECT_FALSE(point->isFinal());
+    EXPECT_FALSE(point->isInterface());
+    EXPECT_FALSE(point->isAbstract());
+    EXPECT_EQ(point->interfaces(), (std::vector<std::string>{"java.io.Serializable", "java.lang.Cloneable"}));
+
+    ASSERT_TRUE(point->fields() && point->methods() && point->constructors());
+    ASSERT_EQ(point->fields()->size(), 3u);
+    EXPECT_EQ((*point->fields())[2]->name(), "cache");
+    EXPECT_EQ((*point->fields())[2]->type().dimensionality(), 1u);
+    ASSERT_NE((*point->fields())[0]->initialValue(), nullptr);
+    EXPECT_EQ((*point->fields())[0]->initialValue()->value(), VQConstantValue::Value(int32_t{0}));
+    EXPECT_FALSE((*point->fields())[1]->attributes().has_value());
+
+    // Both initializers are constructors under the class's name, in file order.
+    const auto& constructors = *point->constructors();
+    ASSERT_EQ(constructors.size(), 2u);
+    EXPECT_EQ(constructors[0]->name(), "p.Point");
+    EXPECT_EQ(constructors[0]->signature(), "(II)V");
+    EXPECT_FALSE(constructors[0]->isClassConstructor());
+    ASSERT_NE(constructors[0]->exceptions(), nullptr);
+    EXPECT_EQ(constructors[0]->attributeWithName("Code")->typeName(), "Code");
+    EXPECT_EQ(constructors[1]->name(), "p.Point");
+    EXPECT_TRUE(constructors[1]->isClassConstructor());
+
+    ASSERT_EQ(point->methods()->size(), 2u);
+    EXPECT_EQ((*point->methods())[0]->name(), "names");
+    EXPECT_EQ((*point->methods())[1]->name(), "clear");
+    ASSERT_TRUE(point->attributes().has_value());
+    EXPECT_EQ(point->attributes()->size(), 1u);
+}
+
+TEST(VQJavaClass, ListsStayAbsentUntilTheirFirstEntry) {
+    ClassFileWriter w;
+    w.setAccess(0x0001);
+    w.setThisClass("Empty");
+    w.setSuperClass("java/lang/Object");
+    auto empty = VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes()));
+    EXPECT_FALSE(empty->interfaces().has_value());
+    EXPECT_FALSE(empty->fields().has_value());
+    EXPECT_FALSE(empty->methods().has_value());
+    EXPECT_FALSE(empty->constructors().has_value());
+    EXPECT_FALSE(empty->attributes().has_value());
+    EXPECT_EQ(empty->sourceFile(), nullptr);
+    EXPECT_EQ(empty->description(), "public class Empty extends java.lang.Object\n{\n}");
+}
+
+TEST(VQJavaClass, HeaderWithoutSuperclass) {
+    // java.lang.Object names no superclass; an empty superclass name prints no clause either.
+    ClassFileWriter root;
+    root.setThisClass("java/lang/Object");
+    auto object = VQJavaClass::classWithData(std::span<const uint8_t>(root.bytes()));
+    EXPECT_FALSE(object->superclassName().has_value());
+    EXPECT_EQ(object->description(), "public class java.lang.Object\n{\n}");
+
+    ClassFileWriter blank;
+    blank.setAccess(0x0010);
+    blank.setThisClass("Odd");
+    blank.setSuperClass("");
+    auto odd = VQJavaClass::classWithData(std::span<const uint8_t>(blank.bytes()));
+    EXPECT_EQ(odd->superclassName(), "");
+    EXPECT_EQ(odd->description(), "final class Odd\n{\n}");
+}
+
+TEST(VQJavaClass, InterfaceHeader) {
+    ClassFileWriter w;
+    w.setAccess(0x0601);
+    w.setThisClass("q/Shape");
+    w.setSuperClass("java/lang/Object");
+    w.addInterface("java/lang/Comparable");
+    w.addMethod(0x0401, "area", "()D");
+    auto shape = VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes()));
+    EXPECT_TRUE(shape->isInterface());
+    EXPECT_TRUE(shape->isAbstract());
+    EXPECT_FALSE(shape->constructors().has_value());
+    EXPECT_EQ(shape->description(),
+              "public abstract interface q.Shape extends java.lang.Object implements java.lang.Comparable\n"
+              "{\n"
+              "    public abstract double area();\n"
+              "}");
+}
+
+TEST(VQJavaClass, SourceFileIsTheFirst) {
+    ClassFileWriter w;
+    w.setThisClass("A");
+    w.addClassAttribute(w.attribute("Deprecated"));
+    w.addClassAttribute(w.sourceFile("A.java"));
+    w.addClassAttribute(w.sourceFile("B.java"));
+    auto a = VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes()));
+    ASSERT_NE(a->sourceFile(), nullptr);
+    EXPECT_EQ(*a->sourceFile(), "A.java");
+}
+
+TEST(VQJavaClass, FieldConstantsRender) {
+    ClassFileWriter w;
+    w.setThisClass("K");
+    w.addField(0x0019, "YES", "Z", {w.constantValue(w.integer(1))});
+    w.addField(0x0019, "LETTER", "C", {w.constantValue(w.integer('A'))});
+    w.addField(0x0019, "BIG", "J", {w.constantValue(w.longInteger(int64_t{1} << 32))});
+    w.addField(0x0019, "LOW", "J", {w.constantValue(w.longInteger(INT64_MIN))});
+    w.addField(0x0019, "HALF", "F", {w.constantValue(w.floating(1.5f))});
+    w.addField(0x0019, "S", "Ljava/lang/String;", {w.constantValue(w.string("hi there"))});
+    w.addField(0x0019, "E", "Ljava/lang/String;", {w.constantValue(w.string(""))});
+    auto k = VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes()));
+    EXPECT_EQ(k->description(),
+              "public class K\n{\n"
+              "    public final static boolean YES = 1;\n"
+              "    public final static char LETTER = 65;\n"
+              "    public final static long BIG = 4294967296;\n"
+              "    public final static long LOW = -9223372036854775808;\n"
+              "    public final static float HALF = 1.5;\n"
+              "    public final static java.lang.String S = hi there;\n"
+              "    public final static java.lang.String E = ;\n"
+              "}");
+}
+
+TEST(VQJavaClass, ExampleConstantsRenderTheirValues) {
+    auto constants = VQJavaClass::classWithContentsOfFile(examplePath("p/Constants.class"));
+    EXPECT_EQ(constants->description(),
+              "public final class p.Constants extends java.lang.Object\n"
+              "{\n"
+              "    public final static java.lang.String GREETING = hi;\n"
+              "    public final static java.lang.String UNICODE = caf\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x98\x80 nul:" +
+                  std::string(1, '\0') +
+                  ";\n"
+                  "    public final static long BIG = 4294967296;\n"
+                  "    public final static long MIN_LONG = -9223372036854775808;\n"
+                  "    public final static int MINUS_ONE = -1;\n"
+                  "    public final static float HALF = 1.5;\n"
+                  "    public final static float TINY = 1.4E-45;\n"
+                  "    public final static double TEN_MILLION = 1.0E7;\n"
+                  "    public final static double SMALL = 1.0E-5;\n"
+                  "    public final static double NOT_A_NUMBER = NaN;\n"
+                  "    public final static double NEGATIVE_INFINITY = -Infinity;\n"
+                  "    public final static double NEGATIVE_ZERO = -0.0;\n"
+                  "    public final static char LETTER = 65;\n"
+                  "    public final static boolean YES = 1;\n"
+                  "    public final static byte SMALL_BYTE = -128;\n"
+                  "    public final static short SHORT = 32767;\n"
+                  "    protected volatile int counter;\n"
+                  "    private p.Constants();\n"
+                  "}");
+}
+
+TEST(VQJavaClass, ModernExamplesParse) {
+    auto lambdas = VQJavaClass::classWithContentsOfFile(examplePath("p/Lambdas.class"));
+    EXPECT_EQ(lambdas->className(), "p.Lambdas");
+    ASSERT_TRUE(lambdas->methods().has_value());
+    // The lambda bodies are private synthetic methods beside the four written ones.
+    EXPECT_GE(lambdas->methods()->size(), 4u);
+    EXPECT_NE(lambdas->description().find("    public java.util.List lengths(java.util.List);\n"), std::string::npos);
+
+    auto shape = VQJavaClass::classWithContentsOfFile(examplePath("q/Shape.class"));
+    EXPECT_EQ(shape->description(),
+              "public abstract interface q.Shape extends java.lang.Object\n{\n    public abstract double area();\n}");
+
+    auto inner = VQJavaClass::classWithContentsOfFile(examplePath("p/Outer$Inner.class"));
+    EXPECT_EQ(inner->className(), "p.Outer$Inner");
+}
+
+TEST(VQJavaClass, FailuresRaiseAndMakeNoClass) {
+    try {
+        VQJavaClass::classWithContentsOfFile("/nonexistent/dir/X.class");
+        FAIL() << "no exception";
+    } catch (const VQInvalidArgumentException& e) {
+        EXPECT_EQ(e.reason(), "Can't map java class file /nonexistent/dir/X.class");
+    }
+    // A directory is not a class file that can be read.
+    EXPECT_THROW(VQJavaClass::classWithContentsOfFile(std::string(ORNITH_SOURCE_DIR) + "/examples"),
+                 VQInvalidArgumentException);
+    try {
+        const Bytes junk{'P', 'K', 3, 4, 0, 0};
+        VQJavaClass::classWithData(std::span<const uint8_t>(junk));
+        FAIL() << "no exception";
+    } catch (const VQInvalidArgumentException& e) {
+        EXPECT_EQ(e.reason(), "Not a java .class file");
+    }
+    EXPECT_THROW(VQJavaClass::classWithData(std::span<const uint8_t>()), VQInvalidArgumentException);
+
+    // A ConstantValue that names a class is an inconsistency, raised through construction.
+    ClassFileWriter w;
+    w.setThisClass("Bad");
+    w.addField(0x0019, "f", "I", {w.constantValue(w.classRef("Bad"))});
+    EXPECT_THROW(VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes())), VQInternalInconsistencyException);
+}
+
+TEST(VQJavaClass, EveryPrefixOfAClassFileIsHandled) {
+    // Cut short anywhere, a class file either raises or gives a class that still renders.
+    const Bytes whole = pointClassFile();
+    for (size_t length = 0; length < whole.size(); ++length) {
+        const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+        try {
+            auto c = VQJavaClass::classWithData(std::span<const uint8_t>(cut));
+            EXPECT_FALSE(c->description().empty());
+        } catch (const VQException&) {
+        }
+    }
+}
+
+TEST(VQJavaClass, TwoClassesFromTheSameBytesAreDistinct) {
+    const Bytes bytes = pointClassFile();
+    auto a = VQJavaClass::classWithData(std::span<const uint8_t>(bytes));
+    auto b = VQJavaClass::classWithData(std::span<const uint8_t>(bytes));
+    EXPECT_NE(a, b);
+    EXPECT_NE((*a->fields())[0], (*b->fields())[0]);
+    EXPECT_EQ(a->description(), b->description());
+}
+
+TEST(VQJavaClass, MembersOutliveTheirClass) {
+    std::shared_ptr<const VQJavaMethod> method;
+    {
+        auto point = VQJavaClass::classWithData(std::span<const uint8_t>(pointClassFile()));
+        method = (*point->methods())[0];
+    }
+    EXPECT_EQ(method->description(), "public synchronized java.lang.String[] names(int[][], java.lang.Object)");
+}
+
+TEST(VQJavaClass, SetFieldCountKeepsFieldsAlreadyAdded) {
+    ClassFileWriter w;
+    w.setThisClass("F");
+    w.addField(0, "a", "I");
+    auto f = VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes()));
+    f->setFieldCount(10);
+    ASSERT_TRUE(f->fields().has_value());
+    EXPECT_EQ(f->fields()->size(), 1u);
+
+    ClassFileWriter none;
+    none.setThisClass("G");
+    auto g = VQJavaClass::classWithData(std::span<const uint8_t>(none.bytes()));
+    g->setFieldCount(-1);
+    ASSERT_TRUE(g->fields().has_value());
+    EXPECT_TRUE(g->fields()->empty());
+}
+
+}  // namespace
+}  // namespace ornith

@@ -1,0 +1,34 @@
+#pragma once
+// A field of a class: its type decoded on first request, its constant value if any.
+
+#include <optional>
+#include <string>
+
+#include "ornith/model/VQJavaMember.h"
+#include "ornith/model/VQJavaType.h"
+
+namespace ornith {
+
+class VQJavaField : public VQJavaMember {
+public:
+    using VQJavaMember::VQJavaMember;
+
+    // Decoded from the descriptor on the first call; the same object every time, owned
+    // by the field.
+    const VQJavaType& type() const;
+
+    bool isVolatile() const noexcept { return accessMask() & kVQAccessVolatile; }
+    bool isTransient() const noexcept { return accessMask() & kVQAccessTransient; }
+
+    // The value of the ConstantValue attribute; null when the field has none.
+    const VQConstantValue* initialValue() const;
+
+    // The declaration: modifier words, type, name and " = value" for a constant.
+    std::string description() const;
+    void appendDescription(std::string& out) const;
+
+private:
+    mutable std::optional<VQJavaType> _type;
+};
+
+}  // namespace ornith

@@ -1,0 +1,73 @@
+#pragma once
+// What fields, methods and constructors share: the name, descriptor, access flags and
+// attributes that the class file gives for them.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ornith/classfile/VQJavaAttribute.h"
+
+namespace ornith {
+
+// Access bits of the class-file format that member queries read.
+enum : uint32_t {
+    kVQAccessPublic = 0x0001,
+    kVQAccessPrivate = 0x0002,
+    kVQAccessProtected = 0x0004,
+    kVQAccessStatic = 0x0008,
+    kVQAccessFinal = 0x0010,
+    kVQAccessSynchronized = 0x0020,
+    kVQAccessVolatile = 0x0040,
+    kVQAccessTransient = 0x0080,
+    kVQAccessNative = 0x0100,
+    kVQAccessInterface = 0x0200,
+    kVQAccessAbstract = 0x0400,
+};
+
+class VQJavaMember {
+public:
+    // The attribute list is taken over as it is (absent stays absent).
+    VQJavaMember(std::string name, std::string signature, uint32_t accessMask,
+                 std::optional<VQAttributeList> attributes) noexcept
+        : _name(std::move(name)),
+          _signature(std::move(signature)),
+          _accessMask(accessMask),
+          _attributes(std::move(attributes)) {}
+    virtual ~VQJavaMember();
+
+    VQJavaMember(const VQJavaMember&) = delete;
+    VQJavaMember& operator=(const VQJavaMember&) = delete;
+
+    // As the class file gives it; for a constructor, the dotted class name.
+    const std::string& name() const noexcept { return _name; }
+    // The descriptor in its '/' form: [I for a field, (ILjava/lang/String;)V for a method.
+    const std::string& signature() const noexcept { return _signature; }
+    uint32_t accessMask() const noexcept { return _accessMask; }
+    // File order; absent when the member has no attributes.
+    const std::optional<VQAttributeList>& attributes() const noexcept { return _attributes; }
+
+    // Each answers whether its bit is set; no query checks that the bits agree.
+    bool isPublic() const noexcept { return _accessMask & kVQAccessPublic; }
+    bool isPrivate() const noexcept { return _accessMask & kVQAccessPrivate; }
+    bool isProtected() const noexcept { return _accessMask & kVQAccessProtected; }
+    bool isStatic() const noexcept { return _accessMask & kVQAccessStatic; }
+    bool isFinal() const noexcept { return _accessMask & kVQAccessFinal; }
+
+    // The first attribute whose typeName is exactly the given name; null when none.
+    std::shared_ptr<const VQJavaAttribute> attributeWithName(std::string_view name) const;
+
+protected:
+    // The same lookup without touching the reference count.
+    const VQJavaAttribute* findAttribute(std::string_view name) const;
+
+private:
+    std::string _name;
+    std::string _signature;
+    uint32_t _accessMask;
+    std::optional<VQAttributeList> _attributes;
+};
+
+}  // namespace ornith

@@ -1,0 +1,123 @@
+#include "ornith/model/VQJavaMethod.h"
+
+#include <string_view>
+
+namespace ornith {
+
+namespace {
+
+// Steps over one argument descriptor starting at p: any number of '[' (each may be
+// followed by digits), one base character, and for 'L' everything up to and including
+// the next ';'. Never moves past end, and always moves at least one byte when p < end.
+const char* skipArgument(const char* p, const char* end) noexcept {
+    while (p < end && *p == '[') {
+        ++p;
+        while (p < end && *p >= '0' && *p <= '9') ++p;
+    }
+    if (p == end) return p;
+    const auto base = static_cast<unsigned char>(*p++);
+    if (base == 'L') {
+        while (p < end)
+            if (*p++ == ';') break;
+    } else if (base >= 0xC0) {
+        // A base character beyond ASCII is one character, not one per UTF-8 byte.
+        while (p < end && (static_cast<unsigned char>(*p) & 0xC0) == 0x80) ++p;
+    }
+    return p;
+}
+
+// The '(' is passed over unexamined.
+const char* firstArgument(const std::string& descriptor) noexcept {
+    return descriptor.data() + (descriptor.empty() ? 0 : 1);
+}
+
+}  // namespace
+
+const VQJavaType* VQJavaMethod::returnType() const {
+    if (_returnType) return &*_returnType;
+    const size_t close = signature().find(')');
+    // Nothing is cached for a descriptor without ')': the search is repeated next time.
+    if (close == std::string::npos) return nullptr;
+    _returnType.emplace(signature().substr(close + 1));
+    return &*_returnType;
+}
+
+uint32_t VQJavaMethod::numberOfArguments() const {
+    if (_numberOfArguments != kUncountedArguments) return _numberOfArguments;
+    const std::string& descriptor = signature();
+    const char* end = descriptor.data() + descriptor.size();
+    uint32_t count = 0;
+    for (const char* p = firstArgument(descriptor); p < end && *p != ')'; p = skipArgument(p, end)) ++count;
+    _numberOfArguments = count;
+    return count;
+}
+
+const VQJavaType* VQJavaMethod::argumentTypeAtIndex(uint32_t index) const {
+    if (!_argumentTypes) {
+        const uint32_t count = numberOfArguments();
+        std::vector<VQJavaType> types;
+        types.reserve(count);
+        const std::string& descriptor = signature();
+        const char* end = descriptor.data() + descriptor.size();
+        for (const char* p = firstArgument(descriptor); p < end && *p != ')';) {
+            const char* next = skipArgument(p, end);
+            types.emplace_back(std::string(p, next));
+            p = next;
+        }
+        _argumentTypes = std::move(types);
+    }
+    return index < _argumentTypes->size() ? &(*_argumentTypes)[index] : nullptr;
+}
+
+const std::vector<std::string>* VQJavaMethod::exceptions() const {
+    const auto* attribute = dynamic_cast<const VQJavaExceptionsAttribute*>(findAttribute("Exceptions"));
+    return attribute ? &attribute->exceptionTable() : nullptr;
+}
+
+void VQJavaMethod::appendModifiers(std::string& out) const {
+    if (isPublic()) out.append("public ");
+    if (isProtected()) out.append("protected ");
+    if (isPrivate()) out.append("private ");
+    if (isAbstract()) out.append("abstract ");
+    if (isStatic()) out.append("static ");
+    if (isFinal()) out.append("final ");
+    if (isSynchronized()) out.append("synchronized ");
+    if (isNative()) out.append("native ");
+}
+
+void VQJavaMethod::appendArgumentsAndThrows(std::string& out) const {
+    const uint32_t count = numberOfArguments();
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i) out.append(", ");
+        argumentTypeAtIndex(i)->appendDeclarationText(out);
+    }
+    out.push_back(')');
+    if (const std::vector<std::string>* names = exceptions(); names && !names->empty()) {
+        out.append(" throws ");
+        for (size_t i = 0; i < names->size(); ++i) {
+            if (i) out.append(", ");
+            out.append((*names)[i]);
+        }
+    }
+}
+
+void VQJavaMethod::appendDescription(std::string& out) const {
+    appendModifiers(out);
+    // A descriptor without ')' has no result type of its own; the whole descriptor stands in.
+    if (const VQJavaType* result = returnType())
+        result->appendDeclarationText(out);
+    else
+        out.append(signature());
+    out.push_back(' ');
+    out.append(name());
+    out.push_back('(');
+    appendArgumentsAndThrows(out);
+}
+
+std::string VQJavaMethod::description() const {
+    std::string text;
+    appendDescription(text);
+    return text;
+}
+
+}  // namespace ornith

@@ -1,0 +1,55 @@
+#pragma once
+// A method of a class: argument and result types decoded from the descriptor on demand.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ornith/model/VQJavaMember.h"
+#include "ornith/model/VQJavaType.h"
+
+namespace ornith {
+
+class VQJavaMethod : public VQJavaMember {
+public:
+    static constexpr uint32_t kUncountedArguments = 0x7FFFFFFF;
+
+    using VQJavaMember::VQJavaMember;
+
+    // The type after the ')'; null for a descriptor without one. Owned by the method and
+    // the same object on every call.
+    virtual const VQJavaType* returnType() const;
+
+    // The arguments between '(' and ')', or to the end of a descriptor that lacks the ')'.
+    uint32_t numberOfArguments() const;
+    // Null when the index is not below numberOfArguments. The first call decodes every
+    // argument; later calls hand out the same objects.
+    const VQJavaType* argumentTypeAtIndex(uint32_t index) const;
+
+    bool isSynchronized() const noexcept { return accessMask() & kVQAccessSynchronized; }
+    bool isNative() const noexcept { return accessMask() & kVQAccessNative; }
+    bool isAbstract() const noexcept { return accessMask() & kVQAccessAbstract; }
+
+    // Dotted names from the Exceptions attribute, in file order; null when the method has
+    // no such attribute (an attribute that lists nothing gives an empty list).
+    const std::vector<std::string>* exceptions() const;
+
+    // The declaration: modifier words, result, name, argument types and throws clause.
+    std::string description() const;
+    virtual void appendDescription(std::string& out) const;
+
+protected:
+    // Modifier words, then "(arguments)" and the throws clause around what the caller
+    // puts in between.
+    void appendModifiers(std::string& out) const;
+    void appendArgumentsAndThrows(std::string& out) const;
+
+    mutable std::optional<VQJavaType> _returnType;
+
+private:
+    mutable uint32_t _numberOfArguments = kUncountedArguments;
+    mutable std::optional<std::vector<VQJavaType>> _argumentTypes;
+};
+
+}  // namespace ornith

@@ -1,0 +1,106 @@
+#include "ornith/model/VQJavaType.h"
+
+#include <algorithm>
+
+namespace ornith {
+
+namespace {
+
+// The 16-bit code of the character that starts at text[i]. Descriptors are UTF-8 here;
+// a character beyond U+FFFF answers its first (high surrogate) unit, as a 16-bit string
+// would. A malformed sequence answers its first byte.
+int32_t characterCodeAt(std::string_view text, size_t i) noexcept {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) return lead;
+    const size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    if (extra == 0 || lead > 0xF4 || text.size() - i <= extra) return lead;
+    uint32_t code = lead & (0x3Fu >> extra);
+    for (size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return lead;
+        code = (code << 6) | (next & 0x3Fu);
+    }
+    if (code > 0xFFFF) return static_cast<int32_t>(0xD800 + ((code - 0x10000) >> 10));
+    return static_cast<int32_t>(code);
+}
+
+size_t leadingBrackets(std::string_view text) noexcept {
+    size_t n = 0;
+    while (n < text.size() && text[n] == '[') ++n;
+    return n;
+}
+
+}  // namespace
+
+std::shared_ptr<VQJavaType> VQJavaType::typeWithSignature(std::string signature) {
+    return std::make_shared<VQJavaType>(std::move(signature));
+}
+
+std::shared_ptr<VQJavaType> VQJavaType::copyWithZone() const { return std::make_shared<VQJavaType>(_signature); }
+
+int32_t VQJavaType::baseType() const noexcept {
+    if (_baseType != kUndecodedBaseType) return _baseType;
+    const size_t at = leadingBrackets(_signature);
+    // An empty or '['-only descriptor stays undecoded and is walked again next time.
+    if (at < _signature.size()) _baseType = characterCodeAt(_signature, at);
+    return _baseType;
+}
+
+uint32_t VQJavaType::dimensionality() const noexcept {
+    if (_dimensionality != kUncountedDimensionality) return _dimensionality;
+    _dimensionality = static_cast<uint32_t>(std::min<size_t>(leadingBrackets(_signature), kUncountedDimensionality - 1));
+    return _dimensionality;
+}
+
+const std::string* VQJavaType::className() const {
+    if (_className) return &*_className;
+    if (baseType() != 'L') return nullptr;
+    // The 'L' stands right after the leading '['; the name runs to the next ';' or the end.
+    const std::string_view text = _signature;
+    const size_t start = leadingBrackets(text) + 1;
+    size_t end = text.find(';', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string name(text.substr(start, end - start));
+    std::replace(name.begin(), name.end(), '/', '.');
+    _className = std::move(name);
+    return &*_className;
+}
+
+std::optional<std::string_view> VQJavaType::_baseTypeDescription() const {
+    switch (baseType()) {
+        case 'B': return "byte";
+        case 'C': return "char";
+        case 'D': return "double";
+        case 'F': return "float";
+        case 'I': return "int";
+        case 'J': return "long";
+        case 'L': return std::string_view(*className());
+        case 'S': return "short";
+        case 'V': return "void";
+        case 'Z': return "boolean";
+        default: return std::nullopt;
+    }
+}
+
+std::optional<std::string> VQJavaType::description() const {
+    const std::optional<std::string_view> base = _baseTypeDescription();
+    if (!base) return std::nullopt;
+    const uint32_t dimensions = dimensionality();
+    std::string text;
+    text.reserve(base->size() + 2 * size_t{dimensions});
+    text.append(*base);
+    for (uint32_t i = 0; i < dimensions; ++i) text.append("[]");
+    return text;
+}
+
+void VQJavaType::appendDeclarationText(std::string& out) const {
+    const std::optional<std::string_view> base = _baseTypeDescription();
+    if (!base) {
+        out.append(_signature);
+        return;
+    }
+    out.append(*base);
+    for (uint32_t i = dimensionality(); i > 0; --i) out.append("[]");
+}
+
+}  // namespace ornith
