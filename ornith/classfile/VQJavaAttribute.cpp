@@ -1,5 +1,6 @@
 #include "ornith/classfile/VQJavaAttribute.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -156,11 +157,12 @@ const std::string& VQJavaSourceAttribute::typeName() const { return kSourceFile;
 
 VQJavaExceptionsAttribute::VQJavaExceptionsAttribute(const std::string&, VQByteStream& stream,
                                                      const VQConstantPool& pool) {
-    const int32_t count = VQReadU2(stream);
-    // Each entry takes two bytes: a count larger than the stream allows cannot be real,
-    // and reading on would fail at the first missing index anyway.
-    if (count > 0) _exceptionTable.reserve(std::min<uint32_t>(static_cast<uint32_t>(count), VQBytesLeft(stream) / 2));
-    for (int32_t i = 0; i < count; ++i) _exceptionTable.push_back(VQClassNameAtIndex(pool, VQReadU2(stream)));
+    // A count that is missing reads as -1, taken unsigned: the first index is then
+    // missing too and fails the lookup, so the loop ends there.
+    const uint32_t count = static_cast<uint32_t>(VQReadU2(stream));
+    // Each entry takes two bytes: room is made only for the entries that can be there.
+    _exceptionTable.reserve(std::min<uint32_t>(count, VQBytesLeft(stream) / 2));
+    for (uint32_t i = 0; i < count; ++i) _exceptionTable.push_back(VQClassNameAtIndex(pool, VQReadU2(stream)));
 }
 
 const std::string& VQJavaExceptionsAttribute::typeName() const { return kExceptions; }

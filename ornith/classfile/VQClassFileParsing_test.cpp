@@ -1,0 +1,372 @@
+#include "ornith/classfile/VQClassFileParsing.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ornith/testing/ClassFileWriter.h"
+
+namespace ornith {
+namespace {
+
+using testing::Bytes;
+using testing::ClassFileWriter;
+
+Bytes exampleClass(const char* relative) {
+    auto buffer = VQByteBuffer::bufferWithContentsOfFile(std::string(ORNITH_SOURCE_DIR "/examples/classes/") + relative);
+    if (!buffer) throw std::runtime_error(std::string("missing example ") + relative);
+    return Bytes(buffer->bytes(), buffer->bytes() + buffer->length());
+}
+
+std::string describe(const std::optional<VQAttributeList>& attributes) {
+    if (!attributes) return "none";
+    std::string out = "[";
+    for (const auto& a : *attributes) out += (out.size() > 1 ? "," : "") + a->typeName();
+    return out + "]";
+}
+
+// Implements the seven operations the class model uses and records every call in order.
+struct Recorder {
+    std::vector<std::string> calls;
+    std::vector<std::optional<VQAttributeList>> lists;  // every attribute list received, in order
+
+    void setClassAccess(int32_t flags) { calls.push_back("access " + std::to_string(flags)); }
+    void setClassName(std::string name) { calls.push_back("class " + name); }
+    void setSuperClassName(std::optional<std::string> name) { calls.push_back("super " + name.value_or("<none>")); }
+    void addInterfaceName(std::string name) { calls.push_back("interface " + name); }
+    void addFieldName(std::string name, std::string descriptor, int32_t flags, std::optional<VQAttributeList> a) {
+        calls.push_back("field " + name + " " + descriptor + " " + std::to_string(flags) + " " + describe(a));
+        lists.push_back(std::move(a));
+    }
+    void addMethodName(std::string name, std::string descriptor, int32_t flags, std::optional<VQAttributeList> a) {
+        calls.push_back("method " + name + " " + descriptor + " " + std::to_string(flags) + " " + describe(a));
+        lists.push_back(std::move(a));
+    }
+    void addConstructorName(std::string name, std::string descriptor, int32_t flags,
+                            std::optional<VQAttributeList> a) {
+        calls.push_back("constructor " + name + " " + descriptor + " " + std::to_string(flags) + " " + describe(a));
+        lists.push_back(std::move(a));
+    }
+    void setClassAttributes(std::optional<VQAttributeList> a) {
+        calls.push_back("attributes " + describe(a));
+        lists.push_back(std::move(a));
+    }
+};
+
+// The variants without attributes only.
+struct PlainRecorder {
+    std::vector<std::string> calls;
+    void addFieldName(std::string name, std::string descriptor, int32_t flags) {
+        calls.push_back("field " + name + " " + descriptor + " " + std::to_string(flags));
+    }
+    void addMethodName(std::string name, std::string descriptor, int32_t flags) {
+        calls.push_back("method " + name + " " + descriptor + " " + std::to_string(flags));
+    }
+    void addConstructorName(std::string name, std::string descriptor, int32_t flags) {
+        calls.push_back("constructor " + name + " " + descriptor + " " + std::to_string(flags));
+    }
+};
+
+// Both variants of each member operation: only the one with attributes may be called.
+struct BothVariants : Recorder {
+    using Recorder::addConstructorName;
+    using Recorder::addFieldName;
+    using Recorder::addMethodName;
+    int plainCalls = 0;
+    void addFieldName(std::string, std::string, int32_t) { ++plainCalls; }
+    void addMethodName(std::string, std::string, int32_t) { ++plainCalls; }
+    void addConstructorName(std::string, std::string, int32_t) { ++plainCalls; }
+};
+
+struct NameOnly {
+    std::vector<std::string> names;
+    void setClassName(std::string name) { names.push_back(std::move(name)); }
+};
+
+struct Nothing {};
+
+static_assert(ClassFileParsing<Recorder> == false);  // no setFieldCount: not the class model's interface
+static_assert(parsing::HasAddFieldWithAttributes<BothVariants> && parsing::HasAddField<BothVariants>);
+static_assert(!parsing::HasAddField<Recorder> && !parsing::HasSetClassAccess<NameOnly>);
+
+template <class B>
+void parse(const Bytes& bytes, B& builder) {
+    VQParseClassFile(std::span<const uint8_t>(bytes), builder);
+}
+
+template <class B = Recorder>
+std::string failureOf(const Bytes& bytes) {
+    B builder;
+    try {
+        parse(bytes, builder);
+    } catch (const VQException& e) {
+        return e.name() + ": " + e.reason();
+    }
+    return "parsed";
+}
+
+TEST(VQParseClassFile, ReportsARealClassInFileOrder) {
+    Recorder r;
+    parse(exampleClass("p/Point.class"), r);
+    const std::vector<std::string> expected = {
+        "access 33",
+        "class p.Point",
+        "super java.lang.Object",
+        "interface java.io.Serializable",
+        "interface java.lang.Cloneable",
+        "field ORIGIN I 25 [ConstantValue]",
+        "field x I 2 none",
+        "field cache [J 132 none",
+        "constructor p.Point (II)V 1 [Code,Exceptions]",
+        "method names ([[ILjava/lang/Object;)[Ljava/lang/String; 33 [Code]",
+        "method clear ()V 257 none",
+        "constructor p.Point ()V 8 [Code]",  // the static initializer
+        "attributes [SourceFile]",
+    };
+    EXPECT_EQ(r.calls, expected);
+    ASSERT_TRUE(r.lists.size() == 8 && r.lists[3] && r.lists.back());
+    const auto& exceptions = dynamic_cast<const VQJavaExceptionsAttribute&>(*(*r.lists[3])[1]);
+    EXPECT_EQ(exceptions.exceptionTable(), std::vector<std::string>{"java.lang.IllegalArgumentException"});
+    EXPECT_EQ(dynamic_cast<const VQJavaSourceAttribute&>(*(*r.lists.back())[0]).sourceName(), "Point.java");
+}
+
+TEST(VQParseClassFile, ReadsModernConstantKinds) {
+    // Lambdas and string concatenation put MethodHandle, MethodType and InvokeDynamic entries in the pool.
+    Recorder r;
+    parse(exampleClass("p/Lambdas.class"), r);
+    ASSERT_GE(r.calls.size(), 4u);
+    EXPECT_EQ(r.calls[1], "class p.Lambdas");
+    EXPECT_EQ(r.calls[4], "constructor p.Lambdas (Ljava/lang/String;)V 1 [Code]");
+    EXPECT_EQ(r.calls.back(), "attributes [SourceFile,BootstrapMethods,InnerClasses]");
+    int lambdas = 0;
+    for (const auto& c : r.calls) lambdas += c.rfind("method lambda$", 0) == 0;
+    EXPECT_EQ(lambdas, 2);
+
+    for (const char* name : {"Hello.class", "p/Constants.class", "p/Outer$1.class", "p/Outer$1Local.class",
+                             "p/Outer$Base.class", "p/Outer$Inner.class", "p/Outer$Nested.class", "p/Outer.class",
+                             "q/Shape.class"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(failureOf(exampleClass(name)), "parsed");
+    }
+}
+
+// A small class with one member of each kind, each carrying a malformed ConstantValue
+// (it names a Class entry) so that any attribute decoding shows as an exception.
+Bytes poisonedClass() {
+    ClassFileWriter w;
+    w.setThisClass("p/Q");
+    w.setSuperClass("java/lang/Object");
+    w.addInterface("java/lang/Runnable");
+    const uint16_t notAConstant = w.classRef("java/lang/String");
+    w.addField(0x0019, "F", "I", {w.constantValue(notAConstant)});
+    w.addMethod(0x0001, "<init>", "(I)V", {w.constantValue(notAConstant)});
+    w.addMethod(0x0001, "run", "()V", {w.constantValue(notAConstant)});
+    w.addClassAttribute(w.constantValue(notAConstant));
+    return w.bytes();
+}
+
+TEST(VQParseClassFile, DecodesAttributesOnlyForOperationsThatTakeThem) {
+    const Bytes bytes = poisonedClass();
+
+    NameOnly names;
+    parse(bytes, names);
+    EXPECT_EQ(names.names, std::vector<std::string>{"p.Q"});
+
+    PlainRecorder plain;
+    parse(bytes, plain);
+    EXPECT_EQ(plain.calls, (std::vector<std::string>{"field F I 25", "constructor p.Q (I)V 1", "method run ()V 1"}));
+
+    Nothing nothing;
+    parse(bytes, nothing);
+
+    EXPECT_EQ(failureOf(bytes),
+              "InternalInconsistencyException: ConstantValue attribute for something that's not a constant value "
+              "(type = 7) at index 8 in the constant pool.");
+    // The member whose attributes failed is never reported.
+    Recorder r;
+    EXPECT_THROW(parse(bytes, r), VQInternalInconsistencyException);
+    EXPECT_EQ(r.calls.back(), "interface java.lang.Runnable");
+}
+
+TEST(VQParseClassFile, CallsOnlyTheVariantWithAttributes) {
+    ClassFileWriter w;
+    w.setThisClass("p/Q");
+    w.addField(0, "f", "J");
+    w.addMethod(0, "<init>", "()V");
+    w.addMethod(0, "m", "()V");
+    BothVariants b;
+    parse(w.bytes(), b);
+    EXPECT_EQ(b.plainCalls, 0);
+    EXPECT_EQ(b.calls, (std::vector<std::string>{"access 33", "class p.Q", "super <none>", "field f J 0 none",
+                                                 "constructor p.Q ()V 0 none", "method m ()V 0 none",
+                                                 "attributes none"}));
+}
+
+TEST(VQParseClassFile, SortsMethodsFromConstructorsByTheirFirstCharacter) {
+    ClassFileWriter w;
+    w.setThisClass("a/b/C");
+    w.setSuperClass("a/b/Base");
+    w.addMethod(0x0008, "<clinit>", "()V");
+    w.addMethod(0, "m<init>", "()V");
+    w.addMethod(0, "<", "(J)V");
+    w.addMethod(0, "x", "()I");
+    w.addMethod(0, "<init>", "(I)V", {w.exceptions({})});
+    Recorder r;
+    parse(w.bytes(), r);
+    EXPECT_EQ(r.calls, (std::vector<std::string>{
+                           "access 33", "class a.b.C", "super a.b.Base",
+                           "constructor a.b.C ()V 8 none", "method m<init> ()V 0 none",
+                           "constructor a.b.C (J)V 0 none", "method x ()I 0 none",
+                           "constructor a.b.C (I)V 0 [Exceptions]", "attributes none"}));
+    // An empty exception table is an empty list, not an absent one.
+    ASSERT_TRUE(r.lists.size() == 6 && r.lists[4]);
+    EXPECT_TRUE(dynamic_cast<const VQJavaExceptionsAttribute&>(*(*r.lists[4])[0]).exceptionTable().empty());
+}
+
+TEST(VQParseClassFile, AcceptsEveryVersionAndIgnoresTrailingBytes) {
+    for (uint16_t major : {0, 45, 61, 99, 65535}) {
+        ClassFileWriter w;
+        w.setThisClass("V");
+        w.setVersion(major, 65535);
+        Bytes bytes = w.bytes();
+        bytes.push_back(0xFF);
+        NameOnly n;
+        parse(bytes, n);
+        EXPECT_EQ(n.names, std::vector<std::string>{"V"}) << major;
+    }
+}
+
+TEST(VQParseClassFile, RefusesWhatIsNotAClassFileBeforeAnyCall) {
+    const std::vector<Bytes> notClassFiles = {
+        {}, {0xCA}, {0xCA, 0xFE}, {0xCA, 0xFE, 0xBA}, {0xCA, 0xFE, 0xBA, 0xBF}, {0xBE, 0xBA, 0xFE, 0xCA, 0, 0, 0, 52},
+        {'P', 'K', 3, 4, 0, 0}, {0xFF, 0xFF, 0xFF, 0xFF},
+    };
+    for (const Bytes& bytes : notClassFiles) {
+        Recorder r;
+        EXPECT_EQ(failureOf(bytes), "InvalidArgumentException: Not a java .class file");
+        EXPECT_THROW(parse(bytes, r), VQInvalidArgumentException);
+        EXPECT_TRUE(r.calls.empty());
+    }
+    // The magic alone: the pool count is missing where a tag is due.
+    EXPECT_EQ(failureOf({0xCA, 0xFE, 0xBA, 0xBE}), "InvalidArgumentException: unknown constant type -1");
+}
+
+TEST(VQParseClassFile, RefusesUnknownConstantKindsBeforeAnyCall) {
+    for (uint8_t tag : {0, 13, 14, 21, 255}) {
+        ClassFileWriter w;
+        w.setThisClass("p/Q");
+        w.raw(tag, {0, 0, 0, 0});
+        Recorder r;
+        EXPECT_EQ(failureOf(w.bytes()), "InvalidArgumentException: unknown constant type " + std::to_string(tag));
+        EXPECT_THROW(parse(w.bytes(), r), VQInvalidArgumentException);
+        EXPECT_TRUE(r.calls.empty());
+    }
+}
+
+// Every proper prefix of a class file is cut short somewhere, so it must fail, for a
+// builder that takes everything and for one that takes only the name.
+TEST(VQParseClassFile, FailsCleanlyOnEveryTruncation) {
+    for (const char* name : {"p/Point.class", "p/Lambdas.class", "p/Constants.class"}) {
+        const Bytes whole = exampleClass(name);
+        for (size_t n = 0; n < whole.size(); ++n) {
+            // A copy of exactly n bytes, so that a sanitizer sees any read past it.
+            const Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+            Recorder r;
+            NameOnly names;
+            EXPECT_THROW(parse(prefix, r), VQException) << name << " cut at " << n;
+            EXPECT_THROW(parse(prefix, names), VQException) << name << " cut at " << n;
+        }
+        EXPECT_EQ(failureOf(whole), "parsed");
+    }
+}
+
+TEST(VQParseClassFile, BoundsCountsAndLengthsByTheDataPresent) {
+    const std::string truncated = "InvalidArgumentException: Truncated java .class file";
+    ClassFileWriter base;
+    base.setThisClass("p/Q");
+    const Bytes header = base.bytes();
+    const size_t afterSuper = header.size() - 8;  // interfaces, fields, methods, attributes counts follow
+
+    // A count of 65535 at each of the four counts, with nothing after it.
+    for (size_t k = 0; k < 4; ++k) {
+        Bytes bytes(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(afterSuper + 2 * k));
+        testing::putU2(bytes, 0xFFFF);
+        EXPECT_EQ(failureOf(bytes), truncated) << k;
+        EXPECT_EQ(failureOf<NameOnly>(bytes), truncated) << k;
+    }
+
+    // A pool count of 65535 with no entries.
+    Bytes pool = {0xCA, 0xFE, 0xBA, 0xBE, 0, 0, 0, 52, 0xFF, 0xFF};
+    EXPECT_EQ(failureOf(pool), "InvalidArgumentException: unknown constant type -1");
+
+    // attribute_length past the end, whether the attributes are decoded or stepped over.
+    for (int64_t declared : {int64_t{3}, int64_t{0xFFFFFFFF}, int64_t{0x7FFFFFFF}}) {
+        ClassFileWriter w;
+        w.setThisClass("p/Q");
+        auto a = w.attribute("Code", {1, 2});
+        a.declaredLength = declared;
+        w.addField(0, "f", "I", {a});
+        EXPECT_EQ(failureOf(w.bytes()), truncated) << declared;
+        EXPECT_EQ(failureOf<NameOnly>(w.bytes()), truncated) << declared;
+        EXPECT_EQ(failureOf<PlainRecorder>(w.bytes()), truncated) << declared;
+    }
+}
+
+TEST(VQParseClassFile, ChecksEveryIndexItFollows) {
+    struct Case {
+        const char* what;
+        uint16_t thisClass, superClass;
+        std::string expected;
+    };
+    // The pool: 1 Utf8 "p/Q", 2 Class p/Q, 3 Integer, 4 Long (5 empty).
+    const std::vector<Case> cases = {
+        {"this_class 0", 0, 2, "bad constant pool index 0"},
+        {"this_class past the pool", 6, 2, "bad constant pool index 6"},
+        {"this_class names a Utf8 entry", 1, 2, "bad constant pool index 1"},
+        {"super_class names an Integer entry", 2, 3, "bad constant pool index 3"},
+        {"super_class names the slot after a Long", 2, 5, "bad constant pool index 5"},
+        {"super_class 65535", 2, 65535, "bad constant pool index 65535"},
+    };
+    for (const Case& c : cases) {
+        ClassFileWriter w;
+        w.classRef("p/Q");
+        w.integer(7);
+        w.longInteger(7);
+        w.setThisClassIndex(c.thisClass);
+        w.setSuperClassIndex(c.superClass);
+        EXPECT_EQ(failureOf(w.bytes()), "InvalidArgumentException: " + c.expected) << c.what;
+    }
+
+    // Member and attribute name indexes; the members reported before the failure stand.
+    ClassFileWriter w;
+    w.setThisClass("p/Q");
+    const uint16_t nameless = w.classRef("p/R");
+    w.addField(0, "ok", "I");
+    w.addField(0, "bad", "I");
+    Bytes bytes = w.bytes();
+    Recorder r;
+    // Point the second field's name at a Class entry: its name_index is 6 bytes into its record.
+    const size_t secondField = bytes.size() - 2 /*attrs*/ - 2 /*methods*/ - 8;
+    bytes[secondField + 2] = 0, bytes[secondField + 3] = static_cast<uint8_t>(nameless);
+    EXPECT_THROW(parse(bytes, r), VQInvalidArgumentException);
+    EXPECT_EQ(r.calls.back(), "field ok I 0 none");
+    EXPECT_EQ(failureOf(bytes), "InvalidArgumentException: bad constant pool index " + std::to_string(nameless));
+
+    ClassFileWriter a;
+    a.setThisClass("p/Q");
+    a.addClassAttribute({999, {}});
+    EXPECT_EQ(failureOf(a.bytes()), "InvalidArgumentException: bad constant pool index 999");
+    EXPECT_EQ(failureOf<NameOnly>(a.bytes()), "parsed");  // names of stepped-over attributes are not looked at
+}
+
+TEST(VQParseClassFile, TakesAByteBuffer) {
+    const Bytes bytes = exampleClass("q/Shape.class");
+    auto buffer = VQByteBuffer::bufferWithBytes(bytes.data(), bytes.size());
+    NameOnly n;
+    VQParseClassFile(*buffer, n);
+    EXPECT_EQ(n.names, std::vector<std::string>{"q.Shape"});
+}
+
+}  // namespace
+}  // namespace ornith
