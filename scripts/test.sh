@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
-ORNITH_WITH_FUZZ=${ORNITH_WITH_FUZZ:-0} scripts/bootstrap.sh
+# clang and libFuzzer for the fuzz stage below.
+ORNITH_WITH_FUZZ=${ORNITH_WITH_FUZZ:-1} scripts/bootstrap.sh
 
 echo "== build and unit tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORNITH_WERROR=ON >/dev/null
@@ -18,3 +19,21 @@ cmake --install build --prefix build/consumer-prefix >/dev/null
 cmake -S tests/consumer -B build/consumer -DCMAKE_PREFIX_PATH="$PWD/build/consumer-prefix" >/dev/null
 cmake --build build/consumer -j"$jobs" >/dev/null
 build/consumer/ornith_consumer examples/classes/p/Point.class
+
+echo "== libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-10} s each"
+# Each target starts from its seed corpus and the committed crash inputs, then mutates
+# for the given time; any crash, leak, timeout or property violation fails the run.
+# ORNITH_FUZZ_SECONDS=0 skips the stage (for a quick local run; CI never sets it).
+if [ "${ORNITH_FUZZ_SECONDS:-10}" != 0 ]; then
+    ORNITH_FUZZ_JOBS=${ORNITH_FUZZ_JOBS:-$jobs} fuzz/run.sh "${ORNITH_FUZZ_SECONDS:-10}"
+fi
+
+echo "== sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer) and unit tests"
+# The whole suite again with every read checked and every leak reported. Warnings are
+# the normal build's business: sanitizer instrumentation changes what g++ warns about.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" \
+    -DORNITH_SANITIZE=ON -DORNITH_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j"$jobs"
