@@ -25,9 +25,9 @@ struct PoolBytes {
 
 PoolBytes poolOf(const ClassFileWriter& w, const Bytes& tail = {}) {
     Bytes all = w.bytes();
-    // Skip magic and version; cut the class header that follows the pool.
-    Bytes pool(all.begin() + 8, all.end());
-    pool.resize(pool.size() - 14);  // access, this, super and four empty counts
+    // Without magic and version, and without the class header that follows the pool
+    // (access, this, super and four empty counts).
+    Bytes pool(all.begin() + 8, all.end() - 14);
     pool.insert(pool.end(), tail.begin(), tail.end());
     return {pool};
 }

@@ -169,6 +169,12 @@ const std::string& VQJavaExceptionsAttribute::typeName() const { return kExcepti
 
 namespace {
 
+// g++ 12 with the sanitizers sees the string alternative of the variant as possibly
+// uninitialised when a number alternative is moved; it is not.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 VQConstantValue constantAt(VQByteStream& stream, const VQConstantPool& pool) {
     const int32_t index = VQReadU2(stream);
     const int tag = VQTagAtIndex(pool, index);
@@ -201,6 +207,9 @@ VQConstantValue constantAt(VQByteStream& stream, const VQConstantPool& pool) {
             tag, index));
     }
 }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 }  // namespace
 

@@ -78,7 +78,8 @@ TEST(VQJavaAttribute, ExceptionsAreDottedInFileOrder) {
     auto a = w.exceptions({"java/io/IOException", "p/Q$E", "java/io/IOException"});
     const uint16_t text = w.utf8("text");
     Pool pool(w);
-    const auto& table = dynamic_cast<const VQJavaExceptionsAttribute&>(*pool.decode("Exceptions", a.info));
+    const auto decoded = pool.decode("Exceptions", a.info);
+    const auto& table = dynamic_cast<const VQJavaExceptionsAttribute&>(*decoded);
     EXPECT_EQ(table.exceptionTable(), (std::vector<std::string>{"java.io.IOException", "p.Q$E", "java.io.IOException"}));
     // The list is handed out itself.
     EXPECT_EQ(&table.exceptionTable(), &table.exceptionTable());
