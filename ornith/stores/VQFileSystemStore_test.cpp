@@ -1,0 +1,137 @@
+#include "ornith/stores/VQFileSystemStore.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "ornith/stores/store_test_support.h"
+
+namespace ornith {
+namespace {
+
+using testing::ScratchDirectory;
+using testing::writeFile;
+using Names = std::optional<std::vector<std::string>>;
+
+Names list(std::initializer_list<const char*> names) { return std::vector<std::string>(names.begin(), names.end()); }
+
+std::string text(const std::shared_ptr<const VQByteBuffer>& buffer) {
+    return buffer ? std::string(reinterpret_cast<const char*>(buffer->bytes()), buffer->length()) : "(null)";
+}
+
+TEST(VQFileSystemStore, ListsClassesByTheClassTextAnywhereInAnyCase) {
+    ScratchDirectory dir;
+    for (const char* name : {"A.class", "b.class", "Z.CLASS", "notes.txt", "Foo.classic", "Dup.class", "Dup.class.bak",
+                             "x.Class.class"})
+        writeFile(dir / ("pkg/" + std::string(name)), "bytes");
+    std::filesystem::create_directories(dir / "pkg/sub");
+    std::filesystem::create_directories(dir / "pkg/Bar.class");
+    VQFileSystemStore store(dir.path());
+
+    // Sorted by bytes: upper case first. Foo.classic gives Foo, Dup twice, the subdirectory
+    // Bar.class gives Bar, and the search takes the last occurrence.
+    EXPECT_EQ(store.classNamesInPackage("pkg"), list({"A", "Bar", "Dup", "Dup", "Foo", "Z", "b", "x.Class"}));
+    EXPECT_EQ(store.packageNamesInPackage("pkg"), list({"Bar.class", "sub"}));
+    EXPECT_FALSE(store.containsClassName("pkg.Foo"));
+    EXPECT_TRUE(store.containsClassName("pkg.A"));
+    // Z.CLASS is found only where the file system ignores case.
+    EXPECT_EQ(store.containsClassName("pkg.Z"), std::filesystem::exists(dir / "pkg/Z.class"));
+}
+
+TEST(VQFileSystemStore, TheRootPackageIsTheRootDirectory) {
+    ScratchDirectory dir;
+    writeFile(dir / "Top.class", "top");
+    std::filesystem::create_directories(dir / "META-INF");
+    std::filesystem::create_directories(dir / "resources");
+    VQFileSystemStore store(dir.path());
+    EXPECT_EQ(store.name(), dir.path());
+    EXPECT_EQ(store.kindName(), "VQFileSystemStore");
+    EXPECT_EQ(store.pathForPackageName(""), dir.path());
+    EXPECT_EQ(store.pathForPackageName(std::nullopt), dir.path());
+    EXPECT_EQ(store.pathForPackageName("a.b.c"), dir / "a/b/c");
+    for (std::optional<std::string_view> root : {std::optional<std::string_view>(""), std::optional<std::string_view>()}) {
+        EXPECT_EQ(store.classNamesInPackage(root), list({"Top"}));
+        // Every subdirectory counts, whatever its name.
+        EXPECT_EQ(store.packageNamesInPackage(root), list({"META-INF", "resources"}));
+    }
+    EXPECT_TRUE(store.containsPackageName(""));
+    EXPECT_TRUE(store.containsPackageName("resources"));
+    EXPECT_FALSE(store.containsPackageName("Top.class"));
+}
+
+TEST(VQFileSystemStore, MissingPackagesListEmptyNotAbsent) {
+    ScratchDirectory dir;
+    writeFile(dir / "file", "x");
+    VQFileSystemStore store(dir.path());
+    EXPECT_EQ(store.classNamesInPackage("no.such"), list({}));
+    EXPECT_EQ(store.packageNamesInPackage("no.such"), list({}));
+    // A file where the package directory would be.
+    EXPECT_EQ(store.classNamesInPackage("file"), list({}));
+    EXPECT_FALSE(store.containsPackageName("no"));
+}
+
+TEST(VQFileSystemStore, ReadsClassFilesAtEachCall) {
+    ScratchDirectory dir;
+    writeFile(dir / "a/b/C.class", "C v1");
+    writeFile(dir / "a/b/C$D.class", "nested");
+    VQFileSystemStore store(dir.path());
+    EXPECT_EQ(text(store.dataForClassName("a.b.C")), "C v1");
+    EXPECT_EQ(text(store.dataForClassName("a.b.C$D")), "nested");
+    writeFile(dir / "a/b/C.class", "C v2");
+    EXPECT_EQ(text(store.dataForClassName("a.b.C")), "C v2");
+    EXPECT_EQ(store.dataForClassName("a.b.E"), nullptr);
+    // Something exists at X.class, but it is no file to read.
+    std::filesystem::create_directories(dir / "a/X.class");
+    EXPECT_TRUE(store.containsClassName("a.X"));
+    EXPECT_EQ(store.dataForClassName("a.X"), nullptr);
+    // A FIFO is never waited on.
+    ASSERT_EQ(::mkfifo((dir / "a/F.class").c_str(), 0600), 0);
+    EXPECT_TRUE(store.containsClassName("a.F"));
+    EXPECT_EQ(store.dataForClassName("a.F"), nullptr);
+
+    // A root that goes away: empty listings, absent data, no failure.
+    std::filesystem::remove_all(dir.path());
+    EXPECT_EQ(store.classNamesInPackage(""), list({}));
+    EXPECT_EQ(store.packageNamesInPackage("a"), list({}));
+    EXPECT_FALSE(store.containsPackageName(""));
+    EXPECT_FALSE(store.containsClassName("a.b.C"));
+    EXPECT_EQ(store.dataForClassName("a.b.C"), nullptr);
+}
+
+TEST(VQFileSystemStore, SymbolicLinksCountByWhatTheyPointAt) {
+    ScratchDirectory dir;
+    std::filesystem::create_directories(dir / "real/pkg");
+    writeFile(dir / "plain", "x");
+    std::filesystem::create_directory_symlink(dir / "real/pkg", dir / "real/linked");
+    std::filesystem::create_symlink(dir / "plain", dir / "real/filelink");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "real/dangling");
+    VQFileSystemStore store(dir / "real");
+    EXPECT_EQ(store.packageNamesInPackage(""), list({"linked", "pkg"}));
+}
+
+TEST(VQFileSystemStore, NamesWithNulNameNothing) {
+    ScratchDirectory dir;
+    writeFile(dir / "a/B.class", "b");
+    VQFileSystemStore store(dir.path());
+    EXPECT_FALSE(store.containsClassName(std::string("a.B\0.x", 6)));
+    EXPECT_EQ(store.dataForClassName(std::string("a.B\0", 4)), nullptr);
+    EXPECT_FALSE(store.containsPackageName(std::string("a\0", 2)));
+    EXPECT_EQ(store.classNamesInPackage(std::string("a\0", 2)), list({}));
+    EXPECT_EQ(store.packageNamesInPackage(std::string("\0", 1)), list({}));
+}
+
+TEST(VQFileSystemStore, AcceptsExistingDirectoriesOnly) {
+    ScratchDirectory dir;
+    writeFile(dir / "file.jar", "x");
+    std::filesystem::create_directories(dir / "lib.zip");
+    EXPECT_TRUE(VQFileSystemStore::canGrokName(dir.path()));
+    EXPECT_TRUE(VQFileSystemStore::canGrokName(dir / "lib.zip"));
+    EXPECT_FALSE(VQFileSystemStore::canGrokName(dir / "file.jar"));
+    EXPECT_FALSE(VQFileSystemStore::canGrokName(dir / "missing"));
+    EXPECT_FALSE(VQFileSystemStore::canGrokName(dir.path() + std::string("\0", 1)));
+}
+
+}  // namespace
+}  // namespace ornith

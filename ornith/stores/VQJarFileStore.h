@@ -1,0 +1,26 @@
+#pragma once
+// The store for a jar archive: a zip store that accepts ".jar" names and says so.
+
+#include "ornith/stores/VQZipFileStore.h"
+
+namespace ornith {
+
+class VQJarFileStore : public VQZipFileStore {
+public:
+    static const VQClassStoreKind storeKind;
+
+    // True when the name ends in ".jar" or ".JAR" and names something that is not a directory.
+    static bool canGrokName(const std::string& name);
+    static std::shared_ptr<VQClassStore> storeWithName(const std::string& name);
+
+    explicit VQJarFileStore(std::string name);
+
+    std::string kindName() const override;
+    // "Jar File: " and the index.
+    std::string description() const override;
+
+protected:
+    VQJarFileStore(std::string name, std::string_view memberPrefix);
+};
+
+}  // namespace ornith
