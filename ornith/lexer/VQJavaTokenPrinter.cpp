@@ -1,0 +1,67 @@
+#include "VQJavaTokenPrinter.h"
+
+#include <cctype>
+#include <iterator>
+
+namespace ornith {
+
+namespace {
+
+constexpr const char* kOperators[] = {
+    "==", "!=", "+=", "-=", "++", "--", "*=", "/=", "%=", "^=", "&=",
+    "|=", "&&", "||", "<<", ">>", ">>>", "<<=", ">>=", ">>>=", "<=", ">=",
+};
+static_assert(std::size(kOperators) == VQJavaTokenGreaterOrEqual - VQJavaTokenEqual + 1);
+
+void printText(std::FILE* file, const VQJavaLexer* lexer) {
+    for (std::uint32_t i = 0; i < lexer->textLength; ++i) _VQPrintJavaCharacter(file, lexer->text[i]);
+    std::fputc(' ', file);
+}
+
+}  // namespace
+
+int _VQPrintJavaCharacter(std::FILE* file, int character) {
+    const char* escape = nullptr;
+    switch (character) {
+        case 8: escape = "\\b"; break;
+        case 9: escape = "\\t"; break;
+        case 10: escape = "\\n"; break;
+        case 12: escape = "\\f"; break;
+        case 13: escape = "\\r"; break;
+        default: break;
+    }
+    if (escape != nullptr) {
+        std::fputs(escape, file);
+        return 2;
+    }
+    if (character > 255) {
+        std::fprintf(file, "\\u%04x", static_cast<unsigned>(character & 0xFFFF));
+        return 6;
+    }
+    if (character >= 0 && std::isprint(character)) {
+        std::fputc(character, file);
+        return 1;
+    }
+    std::fprintf(file, "\\%03o", static_cast<unsigned>(character & 0xFF));
+    return 4;
+}
+
+void VQPrintJavaLexerTokenToFile(std::FILE* file, const VQJavaLexer* lexer, int kind) {
+    if (kind >= 0 && kind < VQJavaTokenEqual) {
+        std::fprintf(file, "%c ", kind);
+    } else if (kind <= VQJavaTokenGreaterOrEqual) {
+        if (kind >= VQJavaTokenEqual) {
+            std::fputs(kOperators[kind - VQJavaTokenEqual], file);
+            std::fputc(' ', file);
+        }
+    } else if (kind <= VQJavaTokenIdentifier || kind == VQJavaTokenError) {
+        printText(file, lexer);
+    } else if (const char* keyword = VQJavaKeywordForKind(kind)) {
+        std::fputs(keyword, file);
+        std::fputc(' ', file);
+    }
+}
+
+void VQPrintJavaLexerToken(const VQJavaLexer* lexer, int kind) { VQPrintJavaLexerTokenToFile(stdout, lexer, kind); }
+
+}  // namespace ornith

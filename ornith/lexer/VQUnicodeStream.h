@@ -1,0 +1,46 @@
+#pragma once
+// A Java source file read as 16-bit characters, one line at a time, with Unicode escapes
+// (\uXXXX, any number of u) resolved as characters are handed out.
+//
+// A file that starts with the byte-order mark FE FF or FF FE holds 16-bit units (big- or
+// little-endian); any other file holds one byte per character, with no multibyte decoding.
+// The caller may put back the last character it read, once.
+
+#include <cstdint>
+#include <cstdio>
+
+namespace ornith {
+
+struct VQUnicodeStream {
+    std::FILE* file;           // owned, read as raw bytes
+    char16_t* line;            // owned; the current line as read, terminator included; null before the first line
+    std::uint32_t lineLength;  // units in line; 0 after end of input
+    std::uint32_t lineCapacity;
+    std::uint32_t position;    // index in line of the next unit to hand out
+    std::int32_t lineNumber;   // from 1; 0 before the first line; grows by one per line read attempt
+    std::int32_t lastCharacter;  // last value handed out, -1 for end of input
+    std::uint32_t pushedBack;    // 1 when the next read returns lastCharacter again
+    std::uint32_t wide;          // 1 when the file holds 16-bit units
+    std::uint32_t bigEndian;     // in wide mode, 1 when the high byte comes first
+
+    // Internal state beyond the fields above.
+    std::uint32_t _characterStart;  // index in line of the first unit of lastCharacter
+    std::int32_t _pending[2];       // units read ahead from the file, handed out (top first) before it
+    std::uint32_t _pendingCount;
+};
+
+// Opens a regular file for reading; null when it cannot be opened or is not a regular file
+// (a FIFO or device would block or never end). Writes nothing.
+VQUnicodeStream* VQOpenUnicodeFile(const char* path);
+
+// The next character, 0 to 65535, or -1 at end of input (and on a read error).
+int VQGetUnicodeCharacter(VQUnicodeStream* stream);
+
+// Makes the next VQGetUnicodeCharacter return the last value once more. One deep: a second
+// put-back before the next read changes nothing.
+void VQUngetUnicodeCharacter(VQUnicodeStream* stream);
+
+// Closes the file and releases the stream. Null is accepted and ignored.
+void VQCloseUnicodeStream(VQUnicodeStream* stream);
+
+}  // namespace ornith

@@ -1,0 +1,123 @@
+// End-to-end tests of `ornith tokens`.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+
+#include "RunTool.h"
+
+namespace ornith::tool::testing {
+namespace {
+
+const char* const kGreeter = "examples/java/Greeter.java";
+const char* const kGreeterTokens =
+    "package demo ; import java . util . List ; public class Greeter extends Object { "
+    "private static final int COUNT = 0x1F ; private double ratio = 1.5e-3 ; int count ; "
+    "public String greet ( String name , char mark ) { "
+    "if ( name == null || name . length ( ) >= 10 ) { return \"Hello, \" + name + mark ; } "
+    "count += 2 ; count ++ ; return name . isEmpty ( ) ? \"\\t\" : 'x' + \"!\" ; } } \n";
+
+const char* const kErrors = "examples/java/Errors.java";
+const char* const kErrorsTokens =
+    "class Errors { int a = 9x ; String s = \"bad \\q escape\" ; char c = '' ; int o = 09 ; "
+    "String open = \"never closed;\\n # } \n";
+const char* const kErrorsMessages =
+    "examples/java/Errors.java:2: Invalid character in number.\n"
+    "    int a = 9x;\n"
+    "            ^\n"
+    "examples/java/Errors.java:3: Invalid escape character.\n"
+    "    String s = \"bad \\q escape\";\n"
+    "                     ^\n"
+    "examples/java/Errors.java:4: Invalid character constant.\n"
+    "    char c = '';\n"
+    "             ^\n"
+    "examples/java/Errors.java:5: Invalid character in octal number.\n"
+    "    int o = 09;\n"
+    "            ^\n"
+    "examples/java/Errors.java:6: String not terminated at end of line.\n"
+    "    String open = \"never closed;\n"
+    "                  ^\n"
+    "examples/java/Errors.java:7: Invalid character in input.\n"
+    "    #\n"
+    "    ^\n";
+
+std::string tempSource(const std::string& bytes) {
+    static int serial = 0;
+    std::string path = std::string(::testing::TempDir()) + "ornith_tokens_" + std::to_string(::getpid()) + "_" +
+                       std::to_string(++serial) + ".java";
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+TEST(Tokens, PrintsAFileOnOneLine) {
+    ToolResult r = runTool({"tokens", kGreeter});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kGreeterTokens);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(Tokens, ReportsLexicalErrorsAndGoesOn) {
+    ToolResult r = runTool({"tokens", kErrors});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, kErrorsTokens);
+    EXPECT_EQ(r.err, kErrorsMessages);
+}
+
+TEST(Tokens, ResolvesEscapesAndPrintsWhatWouldNotPrint) {
+    // A Latin-1 letter, CR LF line ends, Unicode escapes in a string, a character literal
+    // and an identifier, a real tab in a string.
+    ToolResult r = runTool({"tokens", "examples/java/Escapes.java"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "class Caf\\351 { String s = \"\\u4e2d\\tA\\t\" ; char c = '\\\\' ; int ab = 1 ; } \n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(Tokens, ReadsSixteenBitFiles) {
+    ToolResult r = runTool({"tokens", "examples/java/Wide.java"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "int \\u4e2d = 1 ; \n");
+}
+
+TEST(Tokens, GoesOnAfterAFileThatCannotBeOpened) {
+    ToolResult r = runTool({"tokens", "examples/java/Missing.java", kGreeter, "examples/java", kErrors});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, std::string(kGreeterTokens) + kErrorsTokens);
+    EXPECT_EQ(r.err, std::string("ornith: examples/java/Missing.java: cannot open\n"
+                                 "ornith: examples/java: cannot open\n") +
+                         kErrorsMessages);
+}
+
+TEST(Tokens, EmptyFileGivesAnEmptyLine) {
+    ToolResult r = runTool({"tokens", tempSource(""), tempSource("/* only a comment */")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\n\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(Tokens, AnyReportedErrorFailsTheRun) {
+    // The string keeps its kind after a bad escape, yet the error was reported.
+    std::string path = tempSource("\"\\q\"\n");
+    ToolResult r = runTool({"tokens", path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "\"\\q\" \n");
+    EXPECT_EQ(r.err, path + ":1: Invalid escape character.\n\"\\q\"\n  ^\n");
+}
+
+TEST(Tokens, ErrorAtEndOfInputNamesTheLineAfterTheLast) {
+    std::string path = tempSource("x\n  \"open");
+    ToolResult r = runTool({"tokens", path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "x \"open\\uffff \n");
+    EXPECT_EQ(r.err, path + ":3: String not terminated at end of line.\n\n  ^\n");
+}
+
+TEST(Tokens, NeedsAtLeastOneFile) {
+    ToolResult r = runTool({"tokens"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+}  // namespace ornith::tool::testing
