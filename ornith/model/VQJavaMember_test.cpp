@@ -130,26 +130,6 @@ TEST(VQJavaMember, AccessQueriesReadOnlyTheirBits) {
     EXPECT_FALSE(method.isPrivate());
     EXPECT_FALSE(method.isProtected());
 
-    // Each query answers its bit alone, whatever the others say.
-    struct Bit {
-        uint32_t mask;
-        bool (*query)(const VQJavaField&);
-    };
-    const Bit bits[] = {
-        {0x0001, [](const VQJavaField& f) { return f.isPublic(); }},
-        {0x0002, [](const VQJavaField& f) { return f.isPrivate(); }},
-        {0x0004, [](const VQJavaField& f) { return f.isProtected(); }},
-        {0x0008, [](const VQJavaField& f) { return f.isStatic(); }},
-        {0x0010, [](const VQJavaField& f) { return f.isFinal(); }},
-        {0x0040, [](const VQJavaField& f) { return f.isVolatile(); }},
-        {0x0080, [](const VQJavaField& f) { return f.isTransient(); }},
-    };
-    for (const Bit& bit : bits) {
-        EXPECT_TRUE(bit.query(VQJavaField("f", "I", bit.mask, std::nullopt))) << bit.mask;
-        EXPECT_FALSE(bit.query(VQJavaField("f", "I", 0xFFFF & ~bit.mask, std::nullopt))) << bit.mask;
-    }
-    EXPECT_TRUE(VQJavaMethod("m", "()V", 0x0100, std::nullopt).isNative());
-    EXPECT_FALSE(VQJavaMethod("m", "()V", 0xFFFF & ~0x0100u, std::nullopt).isNative());
 }
 
 TEST(VQJavaMember, AttributeWithNameIsExactAndTakesTheFirst) {
@@ -171,14 +151,6 @@ TEST(VQJavaMember, AttributeWithNameIsExactAndTakesTheFirst) {
     EXPECT_EQ(bare.initialValue(), nullptr);
     const VQJavaMethod method("m", "()V", 0, VQAttributeList{});
     EXPECT_EQ(method.exceptions(), nullptr);
-}
-
-TEST(VQJavaMember, AttributeListIsSharedNotCopied) {
-    auto attribute = std::make_shared<NamedAttribute>("Deprecated");
-    const VQJavaMethod method("m", "()V", 0, VQAttributeList{attribute});
-    ASSERT_TRUE(method.attributes().has_value());
-    ASSERT_EQ(method.attributes()->size(), 1u);
-    EXPECT_EQ((*method.attributes())[0].get(), attribute.get());
 }
 
 class DecodedAttributes : public ::testing::Test {
@@ -203,21 +175,6 @@ protected:
 private:
     Bytes _file;
 };
-
-TEST_F(DecodedAttributes, InitialValueIsTheConstant) {
-    const uint16_t minusOne = writer.integer(-1);
-    const uint16_t hi = writer.string("hi");
-    auto intValue = decode("ConstantValue", index(minusOne));
-    auto stringValue = decode("ConstantValue", index(hi));
-
-    const VQJavaField number("n", "I", 0x0019, VQAttributeList{intValue});
-    ASSERT_NE(number.initialValue(), nullptr);
-    EXPECT_EQ(number.initialValue()->value(), VQConstantValue::Value(int32_t{-1}));
-    EXPECT_EQ(number.description(), "public final static int n = -1");
-
-    const VQJavaField text("s", "Ljava/lang/String;", 0, VQAttributeList{stringValue});
-    EXPECT_EQ(text.description(), "java.lang.String s = hi");
-}
 
 TEST_F(DecodedAttributes, ExceptionsAndTheThrowsClause) {
     Bytes two;

@@ -96,13 +96,6 @@ TEST(VQJavaType, CopyStartsUndecodedAndAnswersAlike) {
     EXPECT_EQ(copy->baseType(), original->baseType());
 }
 
-TEST(VQJavaType, TypesOfOneDescriptorAreDistinctObjects) {
-    auto a = VQJavaType::typeWithSignature("I");
-    auto b = VQJavaType::typeWithSignature("I");
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a->description(), b->description());
-}
-
 TEST(VQJavaType, DeclarationTextFallsBackToTheDescriptor) {
     struct Case {
         const char* signature;
