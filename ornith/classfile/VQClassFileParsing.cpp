@@ -6,12 +6,12 @@
 
 namespace ornith::parsing {
 
+void throwTruncated() { throw VQInvalidArgumentException("Truncated java .class file"); }
+
 namespace {
 
-[[noreturn]] void truncated() { throw VQInvalidArgumentException("Truncated java .class file"); }
-
 uint32_t readU4(VQByteStream& stream) {
-    if (VQBytesLeft(stream) < 4) truncated();
+    if (VQBytesLeft(stream) < 4) throwTruncated();
     return static_cast<uint32_t>(VQReadU4(stream));
 }
 
@@ -25,16 +25,6 @@ VQConstantPoolHandle openClassFile(VQByteStream& stream) {
     return VQConstantPoolHandle(VQOpenConstantPool(stream));
 }
 
-uint16_t readU2(VQByteStream& stream) {
-    if (VQBytesLeft(stream) < 2) truncated();
-    return static_cast<uint16_t>(VQReadU2(stream));
-}
-
-void skipChecked(VQByteStream& stream, uint64_t n) {
-    if (n > VQBytesLeft(stream)) truncated();
-    VQSkipBytes(stream, static_cast<uint32_t>(n));
-}
-
 std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool) {
     const uint16_t count = readU2(stream);
     if (count == 0) return std::nullopt;
@@ -44,7 +34,7 @@ std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQCo
     for (uint32_t i = 0; i < count; ++i) {
         const int32_t nameIndex = readU2(stream);
         const uint32_t length = readU4(stream);
-        if (length > VQBytesLeft(stream)) truncated();
+        if (length > VQBytesLeft(stream)) throwTruncated();
         const std::string name = VQStringValueAtIndex(pool, nameIndex);
         // The attribute sees exactly its own info bytes, however many it chooses to read.
         VQByteStream info{stream.bytes + stream.position, 0, length};

@@ -81,10 +81,18 @@ concept HasSetClassAttributes =
 
 // Checks the magic, steps over the version and opens the pool; leaves the stream after it.
 VQConstantPoolHandle openClassFile(VQByteStream& stream);
+// Raises "Truncated java .class file".
+[[noreturn]] void throwTruncated();
 // A u2 that must be present: raises "Truncated java .class file" at the end of the data.
-uint16_t readU2(VQByteStream& stream);
+inline uint16_t readU2(VQByteStream& stream) {
+    if (VQBytesLeft(stream) < 2) throwTruncated();
+    return static_cast<uint16_t>(VQReadU2(stream));
+}
 // Steps over n bytes that must be present, else "Truncated java .class file".
-void skipChecked(VQByteStream& stream, uint64_t n);
+inline void skipChecked(VQByteStream& stream, uint64_t n) {
+    if (n > VQBytesLeft(stream)) throwTruncated();
+    stream.position += static_cast<uint32_t>(n);
+}
 // Decodes an attribute list; absent when its count is 0.
 std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool);
 // Steps over an attribute list without looking at names or making objects.

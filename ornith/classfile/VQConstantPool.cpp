@@ -1,5 +1,6 @@
 #include "ornith/classfile/VQConstantPool.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -16,31 +17,21 @@ namespace {
     throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index));
 }
 
-// Body size of the fixed-size kinds; -1 for the two counted string kinds, 0 for tags
-// the pool does not know.
-constexpr int fixedBodySize(int tag) {
-    switch (tag) {
-    case kVQConstantUtf8:
-    case kVQConstantUnicode: return -1;
-    case kVQConstantClass:
-    case kVQConstantString:
-    case kVQConstantMethodType:
-    case kVQConstantModule:
-    case kVQConstantPackage: return 2;
-    case kVQConstantMethodHandle: return 3;
-    case kVQConstantInteger:
-    case kVQConstantFloat:
-    case kVQConstantFieldref:
-    case kVQConstantMethodref:
-    case kVQConstantInterfaceMethodref:
-    case kVQConstantNameAndType:
-    case kVQConstantDynamic:
-    case kVQConstantInvokeDynamic: return 4;
-    case kVQConstantLong:
-    case kVQConstantDouble: return 8;
-    default: return 0;
-    }
-}
+// Body size by tag: the fixed sizes, kCounted for the two string kinds (a u2 byte count
+// and that many bytes), 0 for tags the pool does not know.
+constexpr int8_t kCounted = -1;
+constexpr auto kBodySize = [] {
+    std::array<int8_t, 256> size{};
+    size[kVQConstantUtf8] = size[kVQConstantUnicode] = kCounted;
+    size[kVQConstantClass] = size[kVQConstantString] = size[kVQConstantMethodType] = 2;
+    size[kVQConstantModule] = size[kVQConstantPackage] = 2;
+    size[kVQConstantMethodHandle] = 3;
+    size[kVQConstantInteger] = size[kVQConstantFloat] = 4;
+    size[kVQConstantFieldref] = size[kVQConstantMethodref] = size[kVQConstantInterfaceMethodref] = 4;
+    size[kVQConstantNameAndType] = size[kVQConstantDynamic] = size[kVQConstantInvokeDynamic] = 4;
+    size[kVQConstantLong] = size[kVQConstantDouble] = 8;  // the only kinds of size 8, and they take two indexes
+    return size;
+}();
 
 void appendCodePoint(std::string& out, uint32_t c) {
     if (c < 0x80) {
@@ -167,26 +158,27 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
     pool->entries = reinterpret_cast<const uint8_t**>(static_cast<char*>(block) + sizeof(VQConstantPool));
     pool->entries[0] = nullptr;
 
+    // The walk runs on a plain pointer: it is the one loop every parse goes through whole.
+    const uint8_t* p = stream.bytes + stream.position;
+    const uint8_t* const end = pool->end;
     const uint32_t n = static_cast<uint32_t>(count);
     for (uint32_t i = 1; i < n; ++i) {
-        const int32_t tag = VQReadByte(stream);
-        const int size = tag < 0 ? 0 : fixedBodySize(tag);
+        const int tag = p < end ? *p++ : -1;
+        const int size = tag < 0 ? 0 : kBodySize[static_cast<size_t>(tag)];
         if (size == 0) {
             std::free(block);
             throw VQInvalidArgumentException(VQFormat("unknown constant type %d", tag));
         }
-        pool->entries[i] = stream.bytes + stream.position;
-        if (size < 0) {
-            // A length cut short reads as -1: the cursor is then at the end already.
-            const int32_t byteCount = VQReadU2(stream);
-            if (byteCount > 0) VQSkipBytes(stream, static_cast<uint32_t>(byteCount));
-        } else {
-            VQSkipBytes(stream, static_cast<uint32_t>(size));
-        }
-        if (tag == kVQConstantLong || tag == kVQConstantDouble) {
-            if (++i < n) pool->entries[i] = nullptr;
-        }
+        pool->entries[i] = p;
+        const size_t left = static_cast<size_t>(end - p);
+        size_t body = static_cast<size_t>(size);
+        // A byte count cut short by the end leaves the cursor at the end, as a count that
+        // runs past the end does.
+        if (size == kCounted) body = left < 2 ? left : 2 + ((size_t{p[0]} << 8) | p[1]);
+        p = body < left ? p + body : end;
+        if (size == 8 && ++i < n) pool->entries[i] = nullptr;
     }
+    stream.position = static_cast<uint32_t>(p - stream.bytes);
     return pool;
 }
 

@@ -155,19 +155,6 @@ TEST(VQJavaAttribute, ConstantValueRefusesEntriesThatAreNotConstants) {
         EXPECT_THROW(again.constant(index), VQInvalidArgumentException) << index;
 }
 
-TEST(VQJavaAttribute, TheClassFileConstantAtIndexTwelve) {
-    ClassFileWriter w;
-    for (int i = 1; i <= 10; ++i) w.integer(i);
-    EXPECT_EQ(w.classRef("X"), 12);  // its name takes 11
-    Pool pool(w);
-    try {
-        pool.constant(12);
-        ADD_FAILURE();
-    } catch (const VQInternalInconsistencyException& e) {
-        EXPECT_NE(e.reason().find("(type = 7) at index 12 "), std::string::npos);
-    }
-}
-
 // A kind supplied by a host: reads a u2 and keeps the pool string it names.
 class Signature : public VQJavaAttribute {
 public:
