@@ -131,7 +131,6 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     // A builder that takes no members still has the rest of the file walked (without
     // names or attribute objects), so that a file cut short fails the same way for
     // every builder.
-
     const uint16_t interfaceCount = readU2(stream);
     if constexpr (HasAddInterfaceName<Builder>) {
         for (uint32_t i = 0; i < interfaceCount; ++i) builder.addInterfaceName(VQClassNameAtIndex(*pool, readU2(stream)));

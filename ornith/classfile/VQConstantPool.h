@@ -113,8 +113,9 @@ const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag
 std::string VQClassNameAtIndex(const VQConstantPool& pool, int32_t index);
 
 // Class-file modified UTF-8 to standard UTF-8: C0 80 becomes U+0000, surrogate pairs
-// written as two three-byte sequences become one four-byte character, anything
-// ill-formed becomes U+FFFD per maximal ill-formed subpart. Never fails.
+// written as two three-byte sequences become one four-byte character, a lone surrogate
+// becomes U+FFFD, standard four-byte sequences are kept, and anything else ill-formed
+// becomes U+FFFD per maximal ill-formed subpart. Never fails, never reads past `length`.
 void VQAppendModifiedUTF8(std::string& out, const uint8_t* bytes, size_t length);
 
 }  // namespace ornith
