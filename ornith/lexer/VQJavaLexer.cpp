@@ -15,6 +15,8 @@ namespace {
 
 using lexer_detail::getCharacter;
 using lexer_detail::nextCharacterStart;
+using lexer_detail::takeRun;
+using lexer_detail::takeRunUntil;
 using lexer_detail::ungetCharacter;
 
 // The unit that stands for end of input in a token's text.
@@ -53,32 +55,38 @@ constexpr std::size_t spellingLength(const char* s) {
     return n;
 }
 
-// The words grouped by length, so that an identifier is compared only with words that could
-// equal it.
+// The words grouped by length and first letter, so that an identifier is compared only with
+// the few words that could equal it.
 struct KeywordIndex {
-    std::size_t start[kLongestKeyword + 2]{};
+    static constexpr std::size_t kGroups = (kLongestKeyword + 1) * 26;
+    std::size_t start[kGroups + 1]{};
     const Keyword* words[std::size(kKeywords)]{};
+
+    static constexpr std::size_t group(std::size_t length, char16_t first) { return length * 26 + (first - 'a'); }
 };
 
 constexpr KeywordIndex makeKeywordIndex() {
     KeywordIndex index;
     std::size_t next = 0;
     for (std::size_t length = 0; length <= kLongestKeyword; ++length) {
-        index.start[length] = next;
-        for (const Keyword& k : kKeywords)
-            if (spellingLength(k.spelling) == length) index.words[next++] = &k;
+        for (char16_t first = 'a'; first <= 'z'; ++first) {
+            index.start[KeywordIndex::group(length, first)] = next;
+            for (const Keyword& k : kKeywords)
+                if (spellingLength(k.spelling) == length && k.spelling[0] == first) index.words[next++] = &k;
+        }
     }
-    index.start[kLongestKeyword + 1] = next;
+    index.start[KeywordIndex::kGroups] = next;
     return index;
 }
 
 constexpr KeywordIndex kKeywordIndex = makeKeywordIndex();
 
 int kindOfWord(const char16_t* text, std::uint32_t length) {
-    if (length > kLongestKeyword) return VQJavaTokenIdentifier;
-    for (std::size_t i = kKeywordIndex.start[length]; i < kKeywordIndex.start[length + 1]; ++i) {
+    if (length < 2 || length > kLongestKeyword || text[0] < 'a' || text[0] > 'z') return VQJavaTokenIdentifier;
+    std::size_t group = KeywordIndex::group(length, text[0]);
+    for (std::size_t i = kKeywordIndex.start[group]; i < kKeywordIndex.start[group + 1]; ++i) {
         const char* spelling = kKeywordIndex.words[i]->spelling;
-        std::uint32_t j = 0;
+        std::uint32_t j = 1;
         while (j < length && text[j] == static_cast<unsigned char>(spelling[j])) ++j;
         if (j == length) return kKeywordIndex.words[i]->kind;
     }
@@ -92,27 +100,49 @@ int kindOfWord(const char16_t* text, std::uint32_t length) {
 char* gCaretBlanks = nullptr;
 std::uint32_t gCaretCount = 0;
 
+// stderr is unbuffered: a report is assembled here and written in one piece (several for a
+// very long line) instead of one write per part or per byte.
+class ReportWriter {
+public:
+    ~ReportWriter() { flush(); }
+    void put(char c) {
+        if (filled_ == sizeof buffer_) flush();
+        buffer_[filled_++] = c;
+    }
+    void put(const char* text, std::size_t length) {
+        for (std::size_t i = 0; i < length; ++i) put(text[i]);
+    }
+    void put(const char* text) { put(text, std::strlen(text)); }
+    void flush() {
+        if (filled_ > 0) std::fwrite(buffer_, 1, filled_, stderr);
+        filled_ = 0;
+    }
+
+private:
+    char buffer_[4096];
+    std::size_t filled_ = 0;
+};
+
 void reportError(const char* message, VQJavaLexer* lexer) {
     if (lexer->_errorCount < UINT32_MAX) ++lexer->_errorCount;
     const VQUnicodeStream* s = lexer->stream;
-    std::fprintf(stderr, "%s:%d: %s\n", lexer->fileName, s->lineNumber, message);
+    ReportWriter out;
 
-    // The raw line without its last unit, one byte per unit; stderr is unbuffered, so the
-    // bytes go out in chunks rather than one write each.
-    if (s->lineLength >= 2) {
-        char chunk[4096];
-        std::size_t filled = 0;
-        for (std::uint32_t i = 0; i + 1 < s->lineLength; ++i) {
-            chunk[filled++] = static_cast<char>(s->line[i] & 0xFF);
-            if (filled == sizeof chunk) {
-                std::fwrite(chunk, 1, filled, stderr);
-                filled = 0;
-            }
-        }
-        if (filled > 0) std::fwrite(chunk, 1, filled, stderr);
-    }
-    std::fputc('\n', stderr);
+    // "%s:%d: %s\n"
+    char number[16];
+    int digits = std::snprintf(number, sizeof number, "%d", static_cast<int>(s->lineNumber));
+    out.put(lexer->fileName);
+    out.put(':');
+    out.put(number, static_cast<std::size_t>(digits));
+    out.put(": ", 2);
+    out.put(message);
+    out.put('\n');
 
+    // The raw line without its last unit, one byte per unit, then a newline.
+    for (std::uint32_t i = 0; i + 1 < s->lineLength; ++i) out.put(static_cast<char>(s->line[i] & 0xFF));
+    out.put('\n');
+
+    // "%.*s^\n" with the caret buffer, grown to `column` blanks first.
     std::uint32_t column = lexer->column;
     if (column > gCaretCount) {
         if (void* grown = std::realloc(gCaretBlanks, std::size_t{column} + 1)) {
@@ -121,31 +151,59 @@ void reportError(const char* message, VQJavaLexer* lexer) {
             gCaretBlanks[column] = '\0';
             gCaretCount = column;
         }
-        // Without memory the caret stands further left: the precision never reads past the NUL.
     }
-    std::fprintf(stderr, "%.*s^\n", static_cast<int>(column), gCaretBlanks != nullptr ? gCaretBlanks : "");
+    // Without memory for the blanks the caret stands further left: like the precision of
+    // %.*s, the count never goes past the buffer.
+    out.put(gCaretBlanks, column < gCaretCount ? column : gCaretCount);
+    out.put("^\n", 2);
 }
 
 // ---------------------------------------------------------------------------------------
 // Reading and putting back: every character read is appended to the token's text, and a
 // put-back removes it again, so the text always ends with the token's own last character.
 
-bool growText(VQJavaLexer* lexer) {
-    std::uint64_t wanted = 2 * std::uint64_t{lexer->textCapacity} + 8;
-    if (wanted > kMaxTextUnits) wanted = kMaxTextUnits;
-    if (wanted <= lexer->textCapacity) return false;
-    void* grown = std::realloc(lexer->text, wanted * sizeof(char16_t));
-    if (grown == nullptr) return false;
-    lexer->text = static_cast<char16_t*>(grown);
-    lexer->textCapacity = static_cast<std::uint32_t>(wanted);
-    return true;
+// Makes room for `count` more units, growing by the rule 2 × old + 8 as often as needed.
+// Answers how many of them fit (fewer only at the size limit or when memory ran out).
+std::uint32_t reserveText(VQJavaLexer* lexer, std::uint32_t count) {
+    std::uint64_t needed = std::uint64_t{lexer->textLength} + count;
+    if (needed > lexer->textCapacity) {
+        std::uint64_t capacity = lexer->textCapacity;
+        while (capacity < needed && capacity < kMaxTextUnits) capacity = 2 * capacity + 8;
+        if (capacity > kMaxTextUnits) capacity = kMaxTextUnits;
+        if (capacity > lexer->textCapacity) {
+            if (void* grown = std::realloc(lexer->text, capacity * sizeof(char16_t))) {
+                lexer->text = static_cast<char16_t*>(grown);
+                lexer->textCapacity = static_cast<std::uint32_t>(capacity);
+            }
+        }
+    }
+    std::uint32_t room = lexer->textCapacity - lexer->textLength;
+    return count < room ? count : room;
 }
 
 inline int read(VQJavaLexer* lexer) {
     int c = getCharacter(lexer->stream);
-    if (lexer->textLength < lexer->textCapacity || growText(lexer))
+    if (lexer->textLength < lexer->textCapacity || reserveText(lexer, 1) == 1)
         lexer->text[lexer->textLength++] = c < 0 ? kEndOfInputUnit : static_cast<char16_t>(c);
     return c;
+}
+
+// Appends units that a fast path took from the stream in one go.
+inline void appendRun(VQJavaLexer* lexer, const char16_t* units, std::uint32_t count) {
+    if (count == 0) return;
+    if (lexer->textCapacity - lexer->textLength < count) count = reserveText(lexer, count);
+    std::memcpy(lexer->text + lexer->textLength, units, count * sizeof(char16_t));
+    lexer->textLength += count;
+}
+
+// Reads a run of ASCII units of class `runClass` and then one more character in the
+// ordinary way; answers that character. The same as reading one character at a time while
+// they are of that class, only faster where the run needs no escape resolution.
+inline int readAfterRun(VQJavaLexer* lexer, unsigned char runClass) {
+    const char16_t* units;
+    std::uint32_t count = takeRun(lexer->stream, &units, runClass);
+    appendRun(lexer, units, count);
+    return read(lexer);
 }
 
 inline void putBack(VQJavaLexer* lexer) {
@@ -160,28 +218,39 @@ inline bool isHexDigit(int c) {
 }
 inline bool isFloatSuffix(int c) { return c == 'f' || c == 'F' || c == 'd' || c == 'D'; }
 
+// Reads past digits 0 to 9 and answers the first other character.
+int readPastDigits(VQJavaLexer* lexer) {
+    int c;
+    do c = readAfterRun(lexer, lexer_detail::kRunDigit);
+    while (isDecimalDigit(c));
+    return c;
+}
+
 // ---------------------------------------------------------------------------------------
 // Comments. Their characters never reach a token, so they are read straight from the stream.
 
 void skipBlockComment(VQUnicodeStream* s) {
-    int c = getCharacter(s);
+    const char16_t* units;
     for (;;) {
-        if (c < 0) return;
+        takeRunUntil(s, &units, '*', '*');
+        int c = getCharacter(s);
         if (c == '*') {
             // A run of stars may end in the slash: **/ closes the comment.
             do c = getCharacter(s);
             while (c == '*');
             if (c == '/') return;
-        } else {
-            c = getCharacter(s);
         }
+        if (c < 0) return;
     }
 }
 
 void skipLineComment(VQUnicodeStream* s) {
+    const char16_t* units;
     int c;
-    do c = getCharacter(s);
-    while (c != '\n' && c >= 0);
+    do {
+        takeRunUntil(s, &units, '\n', '\n');
+        c = getCharacter(s);
+    } while (c != '\n' && c >= 0);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -230,18 +299,14 @@ int scanExponent(VQJavaLexer* lexer) {
 }
 
 int scanFraction(VQJavaLexer* lexer) {
-    int c;
-    do c = read(lexer);
-    while (isDecimalDigit(c));
+    int c = readPastDigits(lexer);
     if (c == 'e' || c == 'E') return scanExponent(lexer);
     putBack(lexer);
     return scanFloatSuffix(lexer);
 }
 
 int scanDecimal(VQJavaLexer* lexer) {
-    int c;
-    do c = read(lexer);
-    while (isDecimalDigit(c));
+    int c = readPastDigits(lexer);
     if (c == '.') return scanFraction(lexer);
     if (c == 'e' || c == 'E') return scanExponent(lexer);
     putBack(lexer);
@@ -351,6 +416,8 @@ int scanCharacterLiteral(VQJavaLexer* lexer) {
 
 int scanStringLiteral(VQJavaLexer* lexer) {
     for (;;) {
+        const char16_t* units;
+        appendRun(lexer, units, takeRunUntil(lexer->stream, &units, '"', '\n'));
         int c = read(lexer);
         if (c == '"') return VQJavaTokenStringLiteral;
         if (c == '\n' || c < 0) {
@@ -369,7 +436,7 @@ int scanStringLiteral(VQJavaLexer* lexer) {
 
 int scanIdentifier(VQJavaLexer* lexer) {
     int c;
-    do c = read(lexer);
+    do c = readAfterRun(lexer, lexer_detail::kRunWordPart);
     while (lexer_detail::isJavaLetterOrDigit(c));
     putBack(lexer);
     return kindOfWord(lexer->text, lexer->textLength);
@@ -478,7 +545,9 @@ int VQNextTokenFromJavaLexer(VQJavaLexer* lexer) {
     VQUnicodeStream* s = lexer->stream;
     int c;
     // White space and comments.
+    const char16_t* units;
     for (;;) {
+        takeRun(s, &units, lexer_detail::kRunBlank);
         lexer->textLength = 0;
         lexer->column = nextCharacterStart(s);
         c = read(lexer);

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "LexerTestSupport.h"
+#include "VQUnicodeStreamInline.h"
 
 namespace ornith {
 namespace {
@@ -389,6 +391,37 @@ TEST(VQJavaLexer, OnlyBackslashes) {
     for (std::size_t column = 0; column < n; ++column)
         expected += "F:1: Invalid character in input.\n" + std::string(n, '\\') + "\n" + std::string(column, ' ') + "^\n";
     EXPECT_EQ(lexed.err, expected);
+}
+
+// The fast paths that take runs of units straight from the line must leave every result
+// exactly as reading one character at a time does: compare both on random sources made
+// of the characters that matter to the scans.
+TEST(VQJavaLexer, FastPathsChangeNothing) {
+    static const char* const pieces[] = {
+        "a", "b", "Z", "_", "$", "\xE9", "0", "1", "9", "x", "e", "E", "f", "L", ".", "'", "\"", "\\",
+        "u", "\\u0041", "\\u005c", "\\uu002a", "\\u000a", "\\u00", "/", "*", "/*", "*/", "//", "\n",
+        "\r", "\r\n", " ", "    ", "\t", "\f", "#", "+", "=", ">", "<", "!", "\x1A", "\x0B", "int", "true",
+    };
+    std::mt19937 random(20240607);
+    for (int round = 0; round < 1500; ++round) {
+        std::string source;
+        std::size_t length = random() % 60;
+        for (std::size_t i = 0; i < length; ++i) source += pieces[random() % std::size(pieces)];
+        if (round % 7 == 0) {  // sometimes 16-bit
+            std::string wide = "\xFF\xFE";
+            for (char c : source) wide += {c, '\0'};
+            source = wide;
+        }
+        lexer_detail::gTakeRuns = false;
+        Lexed plain = lex(source);
+        lexer_detail::gTakeRuns = true;
+        Lexed fast = lex(source);
+        ASSERT_EQ(fast.tokens, plain.tokens) << source;
+        ASSERT_EQ(fast.positions, plain.positions) << source;
+        ASSERT_EQ(fast.characterValues, plain.characterValues) << source;
+        ASSERT_EQ(fast.err, plain.err) << source;
+        ASSERT_TRUE(fast.ended) << source;
+    }
 }
 
 TEST(VQJavaLexer, LexersOnDifferentFilesAreIndependent) {

@@ -6,99 +6,160 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "VQUnicodeStreamInline.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ornith {
 
 namespace {
 
+// Bytes are taken from the file in blocks of at most this size (less for a smaller file)
+// and split into lines from there, which also holds the bytes of a failed byte-order-mark
+// test and the unit after a CR until they are needed.
+constexpr std::uint32_t kMaxReadAheadBytes = 64 * 1024;
+
+// Both buffers have this many spare bytes or units after their end, so that bytes can be
+// widened into units sixteen at a time without a scalar tail. What lands in the spare room
+// past lineLength is never read.
+constexpr std::uint32_t kSlack = 16;
+
 // A line longer than this many units is cut, the rest starting the next line: it keeps the
 // line index, columns and caret widths far inside 32-bit signed range.
 constexpr std::uint32_t kMaxLineUnits = std::uint32_t{1} << 30;
 
-void pushUnit(VQUnicodeStream* s, int unit) {
-    // Never more than two units are held: the two bytes of a failed byte-order-mark test, or
-    // one unit of look-ahead after a CR (taken only after a pending unit was handed out).
-    if (s->_pendingCount < 2) s->_pending[s->_pendingCount++] = unit;
-}
-
-int readUnit(VQUnicodeStream* s) {
-    if (s->_pendingCount > 0) return s->_pending[--s->_pendingCount];
-    int first = getc_unlocked(s->file);
-    if (first == EOF) return -1;
-    if (!s->wide) return first;
-    int second = getc_unlocked(s->file);
-    if (second == EOF) return -1;  // a lone trailing byte is dropped, in either byte order
-    return s->bigEndian ? (first << 8) | second : (second << 8) | first;
-}
-
-bool growLine(VQUnicodeStream* s) {
-    std::uint64_t wanted = 2 * std::uint64_t{s->lineCapacity} + 8;
-    if (wanted > kMaxLineUnits) wanted = kMaxLineUnits;
-    if (wanted <= s->lineCapacity) return false;
-    void* grown = std::realloc(s->line, wanted * sizeof(char16_t));
-    if (grown == nullptr) return false;
-    s->line = static_cast<char16_t*>(grown);
-    s->lineCapacity = static_cast<std::uint32_t>(wanted);
-    return true;
-}
-
-// Appends one unit; false when the line cannot grow, in which case the unit goes back to the
-// input and begins the next line.
-inline bool appendUnit(VQUnicodeStream* s, int unit) {
-    if (s->lineLength == s->lineCapacity && !growLine(s)) {
-        pushUnit(s, unit);
-        return false;
+// Makes at least `wanted` (1 or 2) bytes available unless the file ends first; answers
+// how many are available.
+std::uint32_t fillBytes(VQUnicodeStream* s, std::uint32_t wanted) {
+    std::uint32_t available = s->_bytesEnd - s->_bytesStart;
+    while (available < wanted && !s->_fileEnded) {
+        if (s->_bytesStart > 0) {
+            std::memmove(s->_bytes, s->_bytes + s->_bytesStart, available);
+            s->_bytesStart = 0;
+            s->_bytesEnd = available;
+        }
+        std::size_t room = s->_bytesSize - s->_bytesEnd;
+        std::size_t got = std::fread(s->_bytes + s->_bytesEnd, 1, room, s->file);
+        // A short count is the end of the file or a read error; both end the input.
+        if (got < room) s->_fileEnded = 1;
+        s->_bytesEnd += static_cast<std::uint32_t>(got);
+        // widen() may read a few bytes past the data; they are never used, but defined.
+        std::memset(s->_bytes + s->_bytesEnd, 0, kSlack);
+        available = s->_bytesEnd - s->_bytesStart;
     }
-    s->line[s->lineLength++] = static_cast<char16_t>(unit);
-    return true;
+    return available;
+}
+
+// The next unit without consuming it, or -1 at end of input. In wide mode a lone trailing
+// byte is no unit, in either byte order: it is dropped.
+int peekUnit(VQUnicodeStream* s) {
+    const std::uint32_t size = s->wide ? 2 : 1;
+    std::uint32_t available = fillBytes(s, size);
+    if (available < size) {
+        s->_bytesStart = s->_bytesEnd;
+        return -1;
+    }
+    const unsigned char* b = s->_bytes + s->_bytesStart;
+    if (!s->wide) return b[0];
+    return s->bigEndian ? (b[0] << 8) | b[1] : (b[1] << 8) | b[0];
+}
+
+void consumeUnit(VQUnicodeStream* s) { s->_bytesStart += s->wide ? 2 : 1; }
+
+// Makes room for `count` more units, growing by the rule 2 × old + 8 as often as needed.
+// Answers how many of them fit (fewer only when the line reached its limit or memory ran out).
+std::uint32_t reserveLine(VQUnicodeStream* s, std::uint32_t count) {
+    std::uint64_t needed = std::uint64_t{s->lineLength} + count;
+    if (needed > s->lineCapacity) {
+        std::uint64_t capacity = s->lineCapacity;
+        while (capacity < needed && capacity < kMaxLineUnits) capacity = 2 * capacity + 8;
+        if (capacity > kMaxLineUnits) capacity = kMaxLineUnits;
+        if (capacity > s->lineCapacity) {
+            if (void* grown = std::realloc(s->line, (capacity + kSlack) * sizeof(char16_t))) {
+                s->line = static_cast<char16_t*>(grown);
+                s->lineCapacity = static_cast<std::uint32_t>(capacity);
+            }
+        }
+    }
+    std::uint32_t room = s->lineCapacity - s->lineLength;
+    return count < room ? count : room;
 }
 
 // After a CR: an LF belongs to the same line, anything else begins the next one.
-void finishLineAfterCarriageReturn(VQUnicodeStream* s) {
-    int next = readUnit(s);
-    if (next == '\n') appendUnit(s, next);
-    else if (next >= 0) pushUnit(s, next);
+void takeLineFeedAfterCarriageReturn(VQUnicodeStream* s) {
+    if (peekUnit(s) == '\n' && reserveLine(s, 1) == 1) {
+        consumeUnit(s);
+        s->line[s->lineLength++] = '\n';
+    }
 }
 
-// The common case, one byte per character and nothing held back: straight from the stdio
-// buffer into the line.
+// The first LF or CR in [p, end), or end.
+const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* end) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    while (end - p >= 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
+        if (mask != 0) return p + __builtin_ctz(mask);
+        p += 16;
+    }
+#endif
+    while (p < end && *p != '\n' && *p != '\r') ++p;
+    return p;
+}
+
+// Bytes become units of the same value. Up to 15 bytes after `count` may be read, and as
+// many units written, all inside the buffers' slack.
+void widen(char16_t* out, const unsigned char* in, std::uint32_t count) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (std::uint32_t i = 0; i < count; i += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
+    }
+#else
+    for (std::uint32_t i = 0; i < count; ++i) out[i] = in[i];
+#endif
+}
+
+// One byte per character: lines are cut out of the read-ahead bytes a block at a time.
 void readNarrowLine(VQUnicodeStream* s) {
-    std::FILE* file = s->file;
-    char16_t* line = s->line;
-    std::uint32_t length = 0;
-    std::uint32_t capacity = s->lineCapacity;
     for (;;) {
-        int byte = getc_unlocked(file);
-        if (byte == EOF) break;
-        if (length == capacity) {
-            s->lineLength = length;
-            if (!growLine(s)) {
-                pushUnit(s, byte);
-                break;
-            }
-            line = s->line;
-            capacity = s->lineCapacity;
-        }
-        line[length++] = static_cast<char16_t>(byte);
-        if (byte == '\n') break;
-        if (byte == '\r') {
-            s->lineLength = length;
-            finishLineAfterCarriageReturn(s);
+        std::uint32_t available = fillBytes(s, 1);
+        if (available == 0) return;
+        const unsigned char* begin = s->_bytes + s->_bytesStart;
+        const unsigned char* end = begin + available;
+        const unsigned char* p = findLineEnd(begin, end);
+        bool terminated = p < end;
+        std::uint32_t count = static_cast<std::uint32_t>(p - begin) + (terminated ? 1 : 0);
+        std::uint32_t fits = reserveLine(s, count);
+        widen(s->line + s->lineLength, begin, fits);
+        s->lineLength += fits;
+        s->_bytesStart += fits;
+        if (fits < count) return;  // the line is cut here
+        if (terminated) {
+            if (*p == '\r') takeLineFeedAfterCarriageReturn(s);
             return;
         }
     }
-    s->lineLength = length;
 }
 
-void readAnyLine(VQUnicodeStream* s) {
+void readWideLine(VQUnicodeStream* s) {
     for (;;) {
-        int unit = readUnit(s);
-        if (unit < 0 || !appendUnit(s, unit) || unit == '\n') return;
+        int unit = peekUnit(s);
+        if (unit < 0 || reserveLine(s, 1) == 0) return;
+        consumeUnit(s);
+        s->line[s->lineLength++] = static_cast<char16_t>(unit);
+        if (unit == '\n') return;
         if (unit == '\r') {
-            finishLineAfterCarriageReturn(s);
+            takeLineFeedAfterCarriageReturn(s);
             return;
         }
     }
@@ -119,8 +180,8 @@ void readLine(VQUnicodeStream* s) {
     s->position = 0;
     s->lineLength = 0;
     if (s->lineNumber < INT32_MAX) ++s->lineNumber;
-    if (!s->wide && s->_pendingCount == 0) readNarrowLine(s);
-    else readAnyLine(s);
+    if (s->wide) readWideLine(s);
+    else readNarrowLine(s);
 }
 
 int resolveEscape(VQUnicodeStream* s) {
@@ -157,34 +218,35 @@ VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
     int flags = ::fcntl(fd, F_GETFL);
     if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 
+    // One byte more than the file, so that the first block also meets the end of the file;
+    // at least two, for the byte-order mark.
+    std::uint32_t blockSize = kMaxReadAheadBytes;
+    if (info.st_size >= 0 && info.st_size < kMaxReadAheadBytes - 1) blockSize = static_cast<std::uint32_t>(info.st_size) + 2;
     auto* s = new (std::nothrow) VQUnicodeStream{};
-    if (s == nullptr) {
+    unsigned char* bytes = static_cast<unsigned char*>(std::malloc(blockSize + kSlack));
+    std::FILE* file = bytes != nullptr && s != nullptr ? ::fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
         ::close(fd);
-        return nullptr;
-    }
-    s->file = ::fdopen(fd, "rb");
-    if (s->file == nullptr) {
-        ::close(fd);
+        std::free(bytes);
         delete s;
         return nullptr;
     }
+    // The read-ahead block is the only buffer needed: stdio reads straight into it.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    s->file = file;
+    s->_bytes = bytes;
+    s->_bytesSize = blockSize;
     s->lastCharacter = -1;
 
-    int first = getc_unlocked(s->file);
-    if (first == 0xFE || first == 0xFF) {
-        int second = getc_unlocked(s->file);
-        if (first == 0xFE && second == 0xFF) {
+    // A byte-order mark is consumed; any other first bytes stay and are read as data.
+    if (fillBytes(s, 2) >= 2) {
+        unsigned char first = bytes[0];
+        unsigned char second = bytes[1];
+        if ((first == 0xFE && second == 0xFF) || (first == 0xFF && second == 0xFE)) {
             s->wide = 1;
-            s->bigEndian = 1;
-        } else if (first == 0xFF && second == 0xFE) {
-            s->wide = 1;
-        } else {
-            // Not a mark: both bytes are data and are handed out again, first byte first.
-            if (second != EOF) pushUnit(s, second);
-            pushUnit(s, first);
+            s->bigEndian = first == 0xFE ? 1 : 0;
+            s->_bytesStart = 2;
         }
-    } else if (first != EOF) {
-        pushUnit(s, first);
     }
     return s;
 }
@@ -197,6 +259,7 @@ void VQCloseUnicodeStream(VQUnicodeStream* stream) {
     if (stream == nullptr) return;
     if (stream->file != nullptr) std::fclose(stream->file);
     std::free(stream->line);
+    std::free(stream->_bytes);
     delete stream;
 }
 

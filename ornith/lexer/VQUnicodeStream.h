@@ -25,8 +25,11 @@ struct VQUnicodeStream {
 
     // Internal state beyond the fields above.
     std::uint32_t _characterStart;  // index in line of the first unit of lastCharacter
-    std::int32_t _pending[2];       // units read ahead from the file, handed out (top first) before it
-    std::uint32_t _pendingCount;
+    unsigned char* _bytes;          // owned; bytes read from file and not yet put into a line
+    std::uint32_t _bytesSize;       // size of the _bytes block
+    std::uint32_t _bytesStart;      // next unused byte
+    std::uint32_t _bytesEnd;        // end of the bytes read
+    std::uint32_t _fileEnded;       // 1 once file reported end of input or an error
 };
 
 // Opens a regular file for reading; null when it cannot be opened or is not a regular file

@@ -2,7 +2,13 @@
 // The per-character path of VQUnicodeStream, inlined into the lexer's scanning loops.
 // Internal: the exported functions in VQUnicodeStream.h are thin wrappers around these.
 
+#include <array>
+
 #include "VQUnicodeStream.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ornith::lexer_detail {
 
@@ -42,6 +48,73 @@ inline void ungetCharacter(VQUnicodeStream* s) { s->pushedBack = 1; }
 inline std::uint32_t nextCharacterStart(const VQUnicodeStream* s) {
     if (s->pushedBack) return s->_characterStart;
     return s->position < s->lineLength ? s->position : 0;
+}
+
+// The index of the first unit in [at, end) that is `a` or `b` or a backslash, or end.
+inline std::uint32_t findUnit(const char16_t* line, std::uint32_t at, std::uint32_t end, char16_t a, char16_t b) {
+#if defined(__SSE2__)
+    const __m128i wantA = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i wantB = _mm_set1_epi16(static_cast<short>(b));
+    const __m128i backslash = _mm_set1_epi16('\\');
+    while (end - at >= 8) {
+        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at));
+        __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, wantA), _mm_cmpeq_epi16(units, wantB)),
+                                    _mm_cmpeq_epi16(units, backslash));
+        if (int mask = _mm_movemask_epi8(hits)) return at + static_cast<std::uint32_t>(__builtin_ctz(mask)) / 2;
+        at += 8;
+    }
+#endif
+    while (at < end && line[at] != a && line[at] != b && line[at] != '\\') ++at;
+    return at;
+}
+
+// Marks the units [position, at) as handed out, as reading them one at a time would.
+inline std::uint32_t consumeTo(VQUnicodeStream* s, std::uint32_t at) {
+    const std::uint32_t begin = s->position;
+    if (at == begin) return 0;
+    s->position = at;
+    s->_characterStart = at - 1;
+    s->lastCharacter = s->line[at - 1];
+    return at - begin;
+}
+
+// Classes of ASCII units for the lexer's fast paths; a backslash is in none of them.
+enum : unsigned char { kRunBlank = 1, kRunWordPart = 2, kRunDigit = 4 };
+
+constexpr std::array<unsigned char, 128> makeRunClasses() {
+    std::array<unsigned char, 128> classes{};
+    for (int c : {' ', '\t', '\n', '\f'}) classes[c] = kRunBlank;
+    for (int c = 'a'; c <= 'z'; ++c) classes[c] = kRunWordPart;
+    for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kRunWordPart;
+    for (int c = '0'; c <= '9'; ++c) classes[c] = kRunWordPart | kRunDigit;
+    classes['_'] = classes['$'] = kRunWordPart;
+    return classes;
+}
+inline constexpr std::array<unsigned char, 128> kRunClasses = makeRunClasses();
+
+// Off only in tests, which compare the lexer with and without its fast paths.
+inline bool gTakeRuns = true;
+
+// For the lexer's fast paths: hands out the ASCII units of class `runClass` from `position`
+// on, in the current line. The stream is left exactly as if they had been read one at a
+// time. Returns their number, with *units pointing at them in `line`. Nothing is taken
+// while a put-back character waits.
+inline std::uint32_t takeRun(VQUnicodeStream* s, const char16_t** units, unsigned char runClass) {
+    const std::uint32_t begin = s->position;
+    *units = s->line + begin;
+    if (s->pushedBack || !gTakeRuns) return 0;
+    const char16_t* line = s->line;
+    const std::uint32_t end = s->lineLength;
+    std::uint32_t at = begin;
+    while (at < end && line[at] < 128 && (kRunClasses[line[at]] & runClass)) ++at;
+    return consumeTo(s, at);
+}
+
+// takeRun for runs that end at the unit `a` or `b` (or a backslash, or the line end).
+inline std::uint32_t takeRunUntil(VQUnicodeStream* s, const char16_t** units, char16_t a, char16_t b) {
+    *units = s->line + s->position;
+    if (s->pushedBack || !gTakeRuns) return 0;
+    return consumeTo(s, findUnit(s->line, s->position, s->lineLength, a, b));
 }
 
 }  // namespace ornith::lexer_detail
