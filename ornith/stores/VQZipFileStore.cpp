@@ -1,6 +1,8 @@
 #include "ornith/stores/VQZipFileStore.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <exception>
 
 #include "ornith/base/VQFormat.h"
@@ -22,7 +24,29 @@ constexpr uint32_t kLeadingDotParent = UINT32_MAX;
 // it a linear search is faster than building one.
 constexpr size_t kLinearSearchLimit = 8;
 
-bool isSeparator(char c) { return c == '.' || c == '/' || c == '\\'; }
+constexpr auto kSeparators = [] {
+    std::array<bool, 256> table{};
+    table['.'] = table['/'] = table['\\'] = true;
+    return table;
+}();
+
+bool isSeparator(char c) { return kSeparators[static_cast<unsigned char>(c)]; }
+
+// The position after the last ".", "/" or "\" of the text (0 when there is none). Jar
+// names are long and their last component rarely holds a dot, so three vectorised
+// searches beat one byte loop.
+size_t afterLastSeparator(std::string_view text) {
+    const char* begin = text.data();
+    size_t from = 0;
+    if (const void* slash = ::memrchr(begin, '/', text.size())) from = static_cast<const char*>(slash) - begin + 1;
+    const size_t rest = text.size() - from;
+    size_t split = from;
+    if (const void* dot = ::memrchr(begin + from, '.', rest))
+        split = std::max(split, static_cast<size_t>(static_cast<const char*>(dot) - begin + 1));
+    if (const void* backslash = ::memrchr(begin + from, '\\', rest))
+        split = std::max(split, static_cast<size_t>(static_cast<const char*>(backslash) - begin + 1));
+    return split;
+}
 
 size_t findSeparator(std::string_view path, size_t from) {
     for (size_t i = from; i < path.size(); ++i)
@@ -65,7 +89,7 @@ VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix)
     // Whatever the walk's result, the store keeps what it indexed.
     (void)_VQ_read_zip_archive(_zipFilePath);
     _lastDirectory = std::string();
-    _lastPackage = UINT32_MAX;
+    _lastPackage = nullptr;
 }
 
 void VQZipFileStore::memberCallback(const char* name, uint32_t location, uint32_t length, int32_t compressionMethod,
@@ -81,11 +105,9 @@ void VQZipFileStore::addMember(std::string_view name, uint32_t location, uint32_
     }
     if (name.find("META-INF") != std::string_view::npos) return;
 
-    // A class is a member whose last path component has the extension "class", exactly.
-    const size_t slash = name.rfind('/');
-    const size_t componentStart = slash == std::string_view::npos ? 0 : slash + 1;
-    const size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot < componentStart || name.substr(dot + 1) != "class") {
+    // A class is a member whose last path component has the extension "class", exactly:
+    // since "class" holds neither "." nor "/", that is a name ending in ".class".
+    if (!name.ends_with(".class")) {
         // Anything else names a package: java/lang/ gives java.lang, and a resource
         // images/logo.gif gives images.logo.gif (with images and images.logo).
         makePackage(dropTrailingSeparator(name));
@@ -96,18 +118,33 @@ void VQZipFileStore::addMember(std::string_view name, uint32_t location, uint32_
     // is everything before the last separator of that, its bare name the rest. Done on
     // the raw bytes so that a class costs no conversion and, in a run of members from one
     // directory, no package lookup either.
-    const std::string_view stem = dropTrailingSeparator(name.substr(0, dot));
-    size_t split = stem.size();
-    while (split > 0 && !isSeparator(stem[split - 1])) --split;
+    const std::string_view stem = dropTrailingSeparator(name.substr(0, name.size() - 6));
+    const size_t split = afterLastSeparator(stem);
     const std::string_view directory = split == 0 ? std::string_view() : stem.substr(0, split - 1);
     const std::string_view bareName = stem.substr(split);
 
-    if (_lastPackage == UINT32_MAX || directory != _lastDirectory) {
-        _lastPackage = makePackage(directory);
+    if (!_lastPackage || directory != _lastDirectory) {
+        _lastPackage = &_packages[makePackage(directory)];
         _lastDirectory.assign(directory);
     }
-    _packages[_lastPackage].classes.emplace_back(std::string(bareName), location, length, compressionMethod,
-                                                 compressedLength);
+    _lastPackage->classes.push_back(VQZipFileEntry(VQZipFileEntry::InStore(), keepName(bareName), location, length,
+                                                   compressionMethod, compressedLength));
+}
+
+std::string_view VQZipFileStore::keepName(std::string_view name) {
+    // Most bare names are short; one block holds thousands of them.
+    constexpr size_t kBlockSize = 64 * 1024;
+    if (name.size() > _nameRoom) {
+        const size_t size = std::max(kBlockSize, name.size());
+        _nameBlocks.push_back(std::make_unique_for_overwrite<char[]>(size));
+        _nameCursor = _nameBlocks.back().get();
+        _nameRoom = size;
+    }
+    char* kept = _nameCursor;
+    if (!name.empty()) std::memcpy(kept, name.data(), name.size());
+    _nameCursor += name.size();
+    _nameRoom -= name.size();
+    return {kept, name.size()};
 }
 
 uint32_t VQZipFileStore::makePackage(std::string_view path) {
@@ -150,7 +187,9 @@ uint32_t VQZipFileStore::makePackage(std::string_view path) {
 void VQZipFileStore::addPackageEntry(std::string_view packageName) { makePackage(packageName); }
 
 void VQZipFileStore::addClassEntry(VQZipFileEntry entry, std::string_view packageName) {
-    _packages[makePackage(packageName)].classes.push_back(std::move(entry));
+    _packages[makePackage(packageName)].classes.push_back(
+        VQZipFileEntry(VQZipFileEntry::InStore(), keepName(entry.name()), entry.locationInZipFile(), entry.length(),
+                       entry.compressionMethod(), entry.compressedLength()));
 }
 
 const VQZipFileStore::Package* VQZipFileStore::findPackage(std::string_view packageName) const {
@@ -216,7 +255,7 @@ std::optional<std::vector<std::string>> VQZipFileStore::classNamesInPackage(
     if (!package || package->classes.empty()) return std::nullopt;
     std::vector<std::string> names;
     names.reserve(package->classes.size());
-    for (const auto& entry : package->classes) names.push_back(entry.name());
+    for (const auto& entry : package->classes) names.emplace_back(entry.name());
     return names;
 }
 

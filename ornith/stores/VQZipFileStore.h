@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -96,15 +97,20 @@ private:
     const Package* findPackage(std::string_view packageName) const;
     const VQZipFileEntry* findClass(const Package& package, std::string_view bareName) const;
     std::string dottedName(uint32_t id) const;
+    // A copy of the name in the store's name blocks, which never move.
+    std::string_view keepName(std::string_view name);
 
     std::string _zipFilePath;
     std::deque<Package> _packages;  // id 0 is the root, once anything is indexed
     std::unordered_map<ChildKey, uint32_t, ChildKeyHash> _children;
+    std::vector<std::unique_ptr<char[]>> _nameBlocks;  // the bare names of all class entries
+    char* _nameCursor = nullptr;
+    size_t _nameRoom = 0;
 
     // Indexing state, used only during construction.
     std::string _memberPrefix;
-    std::string _lastDirectory;  // raw directory of the previous class member ...
-    uint32_t _lastPackage = UINT32_MAX;  // ... and its package, reused for runs of one directory
+    std::string _lastDirectory;      // raw directory of the previous class member ...
+    Package* _lastPackage = nullptr;  // ... and its package, reused for runs of one directory
 };
 
 }  // namespace ornith

@@ -32,6 +32,9 @@ constexpr uint32_t kCentralRecordSize = 46;
 constexpr uint32_t kLocalHeaderSize = 30;
 // Below this size one read() is cheaper than setting up and tearing down a mapping.
 constexpr uint64_t kMapThreshold = 256 * 1024;
+// How many records ahead the walk prefetches local headers. Further ahead mostly lands
+// on pages that are not mapped yet, where a prefetch does nothing.
+constexpr int kPrefetchDistance = 4;
 
 inline uint32_t le16(const uint8_t* p) { return uint32_t{p[0]} | (uint32_t{p[1]} << 8); }
 inline uint32_t le32(const uint8_t* p) {
@@ -215,12 +218,29 @@ int _VQ_read_zip_archive(const std::string& path) {
     if (count > directorySize / kCentralRecordSize) return -1;
 
     const uint8_t* directory = data + directoryStart;
+
+    // The local headers are the walk's cost: each usually lies on a page of its own, far
+    // from the last. A second cursor runs ahead through the directory and prefetches the
+    // local header some records on, so that its cache miss overlaps the callback's work.
+    uint64_t ahead = 0;
+    uint32_t aheadIndex = 0;
+    auto prefetchAhead = [&] {
+        if (aheadIndex >= count || ahead + kCentralRecordSize > directorySize) return;
+        const uint8_t* record = directory + ahead;
+        const int64_t local = static_cast<int64_t>(le32(record + 42)) + shift;
+        if (local >= 0 && static_cast<uint64_t>(local) + kLocalHeaderSize <= size) __builtin_prefetch(data + local);
+        ahead += kCentralRecordSize + le16(record + 28) + le16(record + 30) + le16(record + 32);
+        ++aheadIndex;
+    };
+    for (int i = 0; i < kPrefetchDistance; ++i) prefetchAhead();
+
     const Registration reg = registration();
     // Names are handed out NUL-terminated; a name is at most 65,535 bytes.
     std::unique_ptr<char[]> name(reg.callback ? new char[65536] : nullptr);
 
     uint64_t offset = 0;
     for (uint32_t i = 0; i < count; ++i) {
+        prefetchAhead();
         if (offset + kCentralRecordSize > directorySize) return -1;
         const uint8_t* record = directory + offset;
         const uint32_t nameLength = le16(record + 28);
