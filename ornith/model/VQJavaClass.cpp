@@ -4,6 +4,8 @@
 
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
+#include "ornith/classfile/VQPathUtilities.h"
+#include "ornith/library/VQClassLibraryLookups.h"
 
 namespace ornith {
 
@@ -46,15 +48,19 @@ const std::string* VQJavaClass::sourceFile() const {
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::superclass() const {
-    // The class library answers this by looking superclassName up on its class path;
-    // it wires the lookup in. A class without a library has no way to find it.
-    return nullptr;
+    // Asked of the library that made the class, through the entry points it installed
+    // (the model itself is built without the library). Parsed anew at every call.
+    if (!_classLibrary || !_superclassName) return nullptr;
+    const VQClassLibraryLookups* lookups = _VQClassLibraryLookups.load(std::memory_order_acquire);
+    return lookups ? lookups->classWithName(*_classLibrary, *_superclassName) : nullptr;
 }
 
 std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
-    // The class library answers this with the package of the class's name; it wires the
-    // lookup in. A class without a library has no way to find it.
-    return nullptr;
+    // A class in the unnamed package asks for "" and gets the root package.
+    if (!_classLibrary) return nullptr;
+    const VQClassLibraryLookups* lookups = _VQClassLibraryLookups.load(std::memory_order_acquire);
+    if (!lookups) return nullptr;
+    return lookups->packageWithName(*_classLibrary, stringByDeletingLastJavaComponent(_className.value_or("")));
 }
 
 void VQJavaClass::setClassAccess(int32_t flags) { _accessFlags = static_cast<uint32_t>(flags); }

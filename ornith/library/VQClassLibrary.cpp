@@ -1,0 +1,191 @@
+#include "ornith/library/VQClassLibrary.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "ornith/base/VQException.h"
+#include "ornith/classfile/VQPathUtilities.h"
+#include "ornith/library/VQClassLibraryLookups.h"
+#include "ornith/library/VQJavaPackage.h"
+#include "ornith/model/VQJavaClass.h"
+#include "ornith/stores/VQClassStore.h"
+
+namespace ornith {
+
+namespace {
+
+std::shared_ptr<VQJavaClass> lookUpClass(VQClassLibrary& library, const std::string& className) {
+    return library.classWithName(className);
+}
+
+std::shared_ptr<VQJavaPackage> lookUpPackage(VQClassLibrary& library, const std::string& packageName) {
+    return library.packageWithName(packageName);
+}
+
+constexpr VQClassLibraryLookups kLookups{&lookUpClass, &lookUpPackage};
+
+}  // namespace
+
+VQClassLibrary::VQClassLibrary() {
+    // Every class that will ever hold a library is made after this point.
+    _VQClassLibraryLookups.store(&kLookups, std::memory_order_release);
+}
+
+VQClassLibrary::~VQClassLibrary() = default;
+
+std::shared_ptr<VQClassLibrary> VQClassLibrary::defaultClassLibrary() {
+    // Initialisation of a function-local static is done once even when the first calls
+    // race. The library is never destroyed: classes and packages held in other statics
+    // may still reach it while the process exits.
+    static const std::shared_ptr<VQClassLibrary>& library = *new std::shared_ptr<VQClassLibrary>([] {
+        const char* path = std::getenv("CLASSPATH");
+        return classLibraryWithClassPath(path ? std::optional<std::string>(path) : std::nullopt);
+    }());
+    return library;
+}
+
+std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibrary() {
+    return std::shared_ptr<VQClassLibrary>(new VQClassLibrary());
+}
+
+std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibraryWithClassPath(std::optional<std::string> classPath) {
+    return classLibraryWithClassPath(std::move(classPath), DroppedEntryHandler());
+}
+
+std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibraryWithClassPath(std::optional<std::string> classPath,
+                                                                          const DroppedEntryHandler& onDroppedEntry) {
+    auto library = classLibrary();
+    library->_classPath = std::move(classPath);
+    library->_addClassStoresForPath(library->_classPath, onDroppedEntry ? &onDroppedEntry : nullptr);
+    return library;
+}
+
+void VQClassLibrary::appendToClassPath(const std::string& path) { appendToClassPath(path, DroppedEntryHandler()); }
+
+void VQClassLibrary::appendToClassPath(const std::string& path, const DroppedEntryHandler& onDroppedEntry) {
+    if (_classPath) {
+        _classPath->push_back(';');
+        _classPath->append(path);
+    } else {
+        _classPath = path;
+    }
+    _addClassStoresForPath(path, onDroppedEntry ? &onDroppedEntry : nullptr);
+}
+
+void VQClassLibrary::_addClassStoresForPath(const std::optional<std::string>& path,
+                                            const DroppedEntryHandler* onDroppedEntry) {
+    if (!path) return;
+    const std::string_view text(*path);
+    size_t start = 0;
+    for (;;) {
+        const size_t stop = text.find(';', start);
+        const std::string entry(text.substr(start, stop == std::string_view::npos ? std::string_view::npos
+                                                                                  : stop - start));
+        // One bad entry must not cost the host the rest of its class path.
+        try {
+            _addClassStoreForName(entry);
+        } catch (const std::exception& failure) {
+            if (onDroppedEntry) (*onDroppedEntry)(entry, failure);
+        }
+        if (stop == std::string_view::npos) break;
+        start = stop + 1;
+    }
+}
+
+void VQClassLibrary::_addClassStoreForName(const std::string& name) {
+    const std::string expanded = stringByExpandingEnvironmentVariables(name);
+    auto store = VQClassStore::classStoreForName(expanded);
+    if (!store) throw VQInvalidArgumentException("Unknown source of class files '" + expanded + "'");
+    _classStores.push_back(std::move(store));
+}
+
+std::shared_ptr<const VQByteBuffer> VQClassLibrary::dataForClassName(std::string_view className) const {
+    for (const auto& store : _classStores)
+        if (auto data = store->dataForClassName(className)) return data;
+    return nullptr;
+}
+
+std::shared_ptr<VQJavaClass> VQClassLibrary::classWithName(std::string_view className) {
+    auto data = dataForClassName(className);
+    if (!data) return nullptr;
+    auto javaClass = VQJavaClass::classWithData(*data);
+    javaClass->_setClassLibrary(shared_from_this());
+    return javaClass;
+}
+
+std::optional<std::string> VQClassLibrary::classStoreNameForClassWithName(std::string_view className) const {
+    for (const auto& store : _classStores)
+        if (store->containsClassName(className)) return store->name();
+    return std::nullopt;
+}
+
+std::shared_ptr<VQJavaPackage> VQClassLibrary::packageWithName(std::optional<std::string_view> packageName) {
+    const std::string name(packageName.value_or(std::string_view()));
+    if (auto cached = _packageCache.find(name); cached != _packageCache.end())
+        if (auto package = cached->second.reference.lock()) return package;
+
+    if (!name.empty() && std::none_of(_classStores.begin(), _classStores.end(),
+                                      [&](const auto& store) { return store->containsPackageName(name); }))
+        return nullptr;
+
+    std::shared_ptr<VQJavaPackage> package(new VQJavaPackage(name, shared_from_this()));
+    _packageCache.insert_or_assign(name, CachedPackage{package.get(), package});
+    return package;
+}
+
+void VQClassLibrary::removePackage(const VQJavaPackage& package) {
+    // Only the entry that names this very object: a package that was never cached, or
+    // one already replaced by a newer object of the same name, must not evict another.
+    auto cached = _packageCache.find(package.packageName());
+    if (cached != _packageCache.end() && cached->second.package == &package) _packageCache.erase(cached);
+}
+
+bool VQClassLibrary::_hasPackageNamed(std::string_view packageName) const {
+    if (packageName.empty()) return true;
+    if (auto cached = _packageCache.find(std::string(packageName)); cached != _packageCache.end())
+        if (!cached->second.reference.expired()) return true;
+    return std::any_of(_classStores.begin(), _classStores.end(),
+                       [&](const auto& store) { return store->containsPackageName(packageName); });
+}
+
+std::vector<std::string> VQClassLibrary::classNamesInPackage(std::string_view packageName) const {
+    return namesInPackage(packageName, &VQClassStore::classNamesInPackage);
+}
+
+std::vector<std::string> VQClassLibrary::packageNamesInPackage(std::string_view packageName) const {
+    return namesInPackage(packageName, &VQClassStore::packageNamesInPackage);
+}
+
+std::vector<std::string> VQClassLibrary::namesInPackage(std::string_view packageName, PackageListing listing) const {
+    std::vector<std::string> names;
+    for (const auto& store : _classStores) {
+        auto listed = ((*store).*listing)(packageName);
+        if (!listed) continue;
+        if (names.empty()) {
+            names = std::move(*listed);
+        } else {
+            names.insert(names.end(), std::make_move_iterator(listed->begin()),
+                         std::make_move_iterator(listed->end()));
+        }
+    }
+    // A set of names: each once. Sorted, because the stores' own orders differ by kind
+    // and a merged listing should not depend on which entry answered first.
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+std::shared_ptr<VQJavaPackageEnumerator> VQClassLibrary::classNameEnumerator() {
+    return packageWithName(std::string_view())->classNameEnumerator();
+}
+
+std::string VQClassLibrary::description() const { return "VQClassLibrary(" + _classPath.value_or("") + ")"; }
+
+std::shared_ptr<VQClassLibrary> VQClassLibrary::copyWithZone() const {
+    auto copy = classLibrary();
+    copy->_classPath = _classPath;
+    copy->_classStores = _classStores;
+    return copy;
+}
+
+}  // namespace ornith

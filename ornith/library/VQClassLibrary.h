@@ -1,0 +1,121 @@
+#pragma once
+// The facade through which a host finds Java classes: a class path, one class store per
+// usable entry, and every lookup answered by asking the stores in class-path order.
+//
+// A library is shared: classes and packages it hands out keep it alive, so it is made
+// only through the static factories below. It keeps no classes (every classWithName
+// parses anew) and does not own the packages it hands out: its package cache only
+// remembers those that somebody else still holds.
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "ornith/base/VQByteBuffer.h"
+
+namespace ornith {
+
+class VQClassStore;
+class VQJavaClass;
+class VQJavaPackage;
+class VQJavaPackageEnumerator;
+
+class VQClassLibrary : public std::enable_shared_from_this<VQClassLibrary> {
+public:
+    // Told about every class-path entry that was dropped because no store could be made
+    // for it: the entry as written and the failure (the library itself drops it silently).
+    using DroppedEntryHandler = std::function<void(const std::string& entry, const std::exception& failure)>;
+    // Which listing a store is asked for by namesInPackage.
+    using PackageListing =
+        std::optional<std::vector<std::string>> (VQClassStore::*)(std::optional<std::string_view>) const;
+
+    // The process-wide library, made on the first call from CLASSPATH (entries separated by
+    // ";"; an unset variable gives no class path). Later calls return the same library,
+    // whatever the environment holds by then. Safe when the first calls race.
+    static std::shared_ptr<VQClassLibrary> defaultClassLibrary();
+    // No class path, no stores.
+    static std::shared_ptr<VQClassLibrary> classLibrary();
+    // Stores for every entry of the path that a store kind accepts; other entries are
+    // skipped (and reported to onDroppedEntry when one is given) but stay in classPath().
+    static std::shared_ptr<VQClassLibrary> classLibraryWithClassPath(std::optional<std::string> classPath);
+    static std::shared_ptr<VQClassLibrary> classLibraryWithClassPath(std::optional<std::string> classPath,
+                                                                     const DroppedEntryHandler& onDroppedEntry);
+
+    ~VQClassLibrary();
+    VQClassLibrary(const VQClassLibrary&) = delete;
+    VQClassLibrary& operator=(const VQClassLibrary&) = delete;
+
+    // The class path as given, before any expansion; absent when there is none.
+    const std::optional<std::string>& classPath() const noexcept { return _classPath; }
+    // Adds the path's entries after the existing ones, which keep their priority; the
+    // class path becomes "OLD;PATH" (or PATH when there was none).
+    void appendToClassPath(const std::string& path);
+    void appendToClassPath(const std::string& path, const DroppedEntryHandler& onDroppedEntry);
+
+    // The bytes of the class file from the first store that has them; null when none has.
+    std::shared_ptr<const VQByteBuffer> dataForClassName(std::string_view className) const;
+    // A new class parsed from those bytes, knowing this library; null when no store has
+    // the class. Never cached: two calls give two objects. Parse failures pass through.
+    std::shared_ptr<VQJavaClass> classWithName(std::string_view className);
+    // The name of the first store that holds the class (the entry for a directory or an
+    // archive, the class name for a single class file); absent when none does.
+    std::optional<std::string> classStoreNameForClassWithName(std::string_view className) const;
+
+    // The package while anybody holds it, otherwise a new one; null when no store holds
+    // the package. An absent or empty name is the root package, which always exists.
+    std::shared_ptr<VQJavaPackage> packageWithName(std::optional<std::string_view> packageName);
+    // Forgets the package; a package calls it when it is destroyed.
+    void removePackage(const VQJavaPackage& package);
+
+    // Bare names of the classes (subpackages) directly in the package, merged over every
+    // store: each name once, sorted by bytes so that every listing and every walk over
+    // the class path comes out in one reproducible order. Empty, never absent.
+    std::vector<std::string> classNamesInPackage(std::string_view packageName) const;
+    std::vector<std::string> packageNamesInPackage(std::string_view packageName) const;
+    std::vector<std::string> namesInPackage(std::string_view packageName, PackageListing listing) const;
+
+    // Every class on the class path, fully qualified: the root package's enumerator.
+    std::shared_ptr<VQJavaPackageEnumerator> classNameEnumerator();
+
+    // "VQClassLibrary(PATH)"; an absent path renders as nothing between the parentheses.
+    std::string description() const;
+    // A new library with the same class path and the same stores, and a package cache of
+    // its own: appending to either later leaves the other as it is.
+    std::shared_ptr<VQClassLibrary> copyWithZone() const;
+
+    // ---- Internal to the library (public for its tests) ----
+
+    // Splits at every ";" (empty pieces included) and adds a store per piece, dropping a
+    // piece whose store cannot be made and going on with the next.
+    void _addClassStoresForPath(const std::optional<std::string>& path,
+                                const DroppedEntryHandler* onDroppedEntry = nullptr);
+    // Expands environment variables in the entry and appends the registry's store for it;
+    // raises VQInvalidArgumentException "Unknown source of class files 'ENTRY'" (with the
+    // expanded entry) when there is none.
+    void _addClassStoreForName(const std::string& name);
+    const std::vector<std::shared_ptr<VQClassStore>>& _stores() const noexcept { return _classStores; }
+    // True when a live package of that name exists or a store holds the package, without
+    // making a package object.
+    bool _hasPackageNamed(std::string_view packageName) const;
+
+private:
+    VQClassLibrary();
+
+    // Not owning: the package removes itself when it goes, so a cached package is alive
+    // or in the middle of its destructor (its weak reference already expired).
+    struct CachedPackage {
+        const VQJavaPackage* package;
+        std::weak_ptr<VQJavaPackage> reference;
+    };
+
+    std::optional<std::string> _classPath;
+    std::vector<std::shared_ptr<VQClassStore>> _classStores;
+    std::unordered_map<std::string, CachedPackage> _packageCache;
+};
+
+}  // namespace ornith

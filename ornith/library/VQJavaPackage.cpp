@@ -1,0 +1,131 @@
+#include "ornith/library/VQJavaPackage.h"
+
+#include <functional>
+
+#include "ornith/classfile/VQPathUtilities.h"
+#include "ornith/library/VQClassLibrary.h"
+#include "ornith/model/VQJavaClass.h"
+
+namespace ornith {
+
+VQJavaPackage::VQJavaPackage(std::string packageName, std::shared_ptr<VQClassLibrary> classLibrary)
+    : _packageName(std::move(packageName)), _classLibrary(std::move(classLibrary)) {}
+
+VQJavaPackage::~VQJavaPackage() {
+    // The library is still alive here: this package holds it until the members go.
+    if (_classLibrary) _classLibrary->removePackage(*this);
+}
+
+std::vector<std::string> VQJavaPackage::classNames() const { return _classLibrary->classNamesInPackage(_packageName); }
+
+std::vector<std::string> VQJavaPackage::packageNames() const {
+    return _classLibrary->packageNamesInPackage(_packageName);
+}
+
+std::string VQJavaPackage::_qualifiedName(std::string_view name) const {
+    if (_packageName.empty()) return std::string(name);
+    std::string qualified;
+    qualified.reserve(_packageName.size() + 1 + name.size());
+    qualified.append(_packageName).push_back('.');
+    qualified.append(name);
+    return qualified;
+}
+
+std::shared_ptr<VQJavaClass> VQJavaPackage::classWithName(std::string_view name) const {
+    return _classLibrary->classWithName(_qualifiedName(name));
+}
+
+std::shared_ptr<VQJavaPackage> VQJavaPackage::packageWithName(std::string_view name) const {
+    return _classLibrary->packageWithName(std::string_view(_qualifiedName(name)));
+}
+
+std::optional<std::vector<std::shared_ptr<VQJavaClass>>> VQJavaPackage::classes() const {
+    const auto names = classNames();
+    if (names.empty()) return std::nullopt;
+    std::vector<std::shared_ptr<VQJavaClass>> result;
+    result.reserve(names.size());
+    for (const auto& name : names)
+        if (auto javaClass = classWithName(name)) result.push_back(std::move(javaClass));
+    return result;
+}
+
+std::optional<std::vector<std::shared_ptr<VQJavaPackage>>> VQJavaPackage::packages() const {
+    const auto names = packageNames();
+    if (names.empty()) return std::nullopt;
+    std::vector<std::shared_ptr<VQJavaPackage>> result;
+    result.reserve(names.size());
+    for (const auto& name : names)
+        if (auto package = packageWithName(name)) result.push_back(std::move(package));
+    return result;
+}
+
+std::shared_ptr<VQJavaPackage> VQJavaPackage::superpackage() const {
+    if (_packageName.empty()) return nullptr;
+    return _classLibrary->packageWithName(std::string_view(stringByDeletingLastJavaComponent(_packageName)));
+}
+
+std::shared_ptr<VQJavaPackageEnumerator> VQJavaPackage::classNameEnumerator() const {
+    return std::make_shared<VQJavaPackageEnumerator>(*this);
+}
+
+std::string VQJavaPackage::description() const { return "VQJavaPackage(" + _packageName + ")"; }
+
+size_t VQJavaPackage::hash() const noexcept { return std::hash<std::string>()(_packageName); }
+
+// ---- VQJavaPackageEnumerator ----
+
+VQJavaPackageEnumerator::VQJavaPackageEnumerator(const VQJavaPackage& package)
+    : _library(package.classLibrary()), _path(package.packageName()) {
+    _enter(_path.size());
+}
+
+void VQJavaPackageEnumerator::_enter(size_t nameLength) {
+    const std::string_view name = std::string_view(_path).substr(0, nameLength);
+    Level level{nameLength, _library->packageNamesInPackage(name), _library->classNamesInPackage(name), 0, false};
+    // Only subpackages that a package object could be made for are walked, as the
+    // package's own `packages` would give them.
+    std::string child;
+    std::erase_if(level.packages, [&](const std::string& bare) {
+        child.assign(name);
+        if (!child.empty()) child.push_back('.');
+        child.append(bare);
+        return !_library->_hasPackageNamed(child);
+    });
+    _levels.push_back(std::move(level));
+}
+
+std::optional<std::string> VQJavaPackageEnumerator::nextObject() {
+    while (!_levels.empty()) {
+        Level& level = _levels.back();
+        if (!level.inClasses) {
+            if (level.index < level.packages.size()) {
+                // Down into the next subpackage; its lists are taken now.
+                const std::string& bare = level.packages[level.index++];
+                _path.resize(level.nameLength);
+                if (!_path.empty()) _path.push_back('.');
+                _path.append(bare);
+                _enter(_path.size());
+                continue;
+            }
+            level.inClasses = true;
+            level.index = 0;
+        }
+        if (level.index < level.classNames.size()) {
+            std::string& bare = level.classNames[level.index++];
+            if (level.nameLength == 0) return std::move(bare);
+            std::string qualified;
+            qualified.reserve(level.nameLength + 1 + bare.size());
+            qualified.append(_path, 0, level.nameLength).push_back('.');
+            qualified.append(bare);
+            return qualified;
+        }
+        // This package is done: back up to its parent.
+        _levels.pop_back();
+        if (!_levels.empty()) _path.resize(_levels.back().nameLength);
+    }
+    // Exhausted for ever: nothing is left on the stack, and nothing puts anything back.
+    _library.reset();
+    return std::nullopt;
+}
+
+}  // namespace ornith
