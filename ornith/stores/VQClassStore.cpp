@@ -7,6 +7,7 @@
 #include "ornith/stores/VQClassFileStore.h"
 #include "ornith/stores/VQFileSystemStore.h"
 #include "ornith/stores/VQJarFileStore.h"
+#include "ornith/stores/VQJmodFileStore.h"
 #include "ornith/stores/VQZipFileStore.h"
 
 namespace ornith {
@@ -22,6 +23,8 @@ std::vector<const VQClassStoreKind*>& registry() {
         &VQFileSystemStore::storeKind,
         &VQZipFileStore::storeKind,
         &VQJarFileStore::storeKind,
+        // JDK module files, asked before everything else.
+        &VQJmodFileStore::storeKind,
     };
     return kinds;
 }
