@@ -1,13 +1,18 @@
-// `ornith describe NAME...`: prints the declaration of each class, one after another.
+// `ornith describe [-cp PATH] NAME...` and `ornith describe [-cp PATH] --all`: prints the
+// declaration of each class, one after another.
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "ToolClassPath.h"
 #include "ToolCommand.h"
 #include "ornith/base/VQException.h"
+#include "ornith/library/VQClassLibrary.h"
+#include "ornith/library/VQJavaPackage.h"
 #include "ornith/model/VQJavaClass.h"
 
 namespace ornith::tool {
@@ -16,38 +21,81 @@ namespace {
 
 struct DescribeOptions {
     std::vector<std::string> names;
+    bool all = false;
+    ClassPathOptions classPath;
 };
 
-// Turns one NAME of the command line into its class; raises with the reason to report.
-// Every NAME is a path to a class file for now; class names looked up on a class path
-// resolve here too once the class library exists, so the loop below stays as it is.
-std::shared_ptr<VQJavaClass> resolveClass(const std::string& name) {
-    return VQJavaClass::classWithContentsOfFile(name);
+// A NAME that ends in ".class" or holds a '/' is a file; anything else a class name.
+bool namesAFile(const std::string& name) { return name.ends_with(".class") || name.find('/') != std::string::npos; }
+
+void print(const VQJavaClass& javaClass) {
+    std::string text = javaClass.description();
+    text.push_back('\n');
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// Describes one class; false (after reporting why) when it cannot be.
+bool describeOne(const std::string& name, const std::shared_ptr<VQClassLibrary>& library) {
+    try {
+        std::shared_ptr<VQJavaClass> javaClass =
+            library ? library->classWithName(name) : VQJavaClass::classWithContentsOfFile(name);
+        if (!javaClass) {
+            reportFailure(name, "not found");
+            return false;
+        }
+        print(*javaClass);
+        return true;
+    } catch (const VQException& e) {
+        reportFailure(name, e.reason());
+    } catch (const std::exception& e) {
+        reportFailure(name, e.what());
+    }
+    return false;
 }
 
 int runDescribe(const DescribeOptions& options) {
+    // The class path is read only when some NAME needs it.
+    std::shared_ptr<VQClassLibrary> library;
+    if (options.all || !std::all_of(options.names.begin(), options.names.end(), namesAFile))
+        library = classLibraryForOptions(options.classPath);
+
     int status = 0;
-    for (const std::string& name : options.names) {
-        try {
-            std::string text = resolveClass(name)->description();
-            text.push_back('\n');
-            std::fwrite(text.data(), 1, text.size(), stdout);
-        } catch (const VQException& e) {
-            reportFailure(name, e.reason());
-            status = 1;
-        } catch (const std::exception& e) {
-            reportFailure(name, e.what());
-            status = 1;
+    if (options.all) {
+        std::vector<std::string> names;
+        {
+            ProgressLine progress("listing");
+            const auto enumerator = library->classNameEnumerator();
+            for (const std::string& name : *enumerator) {
+                names.push_back(name);
+                progress.step(name, names.size());
+            }
         }
+        std::sort(names.begin(), names.end());
+        ProgressLine progress("describing");
+        // One class at a time: each is dropped once printed.
+        for (size_t i = 0; i < names.size(); ++i) {
+            progress.step(names[i], i + 1, names.size());
+            if (!describeOne(names[i], library)) status = 1;
+        }
+        return status;
     }
+    for (const std::string& name : options.names)
+        if (!describeOne(name, namesAFile(name) ? nullptr : library)) status = 1;
     return status;
 }
 
 void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<DescribeOptions>();
     CLI::App* command = app.add_subcommand("describe", "Print the declaration of each class");
-    command->add_option("NAME", options->names, "Path to a .class file")->required();
-    command->callback([options, &runner] { runner = [options] { return runDescribe(*options); }; });
+    CLI::Option* names = command->add_option(
+        "NAME", options->names, "A class name looked up on the class path, or a path to a .class file");
+    command->add_flag("--all", options->all, "Describe every class on the class path, sorted by name")
+        ->excludes(names);
+    addClassPathOptions(command, options->classPath);
+    command->callback([options, &runner] {
+        if (options->names.empty() && !options->all) throw CLI::RequiredError("NAME or --all");
+        runner = [options] { return runDescribe(*options); };
+    });
 }
 
 }  // namespace

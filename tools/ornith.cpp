@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "ToolClassPath.h"
 #include "ToolCommand.h"
 
 #ifndef ORNITH_VERSION
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     CommandRunner runner;
     for (const ToolCommand& command : commands) command.add(app, runner);
 
+    normaliseClassPathArguments(argc, argv);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -1,0 +1,154 @@
+#include "ToolClassPath.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "ToolCommand.h"
+#include "ornith/library/VQClassLibrary.h"
+#include "ornith/stores/VQClassStore.h"
+
+namespace ornith::tool {
+
+void addClassPathOptions(CLI::App* command, ClassPathOptions& options) {
+    command->add_option("--class-path,--cp", options.classPath,
+                        "Class path: entries separated by ';', or by ':' when there is no ';' "
+                        "(default: CLASSPATH, else the JDK's modules)");
+    command->add_flag("--no-default", options.noDefault,
+                      "Without -cp or CLASSPATH, use no class path instead of the JDK's modules");
+}
+
+void normaliseClassPathArguments(int argc, char** argv) {
+    static char classPath[] = "--class-path";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
+        if (std::strcmp(argv[i], "-cp") == 0) argv[i] = classPath;
+    }
+}
+
+std::vector<std::string> splitClassPath(std::string_view text) {
+    std::vector<std::string> pieces;
+    if (text.find(';') != std::string_view::npos) {
+        size_t start = 0;
+        for (size_t stop; (stop = text.find(';', start)) != std::string_view::npos; start = stop + 1)
+            pieces.emplace_back(text.substr(start, stop - start));
+        pieces.emplace_back(text.substr(start));
+        return pieces;
+    }
+    // ':' separates, except inside ${NAME:...}, where it belongs to the reference.
+    std::string piece;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '$' && i + 1 < text.size() && text[i + 1] == '{') {
+            const size_t close = text.find('}', i);
+            const size_t end = close == std::string_view::npos ? text.size() : close + 1;
+            piece.append(text.substr(i, end - i));
+            i = end - 1;
+        } else if (c == ':') {
+            pieces.push_back(std::move(piece));
+            piece.clear();
+        } else {
+            piece.push_back(c);
+        }
+    }
+    pieces.push_back(std::move(piece));
+    return pieces;
+}
+
+namespace {
+
+std::vector<std::string> modulesIn(const std::filesystem::path& home) {
+    std::vector<std::string> modules;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(home / "jmods", error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.ends_with(".jmod") && it->is_regular_file(error)) modules.push_back(it->path().string());
+    }
+    std::sort(modules.begin(), modules.end());
+    return modules;
+}
+
+}  // namespace
+
+std::vector<std::string> defaultJdkModules() {
+    if (const char* home = std::getenv("JAVA_HOME"); home && *home) {
+        auto modules = modulesIn(home);
+        if (!modules.empty()) return modules;
+    }
+    // The JDK of each `java` on PATH in turn: HOME/bin/java, reached through whatever
+    // symbolic links (alternatives, /usr/bin/java) lead to it.
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path ? path : "";
+    while (true) {
+        const size_t colon = rest.find(':');
+        const std::string directory(rest.substr(0, colon));
+        if (!directory.empty()) {
+            const std::string candidate = directory + "/java";
+            if (::access(candidate.c_str(), X_OK) == 0) {
+                std::error_code error;
+                const auto real = std::filesystem::canonical(candidate, error);
+                if (!error) {
+                    auto modules = modulesIn(real.parent_path().parent_path());
+                    if (!modules.empty()) return modules;
+                }
+            }
+        }
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
+    return {};
+}
+
+std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& options) {
+    std::vector<std::string> entries;
+    if (options.classPath) {
+        entries = splitClassPath(*options.classPath);
+    } else if (const char* variable = std::getenv("CLASSPATH"); variable && *variable) {
+        entries = splitClassPath(variable);
+    } else if (!options.noDefault) {
+        entries = defaultJdkModules();
+    }
+
+    auto library = VQClassLibrary::classLibrary();
+    const VQClassLibrary::DroppedEntryHandler report = [](const std::string& entry, const std::exception& failure) {
+        reportFailure(entry, failure.what());
+    };
+    for (const std::string& entry : entries) {
+        // An empty piece (a doubled or trailing separator) names nothing worth a word.
+        if (entry.empty()) continue;
+        const size_t before = library->_stores().size();
+        library->appendToClassPath(entry, report);
+        if (library->_stores().size() == before) continue;
+        // An archive store is made for any file with the right suffix; one that indexed
+        // nothing was no archive or an empty one, which the user will want to know.
+        if (!library->_stores().back()->containsPackageName("")) reportFailure(entry, "no classes found in it");
+    }
+    return library;
+}
+
+ProgressLine::ProgressLine(std::string verb) : _verb(std::move(verb)), _enabled(::isatty(STDERR_FILENO) == 1) {}
+
+ProgressLine::~ProgressLine() {
+    if (_shown) std::fputs("\r\033[K", stderr);
+}
+
+void ProgressLine::step(std::string_view item, size_t done, size_t total) {
+    if (!_enabled || done % 128 != 0) return;
+    std::fflush(stdout);
+    if (total)
+        std::fprintf(stderr, "\r\033[K%s %zu/%zu %.*s", _verb.c_str(), done, total, static_cast<int>(item.size()),
+                     item.data());
+    else
+        std::fprintf(stderr, "\r\033[K%s %zu %.*s", _verb.c_str(), done, static_cast<int>(item.size()), item.data());
+    std::fflush(stderr);
+    _shown = true;
+}
+
+}  // namespace ornith::tool

@@ -1,0 +1,49 @@
+// `ornith which [-cp PATH] CLASS...`: the class-path entry that supplies each class (for a
+// single class-file entry, the class name it holds).
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ToolClassPath.h"
+#include "ToolCommand.h"
+#include "ornith/library/VQClassLibrary.h"
+
+namespace ornith::tool {
+
+namespace {
+
+struct WhichOptions {
+    std::vector<std::string> names;
+    ClassPathOptions classPath;
+};
+
+int runWhich(const WhichOptions& options) {
+    auto library = classLibraryForOptions(options.classPath);
+    int status = 0;
+    for (const std::string& name : options.names) {
+        if (auto store = library->classStoreNameForClassWithName(name)) {
+            store->push_back('\n');
+            std::fwrite(store->data(), 1, store->size(), stdout);
+        } else {
+            reportFailure(name, "not found");
+            status = 1;
+        }
+    }
+    return status;
+}
+
+void addWhichCommand(CLI::App& app, CommandRunner& runner) {
+    auto options = std::make_shared<WhichOptions>();
+    CLI::App* command = app.add_subcommand("which", "Print the class-path entry that supplies each class");
+    command->add_option("CLASS", options->names, "Dotted class name")->required();
+    addClassPathOptions(command, options->classPath);
+    command->callback([options, &runner] { runner = [options] { return runWhich(*options); }; });
+}
+
+}  // namespace
+
+static bool registered = registerToolCommand({30, &addWhichCommand});
+
+}  // namespace ornith::tool
