@@ -44,14 +44,6 @@ std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQCo
     return list;
 }
 
-void skipAttributes(VQByteStream& stream) {
-    const uint16_t count = readU2(stream);
-    for (uint32_t i = 0; i < count; ++i) {
-        skipChecked(stream, 2);
-        skipChecked(stream, readU4(stream));
-    }
-}
-
 bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index) {
     const int tag = VQTagAtIndex(pool, index);
     if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode)

@@ -95,8 +95,24 @@ inline void skipChecked(VQByteStream& stream, uint64_t n) {
 }
 // Decodes an attribute list; absent when its count is 0.
 std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool);
-// Steps over an attribute list without looking at names or making objects.
-void skipAttributes(VQByteStream& stream);
+// Steps over an attribute list without looking at names or making objects. Inline: every
+// member of every class goes through it when the builder takes no attributes.
+inline void skipAttributes(VQByteStream& stream) {
+    const uint8_t* p = stream.bytes + stream.position;
+    const uint8_t* const end = stream.bytes + stream.length;
+    if (stream.position > stream.length || end - p < 2) throwTruncated();
+    uint32_t count = (uint32_t{p[0]} << 8) | p[1];
+    p += 2;
+    for (; count > 0; --count) {
+        // attribute_name_index, then attribute_length and that many bytes.
+        if (end - p < 6) throwTruncated();
+        const uint32_t length = (uint32_t{p[2]} << 24) | (uint32_t{p[3]} << 16) | (uint32_t{p[4]} << 8) | p[5];
+        p += 6;
+        if (length > static_cast<size_t>(end - p)) throwTruncated();
+        p += length;
+    }
+    stream.position = static_cast<uint32_t>(p - stream.bytes);
+}
 // True when the Utf8 entry at the index starts with '<' (checked like VQStringValueAtIndex).
 bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index);
 

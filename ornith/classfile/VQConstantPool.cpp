@@ -1,6 +1,8 @@
 #include "ornith/classfile/VQConstantPool.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -144,29 +146,99 @@ void VQAppendModifiedUTF8(std::string& out, const uint8_t* bytes, size_t length)
     }
 }
 
+namespace {
+
+// How one entry is stepped over in the walk's fast loop: the body is `fixed` bytes plus,
+// for the two string kinds, the u2 count that starts it (masked in, so that choosing
+// costs no branch: tags come in no predictable order). `extraSlot` is 1 for the kinds
+// that take two indexes. fixed == 0 marks a tag the pool does not know.
+struct Step {
+    uint8_t fixed;
+    uint8_t extraSlot;
+    uint16_t countMask;
+};
+constexpr auto kStep = [] {
+    std::array<Step, 256> step{};
+    for (size_t tag = 0; tag < 256; ++tag) {
+        const int size = kBodySize[tag];
+        if (size == kCounted)
+            step[tag] = Step{2, 0, 0xFFFF};
+        else
+            step[tag] = Step{static_cast<uint8_t>(size), static_cast<uint8_t>(size == 8 ? 1 : 0), 0};
+    }
+    return step;
+}();
+
+// The pool's block with its capacity in front, so that a closed pool can be kept for the
+// next one on the same thread: a parse opens one pool per class file, and most pools fit
+// in the block the previous one used.
+struct PoolBlock {
+    size_t slots;
+    VQConstantPool pool;
+};
+
+constexpr size_t kMinimumSlots = 1024;      // the pools of nearly all real classes fit
+constexpr size_t kLargestKeptSlots = 8192;  // a larger block is given back, not kept
+
+struct KeptBlock {
+    PoolBlock* block = nullptr;
+    ~KeptBlock() { std::free(block); }
+};
+thread_local KeptBlock keptBlock;
+
+PoolBlock* blockFromPool(VQConstantPool* pool) {
+    return reinterpret_cast<PoolBlock*>(reinterpret_cast<char*>(pool) - offsetof(PoolBlock, pool));
+}
+
+}  // namespace
+
 VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
     const int32_t count = VQReadU2(stream);
     // The data ended inside the count: the first tag would read as -1 too.
     if (count < 0) throw VQInvalidArgumentException("unknown constant type -1");
 
-    const size_t slots = count > 0 ? static_cast<size_t>(count) : 1;
-    void* block = std::malloc(sizeof(VQConstantPool) + slots * sizeof(const uint8_t*));
-    if (!block) throw std::bad_alloc();
-    auto* pool = static_cast<VQConstantPool*>(block);
+    // One slot more than the count, so that the fast loop may always clear the slot after
+    // the entry it records.
+    const size_t slots = static_cast<size_t>(count) + 1;
+    PoolBlock* block = keptBlock.block;
+    if (block && block->slots >= slots) {
+        keptBlock.block = nullptr;
+    } else {
+        const size_t capacity = std::max(slots, kMinimumSlots);
+        block = static_cast<PoolBlock*>(std::malloc(sizeof(PoolBlock) + capacity * sizeof(const uint8_t*)));
+        if (!block) throw std::bad_alloc();
+        block->slots = capacity;
+    }
+    VQConstantPool* pool = &block->pool;
     pool->count = count;
     pool->end = stream.bytes + stream.length;
-    pool->entries = reinterpret_cast<const uint8_t**>(static_cast<char*>(block) + sizeof(VQConstantPool));
+    pool->entries = reinterpret_cast<const uint8_t**>(reinterpret_cast<char*>(block) + sizeof(PoolBlock));
     pool->entries[0] = nullptr;
 
-    // The walk runs on a plain pointer: it is the one loop every parse goes through whole.
+    // The walk is the one loop every parse goes through whole, and a chain: each entry's
+    // length gives the next one's position. The fast loop keeps that chain to a load of
+    // the tag, a load of its step and an add, with the string count read beside it; it
+    // hands anything unusual (an unknown tag, an entry running past the end, the last
+    // few bytes) to the careful loop below, which picks up at the same entry.
     const uint8_t* p = stream.bytes + stream.position;
     const uint8_t* const end = pool->end;
     const uint32_t n = static_cast<uint32_t>(count);
-    for (uint32_t i = 1; i < n; ++i) {
+    uint32_t i = 1;
+    while (i < n && end - p >= 3) {
+        const Step step = kStep[p[0]];
+        if (step.fixed == 0) break;
+        const size_t body = step.fixed + (((size_t{p[1]} << 8) | p[2]) & step.countMask);
+        if (body >= static_cast<size_t>(end - p)) break;
+        pool->entries[i] = p + 1;
+        pool->entries[i + 1] = nullptr;
+        p += 1 + body;
+        i += 1 + step.extraSlot;
+    }
+    for (; i < n; ++i) {
         const int tag = p < end ? *p++ : -1;
         const int size = tag < 0 ? 0 : kBodySize[static_cast<size_t>(tag)];
         if (size == 0) {
-            std::free(block);
+            VQCloseConstantPool(pool);
             throw VQInvalidArgumentException(VQFormat("unknown constant type %d", tag));
         }
         pool->entries[i] = p;
@@ -182,7 +254,15 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
     return pool;
 }
 
-void VQCloseConstantPool(VQConstantPool* pool) { std::free(pool); }
+void VQCloseConstantPool(VQConstantPool* pool) {
+    if (!pool) return;
+    PoolBlock* block = blockFromPool(pool);
+    if (!keptBlock.block && block->slots <= kLargestKeptSlots) {
+        keptBlock.block = block;
+        return;
+    }
+    std::free(block);
+}
 
 int VQTagAtIndex(const VQConstantPool& pool, int32_t index) {
     if (index <= 0 || index >= pool.count || pool.entries[index] == nullptr) badIndex(index);
