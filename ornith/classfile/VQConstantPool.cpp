@@ -286,12 +286,15 @@ std::string VQStringValueAtIndex(const VQConstantPool& pool, int32_t index) {
     if (available - 2 < n) badIndex(index);
     const uint8_t* text = body + 2;
 
-    std::string out;
     if (tag == kVQConstantUtf8) {
-        out.reserve(n);
-        VQAppendModifiedUTF8(out, text, n);
+        // Names and descriptors are nearly always plain ASCII, whose modified UTF-8 is the
+        // text itself: one copy, no decoding.
+        const size_t ascii = asciiPrefix(text, n);
+        std::string out(reinterpret_cast<const char*>(text), ascii);
+        if (ascii < n) VQAppendModifiedUTF8(out, text + ascii, n - ascii);
         return out;
     }
+    std::string out;
     // 16-bit units, big-endian like every other number in the file. A lone surrogate or
     // an odd trailing byte becomes U+FFFD.
     out.reserve(n + n / 2);
@@ -314,9 +317,23 @@ std::string VQStringValueAtIndex(const VQConstantPool& pool, int32_t index) {
     return out;
 }
 
+std::optional<std::string_view> VQPlainTextAtIndex(const VQConstantPool& pool, int32_t index) {
+    if (index <= 0 || index >= pool.count || pool.entries[index] == nullptr) return std::nullopt;
+    const uint8_t* body = pool.entries[index];
+    if (body[-1] != kVQConstantUtf8) return std::nullopt;
+    const size_t available = static_cast<size_t>(pool.end - body);
+    if (available < 2) return std::nullopt;
+    const size_t n = (size_t{body[0]} << 8) | body[1];
+    if (available - 2 < n || asciiPrefix(body + 2, n) != n) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(body + 2), n);
+}
+
 std::string VQClassNameAtIndex(const VQConstantPool& pool, int32_t index) {
     const uint8_t* body = VQEntryAtIndex(pool, index, kVQConstantClass, 2);
-    return stringByConvertingPathToJavaIdentifier(VQStringValueAtIndex(pool, (int32_t{body[0]} << 8) | body[1]));
+    // Converted in place: a second string per name would cost an allocation.
+    std::string name = VQStringValueAtIndex(pool, (int32_t{body[0]} << 8) | body[1]);
+    convertPathToJavaIdentifierInPlace(name);
+    return name;
 }
 
 }  // namespace ornith

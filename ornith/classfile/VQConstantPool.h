@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -109,6 +110,10 @@ using VQConstantPoolHandle = std::unique_ptr<VQConstantPool, VQConstantPoolClose
 // another kind, or when the entry's body would run past the class data.
 int VQTagAtIndex(const VQConstantPool& pool, int32_t index);
 const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag, uint32_t bodyLength);
+// The bytes of the Utf8 entry at the index when they are plain ASCII, so that its text is
+// the bytes themselves; none for anything else (another kind, a bad index, text that
+// needs decoding), which VQStringValueAtIndex then handles or reports.
+std::optional<std::string_view> VQPlainTextAtIndex(const VQConstantPool& pool, int32_t index);
 // The dotted name of the Class entry at the index (java/lang/Object -> java.lang.Object).
 std::string VQClassNameAtIndex(const VQConstantPool& pool, int32_t index);
 

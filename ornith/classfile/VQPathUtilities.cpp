@@ -12,12 +12,15 @@ std::string stringByConvertingJavaIdentifierToPath(std::string_view receiver) {
 }
 
 std::string stringByConvertingPathToJavaIdentifier(std::string_view receiver) {
-    if (!receiver.empty() && (receiver.back() == '/' || receiver.back() == '\\'))
-        receiver.remove_suffix(1);
     std::string out(receiver);
-    for (char& c : out)
-        if (c == '/' || c == '\\') c = '.';
+    convertPathToJavaIdentifierInPlace(out);
     return out;
+}
+
+void convertPathToJavaIdentifierInPlace(std::string& path) {
+    if (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    for (char& c : path)
+        if (c == '/' || c == '\\') c = '.';
 }
 
 std::string stringByAppendingJavaComponent(std::string_view receiver, std::string_view component) {

@@ -13,6 +13,8 @@ std::string stringByConvertingJavaIdentifierToPath(std::string_view receiver);
 
 // java/lang/Object or java\lang\Object -> java.lang.Object; one trailing separator is dropped.
 std::string stringByConvertingPathToJavaIdentifier(std::string_view receiver);
+// The same conversion done on the string itself, for callers that own a fresh copy.
+void convertPathToJavaIdentifierInPlace(std::string& path);
 
 // receiver + "." + component, the dot inserted even when the receiver is empty.
 std::string stringByAppendingJavaComponent(std::string_view receiver, std::string_view component);
