@@ -35,10 +35,9 @@ std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQCo
         const int32_t nameIndex = readU2(stream);
         const uint32_t length = readU4(stream);
         if (length > VQBytesLeft(stream)) throwTruncated();
-        const std::string name = VQStringValueAtIndex(pool, nameIndex);
         // The attribute sees exactly its own info bytes, however many it chooses to read.
         VQByteStream info{stream.bytes + stream.position, 0, length};
-        list.push_back(VQJavaAttribute::attributeWithName(name, info, pool));
+        list.push_back(attributeAtNameIndex(pool, nameIndex, info));
         VQSkipBytes(stream, length);
     }
     return list;

@@ -1,6 +1,7 @@
 #include "ornith/classfile/VQJavaAttribute.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -102,6 +103,37 @@ Registry& registry() {
     return rows;
 }
 
+// Bumped whenever the registry changes, so that the per-thread name caches below start
+// again from the registry as it now is.
+std::atomic<uint64_t> registryGeneration{0};
+
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
+};
+struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
+};
+
+// What decodes the attributes of one name: the registered factory, or (when none is
+// registered) the one unknown-attribute object that stands for all of them.
+struct NameDecoder {
+    VQJavaAttribute::Factory factory = nullptr;
+    std::shared_ptr<const VQJavaAttribute> unknown;
+};
+
+// Per thread, since parses may run on several threads at once. Bounded, so that a stream
+// of hostile class files with ever new attribute names cannot make it grow without end;
+// names beyond the bound are decoded the plain way.
+struct NameCache {
+    uint64_t generation = 0;
+    std::unordered_map<std::string, NameDecoder, NameHash, NameEqual> decoders;
+};
+constexpr size_t kMaxCachedNames = 256;
+constexpr size_t kMaxCachedNameLength = 128;
+thread_local NameCache nameCache;
+
 const std::string kSourceFile = "SourceFile";
 const std::string kExceptions = "Exceptions";
 const std::string kConstantValue = "ConstantValue";
@@ -134,6 +166,7 @@ const std::string& VQJavaAttribute::typeName() const {
 
 void VQJavaAttribute::registerAttributeClass(Factory factory, const std::string& name) {
     registry()[name] = factory;
+    registryGeneration.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::shared_ptr<const VQJavaAttribute> VQJavaAttribute::attributeWithName(const std::string& name,
@@ -143,6 +176,45 @@ std::shared_ptr<const VQJavaAttribute> VQJavaAttribute::attributeWithName(const 
     auto it = rows.find(name);
     if (it == rows.end()) return std::make_shared<VQJavaUnknownAttribute>(name, stream, pool);
     return it->second(name, stream, pool);
+}
+
+std::shared_ptr<const VQJavaAttribute> parsing::attributeAtNameIndex(const VQConstantPool& pool, int32_t nameIndex,
+                                                                     VQByteStream& info) {
+    std::string decoded;
+    std::string_view name;
+    if (auto plain = VQPlainTextAtIndex(pool, nameIndex)) {
+        name = *plain;
+    } else {
+        decoded = VQStringValueAtIndex(pool, nameIndex);  // raises for a bad index
+        name = decoded;
+    }
+
+    NameCache& cache = nameCache;
+    const uint64_t generation = registryGeneration.load(std::memory_order_relaxed);
+    if (cache.generation != generation) {
+        cache.decoders.clear();
+        cache.generation = generation;
+    }
+    auto found = cache.decoders.find(name);
+    if (found == cache.decoders.end()) {
+        if (cache.decoders.size() >= kMaxCachedNames || name.size() > kMaxCachedNameLength)
+            return VQJavaAttribute::attributeWithName(std::string(name), info, pool);
+        std::string key(name);
+        NameDecoder decoder;
+        const Registry& rows = registry();
+        if (auto row = rows.find(key); row != rows.end())
+            decoder.factory = row->second;
+        else
+            decoder.unknown = std::make_shared<const VQJavaUnknownAttribute>(key, info, pool);
+        found = cache.decoders.emplace(std::move(key), std::move(decoder)).first;
+    }
+    if (found->second.factory) {
+        // A copy of the name: a decoder may parse further class files on this thread,
+        // which may change the cache under a reference into it.
+        const VQJavaAttribute::Factory factory = found->second.factory;
+        return factory(std::string(found->first), info, pool);
+    }
+    return found->second.unknown;
 }
 
 VQJavaUnknownAttribute::VQJavaUnknownAttribute(const std::string& name, VQByteStream&, const VQConstantPool&)

@@ -120,4 +120,15 @@ private:
     VQConstantValue _value;
 };
 
+namespace parsing {
+
+// The attribute whose name is the Utf8 entry at nameIndex, decoded from `info` as
+// VQJavaAttribute::attributeWithName does. Every attribute of a name without a
+// registered decoder is the same immutable object (per thread), so that a Code
+// attribute, which every concrete method has, costs neither an object nor a string.
+std::shared_ptr<const VQJavaAttribute> attributeAtNameIndex(const VQConstantPool& pool, int32_t nameIndex,
+                                                            VQByteStream& info);
+
+}  // namespace parsing
+
 }  // namespace ornith
