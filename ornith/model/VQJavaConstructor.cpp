@@ -5,7 +5,12 @@
 namespace ornith {
 
 const VQJavaType* VQJavaConstructor::returnType() const {
-    if (!_returnType) _returnType.emplace("L" + stringByConvertingJavaIdentifierToPath(name()) + ";");
+    if (!_returnType) {
+        // Built by appending: g++ 12 at -O3 misreads "L" + std::string&& as an overlapping copy.
+        std::string descriptor = "L";
+        descriptor.append(stringByConvertingJavaIdentifierToPath(name())).push_back(';');
+        _returnType.emplace(std::move(descriptor));
+    }
     return &*_returnType;
 }
 
