@@ -1,0 +1,653 @@
+// ornith-bench: the library's side of the side-by-side table with the Java peers of the
+// benchmark harness (the shared bench folder: corpus.sh, run-all.sh, peers/).
+//
+//   ornith-bench [--rounds N] [--warmup N] [--warmup-seconds S] [--jobs LIST] [--list] CORPUS
+//
+// CORPUS is the directory made by corpus.sh. Every job prints one JSON line in the peers'
+// format: job, items, bytes, seconds (best round), median_s, max_s, rounds, warmup_rounds,
+// input, the job's extra fields, check, round_s. A job runs like a peer: inputs read into
+// memory where the peer does that too (untimed), warm-up rounds until both --warmup rounds
+// and --warmup-seconds have passed (untimed), then --rounds timed rounds of one complete
+// pass each. `check` depends on all the work of a round and must be equal in every round.
+//
+// --jobs takes a comma-separated list of job names (ornith-parse) or job:input pairs
+// (ornith-zip-read:jdk-deflated.jar); --list prints the jobs that would run. --cpu-time
+// times rounds by the thread's CPU time instead of the wall clock (for comparing builds on
+// a busy machine; the side-by-side table uses wall time like the peers).
+//
+// Jobs and what their rows count:
+//   ornith-name-only  VQParseClassFile with a builder that takes only the class name, for
+//                     every class of classes/. items = classes, bytes = class-file bytes.
+//                     check: as asm-name-only's (Java String hashes of the internal names,
+//                     in sorted path order), so the two rows can be compared.
+//   ornith-parse      a VQJavaClass per class, all kept until the round ends (as the peer
+//                     keeps its list of models); freeing them is untimed, as the peer's
+//                     System.gc() between rounds is. fields = fields, methods = methods plus
+//                     constructors (every method record). check: as asm-parse-model's.
+//   ornith-describe   a VQJavaClass per class plus its description; each class is dropped
+//                     as soon as it is described (timed). text_bytes = text produced.
+//   ornith-zip-list   a VQJarFileStore (the whole index) per archive. items = central-
+//                     directory entries (directories included, as java.util.zip counts
+//                     them), bytes = archive file sizes (nominal), cd_bytes = central
+//                     directory sizes: the peer's definitions.
+//   ornith-zip-read   a VQJarFileStore per archive, its package index walked and every
+//                     class read through dataForClassName. items = classes read, bytes =
+//                     their uncompressed bytes. The peer reads every non-directory entry;
+//                     in the corpus jars those are exactly the classes, while in the real
+//                     jars of jars.txt the peer also reads resources (and META-INF), which
+//                     a class store does not hold.
+//   ornith-lex        every .java file of src/ opened with VQOpenJavaSourceFile and lexed
+//                     to the end with VQNextTokenFromJavaLexer. items = tokens (end of
+//                     input not counted), bytes = file sizes. The lexer reads its own files
+//                     (from the page cache), which the peers do not: theirs lex char[]
+//                     decoded beforehand. Standard error goes to /dev/null during the job.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "ornith/base/VQByteBuffer.h"
+#include "ornith/base/VQException.h"
+#include "ornith/classfile/VQClassFileParsing.h"
+#include "ornith/lexer/VQJavaLexer.h"
+#include "ornith/model/VQJavaClass.h"
+#include "ornith/stores/VQJarFileStore.h"
+#include "ornith/stores/zipfile.h"
+
+namespace {
+
+using ornith::VQByteBuffer;
+using ornith::VQJarFileStore;
+using ornith::VQJavaClass;
+
+[[noreturn]] void fail(const std::string& message) {
+    std::fprintf(stderr, "ornith-bench: %s\n", message.c_str());
+    std::exit(1);
+}
+
+// ---- Options -------------------------------------------------------------------------
+
+struct Options {
+    int rounds = 5;
+    int warmupRounds = 3;
+    double warmupSeconds = 2.0;
+    std::vector<std::string> jobs;  // empty: all
+    bool list = false;
+    bool cpuTime = false;
+    std::string corpus;
+};
+
+[[noreturn]] void usage() {
+    std::fprintf(stderr,
+                 "usage: ornith-bench [--rounds N] [--warmup N] [--warmup-seconds S] [--jobs JOB[:INPUT],...] "
+                 "[--list] [--cpu-time] CORPUS\n");
+    std::exit(2);
+}
+
+Options parseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) usage();
+            return argv[++i];
+        };
+        try {
+            if (a == "--rounds") {
+                options.rounds = std::stoi(value());
+            } else if (a == "--warmup") {
+                options.warmupRounds = std::stoi(value());
+            } else if (a == "--warmup-seconds") {
+                options.warmupSeconds = std::stod(value());
+            } else if (a == "--jobs") {
+                std::string listed = value();
+                for (size_t start = 0; start <= listed.size();) {
+                    size_t comma = listed.find(',', start);
+                    if (comma == std::string::npos) comma = listed.size();
+                    if (comma > start) options.jobs.push_back(listed.substr(start, comma - start));
+                    start = comma + 1;
+                }
+            } else if (a == "--list") {
+                options.list = true;
+            } else if (a == "--cpu-time") {
+                options.cpuTime = true;
+            } else if (a == "-h" || a == "--help" || a.starts_with("--") || !options.corpus.empty()) {
+                usage();
+            } else {
+                options.corpus = std::string(a);
+            }
+        } catch (const std::exception&) {
+            usage();
+        }
+    }
+    if (options.corpus.empty() || options.rounds < 1) usage();
+    return options;
+}
+
+// ---- Timing and the JSON record --------------------------------------------------------
+
+// One extra field of a record: a number, or a string when `text` is set.
+struct Field {
+    std::string name;
+    int64_t number = 0;
+    std::optional<std::string> text;
+};
+
+struct Timing {
+    std::vector<double> inOrder;
+    int64_t check = 0;
+    int warmupDone = 0;
+};
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The thread's CPU time: steadier than wall time on a machine that other work shares,
+// for comparing two builds of the library (not for the side-by-side table, whose peers
+// are timed by the wall clock).
+double cpuNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// A round is one complete pass; it returns its check value. `after` runs untimed after
+// each round (the analogue of the peers' System.gc() between rounds).
+Timing timeRounds(const Options& options, const std::function<int64_t()>& round,
+                  const std::function<void()>& after = nullptr) {
+    Timing t;
+    bool first = true;
+    auto record = [&](int64_t c) {
+        if (first) {
+            t.check = c;
+            first = false;
+        } else if (c != t.check) {
+            fail("round result changed: " + std::to_string(c) + " vs " + std::to_string(t.check));
+        }
+    };
+    const double warmStart = now();
+    while (t.warmupDone < options.warmupRounds || now() - warmStart < options.warmupSeconds) {
+        record(round());
+        if (after) after();
+        ++t.warmupDone;
+    }
+    const auto clock = options.cpuTime ? &cpuNow : &now;
+    for (int r = 0; r < options.rounds; ++r) {
+        const double t0 = clock();
+        const int64_t c = round();
+        const double t1 = clock();
+        t.inOrder.push_back(t1 - t0);
+        record(c);
+        if (after) after();
+    }
+    return t;
+}
+
+std::string jsonString(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    out.push_back('"');
+    return out;
+}
+
+void report(const std::string& job, const std::string& input, int64_t items, int64_t bytes, const Timing& t,
+            const std::vector<Field>& extra) {
+    std::vector<double> sorted = t.inOrder;
+    std::sort(sorted.begin(), sorted.end());
+    const size_t n = sorted.size();
+    const double median = n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    std::string line = "{\"job\": " + jsonString(job);
+    char number[64];
+    auto add = [&](const char* name, const char* format, auto value) {
+        std::snprintf(number, sizeof number, format, value);
+        line.append(", \"").append(name).append("\": ").append(number);
+    };
+    add("items", "%" PRId64, items);
+    add("bytes", "%" PRId64, bytes);
+    add("seconds", "%.6f", sorted.front());
+    add("median_s", "%.6f", median);
+    add("max_s", "%.6f", sorted.back());
+    add("rounds", "%zu", n);
+    add("warmup_rounds", "%d", t.warmupDone);
+    line.append(", \"input\": ").append(jsonString(input));
+    for (const Field& f : extra) {
+        if (f.text)
+            line.append(", \"").append(f.name).append("\": ").append(jsonString(*f.text));
+        else
+            add(f.name.c_str(), "%" PRId64, f.number);
+    }
+    add("check", "%" PRId64, t.check);
+    line.append(", \"round_s\": [");
+    for (size_t i = 0; i < t.inOrder.size(); ++i) {
+        std::snprintf(number, sizeof number, "%s%.6f", i ? ", " : "", t.inOrder[i]);
+        line.append(number);
+    }
+    line.append("]}\n");
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+
+// ---- Inputs ----------------------------------------------------------------------------
+
+// Regular files below dir with the suffix, sorted by path bytes (the peers' order).
+std::vector<std::string> filesBelow(const std::string& dir, std::string_view suffix) {
+    std::vector<std::string> paths;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(dir, error), end; !error && it != end;
+         it.increment(error)) {
+        if (!it->is_regular_file(error)) continue;
+        std::string path = it->path().string();
+        if (std::string_view(path).ends_with(suffix)) paths.push_back(std::move(path));
+    }
+    if (error) fail("cannot walk " + dir + ": " + error.message());
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+// The last path element, as the peers print it.
+std::string label(const std::string& path) {
+    return std::filesystem::path(path).lexically_normal().filename().string();
+}
+
+int64_t fileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) fail("cannot stat " + path);
+    return static_cast<int64_t>(st.st_size);
+}
+
+// Java's String.hashCode over the UTF-16 units of UTF-8 text, with '.' read as '/' (the
+// peers hash internal names; the model hands out dotted ones).
+int32_t javaHash(std::string_view utf8) {
+    uint32_t h = 0;
+    auto unit = [&h](uint32_t u) { h = h * 31 + u; };
+    for (size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<uint8_t>(utf8[i]);
+        uint32_t c;
+        size_t len;
+        if (b < 0x80) {
+            c = b == '.' ? '/' : b, len = 1;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1Fu, len = 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0Fu, len = 3;
+        } else {
+            c = b & 0x07u, len = 4;
+        }
+        for (size_t k = 1; k < len && i + k < utf8.size(); ++k) c = (c << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3Fu);
+        i += len;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            unit(0xD800 + (c >> 10));
+            unit(0xDC00 + (c & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return static_cast<int32_t>(h);
+}
+
+// Java's `check * 31 + v` on longs.
+int64_t fold(int64_t check, int64_t v) {
+    return static_cast<int64_t>(static_cast<uint64_t>(check) * 31u + static_cast<uint64_t>(v));
+}
+
+struct ClassFiles {
+    std::vector<std::shared_ptr<const VQByteBuffer>> data;
+    int64_t bytes = 0;
+};
+
+ClassFiles readClasses(const std::string& dir) {
+    ClassFiles set;
+    for (const std::string& path : filesBelow(dir, ".class")) {
+        auto buffer = VQByteBuffer::bufferWithContentsOfFile(path);
+        if (!buffer) fail("cannot read " + path);
+        set.bytes += static_cast<int64_t>(buffer->length());
+        set.data.push_back(std::move(buffer));
+    }
+    if (set.data.empty()) fail("no class files below " + dir);
+    return set;
+}
+
+// The archives of one zip row: a single jar, or every path listed in an @file.
+struct Archives {
+    std::string input;
+    std::vector<std::string> paths;
+    int64_t fileBytes = 0;
+    int64_t directoryBytes = 0;
+    int64_t entries = 0;  // central-directory entries, directories included
+    std::vector<std::string> lastPackage;  // per archive, a package its index must hold
+};
+
+uint32_t le32(const uint8_t* p) {
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+// The central directory's size from the end record, found as the peer finds it (-1: none).
+int64_t centralDirectorySize(const std::string& path) {
+    auto data = VQByteBuffer::bufferWithContentsOfFile(path);
+    if (!data || data->length() < 22) return -1;
+    const uint8_t* b = data->bytes();
+    for (size_t i = data->length() - 22 + 1, stop = i > 65535 ? i - 65535 : 0; i-- > stop;)
+        if (b[i] == 0x50 && b[i + 1] == 0x4B && b[i + 2] == 0x05 && b[i + 3] == 0x06) return le32(b + i + 12);
+    return -1;
+}
+
+struct MemberCount {
+    int64_t entries = 0;
+    std::string lastDirectory;
+};
+
+void countMember(const char* name, uint32_t, uint32_t, int32_t, uint32_t, void* context) {
+    auto* count = static_cast<MemberCount*>(context);
+    ++count->entries;
+    std::string_view n(name);
+    if (n.find("META-INF") != std::string_view::npos || !n.ends_with(".class")) return;
+    const size_t slash = n.rfind('/');
+    if (slash == std::string_view::npos || slash == 0) return;
+    std::string dotted(n.substr(0, slash));
+    std::replace(dotted.begin(), dotted.end(), '/', '.');
+    count->lastDirectory = std::move(dotted);
+}
+
+Archives archives(const std::string& argument) {
+    Archives a;
+    if (argument.starts_with("@")) {
+        const std::string listFile = argument.substr(1);
+        std::ifstream in(listFile);
+        if (!in) fail("cannot read " + listFile);
+        for (std::string line; std::getline(in, line);) {
+            const size_t b = line.find_first_not_of(" \t\r");
+            if (b == std::string::npos) continue;
+            a.paths.push_back(line.substr(b, line.find_last_not_of(" \t\r") - b + 1));
+        }
+        a.input = label(listFile);
+    } else {
+        a.paths.push_back(argument);
+        a.input = label(argument);
+    }
+    for (const std::string& path : a.paths) {
+        a.fileBytes += fileSize(path);
+        a.directoryBytes += centralDirectorySize(path);
+        MemberCount count;
+        ornith::_VQ_register_zip_archive_callback(&countMember, &count);
+        const int walked = ornith::_VQ_read_zip_archive(path);
+        ornith::_VQ_register_zip_archive_callback(nullptr, nullptr);
+        if (walked != 0) fail("cannot walk " + path);
+        a.entries += count.entries;
+        a.lastPackage.push_back(std::move(count.lastDirectory));
+    }
+    return a;
+}
+
+std::vector<Field> archiveFields(const Archives& a) {
+    return {{"archives", static_cast<int64_t>(a.paths.size()), {}},
+            {"archive_bytes", a.fileBytes, {}},
+            {"cd_bytes", a.directoryBytes, {}}};
+}
+
+// Points standard error at /dev/null while it lives.
+class SilencedStandardError {
+public:
+    SilencedStandardError() {
+        std::fflush(stderr);
+        _saved = ::dup(2);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, 2);
+            ::close(null);
+        }
+    }
+    ~SilencedStandardError() {
+        std::fflush(stderr);
+        if (_saved >= 0) {
+            ::dup2(_saved, 2);
+            ::close(_saved);
+        }
+    }
+    SilencedStandardError(const SilencedStandardError&) = delete;
+    SilencedStandardError& operator=(const SilencedStandardError&) = delete;
+
+private:
+    int _saved = -1;
+};
+
+// ---- Jobs ------------------------------------------------------------------------------
+
+struct NameOnlyBuilder {
+    int32_t hash = 0;
+    void setClassName(std::string name) { hash = javaHash(name); }
+};
+
+void nameOnly(const Options& options, const std::string& dir) {
+    const ClassFiles set = readClasses(dir);
+    int64_t failures = 0;
+    Timing t = timeRounds(options, [&] {
+        int64_t check = 0;
+        failures = 0;
+        for (const auto& file : set.data) {
+            NameOnlyBuilder builder;
+            try {
+                ornith::VQParseClassFile(*file, builder);
+            } catch (const ornith::VQException&) {
+                ++failures;
+            }
+            check = fold(check, builder.hash);
+        }
+        return check;
+    });
+    report("ornith-name-only", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
+           {{"failures", failures, {}}});
+}
+
+void parse(const Options& options, const std::string& dir) {
+    const ClassFiles set = readClasses(dir);
+    std::vector<std::shared_ptr<VQJavaClass>> models;
+    models.reserve(set.data.size());
+    int64_t fields = 0, methods = 0;
+    Timing t = timeRounds(
+        options,
+        [&] {
+            for (const auto& file : set.data) models.push_back(VQJavaClass::classWithData(*file));
+            int64_t f = 0, m = 0, check = 0;
+            for (const auto& c : models) {
+                if (c->fields()) f += static_cast<int64_t>(c->fields()->size());
+                if (c->methods()) m += static_cast<int64_t>(c->methods()->size());
+                if (c->constructors()) m += static_cast<int64_t>(c->constructors()->size());
+                check = fold(check, javaHash(c->className().value_or("")));
+            }
+            fields = f;
+            methods = m;
+            return check ^ (f << 20) ^ m;
+        },
+        [&] { models.clear(); });
+    report("ornith-parse", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
+           {{"fields", fields, {}}, {"methods", methods, {}}});
+}
+
+void describe(const Options& options, const std::string& dir) {
+    const ClassFiles set = readClasses(dir);
+    int64_t textBytes = 0;
+    Timing t = timeRounds(options, [&] {
+        int64_t check = 0, total = 0;
+        for (const auto& file : set.data) {
+            const std::string text = VQJavaClass::classWithData(*file)->description();
+            total += static_cast<int64_t>(text.size());
+            check = fold(check, text.empty() ? 0 : text[text.size() / 2]);
+        }
+        textBytes = total;
+        return check ^ total;
+    });
+    report("ornith-describe", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
+           {{"text_bytes", textBytes, {}}});
+}
+
+void zipList(const Options& options, const Archives& a) {
+    Timing t = timeRounds(options, [&] {
+        int64_t check = 0;
+        for (size_t i = 0; i < a.paths.size(); ++i) {
+            VQJarFileStore store(a.paths[i]);
+            // Depends on the index being complete: the last class's package is indexed last.
+            check = fold(check, store.containsPackageName(a.lastPackage[i]) ? 1 : 2);
+            const auto top = store.packageNamesInPackage(std::string_view());
+            check = fold(check, top ? static_cast<int64_t>(top->size()) : 0);
+        }
+        return check ^ a.entries;
+    });
+    report("ornith-zip-list", a.input, a.entries, a.fileBytes, t, archiveFields(a));
+}
+
+// Reads every class of the package and its subpackages; returns the check contribution.
+void readPackage(const VQJarFileStore& store, const std::string& package, int64_t& classes, int64_t& bytes,
+                 int64_t& check) {
+    if (auto names = store.classNamesInPackage(package)) {
+        std::string qualified;
+        for (const std::string& name : *names) {
+            qualified.assign(package);
+            if (!qualified.empty()) qualified.push_back('.');
+            qualified.append(name);
+            auto data = store.dataForClassName(qualified);
+            if (!data) fail("cannot read " + qualified + " from " + store.name());
+            ++classes;
+            bytes += static_cast<int64_t>(data->length());
+            if (data->length() > 0) check = fold(check, static_cast<int8_t>(data->bytes()[data->length() - 1]));
+        }
+    }
+    if (auto subpackages = store.packageNamesInPackage(package)) {
+        for (const std::string& sub : *subpackages)
+            readPackage(store, package.empty() ? sub : package + "." + sub, classes, bytes, check);
+    }
+}
+
+void zipRead(const Options& options, const Archives& a) {
+    int64_t classes = 0, bytes = 0;
+    Timing t = timeRounds(options, [&] {
+        int64_t check = 0;
+        classes = 0;
+        bytes = 0;
+        for (const std::string& path : a.paths) {
+            VQJarFileStore store(path);
+            readPackage(store, std::string(), classes, bytes, check);
+        }
+        return check ^ classes;
+    });
+    report("ornith-zip-read", a.input, classes, bytes, t, archiveFields(a));
+}
+
+void lex(const Options& options, const std::string& dir) {
+    const std::vector<std::string> files = filesBelow(dir, ".java");
+    int64_t bytes = 0;
+    for (const std::string& path : files) bytes += fileSize(path);
+    int64_t tokens = 0, errors = 0;
+    Timing t;
+    {
+        SilencedStandardError silence;
+        t = timeRounds(options, [&] {
+            int64_t count = 0, check = 0, errorCount = 0;
+            for (const std::string& path : files) {
+                ornith::VQJavaLexer* lexer = ornith::VQOpenJavaSourceFile(path.c_str());
+                if (!lexer) fail("cannot open " + path);
+                for (int kind; (kind = ornith::VQNextTokenFromJavaLexer(lexer)) != ornith::VQJavaTokenEndOfInput;) {
+                    ++count;
+                    check += kind;
+                }
+                errorCount += ornith::VQJavaLexerErrorCount(lexer);
+                ornith::VQCloseJavaSourceFile(lexer);
+            }
+            tokens = count;
+            errors = errorCount;
+            return check ^ (count << 24);
+        });
+    }
+    report("ornith-lex", label(dir), tokens, bytes, t,
+           {{"files", static_cast<int64_t>(files.size()), {}}, {"lex_errors", errors, {}}});
+}
+
+// ---- Job table ---------------------------------------------------------------------------
+
+struct Job {
+    std::string name;
+    std::string input;  // as printed in the record
+    std::function<void()> run;
+};
+
+bool selected(const Options& options, const Job& job) {
+    if (options.jobs.empty()) return true;
+    for (const std::string& want : options.jobs)
+        if (want == job.name || want == job.name + ":" + job.input) return true;
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = parseOptions(argc, argv);
+    const std::string corpus = std::filesystem::path(options.corpus).lexically_normal().string();
+    const std::string classes = corpus + "/classes";
+    const std::string src = corpus + "/src";
+
+    std::vector<std::string> zipInputs = {corpus + "/jdk-stored.jar", corpus + "/jdk-deflated.jar"};
+    const char* jarDirectory = std::getenv("JARDIR");
+    const std::string guava = std::string(jarDirectory && *jarDirectory ? jarDirectory : "/usr/share/java") + "/guava.jar";
+    if (ornith::VQIsRegularFile(guava)) zipInputs.push_back(guava);
+    zipInputs.push_back("@" + corpus + "/jars.txt");
+
+    std::vector<Job> jobs;
+    jobs.push_back({"ornith-name-only", "classes", [&] { nameOnly(options, classes); }});
+    jobs.push_back({"ornith-parse", "classes", [&] { parse(options, classes); }});
+    jobs.push_back({"ornith-describe", "classes", [&] { describe(options, classes); }});
+    for (const char* mode : {"ornith-zip-list", "ornith-zip-read"}) {
+        for (const std::string& input : zipInputs) {
+            const std::string name = mode;
+            const std::string shown = input.starts_with("@") ? label(input.substr(1)) : label(input);
+            jobs.push_back({name, shown, [&options, name, input] {
+                                const Archives a = archives(input);
+                                if (name == "ornith-zip-list")
+                                    zipList(options, a);
+                                else
+                                    zipRead(options, a);
+                            }});
+        }
+    }
+    jobs.push_back({"ornith-lex", "src", [&] { lex(options, src); }});
+
+    bool any = false;
+    for (const Job& job : jobs) {
+        if (!selected(options, job)) continue;
+        any = true;
+        if (options.list) {
+            std::printf("%s:%s\n", job.name.c_str(), job.input.c_str());
+            continue;
+        }
+        try {
+            job.run();
+        } catch (const std::exception& e) {
+            fail(job.name + " " + job.input + ": " + e.what());
+        }
+    }
+    if (!any) fail("no job matches --jobs");
+    return 0;
+}
