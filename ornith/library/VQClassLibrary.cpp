@@ -140,14 +140,6 @@ void VQClassLibrary::removePackage(const VQJavaPackage& package) {
     if (cached != _packageCache.end() && cached->second.package == &package) _packageCache.erase(cached);
 }
 
-bool VQClassLibrary::_hasPackageNamed(std::string_view packageName) const {
-    if (packageName.empty()) return true;
-    if (auto cached = _packageCache.find(std::string(packageName)); cached != _packageCache.end())
-        if (!cached->second.reference.expired()) return true;
-    return std::any_of(_classStores.begin(), _classStores.end(),
-                       [&](const auto& store) { return store->containsPackageName(packageName); });
-}
-
 std::vector<std::string> VQClassLibrary::classNamesInPackage(std::string_view packageName) const {
     return namesInPackage(packageName, &VQClassStore::classNamesInPackage);
 }
@@ -157,9 +149,17 @@ std::vector<std::string> VQClassLibrary::packageNamesInPackage(std::string_view 
 }
 
 std::vector<std::string> VQClassLibrary::namesInPackage(std::string_view packageName, PackageListing listing) const {
+    std::vector<const VQClassStore*> stores;
+    stores.reserve(_classStores.size());
+    for (const auto& store : _classStores) stores.push_back(store.get());
+    return _mergedNamesInPackage(stores, packageName, listing);
+}
+
+std::vector<std::string> VQClassLibrary::_mergedNamesInPackage(const std::vector<const VQClassStore*>& stores,
+                                                               std::string_view packageName, PackageListing listing) {
     std::vector<std::string> names;
-    for (const auto& store : _classStores) {
-        auto listed = ((*store).*listing)(packageName);
+    for (const VQClassStore* store : stores) {
+        auto listed = (store->*listing)(packageName);
         if (!listed) continue;
         if (names.empty()) {
             names = std::move(*listed);

@@ -99,9 +99,9 @@ public:
     // expanded entry) when there is none.
     void _addClassStoreForName(const std::string& name);
     const std::vector<std::shared_ptr<VQClassStore>>& _stores() const noexcept { return _classStores; }
-    // True when a live package of that name exists or a store holds the package, without
-    // making a package object.
-    bool _hasPackageNamed(std::string_view packageName) const;
+    // namesInPackage over the given stores only: the merged, sorted set of their answers.
+    static std::vector<std::string> _mergedNamesInPackage(const std::vector<const VQClassStore*>& stores,
+                                                          std::string_view packageName, PackageListing listing);
 
 private:
     VQClassLibrary();

@@ -5,6 +5,7 @@
 #include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/model/VQJavaClass.h"
+#include "ornith/stores/VQClassStore.h"
 
 namespace ornith {
 
@@ -76,21 +77,18 @@ size_t VQJavaPackage::hash() const noexcept { return std::hash<std::string>()(_p
 
 VQJavaPackageEnumerator::VQJavaPackageEnumerator(const VQJavaPackage& package)
     : _library(package.classLibrary()), _path(package.packageName()) {
-    _enter(_path.size());
+    std::vector<const VQClassStore*> everyStore;
+    for (const auto& store : _library->_stores()) everyStore.push_back(store.get());
+    _enter(everyStore);
 }
 
-void VQJavaPackageEnumerator::_enter(size_t nameLength) {
-    const std::string_view name = std::string_view(_path).substr(0, nameLength);
-    Level level{nameLength, _library->packageNamesInPackage(name), _library->classNamesInPackage(name), 0, false};
-    // Only subpackages that a package object could be made for are walked, as the
-    // package's own `packages` would give them.
-    std::string child;
-    std::erase_if(level.packages, [&](const std::string& bare) {
-        child.assign(name);
-        if (!child.empty()) child.push_back('.');
-        child.append(bare);
-        return !_library->_hasPackageNamed(child);
-    });
+void VQJavaPackageEnumerator::_enter(const std::vector<const VQClassStore*>& candidates) {
+    Level level{_path.size(), {}, {}, {}, 0, false};
+    for (const VQClassStore* store : candidates)
+        if (store->containsPackageName(_path)) level.stores.push_back(store);
+    level.packages =
+        VQClassLibrary::_mergedNamesInPackage(level.stores, _path, &VQClassStore::packageNamesInPackage);
+    level.classNames = VQClassLibrary::_mergedNamesInPackage(level.stores, _path, &VQClassStore::classNamesInPackage);
     _levels.push_back(std::move(level));
 }
 
@@ -99,12 +97,14 @@ std::optional<std::string> VQJavaPackageEnumerator::nextObject() {
         Level& level = _levels.back();
         if (!level.inClasses) {
             if (level.index < level.packages.size()) {
-                // Down into the next subpackage; its lists are taken now.
+                // Down into the next subpackage; its lists are taken now. (The parent's
+                // store list is copied: entering may move the levels.)
                 const std::string& bare = level.packages[level.index++];
                 _path.resize(level.nameLength);
                 if (!_path.empty()) _path.push_back('.');
                 _path.append(bare);
-                _enter(_path.size());
+                const std::vector<const VQClassStore*> candidates = level.stores;
+                _enter(candidates);
                 continue;
             }
             level.inClasses = true;

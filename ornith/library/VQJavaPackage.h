@@ -18,6 +18,7 @@
 namespace ornith {
 
 class VQClassLibrary;
+class VQClassStore;
 class VQJavaClass;
 class VQJavaPackageEnumerator;
 
@@ -76,10 +77,16 @@ private:
 // classes of each subpackage's tree (subpackages in the library's sorted order) before
 // the package's own classes, which come in the order of its class names.
 //
-// Each package's lists are taken once, when the walk reaches it. The walk keeps its state
-// in a stack of its own rather than in nested enumerators, so the deepest package path
-// that an archive can spell costs neither native stack nor a copy of every ancestor's
-// name. Once it has answered absent it answers absent for ever.
+// Each package's lists are taken once, when the walk reaches it, as the library merges
+// them. Two things keep a walk over a long class path cheap and safe:
+//   - a package is asked only of the stores that hold it, found among the stores that
+//     hold its parent (a store that lacks a package lacks all of its subpackages), so a
+//     package in one of seventy module files costs one store's answers, not seventy;
+//   - the state is a stack of its own rather than nested enumerators, so the deepest
+//     package path that an archive can spell costs neither native stack nor a copy of
+//     every ancestor's name.
+// A listed subpackage that no store holds yields nothing. Once the walk has answered
+// absent it answers absent for ever.
 //
 // Besides nextObject() it is an input range: `for (const std::string& name : *enumerator)`.
 class VQJavaPackageEnumerator {
@@ -126,13 +133,15 @@ private:
     // One package on the way down: `nameLength` characters of _path name it.
     struct Level {
         size_t nameLength;
-        std::vector<std::string> packages;    // bare names of its subpackages, taken once
-        std::vector<std::string> classNames;  // bare names of its classes, taken once
-        uint32_t index;                       // next subpackage, then next class
-        bool inClasses;                       // subpackages done
+        std::vector<const VQClassStore*> stores;  // the stores that hold the package
+        std::vector<std::string> packages;        // bare names of its subpackages, taken once
+        std::vector<std::string> classNames;      // bare names of its classes, taken once
+        uint32_t index;                           // next subpackage, then next class
+        bool inClasses;                           // subpackages done
     };
 
-    void _enter(size_t nameLength);
+    // Pushes the package that _path names, asking only `candidates` about it.
+    void _enter(const std::vector<const VQClassStore*>& candidates);
 
     std::shared_ptr<VQClassLibrary> _library;
     std::string _path;  // name of the deepest package on the way down
