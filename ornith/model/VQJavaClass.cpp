@@ -63,6 +63,22 @@ std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
     return lookups->packageWithName(*_classLibrary, stringByDeletingLastJavaComponent(_className.value_or("")));
 }
 
+namespace {
+
+// Room made when a member list starts: a class has about five fields, nine methods and
+// two constructors (instance and static initializer), so starting with this much saves
+// the list's first few regrowths, each an allocation and a move of every entry so far.
+constexpr size_t kFirstMemberCapacity = 8;
+constexpr size_t kFirstConstructorCapacity = 2;
+
+template <class List>
+void makeList(std::optional<List>& list, size_t capacity) {
+    list.emplace();
+    list->reserve(capacity);
+}
+
+}  // namespace
+
 void VQJavaClass::setClassAccess(int32_t flags) { _accessFlags = static_cast<uint32_t>(flags); }
 
 void VQJavaClass::setClassName(std::string dottedName) { _className = std::move(dottedName); }
@@ -87,7 +103,7 @@ void VQJavaClass::addFieldName(std::string name, std::string signature, int32_t 
                                std::optional<VQAttributeList> attributes) {
     auto field = std::make_shared<const VQJavaField>(std::move(name), std::move(signature),
                                                      static_cast<uint32_t>(flags), std::move(attributes));
-    if (!_fields) _fields.emplace();
+    if (!_fields) makeList(_fields, kFirstMemberCapacity);
     _fields->push_back(std::move(field));
 }
 
@@ -95,7 +111,7 @@ void VQJavaClass::addConstructorName(std::string dottedClassName, std::string si
                                      std::optional<VQAttributeList> attributes) {
     auto constructor = std::make_shared<const VQJavaConstructor>(
         std::move(dottedClassName), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes));
-    if (!_constructors) _constructors.emplace();
+    if (!_constructors) makeList(_constructors, kFirstConstructorCapacity);
     _constructors->push_back(std::move(constructor));
 }
 
@@ -103,7 +119,7 @@ void VQJavaClass::addMethodName(std::string name, std::string signature, int32_t
                                 std::optional<VQAttributeList> attributes) {
     auto method = std::make_shared<const VQJavaMethod>(std::move(name), std::move(signature),
                                                        static_cast<uint32_t>(flags), std::move(attributes));
-    if (!_methods) _methods.emplace();
+    if (!_methods) makeList(_methods, kFirstMemberCapacity);
     _methods->push_back(std::move(method));
 }
 

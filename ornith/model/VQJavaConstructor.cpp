@@ -9,9 +9,9 @@ const VQJavaType* VQJavaConstructor::returnType() const {
         // Built by appending: g++ 12 at -O3 misreads "L" + std::string&& as an overlapping copy.
         std::string descriptor = "L";
         descriptor.append(stringByConvertingJavaIdentifierToPath(name())).push_back(';');
-        _returnType.emplace(std::move(descriptor));
+        _returnType = std::make_unique<const VQJavaType>(std::move(descriptor));
     }
-    return &*_returnType;
+    return _returnType.get();
 }
 
 void VQJavaConstructor::appendDescription(std::string& out) const {

@@ -34,12 +34,12 @@ const char* firstArgument(const std::string& descriptor) noexcept {
 }  // namespace
 
 const VQJavaType* VQJavaMethod::returnType() const {
-    if (_returnType) return &*_returnType;
+    if (_returnType) return _returnType.get();
     const size_t close = signature().find(')');
     // Nothing is cached for a descriptor without ')': the search is repeated next time.
     if (close == std::string::npos) return nullptr;
-    _returnType.emplace(signature().substr(close + 1));
-    return &*_returnType;
+    _returnType = std::make_unique<const VQJavaType>(signature().substr(close + 1));
+    return _returnType.get();
 }
 
 uint32_t VQJavaMethod::numberOfArguments() const {
@@ -53,7 +53,7 @@ uint32_t VQJavaMethod::numberOfArguments() const {
 }
 
 const VQJavaType* VQJavaMethod::argumentTypeAtIndex(uint32_t index) const {
-    if (!_argumentTypes) {
+    if (!_argumentTypesDecoded) {
         const uint32_t count = numberOfArguments();
         std::vector<VQJavaType> types;
         types.reserve(count);
@@ -65,8 +65,9 @@ const VQJavaType* VQJavaMethod::argumentTypeAtIndex(uint32_t index) const {
             p = next;
         }
         _argumentTypes = std::move(types);
+        _argumentTypesDecoded = true;
     }
-    return index < _argumentTypes->size() ? &(*_argumentTypes)[index] : nullptr;
+    return index < _argumentTypes.size() ? &_argumentTypes[index] : nullptr;
 }
 
 const std::vector<std::string>* VQJavaMethod::exceptions() const {

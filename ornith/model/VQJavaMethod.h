@@ -2,6 +2,7 @@
 // A method of a class: argument and result types decoded from the descriptor on demand.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,11 +46,14 @@ protected:
     void appendModifiers(std::string& out) const;
     void appendArgumentsAndThrows(std::string& out) const;
 
-    mutable std::optional<VQJavaType> _returnType;
+    // The types are made on first request (most methods of most classes are never asked),
+    // so an undecoded method stays small.
+    mutable std::unique_ptr<const VQJavaType> _returnType;
 
 private:
     mutable uint32_t _numberOfArguments = kUncountedArguments;
-    mutable std::optional<std::vector<VQJavaType>> _argumentTypes;
+    mutable bool _argumentTypesDecoded = false;
+    mutable std::vector<VQJavaType> _argumentTypes;
 };
 
 }  // namespace ornith
