@@ -8,11 +8,13 @@
 //
 // Items are archive members for (a) and classes for (b); bytes are the archive sizes for
 // (a) (nominal: only the directory and the local headers are read) and the classes'
-// uncompressed bytes for (b).
+// uncompressed bytes for (b). Run with --benchmark_repetitions=10 for the "min" row,
+// whose time is what the java.util.zip peers of the side-by-side harness report.
 
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -126,14 +128,20 @@ void readArchives(benchmark::State& state, const Archives& archives) {
     state.counters["classes"] = static_cast<double>(count);
 }
 
+// The peers report their best round; with --benchmark_repetitions=N the "min" row's time
+// is the best repetition, for a like-for-like comparison (its rates are the lowest ones).
+double minimum(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
+
 [[maybe_unused]] const bool registered = [] {
     for (const auto& archives : benchArchives()) {
         benchmark::RegisterBenchmark(("zip_index/" + archives.label).c_str(),
                                      [archives](benchmark::State& s) { indexArchives(s, archives); })
-            ->Unit(benchmark::kMillisecond);
+            ->Unit(benchmark::kMillisecond)
+            ->ComputeStatistics("min", minimum);
         benchmark::RegisterBenchmark(("zip_read/" + archives.label).c_str(),
                                      [archives](benchmark::State& s) { readArchives(s, archives); })
-            ->Unit(benchmark::kMillisecond);
+            ->Unit(benchmark::kMillisecond)
+            ->ComputeStatistics("min", minimum);
     }
     return true;
 }();

@@ -221,7 +221,10 @@ const VQZipFileEntry* VQZipFileStore::findClass(const Package& package, std::str
         return nullptr;
     }
     // Reading every class of a big package would otherwise be quadratic. Ties keep archive
-    // order, so the first occurrence of a class stored twice is the one found.
+    // order, so the first occurrence of a class stored twice is the one found. The table
+    // is made here rather than at construction so that indexing stays as cheap as the
+    // listing of an archive; like the class library that owns it, a store is used from
+    // one thread at a time.
     if (package.byName.empty()) {
         package.byName.resize(classes.size());
         for (uint32_t i = 0; i < classes.size(); ++i) package.byName[i] = i;
