@@ -134,14 +134,15 @@ constexpr std::array<std::uint64_t, kLetterBitmapWords> makeLetterBitmap() {
     std::array<std::uint64_t, kLetterBitmapWords> words{};
     for (const CodeRange& r : kLetterRanges) {
         if (isPlainRange(r)) continue;
-        const BitmapBlock* home = nullptr;
-        for (const BitmapBlock& b : kLetterBlocks)
-            if (b.first <= r.first && r.last <= b.last) home = &b;
+        std::size_t home = std::size(kLetterBlocks);
+        for (std::size_t i = 0; i < std::size(kLetterBlocks); ++i)
+            if (kLetterBlocks[i].first <= r.first && r.last <= kLetterBlocks[i].last) home = i;
         // A range outside every block would be silently lost: refuse to compile instead.
-        if (home == nullptr || r.first > r.last) throw "letter range outside the bitmap blocks";
+        if (home == std::size(kLetterBlocks) || r.first > r.last) throw "letter range outside the bitmap blocks";
+        const BitmapBlock& block = kLetterBlocks[home];
         for (char32_t c = r.first; c <= r.last; ++c) {
-            std::size_t offset = c - home->first;
-            words[home->word + offset / 64] |= std::uint64_t{1} << (offset % 64);
+            std::size_t offset = c - block.first;
+            words[block.word + offset / 64] |= std::uint64_t{1} << (offset % 64);
         }
     }
     return words;

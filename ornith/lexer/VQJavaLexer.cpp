@@ -417,7 +417,8 @@ int scanCharacterLiteral(VQJavaLexer* lexer) {
 int scanStringLiteral(VQJavaLexer* lexer) {
     for (;;) {
         const char16_t* units;
-        appendRun(lexer, units, takeRunUntil(lexer->stream, &units, '"', '\n'));
+        std::uint32_t count = takeRunUntil(lexer->stream, &units, '"', '\n');
+        appendRun(lexer, units, count);
         int c = read(lexer);
         if (c == '"') return VQJavaTokenStringLiteral;
         if (c == '\n' || c < 0) {
