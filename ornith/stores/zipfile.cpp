@@ -293,6 +293,8 @@ std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, u
         return buffer;
     }
 
+    // No deflate stream is empty; libdeflate is not even asked.
+    if (compressedLength == 0) raiseCorrupt(path, "invalid compressed data");
     thread_local std::vector<uint8_t> keptScratch;
     std::vector<uint8_t> ownScratch;
     std::vector<uint8_t>& input = compressedLength <= kKeptScratch ? keptScratch : ownScratch;

@@ -332,6 +332,7 @@ TEST(ZipData, FailuresRaiseAndLeaveNothingOpen) {
         {[&] { _VQ_read_zip_data(f, 0, 0xFFFFFFFFu, 8, 10); }, "Corrupt zip file " + f + " (member too large)."},
         // The digits are no deflate stream.
         {[&] { _VQ_read_zip_data(f, 0, 19, 8, 10); }, "Corrupt zip file " + f + " (invalid compressed data)."},
+        {[&] { _VQ_read_zip_data(f, 10, 0, 8, 0); }, "Corrupt zip file " + f + " (invalid compressed data)."},
         // A stream cut short.
         {[&] { _VQ_read_zip_data(f, 10, 19, 8, dlen / 2); }, "Corrupt zip file " + f + " (invalid compressed data)."},
         // A sound stream that inflates to fewer or more bytes than recorded.
