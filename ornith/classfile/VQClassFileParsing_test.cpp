@@ -360,6 +360,33 @@ TEST(VQParseClassFile, ChecksEveryIndexItFollows) {
     EXPECT_EQ(failureOf<NameOnly>(a.bytes()), "parsed");  // names of stepped-over attributes are not looked at
 }
 
+// Attribute names are looked up through a per-thread cache that is bounded in count and
+// name length and remembers the name found last: every path must give each attribute
+// its own name, in any order, however many names a file brings.
+TEST(VQParseClassFile, NamesEveryAttributeByItsOwnName) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i) names.push_back("Name" + std::to_string(i));  // beyond the cache's bound
+    names.push_back(std::string(200, 'L'));                                   // beyond its name length
+    names.push_back("Caf\xC3\xA9");                                            // not plain ASCII
+    names.push_back("Nul\xC0\x80");                                           // U+0000 in the class-file form
+    for (const char* repeated : {"Code", "Signature", "Code", "Code", "Signature"}) names.push_back(repeated);
+
+    ClassFileWriter w;
+    w.setThisClass("p/Q");
+    for (const std::string& name : names) w.addClassAttribute(w.attribute(name));
+    for (int round = 0; round < 2; ++round) {  // the second parse finds what the first cached
+        Recorder r;
+        parse(w.bytes(), r);
+        ASSERT_TRUE(r.lists.back().has_value());
+        const VQAttributeList& list = *r.lists.back();
+        ASSERT_EQ(list.size(), names.size());
+        for (size_t i = 0; i < names.size(); ++i) {
+            const std::string expected = names[i] == "Nul\xC0\x80" ? std::string("Nul\0", 4) : names[i];
+            EXPECT_EQ(list[i]->typeName(), expected) << i;
+        }
+    }
+}
+
 TEST(VQParseClassFile, TakesAByteBuffer) {
     const Bytes bytes = exampleClass("q/Shape.class");
     auto buffer = VQByteBuffer::bufferWithBytes(bytes.data(), bytes.size());

@@ -68,6 +68,24 @@ size_t asciiPrefix(const uint8_t* bytes, size_t length) {
     return i;
 }
 
+// True when no byte has its top bit set. Branch-light for the short texts of names and
+// descriptors: whole words, the last one overlapping, and single bytes only below 8.
+inline bool isAscii(const uint8_t* bytes, size_t length) {
+    uint64_t seen = 0;
+    if (length >= 8) {
+        uint64_t word;
+        for (size_t i = 0; i + 8 < length; i += 8) {
+            std::memcpy(&word, bytes + i, 8);
+            seen |= word;
+        }
+        std::memcpy(&word, bytes + length - 8, 8);
+        seen |= word;
+    } else {
+        for (size_t i = 0; i < length; ++i) seen |= bytes[i];
+    }
+    return (seen & 0x8080808080808080ull) == 0;
+}
+
 // A three-byte surrogate sequence ED A0..BF 80..BF at p (with at least 3 bytes left);
 // returns the surrogate, or 0 when there is none.
 inline uint32_t surrogateAt(const uint8_t* p, size_t left) {
@@ -178,7 +196,7 @@ struct PoolBlock {
 };
 
 constexpr size_t kMinimumSlots = 1024;      // the pools of nearly all real classes fit
-constexpr size_t kLargestKeptSlots = 8192;  // a larger block is given back, not kept
+constexpr size_t kLargestKeptSlots = 16384;  // a larger block (over 128 KB) is given back, not kept
 
 struct KeptBlock {
     PoolBlock* block = nullptr;
@@ -201,9 +219,11 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
     // the entry it records.
     const size_t slots = static_cast<size_t>(count) + 1;
     PoolBlock* block = keptBlock.block;
-    if (block && block->slots >= slots) {
-        keptBlock.block = nullptr;
-    } else {
+    keptBlock.block = nullptr;
+    if (!block || block->slots < slots) {
+        // The kept block is too small: it gives way to a larger one, which is the one kept
+        // afterwards, so that a run of large pools does not allocate for each.
+        std::free(block);
         const size_t capacity = std::max(slots, kMinimumSlots);
         block = static_cast<PoolBlock*>(std::malloc(sizeof(PoolBlock) + capacity * sizeof(const uint8_t*)));
         if (!block) throw std::bad_alloc();
@@ -289,6 +309,7 @@ std::string VQStringValueAtIndex(const VQConstantPool& pool, int32_t index) {
     if (tag == kVQConstantUtf8) {
         // Names and descriptors are nearly always plain ASCII, whose modified UTF-8 is the
         // text itself: one copy, no decoding.
+        if (isAscii(text, n)) return std::string(reinterpret_cast<const char*>(text), n);
         const size_t ascii = asciiPrefix(text, n);
         std::string out(reinterpret_cast<const char*>(text), ascii);
         if (ascii < n) VQAppendModifiedUTF8(out, text + ascii, n - ascii);
@@ -324,7 +345,7 @@ std::optional<std::string_view> VQPlainTextAtIndex(const VQConstantPool& pool, i
     const size_t available = static_cast<size_t>(pool.end - body);
     if (available < 2) return std::nullopt;
     const size_t n = (size_t{body[0]} << 8) | body[1];
-    if (available - 2 < n || asciiPrefix(body + 2, n) != n) return std::nullopt;
+    if (available - 2 < n || !isAscii(body + 2, n)) return std::nullopt;
     return std::string_view(reinterpret_cast<const char*>(body + 2), n);
 }
 

@@ -127,8 +127,13 @@ struct NameDecoder {
 // of hostile class files with ever new attribute names cannot make it grow without end;
 // names beyond the bound are decoded the plain way.
 struct NameCache {
+    using Map = std::unordered_map<std::string, NameDecoder, NameHash, NameEqual>;
     uint64_t generation = 0;
-    std::unordered_map<std::string, NameDecoder, NameHash, NameEqual> decoders;
+    Map decoders;
+    // The entry found last: attributes of one name come in runs (a Code attribute on
+    // every method), and comparing with it is cheaper than hashing. Entries of an
+    // unordered_map keep their address until they are erased.
+    Map::value_type* last = nullptr;
 };
 constexpr size_t kMaxCachedNames = 256;
 constexpr size_t kMaxCachedNameLength = 128;
@@ -192,21 +197,27 @@ std::shared_ptr<const VQJavaAttribute> parsing::attributeAtNameIndex(const VQCon
     NameCache& cache = nameCache;
     const uint64_t generation = registryGeneration.load(std::memory_order_relaxed);
     if (cache.generation != generation) {
+        cache.last = nullptr;
         cache.decoders.clear();
         cache.generation = generation;
     }
-    auto found = cache.decoders.find(name);
-    if (found == cache.decoders.end()) {
-        if (cache.decoders.size() >= kMaxCachedNames || name.size() > kMaxCachedNameLength)
-            return VQJavaAttribute::attributeWithName(std::string(name), info, pool);
-        std::string key(name);
-        NameDecoder decoder;
-        const Registry& rows = registry();
-        if (auto row = rows.find(key); row != rows.end())
-            decoder.factory = row->second;
-        else
-            decoder.unknown = std::make_shared<const VQJavaUnknownAttribute>(key, info, pool);
-        found = cache.decoders.emplace(std::move(key), std::move(decoder)).first;
+    NameCache::Map::value_type* found = cache.last;
+    if (!found || found->first != name) {
+        auto at = cache.decoders.find(name);
+        if (at == cache.decoders.end()) {
+            if (cache.decoders.size() >= kMaxCachedNames || name.size() > kMaxCachedNameLength)
+                return VQJavaAttribute::attributeWithName(std::string(name), info, pool);
+            std::string key(name);
+            NameDecoder decoder;
+            const Registry& rows = registry();
+            if (auto row = rows.find(key); row != rows.end())
+                decoder.factory = row->second;
+            else
+                decoder.unknown = std::make_shared<const VQJavaUnknownAttribute>(key, info, pool);
+            at = cache.decoders.emplace(std::move(key), std::move(decoder)).first;
+        }
+        found = &*at;
+        cache.last = found;
     }
     if (found->second.factory) {
         // A copy of the name: a decoder may parse further class files on this thread,
