@@ -96,17 +96,54 @@ inline uint32_t surrogateAt(const uint8_t* p, size_t left) {
 
 }  // namespace
 
-void VQAppendModifiedUTF8(std::string& out, const uint8_t* bytes, size_t length) {
-    size_t i = asciiPrefix(bytes, length);
-    out.append(reinterpret_cast<const char*>(bytes), i);
+namespace {
+
+// Length of the longest run at the start that is its own UTF-8: ASCII and every well-formed
+// sequence of standard UTF-8 except the surrogates (ED A0..BF), which the class-file form
+// writes one by one. C0 80 and anything ill-formed end the run.
+size_t verbatimPrefix(const uint8_t* bytes, size_t length) {
+    size_t i = 0;
     while (i < length) {
         const uint8_t b = bytes[i];
         if (b < 0x80) {
-            size_t run = asciiPrefix(bytes + i, length - i);
-            out.append(reinterpret_cast<const char*>(bytes + i), run);
-            i += run;
+            i += asciiPrefix(bytes + i, length - i);
             continue;
         }
+        const size_t left = length - i;
+        const uint8_t* p = bytes + i;
+        if (b >= 0xC2 && b <= 0xDF) {
+            if (left < 2 || !isContinuation(p[1])) break;
+            i += 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            const uint8_t lo = b == 0xE0 ? 0xA0 : 0x80;
+            const uint8_t hi = b == 0xED ? 0x9F : 0xBF;
+            if (left < 3 || p[1] < lo || p[1] > hi || !isContinuation(p[2])) break;
+            i += 3;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            const uint8_t lo = b == 0xF0 ? 0x90 : 0x80;
+            const uint8_t hi = b == 0xF4 ? 0x8F : 0xBF;
+            if (left < 4 || p[1] < lo || p[1] > hi || !isContinuation(p[2]) || !isContinuation(p[3])) break;
+            i += 4;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
+
+}  // namespace
+
+void VQAppendModifiedUTF8(std::string& out, const uint8_t* bytes, size_t length) {
+    size_t i = 0;
+    while (i < length) {
+        // Text that is already standard UTF-8 is copied in runs; only what differs from it
+        // (U+0000, surrogates, ill-formed bytes) is decoded below, one character at a time.
+        if (size_t run = verbatimPrefix(bytes + i, length - i)) {
+            out.append(reinterpret_cast<const char*>(bytes + i), run);
+            i += run;
+            if (i == length) break;
+        }
+        const uint8_t b = bytes[i];
         const size_t left = length - i;
         // The class-file form of U+0000.
         if (b == 0xC0 && left >= 2 && bytes[i + 1] == 0x80) {
