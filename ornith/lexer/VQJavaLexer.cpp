@@ -138,6 +138,13 @@ void reportError(const char* message, VQJavaLexer* lexer) {
     out.put(message);
     out.put('\n');
 
+    if (lexer->_echoLine != s->lineNumber) {
+        lexer->_echoLine = s->lineNumber;
+        lexer->_echoCount = 0;
+    }
+    if (lexer->_echoCount >= kVQMaxEchoesPerLine) return;
+    ++lexer->_echoCount;
+
     // The raw line without its last unit, one byte per unit, then a newline.
     for (std::uint32_t i = 0; i + 1 < s->lineLength; ++i) out.put(static_cast<char>(s->line[i] & 0xFF));
     out.put('\n');

@@ -31,7 +31,14 @@ struct VQJavaLexer {
 
     // Internal state beyond the fields above.
     std::uint32_t _errorCount;  // lexical errors reported so far
+    std::int32_t _echoLine;     // line whose text the last reports echoed
+    std::uint32_t _echoCount;   // reports that echoed that line's text and caret
 };
+
+// Reports on one line echo its text and caret this many times; later reports on the same
+// line give their message line only, so that a hostile line full of bad characters makes
+// output linear in its length rather than quadratic.
+inline constexpr std::uint32_t kVQMaxEchoesPerLine = 16;
 
 // Token kinds. A separator or operator of one character has that character's code as its
 // kind ('(' is 40, '+' is 43, ...); keywords have the kinds 329 to 373 (both "protected"
