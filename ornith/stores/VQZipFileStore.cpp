@@ -197,7 +197,15 @@ const VQZipFileStore::Package* VQZipFileStore::findPackage(std::string_view pack
     if (packageName.empty()) return &_packages[0];
     uint32_t key = 0;
     size_t start = 0;
-    if (packageName[0] == '.') {
+    const std::string_view last = _lastFoundName;
+    if (!last.empty() && packageName.size() >= last.size() && packageName.starts_with(last)) {
+        if (packageName.size() == last.size()) return &_packages[_lastFoundId];
+        if (packageName[last.size()] == '.') {
+            key = _lastFoundId;
+            start = last.size() + 1;
+        }
+    }
+    if (start == 0 && packageName[0] == '.') {
         key = kLeadingDotParent;
         start = 1;
     }
@@ -207,7 +215,11 @@ const VQZipFileStore::Package* VQZipFileStore::findPackage(std::string_view pack
             packageName.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
         auto found = _children.find(ChildKey{key, component});
         if (found == _children.end()) return nullptr;
-        if (stop == std::string_view::npos) return &_packages[found->second];
+        if (stop == std::string_view::npos) {
+            _lastFoundName.assign(packageName);
+            _lastFoundId = found->second;
+            return &_packages[found->second];
+        }
         key = found->second;
         start = stop + 1;
     }

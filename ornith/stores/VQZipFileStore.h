@@ -107,6 +107,12 @@ private:
     char* _nameCursor = nullptr;
     size_t _nameRoom = 0;
 
+    // The last package that findPackage resolved: a walk down a package tree asks for each
+    // package right after its parent, so resolving from there keeps a walk of a hostile
+    // archive with thousands of nested packages linear instead of quadratic in the depth.
+    mutable std::string _lastFoundName;
+    mutable uint32_t _lastFoundId = 0;
+
     // Indexing state, used only during construction.
     std::string _memberPrefix;
     std::string _lastDirectory;      // raw directory of the previous class member ...

@@ -248,6 +248,22 @@ TEST(VQZipFileStore, DeepHostileNamesIndexInLinearSpace) {
     EXPECT_EQ(text(store.dataForClassName(dotted + "Deep")), "deep");
     EXPECT_TRUE(store.containsPackageName(std::string(64998, '.')));
     EXPECT_FALSE(store.containsPackageName(std::string(65000, '.')));
+
+    // A walk down the tree asks for each package right after its parent: every answer must
+    // be the same as a lookup from the root, and the walk must reach the class.
+    std::string package = "a";
+    for (int depth = 1; depth < 20000; ++depth) {
+        auto subpackages = store.packageNamesInPackage(package);
+        ASSERT_TRUE(subpackages) << depth;
+        ASSERT_EQ(*subpackages, std::vector<std::string>{"a"}) << depth;
+        ASSERT_FALSE(store.classNamesInPackage(package)) << depth;
+        package += ".a";
+    }
+    EXPECT_EQ(store.classNamesInPackage(package), std::vector<std::string>{"Deep"});
+    EXPECT_FALSE(store.packageNamesInPackage(package));
+    EXPECT_FALSE(store.containsPackageName(package + ".b"));
+    EXPECT_TRUE(store.containsPackageName("a.a"));  // back near the root after the deep walk
+    EXPECT_FALSE(store.containsPackageName("a.b"));
 }
 
 // A subclass that indexes only one directory of its archives, like a .jmod store.
