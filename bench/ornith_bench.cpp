@@ -437,6 +437,16 @@ private:
 
 // ---- Jobs ------------------------------------------------------------------------------
 
+// After a round's objects are freed (untimed), lets the allocator finish that freeing: glibc
+// defers coalescing small freed chunks until some later large request, which would land the
+// previous round's clean-up inside the next timed round. A large request made here, untimed,
+// settles it, as the peers' System.gc() between rounds collects their previous round.
+void settleAllocator() {
+    void* large = std::malloc(size_t{1} << 16);
+    asm volatile("" : : "r"(large) : "memory");  // kept, so that the pair is not optimised away
+    std::free(large);
+}
+
 struct NameOnlyBuilder {
     int32_t hash = 0;
     void setClassName(std::string name) { hash = javaHash(name); }
@@ -483,7 +493,10 @@ void parse(const Options& options, const std::string& dir) {
             methods = m;
             return check ^ (f << 20) ^ m;
         },
-        [&] { models.clear(); });
+        [&] {
+            models.clear();
+            settleAllocator();
+        });
     report("ornith-parse", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
            {{"fields", fields, {}}, {"methods", methods, {}}});
 }
