@@ -10,6 +10,9 @@
 #   env SHARED   the steering repo's shared/ folder (default: ../shared beside the project)
 #       BUILD    the Release build directory (default: build-release in the project)
 #       JVMS, ROUNDS, RUNS, WAIT_IDLE, ONLY: passed to the harness's run-all.sh
+#       ORNITH_WARMUP_SECONDS  minimum warm-up time of each ornith-bench job (default 0.5:
+#                C++ has no JIT to warm; at least 3 warm-up rounds run in any case, and a
+#                short launch is less likely to overlap other work on the machine)
 #
 # Steps: a Release build of ornith-bench and the ornith tool; the harness's run-all.sh with
 # ornith-bench as EXTRA_INPROC (so Ornith's in-process rows are measured in the same run
@@ -44,7 +47,7 @@ ORNITH=$BUILD/tools/ornith
 [ -d "$CORPUS/classes" ] || "$HARNESS/corpus.sh" "$CORPUS"
 CORPUS=$(cd "$CORPUS" && pwd)
 OUT=${2:-$CORPUS/results}
-EXTRA_INPROC="$BENCH" "$HARNESS/run-all.sh" "$CORPUS" "$OUT"
+EXTRA_INPROC="$BENCH --warmup-seconds ${ORNITH_WARMUP_SECONDS:-0.5}" "$HARNESS/run-all.sh" "$CORPUS" "$OUT"
 OUT=$(cd "$OUT" && pwd)
 
 # 3. Whole processes: Ornith's commands beside javap's, with the harness's idle wait and
