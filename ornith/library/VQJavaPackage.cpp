@@ -100,6 +100,9 @@ std::optional<std::string> VQJavaPackageEnumerator::nextObject() {
                 // Down into the next subpackage; its lists are taken now. (The parent's
                 // store list is copied: entering may move the levels.)
                 const std::string& bare = level.packages[level.index++];
+                // An archive member "./" makes its store list "" under the root, and "" at
+                // the root names the root itself: entering it would repeat the walk for ever.
+                if (level.nameLength == 0 && bare.empty()) continue;
                 _path.resize(level.nameLength);
                 if (!_path.empty()) _path.push_back('.');
                 _path.append(bare);
