@@ -224,6 +224,9 @@ constexpr auto kStep = [] {
     return step;
 }();
 
+// How far ahead of the walk the class data is prefetched.
+constexpr ptrdiff_t kPrefetchAhead = 512;
+
 // The pool's block with its capacity in front, so that a closed pool can be kept for the
 // next one on the same thread: a parse opens one pool per class file, and most pools fit
 // in the block the previous one used.
@@ -282,6 +285,10 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
     const uint32_t n = static_cast<uint32_t>(count);
     uint32_t i = 1;
     while (i < n && end - p >= 3) {
+        // Class data read long ago (a set of class files parsed in a row) comes from main
+        // memory; asking for the bytes a little ahead overlaps that wait with the walk.
+        // Never past the data: a prefetch is only a hint, but the address stays ours.
+        __builtin_prefetch(end - p > kPrefetchAhead ? p + kPrefetchAhead : end - 1);
         const Step step = kStep[p[0]];
         if (step.fixed == 0) break;
         const size_t body = step.fixed + (((size_t{p[1]} << 8) | p[2]) & step.countMask);
