@@ -11,6 +11,8 @@
 namespace ornith {
 namespace {
 
+using testing::text;
+
 using testing::ScratchDirectory;
 using Names = std::optional<std::vector<std::string>>;
 
@@ -23,10 +25,6 @@ std::string classFile(std::string_view internalName) {
     writer.addMethod(1, "<init>", "()V");
     auto bytes = writer.bytes();
     return std::string(bytes.begin(), bytes.end());
-}
-
-std::string text(const std::shared_ptr<const VQByteBuffer>& buffer) {
-    return buffer ? std::string(reinterpret_cast<const char*>(buffer->bytes()), buffer->length()) : "(null)";
 }
 
 TEST(VQClassFileStore, AnswersFromTheClassNameInsideTheFile) {

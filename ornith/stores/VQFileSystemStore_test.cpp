@@ -11,15 +11,13 @@
 namespace ornith {
 namespace {
 
+using testing::text;
+
 using testing::ScratchDirectory;
 using testing::writeFile;
 using Names = std::optional<std::vector<std::string>>;
 
 Names list(std::initializer_list<const char*> names) { return std::vector<std::string>(names.begin(), names.end()); }
-
-std::string text(const std::shared_ptr<const VQByteBuffer>& buffer) {
-    return buffer ? std::string(reinterpret_cast<const char*>(buffer->bytes()), buffer->length()) : "(null)";
-}
 
 TEST(VQFileSystemStore, ListsClassesByTheClassTextAnywhereInAnyCase) {
     ScratchDirectory dir;

@@ -16,13 +16,10 @@ namespace {
 
 using testing::ScratchDirectory;
 using testing::ZipWriter;
+using testing::text;
 using Names = std::optional<std::vector<std::string>>;
 
 Names list(std::initializer_list<const char*> names) { return std::vector<std::string>(names.begin(), names.end()); }
-
-std::string text(const std::shared_ptr<const VQByteBuffer>& buffer) {
-    return buffer ? std::string(reinterpret_cast<const char*>(buffer->bytes()), buffer->length()) : "(null)";
-}
 
 // The layout of a JDK module file: header, then a zip whose classes lie under classes/
 // beside native code, commands, configuration and legal notices.

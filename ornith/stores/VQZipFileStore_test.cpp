@@ -19,13 +19,10 @@ using testing::LogCapture;
 using testing::openDescriptorCount;
 using testing::ScratchDirectory;
 using testing::ZipWriter;
+using testing::text;
 using Names = std::optional<std::vector<std::string>>;
 
 Names list(std::initializer_list<const char*> names) { return std::vector<std::string>(names.begin(), names.end()); }
-
-std::string text(const std::shared_ptr<const VQByteBuffer>& buffer) {
-    return buffer ? std::string(reinterpret_cast<const char*>(buffer->bytes()), buffer->length()) : "(null)";
-}
 
 // An archive holding exactly these members (stored, content = name unless given).
 VQZipFileStore storeOf(const ScratchDirectory& dir, std::initializer_list<const char*> members) {

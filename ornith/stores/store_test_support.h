@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
 #include "ornith/base/VQLog.h"
 
@@ -94,6 +95,11 @@ inline std::string reasonRaisedBy(const std::function<void()>& call, std::string
 
 inline std::string examplesPath(const std::string& relative) {
     return std::string(ORNITH_SOURCE_DIR) + "/examples/" + relative;
+}
+
+// The bytes of a buffer as text, "(null)" for an absent one.
+inline std::string text(const std::shared_ptr<const VQByteBuffer>& buffer) {
+    return buffer ? std::string(reinterpret_cast<const char*>(buffer->bytes()), buffer->length()) : "(null)";
 }
 
 }  // namespace ornith::testing

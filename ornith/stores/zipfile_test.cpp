@@ -18,6 +18,7 @@ using testing::reasonRaisedBy;
 using testing::ScratchDirectory;
 using testing::ZipBytes;
 using testing::ZipWriter;
+using testing::text;
 
 struct Reported {
     std::string name;
@@ -46,10 +47,6 @@ struct Walk {
         return out;
     }
 };
-
-std::string text(const std::shared_ptr<const VQByteBuffer>& buffer) {
-    return buffer ? std::string(reinterpret_cast<const char*>(buffer->bytes()), buffer->length()) : "(null)";
-}
 
 // A sound archive of the shapes real archives take, walked and every member read back.
 struct Shape {
