@@ -107,12 +107,16 @@ std::vector<std::string> defaultJdkModules() {
 
 std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& options) {
     std::vector<std::string> entries;
+    // The JDK's own modules are not second-guessed: each is indexed only when a lookup
+    // reaches it, and asking it for classes here would index all of them up front.
+    bool checkEntries = true;
     if (options.classPath) {
         entries = splitClassPath(*options.classPath);
     } else if (const char* variable = std::getenv("CLASSPATH"); variable && *variable) {
         entries = splitClassPath(variable);
     } else if (!options.noDefault) {
         entries = defaultJdkModules();
+        checkEntries = false;
     }
 
     auto library = VQClassLibrary::classLibrary();
@@ -124,7 +128,7 @@ std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& o
         if (entry.empty()) continue;
         const size_t before = library->_stores().size();
         library->appendToClassPath(entry, report);
-        if (library->_stores().size() == before) continue;
+        if (library->_stores().size() == before || !checkEntries) continue;
         // An archive store is made for any file with the right suffix; one that indexed
         // nothing was no archive or an empty one, which the user will want to know.
         if (!library->_stores().back()->containsPackageName("")) reportFailure(entry, "no classes found in it");

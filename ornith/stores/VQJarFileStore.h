@@ -20,7 +20,7 @@ public:
     std::string description() const override;
 
 protected:
-    VQJarFileStore(std::string name, std::string_view memberPrefix);
+    VQJarFileStore(std::string name, std::string_view memberPrefix, Indexing indexing = Indexing::AtConstruction);
 };
 
 }  // namespace ornith

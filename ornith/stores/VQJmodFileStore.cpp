@@ -17,8 +17,10 @@ std::shared_ptr<VQClassStore> VQJmodFileStore::storeWithName(const std::string& 
 }
 
 // The 4-byte header needs nothing here: the zip reader finds the archive behind any
-// bytes that precede it.
-VQJmodFileStore::VQJmodFileStore(std::string name) : VQJarFileStore(std::move(name), "classes/") {}
+// bytes that precede it. A JDK has some seventy modules, and most work needs java.base
+// alone: each module is indexed when it is first asked.
+VQJmodFileStore::VQJmodFileStore(std::string name)
+    : VQJarFileStore(std::move(name), "classes/", Indexing::OnFirstUse) {}
 
 std::string VQJmodFileStore::kindName() const { return "VQJmodFileStore"; }
 

@@ -3,7 +3,8 @@
 // class files lie under "classes/" (beside native libraries, commands and configuration
 // files under other directories). Only the members under "classes/" are indexed, with
 // that prefix removed, so java/lang/Object.class is found as java.lang.Object; in every
-// other respect it is the jar store.
+// other respect it is the jar store, except that the index is built on first use rather
+// than at construction.
 
 #include "ornith/stores/VQJarFileStore.h"
 

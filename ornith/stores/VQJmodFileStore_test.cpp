@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ornith/stores/store_test_support.h"
+#include "ornith/stores/zipfile.h"
 #include "ornith/testing/ZipWriter.h"
 
 namespace ornith {
@@ -57,6 +58,36 @@ TEST(VQJmodFileStore, IndexesOnlyTheClassesDirectory) {
     EXPECT_EQ(text(store.dataForClassName("java.lang.String")), "String");
     EXPECT_EQ(store.description().rfind("Jmod File: ", 0), 0u) << store.description();
     EXPECT_NE(store.description().find("Object"), std::string::npos);
+}
+
+// A module is read when first asked, not when the store is made: a class path of the
+// JDK's seventy modules costs nothing until a lookup reaches one. The walk reports to the
+// store directly, so it neither needs nor disturbs the process-wide registration.
+TEST(VQJmodFileStore, IndexesOnFirstUseWithoutTheSharedRegistration) {
+    ScratchDirectory dir;
+    const std::string path = dir / "m.jmod";
+    testing::writeFile(path, "JM\x01\x00 not yet an archive");
+    int calls = 0;
+    auto count = [](const char*, uint32_t, uint32_t, int32_t, uint32_t, void* context) { ++*static_cast<int*>(context); };
+    _VQ_register_zip_archive_callback(count, &calls);
+
+    VQJmodFileStore store(path);
+    writeModule(path);  // what the first use finds is what counts
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(store.classNamesInPackage("java.lang"), list({"Object", "String"}));
+        EXPECT_EQ(text(store.dataForClassName("java.lang.String")), "String");
+    }
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(_VQ_read_zip_archive(path), 0);
+    EXPECT_EQ(calls, 10);  // the registration is still ours
+    _VQ_register_zip_archive_callback(nullptr, nullptr);
+
+    // Every way in starts from the index: description first, then a lookup.
+    VQJmodFileStore described(path);
+    EXPECT_NE(described.description().find("String"), std::string::npos);
+    VQJmodFileStore asked(path);
+    EXPECT_TRUE(asked.containsPackageName("java.lang.resources"));
+    EXPECT_TRUE(asked.entryForClassName("module-info") != nullptr);
 }
 
 TEST(VQJmodFileStore, AcceptsOnlyRegularFilesWithItsSuffix) {

@@ -80,7 +80,14 @@ std::shared_ptr<VQClassStore> VQZipFileStore::storeWithName(const std::string& n
 VQZipFileStore::VQZipFileStore(std::string name) : VQZipFileStore(std::move(name), std::string_view()) {}
 
 VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix)
+    : VQZipFileStore(std::move(name), memberPrefix, Indexing::AtConstruction) {}
+
+VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix, Indexing indexing)
     : _zipFilePath(std::move(name)), _memberPrefix(memberPrefix) {
+    if (indexing == Indexing::OnFirstUse) {
+        _indexPending = true;
+        return;
+    }
     // The registration is process-wide; clear it however the walk ends.
     struct ClearRegistration {
         ~ClearRegistration() { _VQ_register_zip_archive_callback(nullptr, nullptr); }
@@ -90,6 +97,20 @@ VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix)
     (void)_VQ_read_zip_archive(_zipFilePath);
     _lastDirectory = std::string();
     _lastPackage = nullptr;
+}
+
+void VQZipFileStore::indexArchive() {
+    // Cleared first: a walk that fails (or a callback that raises) is not repeated, and
+    // the store keeps what it indexed, as at construction.
+    _indexPending = false;
+    struct ResetRunState {
+        VQZipFileStore& store;
+        ~ResetRunState() {
+            store._lastDirectory = std::string();
+            store._lastPackage = nullptr;
+        }
+    } reset{*this};
+    (void)_VQ_walk_zip_archive(_zipFilePath, &VQZipFileStore::memberCallback, this);
 }
 
 void VQZipFileStore::memberCallback(const char* name, uint32_t location, uint32_t length, int32_t compressionMethod,
@@ -184,15 +205,20 @@ uint32_t VQZipFileStore::makePackage(std::string_view path) {
     }
 }
 
-void VQZipFileStore::addPackageEntry(std::string_view packageName) { makePackage(packageName); }
+void VQZipFileStore::addPackageEntry(std::string_view packageName) {
+    ensureIndexed();
+    makePackage(packageName);
+}
 
 void VQZipFileStore::addClassEntry(VQZipFileEntry entry, std::string_view packageName) {
+    ensureIndexed();
     _packages[makePackage(packageName)].classes.push_back(
         VQZipFileEntry(VQZipFileEntry::InStore(), keepName(entry.name()), entry.locationInZipFile(), entry.length(),
                        entry.compressionMethod(), entry.compressedLength()));
 }
 
 const VQZipFileStore::Package* VQZipFileStore::findPackage(std::string_view packageName) const {
+    ensureIndexed();
     if (_packages.empty() || !_isUsableName(packageName)) return nullptr;
     if (packageName.empty()) return &_packages[0];
     uint32_t key = 0;
@@ -322,6 +348,7 @@ std::string VQZipFileStore::dottedName(uint32_t id) const {
 }
 
 std::string VQZipFileStore::indexDescription() const {
+    ensureIndexed();
     // Packages sorted by name, each with its contents list as the index keeps it:
     // subpackages newest first, then classes in archive order.
     std::vector<std::pair<std::string, uint32_t>> packages;

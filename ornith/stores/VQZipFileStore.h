@@ -56,6 +56,15 @@ protected:
     // the prefix removed before every other rule applies.
     VQZipFileStore(std::string name, std::string_view memberPrefix);
 
+    // When the index is built. A store for an archive that a class path rarely needs in
+    // full (the JDK's modules, of which a lookup usually needs the first) indexes on
+    // first use: the first listing, lookup or description walks the archive, so that a
+    // class path of many large archives costs nothing until they are asked. The walk
+    // then reports to the store directly, leaving the process-wide registration alone,
+    // so a deferred walk may run while another thread constructs a store.
+    enum class Indexing { AtConstruction, OnFirstUse };
+    VQZipFileStore(std::string name, std::string_view memberPrefix, Indexing indexing);
+
     // The index rendered as text, for description().
     std::string indexDescription() const;
 
@@ -86,6 +95,11 @@ private:
         size_t operator()(const ChildKey& key) const noexcept;
     };
 
+    // Walks the archive into the index, once; a no-op afterwards.
+    void ensureIndexed() const {
+        if (_indexPending) const_cast<VQZipFileStore*>(this)->indexArchive();
+    }
+    void indexArchive();
     static void memberCallback(const char* name, uint32_t location, uint32_t length, int32_t compressionMethod,
                                uint32_t compressedLength, void* context);
     void addMember(std::string_view name, uint32_t location, uint32_t length, int32_t compressionMethod,
@@ -113,7 +127,9 @@ private:
     mutable std::string _lastFoundName;
     mutable uint32_t _lastFoundId = 0;
 
-    // Indexing state, used only during construction.
+    bool _indexPending = false;  // the walk is deferred and has not run yet
+
+    // Indexing state, used only while the archive is walked.
     std::string _memberPrefix;
     std::string _lastDirectory;      // raw directory of the previous class member ...
     Package* _lastPackage = nullptr;  // ... and its package, reused for runs of one directory

@@ -195,6 +195,11 @@ void _VQ_register_zip_archive_callback(VQZipArchiveCallback callback, void* cont
 }
 
 int _VQ_read_zip_archive(const std::string& path) {
+    const Registration reg = registration();
+    return _VQ_walk_zip_archive(path, reg.callback, reg.context);
+}
+
+int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback, void* context) {
     ArchiveView view;
     if (!view.open(path)) return -1;
     const uint64_t size = view.size();
@@ -234,9 +239,8 @@ int _VQ_read_zip_archive(const std::string& path) {
     };
     for (int i = 0; i < kPrefetchDistance; ++i) prefetchAhead();
 
-    const Registration reg = registration();
     // Names are handed out NUL-terminated; a name is at most 65,535 bytes.
-    std::unique_ptr<char[]> name(reg.callback ? new char[65536] : nullptr);
+    std::unique_ptr<char[]> name(callback ? new char[65536] : nullptr);
 
     uint64_t offset = 0;
     for (uint32_t i = 0; i < count; ++i) {
@@ -258,10 +262,10 @@ int _VQ_read_zip_archive(const std::string& path) {
         const uint64_t location = static_cast<uint64_t>(local) + kLocalHeaderSize + le16(header + 26) + le16(header + 28);
         if (location + compressedLength > size || location > UINT32_MAX) return -1;
 
-        if (reg.callback) {
+        if (callback) {
             std::memcpy(name.get(), record + kCentralRecordSize, nameLength);
             name[nameLength] = '\0';
-            reg.callback(name.get(), static_cast<uint32_t>(location), length, method, compressedLength, reg.context);
+            callback(name.get(), static_cast<uint32_t>(location), length, method, compressedLength, context);
         }
         offset += recordLength;
     }

@@ -38,6 +38,10 @@ void _VQ_register_zip_archive_callback(VQZipArchiveCallback callback, void* cont
 // stay reported. Never raises on its own (a callback may).
 int _VQ_read_zip_archive(const std::string& path);
 
+// The same walk, reporting to the given callback and context instead of the registered
+// pair (which it neither reads nor changes). Safe while another thread constructs a store.
+int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback, void* context);
+
 // The member's bytes: exactly `length` of them. Method 0 is read as it lies; method 8 is
 // inflated from `compressedLength` bytes. Raises VQInvalidArgumentException:
 //   "Unsupported compression type %d in zip file %s"   other methods (nothing is opened)
