@@ -184,6 +184,9 @@ libdeflate_decompressor* threadDecompressor() {
     return decompressor.get();
 }
 
+constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr uint64_t kMaxDeflateSlack = 1024;
+
 // Compressed inputs up to this size reuse the thread's buffer; larger ones get their
 // own, so that one huge member does not pin memory for the rest of the thread's life.
 constexpr size_t kKeptScratch = 1 << 20;
@@ -291,14 +294,18 @@ std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, u
     // Checked before anything is allocated: a lying size cannot make us allocate first.
     if (uint64_t{location} + stored > file.size()) raiseCorrupt(path, "unexpected end of file");
 
-    auto buffer = VQByteBuffer::bufferWithLength(length);
     if (compressionMethod == 0) {
+        auto buffer = VQByteBuffer::bufferWithLength(length);
         if (!readAt(file.fd(), buffer->mutableBytes(), length, location)) raiseCorrupt(path, readFailureText());
         return buffer;
     }
 
     // No deflate stream is empty; libdeflate is not even asked.
     if (compressedLength == 0) raiseCorrupt(path, "invalid compressed data");
+    // Deflate expands at most 1032 to 1, so a length beyond that cannot come out whole,
+    // and a few hostile bytes must not make us allocate up to the size cap first.
+    if (length > uint64_t{compressedLength} * kMaxDeflateRatio + kMaxDeflateSlack)
+        raiseCorrupt(path, "wrong uncompressed size");
     thread_local std::vector<uint8_t> keptScratch;
     std::vector<uint8_t> ownScratch;
     std::vector<uint8_t>& input = compressedLength <= kKeptScratch ? keptScratch : ownScratch;
@@ -306,6 +313,7 @@ std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, u
     if (!readAt(file.fd(), input.data(), compressedLength, location)) raiseCorrupt(path, readFailureText());
     file.close();
 
+    auto buffer = VQByteBuffer::bufferWithLength(length);
     size_t produced = 0;
     libdeflate_result result = libdeflate_deflate_decompress(threadDecompressor(), input.data(), compressedLength,
                                                              buffer->mutableBytes(), length, &produced);

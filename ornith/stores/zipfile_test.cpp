@@ -336,6 +336,8 @@ TEST(ZipData, FailuresRaiseAndLeaveNothingOpen) {
         {[&] { _VQ_read_zip_data(f, 10, 20, 8, dlen); }, "Corrupt zip file " + f + " (wrong uncompressed size)."},
         {[&] { _VQ_read_zip_data(f, 10, 18, 8, dlen); }, "Corrupt zip file " + f + " (wrong uncompressed size)."},
         {[&] { _VQ_read_zip_data(f, 10, 0, 8, dlen); }, "Corrupt zip file " + f + " (wrong uncompressed size)."},
+        // More than deflate can make of so few bytes: refused before anything is inflated.
+        {[&] { _VQ_read_zip_data(f, 10, 1u << 30, 8, dlen); }, "Corrupt zip file " + f + " (wrong uncompressed size)."},
     };
     for (const auto& c : cases) EXPECT_EQ(reasonRaisedBy(c.call), c.reason);
     EXPECT_EQ(openDescriptorCount(), before);
