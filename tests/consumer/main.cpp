@@ -1,10 +1,10 @@
-// Parses a class file through the installed library and prints its name.
+// Parses a class file through the installed library and prints its name, then its
+// declaration from the class model, all through the one umbrella header.
 #include <cstdio>
 #include <optional>
 #include <string>
 
-#include <ornith/base/VQByteBuffer.h>
-#include <ornith/classfile/VQClassFileParsing.h>
+#include <ornith/ornith.h>
 
 namespace {
 struct NameOnly {
@@ -20,5 +20,8 @@ int main(int argc, char** argv) {
     NameOnly builder;
     ornith::VQParseClassFile(*data, builder);
     std::printf("%s\n", builder.name.c_str());
-    return builder.name.empty() ? 1 : 0;
+    if (builder.name.empty()) return 1;
+    const auto model = ornith::VQJavaClass::classWithData(*data);
+    std::printf("%s\n", model->description().c_str());
+    return model->className() == builder.name ? 0 : 1;
 }

@@ -1,0 +1,44 @@
+#pragma once
+// Everything a host needs, in one include: class-file decoding, the class model, class
+// stores and the class library, and the Java source lexer. The modules' own headers may
+// be included one by one instead; this header adds nothing of its own.
+
+// Shared foundations: byte buffers, exceptions, formatting, logging.
+#include "ornith/base/VQByteBuffer.h"
+#include "ornith/base/VQException.h"
+#include "ornith/base/VQFormat.h"
+#include "ornith/base/VQLog.h"
+
+// Class files: name conversions, the constant pool, attributes, the builder-driven parser.
+#include "ornith/classfile/VQClassFileParsing.h"
+#include "ornith/classfile/VQConstantPool.h"
+#include "ornith/classfile/VQJavaAttribute.h"
+#include "ornith/classfile/VQPathUtilities.h"
+
+// The class model.
+#include "ornith/model/VQJavaClass.h"
+#include "ornith/model/VQJavaConstructor.h"
+#include "ornith/model/VQJavaField.h"
+#include "ornith/model/VQJavaMember.h"
+#include "ornith/model/VQJavaMethod.h"
+#include "ornith/model/VQJavaType.h"
+
+// Class stores and the zip archive reader.
+#include "ornith/stores/VQClassFileStore.h"
+#include "ornith/stores/VQClassStore.h"
+#include "ornith/stores/VQFileSystemStore.h"
+#include "ornith/stores/VQJarFileStore.h"
+#include "ornith/stores/VQJmodFileStore.h"
+#include "ornith/stores/VQZipFileEntry.h"
+#include "ornith/stores/VQZipFileStore.h"
+#include "ornith/stores/zipfile.h"
+
+// The class library and its packages.
+#include "ornith/library/VQClassLibrary.h"
+#include "ornith/library/VQJavaPackage.h"
+
+// Java source text: the Unicode stream, character classes, lexer and token printer.
+#include "ornith/lexer/VQJavaCharacters.h"
+#include "ornith/lexer/VQJavaLexer.h"
+#include "ornith/lexer/VQJavaTokenPrinter.h"
+#include "ornith/lexer/VQUnicodeStream.h"
