@@ -25,7 +25,8 @@ VQConstantPoolHandle openClassFile(VQByteStream& stream) {
     return VQConstantPoolHandle(VQOpenConstantPool(stream));
 }
 
-std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool) {
+std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool,
+                                                AttributeNameMemo* memo) {
     const uint16_t count = readU2(stream);
     if (count == 0) return std::nullopt;
     VQAttributeList list;
@@ -37,7 +38,7 @@ std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQCo
         if (length > VQBytesLeft(stream)) throwTruncated();
         // The attribute sees exactly its own info bytes, however many it chooses to read.
         VQByteStream info{stream.bytes + stream.position, 0, length};
-        list.push_back(attributeAtNameIndex(pool, nameIndex, info));
+        list.push_back(attributeAtNameIndex(pool, nameIndex, info, memo));
         VQSkipBytes(stream, length);
     }
     return list;

@@ -94,7 +94,8 @@ inline void skipChecked(VQByteStream& stream, uint64_t n) {
     stream.position += static_cast<uint32_t>(n);
 }
 // Decodes an attribute list; absent when its count is 0.
-std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool);
+std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool,
+                                                AttributeNameMemo* memo = nullptr);
 // Steps over an attribute list without looking at names or making objects. Inline: every
 // member of every class goes through it when the builder takes no attributes.
 inline void skipAttributes(VQByteStream& stream) {
@@ -132,6 +133,7 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     if (data.size() > kVQMaxDataLength) throw VQInvalidArgumentException("Not a java .class file");
     VQByteStream stream{data.data(), 0, static_cast<uint32_t>(data.size())};
     VQConstantPoolHandle pool = openClassFile(stream);
+    [[maybe_unused]] AttributeNameMemo names;
 
     const int32_t access = readU2(stream);
     if constexpr (HasSetClassAccess<Builder>) builder.setClassAccess(access);
@@ -160,7 +162,7 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
         const int32_t nameIndex = readU2(stream);
         const int32_t descriptorIndex = readU2(stream);
         if constexpr (HasAddFieldWithAttributes<Builder>) {
-            std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool);
+            std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool, &names);
             builder.addFieldName(VQStringValueAtIndex(*pool, nameIndex),
                                  VQStringValueAtIndex(*pool, descriptorIndex), flags, std::move(attributes));
         } else {
@@ -183,7 +185,7 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
             skipAttributes(stream);
         } else if (nameStartsWithAngle(*pool, nameIndex)) {
             if constexpr (HasAddConstructorWithAttributes<Builder>) {
-                std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool);
+                std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool, &names);
                 if (!constructorName) constructorName = VQClassNameAtIndex(*pool, thisClass);
                 builder.addConstructorName(std::string(*constructorName),
                                            VQStringValueAtIndex(*pool, descriptorIndex), flags,
@@ -198,7 +200,7 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
             }
         } else {
             if constexpr (HasAddMethodWithAttributes<Builder>) {
-                std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool);
+                std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool, &names);
                 builder.addMethodName(VQStringValueAtIndex(*pool, nameIndex),
                                       VQStringValueAtIndex(*pool, descriptorIndex), flags, std::move(attributes));
             } else {
@@ -211,7 +213,7 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     }
 
     if constexpr (HasSetClassAttributes<Builder>)
-        builder.setClassAttributes(decodeAttributes(stream, *pool));
+        builder.setClassAttributes(decodeAttributes(stream, *pool, &names));
     else
         skipAttributes(stream);
 }

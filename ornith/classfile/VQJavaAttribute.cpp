@@ -184,16 +184,7 @@ std::shared_ptr<const VQJavaAttribute> VQJavaAttribute::attributeWithName(const 
 }
 
 std::shared_ptr<const VQJavaAttribute> parsing::attributeAtNameIndex(const VQConstantPool& pool, int32_t nameIndex,
-                                                                     VQByteStream& info) {
-    std::string decoded;
-    std::string_view name;
-    if (auto plain = VQPlainTextAtIndex(pool, nameIndex)) {
-        name = *plain;
-    } else {
-        decoded = VQStringValueAtIndex(pool, nameIndex);  // raises for a bad index
-        name = decoded;
-    }
-
+                                                                     VQByteStream& info, AttributeNameMemo* memo) {
     NameCache& cache = nameCache;
     const uint64_t generation = registryGeneration.load(std::memory_order_relaxed);
     if (cache.generation != generation) {
@@ -201,23 +192,47 @@ std::shared_ptr<const VQJavaAttribute> parsing::attributeAtNameIndex(const VQCon
         cache.decoders.clear();
         cache.generation = generation;
     }
-    NameCache::Map::value_type* found = cache.last;
-    if (!found || found->first != name) {
-        auto at = cache.decoders.find(name);
-        if (at == cache.decoders.end()) {
-            if (cache.decoders.size() >= kMaxCachedNames || name.size() > kMaxCachedNameLength)
-                return VQJavaAttribute::attributeWithName(std::string(name), info, pool);
-            std::string key(name);
-            NameDecoder decoder;
-            const Registry& rows = registry();
-            if (auto row = rows.find(key); row != rows.end())
-                decoder.factory = row->second;
-            else
-                decoder.unknown = std::make_shared<const VQJavaUnknownAttribute>(key, info, pool);
-            at = cache.decoders.emplace(std::move(key), std::move(decoder)).first;
+    NameCache::Map::value_type* found = nullptr;
+    const uint32_t slot = static_cast<uint32_t>(nameIndex) % AttributeNameMemo::kSlots;
+    if (memo) {
+        // The memo's decoders point into the cache, which is emptied only when the
+        // registry changes; a memo from before that starts again.
+        if (memo->generation != generation) *memo = AttributeNameMemo{.generation = generation};
+        if (memo->index[slot] == nameIndex)
+            found = static_cast<NameCache::Map::value_type*>(const_cast<void*>(memo->decoder[slot]));
+    }
+
+    if (!found) {
+        std::string decoded;
+        std::string_view name;
+        if (auto plain = VQPlainTextAtIndex(pool, nameIndex)) {
+            name = *plain;
+        } else {
+            decoded = VQStringValueAtIndex(pool, nameIndex);  // raises for a bad index
+            name = decoded;
         }
-        found = &*at;
-        cache.last = found;
+        found = cache.last;
+        if (!found || found->first != name) {
+            auto at = cache.decoders.find(name);
+            if (at == cache.decoders.end()) {
+                if (cache.decoders.size() >= kMaxCachedNames || name.size() > kMaxCachedNameLength)
+                    return VQJavaAttribute::attributeWithName(std::string(name), info, pool);
+                std::string key(name);
+                NameDecoder decoder;
+                const Registry& rows = registry();
+                if (auto row = rows.find(key); row != rows.end())
+                    decoder.factory = row->second;
+                else
+                    decoder.unknown = std::make_shared<const VQJavaUnknownAttribute>(key, info, pool);
+                at = cache.decoders.emplace(std::move(key), std::move(decoder)).first;
+            }
+            found = &*at;
+            cache.last = found;
+        }
+        if (memo) {
+            memo->index[slot] = nameIndex;
+            memo->decoder[slot] = found;
+        }
     }
     if (found->second.factory) {
         // A copy of the name: a decoder may parse further class files on this thread,

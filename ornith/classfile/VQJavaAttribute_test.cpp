@@ -206,6 +206,37 @@ TEST(VQJavaAttribute, AHostRegistersAndReplacesKinds) {
     EXPECT_EQ(dynamic_cast<const VQJavaSourceAttribute&>(*(*restored.list)[1]).sourceName(), "G.java");
 }
 
+// A decoder may register kinds while a class is being parsed; from then on the new kind
+// decodes its name, even for a name that the same parse has already met.
+class Registrar : public VQJavaAttribute {
+public:
+    Registrar(const std::string&, VQByteStream&, const VQConstantPool&) {
+        VQJavaAttribute::registerAttributeClass<Shouting>("LateKind");
+    }
+    const std::string& typeName() const override { return name; }
+    std::string name = "Registrar";
+};
+
+TEST(VQJavaAttribute, AKindRegisteredDuringAParseTakesOverAtOnce) {
+    ClassFileWriter w;
+    w.setThisClass("p/L");
+    for (const char* name : {"LateKind", "Registrar", "LateKind", "Registrar", "LateKind"})
+        w.addClassAttribute(w.attribute(name));
+    struct Attributes {
+        std::optional<VQAttributeList> list;
+        void setClassAttributes(std::optional<VQAttributeList> a) { list = std::move(a); }
+    } parsed;
+    VQJavaAttribute::registerAttributeClass<Registrar>("Registrar");
+    VQParseClassFile(std::span<const uint8_t>(w.bytes()), parsed);
+    VQJavaAttribute::registerAttributeClass<VQJavaUnknownAttribute>("Registrar");
+    VQJavaAttribute::registerAttributeClass<VQJavaUnknownAttribute>("LateKind");
+
+    ASSERT_TRUE(parsed.list && parsed.list->size() == 5);
+    std::vector<std::string> names;
+    for (const auto& attribute : *parsed.list) names.push_back(attribute->typeName());
+    EXPECT_EQ(names, (std::vector<std::string>{"LateKind", "Registrar", "SOURCEFILE", "Registrar", "SOURCEFILE"}));
+}
+
 TEST(VQJavaAttribute, TheBaseTypeNameNamesTheKindThatLacksIt) {
     Careless careless;
     try {
