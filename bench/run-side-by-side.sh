@@ -82,7 +82,7 @@ if [ "${ONLY:-}" != inproc ]; then
   proc 'javap java.lang.String' 1 "$(sz "$CORPUS/classes/java/lang/String.class")" \
        'jrt:/ runtime image (default class path)' "javap java.lang.String > /dev/null"
   proc 'ornith describe java.lang.String' 1 "$(sz "$CORPUS/classes/java/lang/String.class")" \
-       "the JDK's jmods (default class path: every module indexed)" \
+       "the JDK's jmods (default class path: modules indexed when a lookup reaches them)" \
        "'$ORNITH' describe java.lang.String > /dev/null"
   proc 'ornith describe -cp $CORPUS/jdk-stored.jar java.util.HashMap' 1 \
        "$(sz "$CORPUS/classes/java/util/HashMap.class")" 'corpus stored jar' \
