@@ -169,21 +169,11 @@ void reportError(const char* message, VQJavaLexer* lexer) {
 // Reading and putting back: every character read is appended to the token's text, and a
 // put-back removes it again, so the text always ends with the token's own last character.
 
-// Makes room for `count` more units, growing by the rule 2 × old + 8 as often as needed.
-// Answers how many of them fit (fewer only at the size limit or when memory ran out).
+// Makes room for `count` more units. Answers how many of them fit (fewer only at the size
+// limit or when memory ran out).
 std::uint32_t reserveText(VQJavaLexer* lexer, std::uint32_t count) {
-    std::uint64_t needed = std::uint64_t{lexer->textLength} + count;
-    if (needed > lexer->textCapacity) {
-        std::uint64_t capacity = lexer->textCapacity;
-        while (capacity < needed && capacity < kMaxTextUnits) capacity = 2 * capacity + 8;
-        if (capacity > kMaxTextUnits) capacity = kMaxTextUnits;
-        if (capacity > lexer->textCapacity) {
-            if (void* grown = std::realloc(lexer->text, capacity * sizeof(char16_t))) {
-                lexer->text = static_cast<char16_t*>(grown);
-                lexer->textCapacity = static_cast<std::uint32_t>(capacity);
-            }
-        }
-    }
+    const std::uint64_t needed = std::uint64_t{lexer->textLength} + count;
+    if (needed > lexer->textCapacity) lexer_detail::growUnits(lexer->text, lexer->textCapacity, needed, kMaxTextUnits, 0);
     std::uint32_t room = lexer->textCapacity - lexer->textLength;
     return count < room ? count : room;
 }

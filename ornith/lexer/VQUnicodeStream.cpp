@@ -71,21 +71,11 @@ int peekUnit(VQUnicodeStream* s) {
 
 void consumeUnit(VQUnicodeStream* s) { s->_bytesStart += s->wide ? 2 : 1; }
 
-// Makes room for `count` more units, growing by the rule 2 × old + 8 as often as needed.
-// Answers how many of them fit (fewer only when the line reached its limit or memory ran out).
+// Makes room for `count` more units. Answers how many of them fit (fewer only when the line
+// reached its limit or memory ran out).
 std::uint32_t reserveLine(VQUnicodeStream* s, std::uint32_t count) {
-    std::uint64_t needed = std::uint64_t{s->lineLength} + count;
-    if (needed > s->lineCapacity) {
-        std::uint64_t capacity = s->lineCapacity;
-        while (capacity < needed && capacity < kMaxLineUnits) capacity = 2 * capacity + 8;
-        if (capacity > kMaxLineUnits) capacity = kMaxLineUnits;
-        if (capacity > s->lineCapacity) {
-            if (void* grown = std::realloc(s->line, (capacity + kSlack) * sizeof(char16_t))) {
-                s->line = static_cast<char16_t*>(grown);
-                s->lineCapacity = static_cast<std::uint32_t>(capacity);
-            }
-        }
-    }
+    const std::uint64_t needed = std::uint64_t{s->lineLength} + count;
+    if (needed > s->lineCapacity) lexer_detail::growUnits(s->line, s->lineCapacity, needed, kMaxLineUnits, kSlack);
     std::uint32_t room = s->lineCapacity - s->lineLength;
     return count < room ? count : room;
 }

@@ -3,6 +3,8 @@
 // Internal: the exported functions in VQUnicodeStream.h are thin wrappers around these.
 
 #include <array>
+#include <cstdint>
+#include <cstdlib>
 
 #include "VQUnicodeStream.h"
 
@@ -11,6 +13,22 @@
 #endif
 
 namespace ornith::lexer_detail {
+
+// Grows a buffer of 16-bit units (a line, a token's text) so that it holds `needed` units,
+// by the rule 2 x old + 8 as often as needed but never beyond `limit`, with `slack` spare
+// units allocated past the capacity. When memory runs out the buffer stays as it was; the
+// caller sees how much room there is from the capacity.
+inline void growUnits(char16_t*& units, std::uint32_t& capacity, std::uint64_t needed, std::uint64_t limit,
+                      std::uint32_t slack) {
+    std::uint64_t grown = capacity;
+    while (grown < needed && grown < limit) grown = 2 * grown + 8;
+    if (grown > limit) grown = limit;
+    if (grown <= capacity) return;
+    if (void* moved = std::realloc(units, (grown + slack) * sizeof(char16_t))) {
+        units = static_cast<char16_t*>(moved);
+        capacity = static_cast<std::uint32_t>(grown);
+    }
+}
 
 // Reads the next line of the file into stream->line (empty at end of input).
 void readLine(VQUnicodeStream* stream);
