@@ -11,17 +11,8 @@ namespace ornith::tool::testing {
 namespace {
 
 const char* const kPoint = "examples/classes/p/Point.class";
-const char* const kPointText =
-    "public class p.Point extends java.lang.Object implements java.io.Serializable, java.lang.Cloneable\n"
-    "{\n"
-    "    public final static int ORIGIN = 0;\n"
-    "    private int x;\n"
-    "    protected transient long[] cache;\n"
-    "    public p.Point(int, int) throws java.lang.IllegalArgumentException;\n"
-    "    static p.Point();\n"
-    "    public synchronized java.lang.String[] names(int[][], java.lang.Object);\n"
-    "    public native void clear();\n"
-    "}\n";
+// What the worked example must print, kept once beside the examples.
+const std::string kPointText = slurp(std::string(ORNITH_SOURCE_DIR) + "/examples/expected/p.Point.txt");
 const char* const kShapeText =
     "public abstract interface q.Shape extends java.lang.Object\n"
     "{\n"
