@@ -1,6 +1,8 @@
 // The jar store over arbitrary bytes: the index built from the walk, every package listed
 // from the root down, every class read. Whatever the store lists it must also say it
-// contains, and a class it reads has exactly the length its entry records.
+// contains, and a class it reads has exactly the length its entry records. The module
+// store, which indexes on first use, must build the same index whichever question comes
+// first.
 
 #include <cstdint>
 #include <string>
@@ -11,6 +13,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "ornith/base/VQLog.h"
 #include "ornith/stores/VQJarFileStore.h"
+#include "ornith/stores/VQJmodFileStore.h"
 
 using namespace ornith;
 
@@ -34,6 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const VQJarFileStore store(path);
     (void)store.description();
+
+    {
+        const VQJmodFileStore describedFirst(path);
+        const std::string index = describedFirst.description();
+        const VQJmodFileStore askedFirst(path);
+        const bool hasRoot = askedFirst.containsPackageName("");
+        ORNITH_FUZZ_CHECK(askedFirst.description() == index);
+        ORNITH_FUZZ_CHECK(hasRoot == describedFirst.containsPackageName(""));
+    }
 
     // Walks the package tree without recursion: hostile names nest thousands deep.
     std::vector<std::string> pending;
