@@ -84,24 +84,15 @@ VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix)
 
 VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix, Indexing indexing)
     : _zipFilePath(std::move(name)), _memberPrefix(memberPrefix) {
-    if (indexing == Indexing::OnFirstUse) {
+    if (indexing == Indexing::OnFirstUse)
         _indexPending = true;
-        return;
-    }
-    // The registration is process-wide; clear it however the walk ends.
-    struct ClearRegistration {
-        ~ClearRegistration() { _VQ_register_zip_archive_callback(nullptr, nullptr); }
-    } clear;
-    _VQ_register_zip_archive_callback(&VQZipFileStore::memberCallback, this);
-    // Whatever the walk's result, the store keeps what it indexed.
-    (void)_VQ_read_zip_archive(_zipFilePath);
-    _lastDirectory = std::string();
-    _lastPackage = nullptr;
+    else
+        indexArchive(true);
 }
 
-void VQZipFileStore::indexArchive() {
-    // Cleared first: a walk that fails (or a callback that raises) is not repeated, and
-    // the store keeps what it indexed, as at construction.
+void VQZipFileStore::indexArchive(bool throughRegistration) {
+    // Cleared first: a walk that fails (or a callback that raises) is not repeated.
+    // Whatever the walk's result, the store keeps what it indexed.
     _indexPending = false;
     struct ResetRunState {
         VQZipFileStore& store;
@@ -110,7 +101,16 @@ void VQZipFileStore::indexArchive() {
             store._lastPackage = nullptr;
         }
     } reset{*this};
-    (void)_VQ_walk_zip_archive(_zipFilePath, &VQZipFileStore::memberCallback, this);
+    if (!throughRegistration) {
+        (void)_VQ_walk_zip_archive(_zipFilePath, &VQZipFileStore::memberCallback, this);
+        return;
+    }
+    // The registration is process-wide; clear it however the walk ends.
+    struct ClearRegistration {
+        ~ClearRegistration() { _VQ_register_zip_archive_callback(nullptr, nullptr); }
+    } clear;
+    _VQ_register_zip_archive_callback(&VQZipFileStore::memberCallback, this);
+    (void)_VQ_read_zip_archive(_zipFilePath);
 }
 
 void VQZipFileStore::memberCallback(const char* name, uint32_t location, uint32_t length, int32_t compressionMethod,

@@ -95,11 +95,14 @@ private:
         size_t operator()(const ChildKey& key) const noexcept;
     };
 
-    // Walks the archive into the index, once; a no-op afterwards.
+    // Walks the archive into the index, through the zip reader's process-wide
+    // registration when the store is being constructed, straight to the store when the
+    // walk was deferred.
+    void indexArchive(bool throughRegistration);
+    // Runs a deferred walk, once; a no-op afterwards.
     void ensureIndexed() const {
-        if (_indexPending) const_cast<VQZipFileStore*>(this)->indexArchive();
+        if (_indexPending) const_cast<VQZipFileStore*>(this)->indexArchive(false);
     }
-    void indexArchive();
     static void memberCallback(const char* name, uint32_t location, uint32_t length, int32_t compressionMethod,
                                uint32_t compressedLength, void* context);
     void addMember(std::string_view name, uint32_t location, uint32_t length, int32_t compressionMethod,
