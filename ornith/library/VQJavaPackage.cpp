@@ -24,12 +24,8 @@ std::vector<std::string> VQJavaPackage::packageNames() const {
 }
 
 std::string VQJavaPackage::_qualifiedName(std::string_view name) const {
-    if (_packageName.empty()) return std::string(name);
-    std::string qualified;
-    qualified.reserve(_packageName.size() + 1 + name.size());
-    qualified.append(_packageName).push_back('.');
-    qualified.append(name);
-    return qualified;
+    // The unnamed package qualifies nothing: its classes are named by their bare names.
+    return _packageName.empty() ? std::string(name) : stringByAppendingJavaComponent(_packageName, name);
 }
 
 std::shared_ptr<VQJavaClass> VQJavaPackage::classWithName(std::string_view name) const {
@@ -116,11 +112,7 @@ std::optional<std::string> VQJavaPackageEnumerator::nextObject() {
         if (level.index < level.classNames.size()) {
             std::string& bare = level.classNames[level.index++];
             if (level.nameLength == 0) return std::move(bare);
-            std::string qualified;
-            qualified.reserve(level.nameLength + 1 + bare.size());
-            qualified.append(_path, 0, level.nameLength).push_back('.');
-            qualified.append(bare);
-            return qualified;
+            return stringByAppendingJavaComponent(std::string_view(_path).substr(0, level.nameLength), bare);
         }
         // This package is done: back up to its parent.
         _levels.pop_back();
