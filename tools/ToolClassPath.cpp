@@ -11,6 +11,7 @@
 
 #include "ToolCommand.h"
 #include "ornith/library/VQClassLibrary.h"
+#include "ornith/library/VQJavaPackage.h"
 #include "ornith/stores/VQClassStore.h"
 
 namespace ornith::tool {
@@ -134,6 +135,20 @@ std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& o
         if (!library->_stores().back()->containsPackageName("")) reportFailure(entry, "no classes found in it");
     }
     return library;
+}
+
+std::vector<std::string> sortedClassNamesBelow(const VQJavaPackage& package) {
+    std::vector<std::string> names;
+    {
+        ProgressLine progress("listing");
+        const auto enumerator = package.classNameEnumerator();
+        for (const std::string& name : *enumerator) {
+            names.push_back(name);
+            progress.step(name, names.size());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 ProgressLine::ProgressLine(std::string verb) : _verb(std::move(verb)), _enabled(::isatty(STDERR_FILENO) == 1) {}

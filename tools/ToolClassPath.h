@@ -22,6 +22,7 @@
 
 namespace ornith {
 class VQClassLibrary;
+class VQJavaPackage;
 }
 
 namespace ornith::tool {
@@ -47,6 +48,10 @@ std::vector<std::string> defaultJdkModules();
 // The library for the options, as described above. Entries that give no store, and
 // archives in which nothing could be indexed, are reported as "ornith: ENTRY: REASON".
 std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& options);
+
+// Every class name below the package (its own classes included), fully qualified and
+// sorted by bytes; a progress line shows while they are gathered.
+std::vector<std::string> sortedClassNamesBelow(const VQJavaPackage& package);
 
 // A one-line progress report on stderr for long walks, shown only when stderr is a
 // terminal; the line is cleared when the object goes.

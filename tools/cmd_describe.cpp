@@ -61,16 +61,7 @@ int runDescribe(const DescribeOptions& options) {
 
     int status = 0;
     if (options.all) {
-        std::vector<std::string> names;
-        {
-            ProgressLine progress("listing");
-            const auto enumerator = library->classNameEnumerator();
-            for (const std::string& name : *enumerator) {
-                names.push_back(name);
-                progress.step(name, names.size());
-            }
-        }
-        std::sort(names.begin(), names.end());
+        const std::vector<std::string> names = sortedClassNamesBelow(*library->packageWithName(std::string_view()));
         ProgressLine progress("describing");
         // One class at a time: each is dropped once printed.
         for (size_t i = 0; i < names.size(); ++i) {

@@ -36,17 +36,7 @@ int runList(const ListOptions& options) {
         return 1;
     }
     if (options.recursive) {
-        std::vector<std::string> names;
-        {
-            ProgressLine progress("listing");
-            const auto enumerator = package->classNameEnumerator();
-            for (const std::string& name : *enumerator) {
-                names.push_back(name);
-                progress.step(name, names.size());
-            }
-        }
-        std::sort(names.begin(), names.end());
-        for (const std::string& name : names) printLine(name);
+        for (const std::string& name : sortedClassNamesBelow(*package)) printLine(name);
         return 0;
     }
     // Each group in byte order, whatever order the class path gave.
