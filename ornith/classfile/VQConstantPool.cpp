@@ -340,23 +340,37 @@ const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag
     return body;
 }
 
-std::string VQStringValueAtIndex(const VQConstantPool& pool, int32_t index) {
-    const int tag = VQTagAtIndex(pool, index);
-    if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode) badIndex(index);
+namespace {
+
+// The text of the string entry (Utf8 or Unicode) at the index, with its tag and byte
+// count; null when the index names no such entry or the text runs past the class data.
+const uint8_t* countedText(const VQConstantPool& pool, int32_t index, int& tag, size_t& length) {
+    if (index <= 0 || index >= pool.count || pool.entries[index] == nullptr) return nullptr;
     const uint8_t* body = pool.entries[index];
+    tag = body[-1];
+    if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode) return nullptr;
     const size_t available = static_cast<size_t>(pool.end - body);
-    if (available < 2) badIndex(index);
-    const size_t n = (size_t{body[0]} << 8) | body[1];
-    if (available - 2 < n) badIndex(index);
-    const uint8_t* text = body + 2;
+    if (available < 2) return nullptr;
+    length = (size_t{body[0]} << 8) | body[1];
+    if (available - 2 < length) return nullptr;
+    return body + 2;
+}
+
+}  // namespace
+
+std::string VQStringValueAtIndex(const VQConstantPool& pool, int32_t index) {
+    int tag = 0;
+    size_t n = 0;
+    const uint8_t* text = countedText(pool, index, tag, n);
+    if (!text) badIndex(index);
 
     if (tag == kVQConstantUtf8) {
         // Names and descriptors are nearly always plain ASCII, whose modified UTF-8 is the
         // text itself: one copy, no decoding.
         if (isAscii(text, n)) return std::string(reinterpret_cast<const char*>(text), n);
-        const size_t ascii = asciiPrefix(text, n);
-        std::string out(reinterpret_cast<const char*>(text), ascii);
-        if (ascii < n) VQAppendModifiedUTF8(out, text + ascii, n - ascii);
+        std::string out;
+        out.reserve(n);
+        VQAppendModifiedUTF8(out, text, n);
         return out;
     }
     std::string out;
@@ -383,14 +397,11 @@ std::string VQStringValueAtIndex(const VQConstantPool& pool, int32_t index) {
 }
 
 std::optional<std::string_view> VQPlainTextAtIndex(const VQConstantPool& pool, int32_t index) {
-    if (index <= 0 || index >= pool.count || pool.entries[index] == nullptr) return std::nullopt;
-    const uint8_t* body = pool.entries[index];
-    if (body[-1] != kVQConstantUtf8) return std::nullopt;
-    const size_t available = static_cast<size_t>(pool.end - body);
-    if (available < 2) return std::nullopt;
-    const size_t n = (size_t{body[0]} << 8) | body[1];
-    if (available - 2 < n || !isAscii(body + 2, n)) return std::nullopt;
-    return std::string_view(reinterpret_cast<const char*>(body + 2), n);
+    int tag = 0;
+    size_t n = 0;
+    const uint8_t* text = countedText(pool, index, tag, n);
+    if (!text || tag != kVQConstantUtf8 || !isAscii(text, n)) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(text), n);
 }
 
 std::string VQClassNameAtIndex(const VQConstantPool& pool, int32_t index) {
