@@ -41,6 +41,12 @@ inline uint32_t le32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
+// A central-directory record's whole length: the fixed part, then its name, extra field
+// and comment.
+inline uint64_t centralRecordLength(const uint8_t* record) {
+    return kCentralRecordSize + le16(record + 28) + le16(record + 30) + le16(record + 32);
+}
+
 // An open descriptor, closed on every way out.
 class FileDescriptor {
 public:
@@ -237,7 +243,7 @@ int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback,
         const uint8_t* record = directory + ahead;
         const int64_t local = static_cast<int64_t>(le32(record + 42)) + shift;
         if (local >= 0 && static_cast<uint64_t>(local) + kLocalHeaderSize <= size) __builtin_prefetch(data + local);
-        ahead += kCentralRecordSize + le16(record + 28) + le16(record + 30) + le16(record + 32);
+        ahead += centralRecordLength(record);
         ++aheadIndex;
     };
     for (int i = 0; i < kPrefetchDistance; ++i) prefetchAhead();
@@ -255,7 +261,6 @@ int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback,
         const int32_t method = static_cast<int32_t>(le16(record + 10));
         const uint32_t compressedLength = le32(record + 20);
         const uint32_t length = le32(record + 24);
-        const uint64_t recordLength = kCentralRecordSize + nameLength + le16(record + 30) + le16(record + 32);
 
         const int64_t local = static_cast<int64_t>(le32(record + 42)) + shift;
         if (local < 0 || static_cast<uint64_t>(local) + kLocalHeaderSize > size) return -2;
@@ -270,7 +275,7 @@ int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback,
             name[nameLength] = '\0';
             callback(name.get(), static_cast<uint32_t>(location), length, method, compressedLength, context);
         }
-        offset += recordLength;
+        offset += centralRecordLength(record);
     }
     return 0;
 }
