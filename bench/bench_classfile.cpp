@@ -44,7 +44,8 @@ const ClassFiles& classFiles() {
     static const ClassFiles set = [] {
         ClassFiles s;
         addClassFilesBelow(ORNITH_SOURCE_DIR "/examples/classes", s);
-        if (const char* extra = std::getenv("ORNITH_BENCH_CLASSES"); extra && *extra) addClassFilesBelow(extra, s);
+        if (const char* extra = std::getenv("ORNITH_BENCH_CLASSES"); extra && *extra)
+            addClassFilesBelow(extra, s);
         return s;
     }();
     return set;
@@ -62,18 +63,25 @@ struct EveryOperationBuilder {
     void setClassName(std::string name) { seen += name.size(); }
     void setSuperClassName(std::optional<std::string> name) { seen += name ? name->size() : 0; }
     void addInterfaceName(std::string name) { seen += name.size(); }
-    void addFieldName(std::string name, std::string descriptor, int32_t) { seen += name.size() + descriptor.size(); }
-    void addFieldName(std::string name, std::string descriptor, int32_t, std::optional<VQAttributeList> a) {
+    void addFieldName(std::string name, std::string descriptor, int32_t) {
+        seen += name.size() + descriptor.size();
+    }
+    void addFieldName(std::string name, std::string descriptor, int32_t,
+                      std::optional<VQAttributeList> a) {
         seen += name.size() + descriptor.size() + (a ? a->size() : 0);
     }
-    void addMethodName(std::string name, std::string descriptor, int32_t) { seen += name.size() + descriptor.size(); }
-    void addMethodName(std::string name, std::string descriptor, int32_t, std::optional<VQAttributeList> a) {
+    void addMethodName(std::string name, std::string descriptor, int32_t) {
+        seen += name.size() + descriptor.size();
+    }
+    void addMethodName(std::string name, std::string descriptor, int32_t,
+                       std::optional<VQAttributeList> a) {
         seen += name.size() + descriptor.size() + (a ? a->size() : 0);
     }
     void addConstructorName(std::string name, std::string descriptor, int32_t) {
         seen += name.size() + descriptor.size();
     }
-    void addConstructorName(std::string name, std::string descriptor, int32_t, std::optional<VQAttributeList> a) {
+    void addConstructorName(std::string name, std::string descriptor, int32_t,
+                            std::optional<VQAttributeList> a) {
         seen += name.size() + descriptor.size() + (a ? a->size() : 0);
     }
     void setClassAttributes(std::optional<VQAttributeList> a) { seen += a ? a->size() : 0; }
@@ -97,7 +105,8 @@ void parseEveryClass(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * set.bytes);
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(set.files.size()));
     state.counters["classes"] = static_cast<double>(set.files.size());
-    state.counters["failures"] = static_cast<double>(failures) / static_cast<double>(state.iterations());
+    state.counters["failures"] =
+        static_cast<double>(failures) / static_cast<double>(state.iterations());
 }
 
 // The header and constant pool alone: the floor under any parse, since every builder
@@ -118,8 +127,12 @@ void BM_OpenConstantPool(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(set.files.size()));
 }
 
-void BM_ParseClassFile_NameOnly(benchmark::State& state) { parseEveryClass<NameOnlyBuilder>(state); }
-void BM_ParseClassFile_EveryOperation(benchmark::State& state) { parseEveryClass<EveryOperationBuilder>(state); }
+void BM_ParseClassFile_NameOnly(benchmark::State& state) {
+    parseEveryClass<NameOnlyBuilder>(state);
+}
+void BM_ParseClassFile_EveryOperation(benchmark::State& state) {
+    parseEveryClass<EveryOperationBuilder>(state);
+}
 
 BENCHMARK(BM_OpenConstantPool)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseClassFile_NameOnly)->Unit(benchmark::kMillisecond);

@@ -44,7 +44,8 @@ const SourceFiles& sourceFiles() {
     static const SourceFiles set = [] {
         SourceFiles s;
         addSourcesBelow(ORNITH_SOURCE_DIR "/examples/java", s);
-        if (const char* extra = std::getenv("ORNITH_BENCH_SOURCES"); extra && *extra) addSourcesBelow(extra, s);
+        if (const char* extra = std::getenv("ORNITH_BENCH_SOURCES"); extra && *extra)
+            addSourcesBelow(extra, s);
         return s;
     }();
     return set;
@@ -86,7 +87,8 @@ void BM_LexJavaSources(benchmark::State& state) {
         for (const std::string& path : set.paths) {
             ornith::VQJavaLexer* lexer = ornith::VQOpenJavaSourceFile(path.c_str());
             if (lexer == nullptr) continue;
-            while (ornith::VQNextTokenFromJavaLexer(lexer) != ornith::VQJavaTokenEndOfInput) ++tokens;
+            while (ornith::VQNextTokenFromJavaLexer(lexer) != ornith::VQJavaTokenEndOfInput)
+                ++tokens;
             errors += ornith::VQJavaLexerErrorCount(lexer);
             ornith::VQCloseJavaSourceFile(lexer);
         }

@@ -32,12 +32,13 @@ std::string jdkClassPath() {
     std::vector<std::filesystem::path> homes;
     if (const char* home = std::getenv("JAVA_HOME"); home && *home) homes.emplace_back(home);
     std::error_code error;
-    for (std::filesystem::directory_iterator it("/usr/lib/jvm", error), end; !error && it != end; it.increment(error))
+    for (std::filesystem::directory_iterator it("/usr/lib/jvm", error), end; !error && it != end;
+         it.increment(error))
         homes.push_back(it->path());
     for (const auto& home : homes) {
         std::vector<std::string> modules;
-        for (std::filesystem::directory_iterator it(home / "jmods", error), end; !error && it != end;
-             it.increment(error))
+        for (std::filesystem::directory_iterator it(home / "jmods", error), end;
+             !error && it != end; it.increment(error))
             if (it->path().extension() == ".jmod") modules.push_back(it->path().string());
         if (modules.empty()) continue;
         std::sort(modules.begin(), modules.end());

@@ -31,7 +31,8 @@ struct ClassSet {
 ClassSet loadClasses(const std::string& root) {
     ClassSet set;
     std::error_code error;
-    for (std::filesystem::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
+    for (std::filesystem::recursive_directory_iterator it(root, error), end; !error && it != end;
+         it.increment(error)) {
         if (!it->is_regular_file(error) || it->path().extension() != ".class") continue;
         if (auto buffer = VQByteBuffer::bufferWithContentsOfFile(it->path().string())) {
             set.bytes += buffer->length();
@@ -48,24 +49,29 @@ struct FullBuilder {
     void setClassName(std::string name) { seen += name.size(); }
     void setSuperClassName(std::optional<std::string> name) { seen += name ? name->size() : 0; }
     void addInterfaceName(std::string name) { seen += name.size(); }
-    void addFieldName(std::string name, std::string descriptor, int32_t, std::optional<VQAttributeList> attributes) {
+    void addFieldName(std::string name, std::string descriptor, int32_t,
+                      std::optional<VQAttributeList> attributes) {
         seen += name.size() + descriptor.size() + (attributes ? attributes->size() : 0);
     }
-    void addMethodName(std::string name, std::string descriptor, int32_t, std::optional<VQAttributeList> attributes) {
+    void addMethodName(std::string name, std::string descriptor, int32_t,
+                       std::optional<VQAttributeList> attributes) {
         seen += name.size() + descriptor.size() + (attributes ? attributes->size() : 0);
     }
     void addConstructorName(std::string name, std::string descriptor, int32_t,
                             std::optional<VQAttributeList> attributes) {
         seen += name.size() + descriptor.size() + (attributes ? attributes->size() : 0);
     }
-    void setClassAttributes(std::optional<VQAttributeList> attributes) { seen += attributes ? attributes->size() : 0; }
+    void setClassAttributes(std::optional<VQAttributeList> attributes) {
+        seen += attributes ? attributes->size() : 0;
+    }
 };
 
 void report(benchmark::State& state, const ClassSet& set, size_t failures) {
     const auto rounds = static_cast<double>(state.iterations());
     state.counters["classes/s"] = benchmark::Counter(rounds * static_cast<double>(set.files.size()),
                                                      benchmark::Counter::kIsRate);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(set.bytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(set.bytes));
     state.counters["classes"] = static_cast<double>(set.files.size());
     state.counters["failed"] = static_cast<double>(failures);
 }
@@ -130,17 +136,20 @@ void registerSet(const std::string& label, const std::string& root) {
     sets.push_back(std::make_unique<ClassSet>(loadClasses(root)));
     const ClassSet* set = sets.back().get();
     if (set->files.empty()) return;
-    benchmark::RegisterBenchmark(("BM_ParseFullBuilder/" + label).c_str(), parseWithFullBuilder, set)
+    benchmark::RegisterBenchmark(("BM_ParseFullBuilder/" + label).c_str(), parseWithFullBuilder,
+                                 set)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("BM_ModelConstruct/" + label).c_str(), constructModel, set)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("BM_ModelConstructAndDescribe/" + label).c_str(), constructAndDescribe, set)
+    benchmark::RegisterBenchmark(("BM_ModelConstructAndDescribe/" + label).c_str(),
+                                 constructAndDescribe, set)
         ->Unit(benchmark::kMillisecond);
 }
 
 const bool registered = [] {
     registerSet("examples", std::string(ORNITH_SOURCE_DIR) + "/examples/classes");
-    if (const char* root = std::getenv("ORNITH_BENCH_CLASSES"); root && *root) registerSet("env", root);
+    if (const char* root = std::getenv("ORNITH_BENCH_CLASSES"); root && *root)
+        registerSet("env", root);
     return true;
 }();
 

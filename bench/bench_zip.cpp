@@ -37,7 +37,8 @@ struct Archives {
 std::vector<Archives> benchArchives() {
     std::vector<Archives> out;
     const std::string examples = std::string(ORNITH_SOURCE_DIR) + "/examples/jars/";
-    for (const char* name : {"stored.jar", "deflated.jar"}) out.push_back({std::string("examples/") + name, {examples + name}});
+    for (const char* name : {"stored.jar", "deflated.jar"})
+        out.push_back({std::string("examples/") + name, {examples + name}});
     const char* env = std::getenv("ORNITH_BENCH_JAR");
     std::string list = env ? env : "";
     size_t start = 0;
@@ -63,7 +64,8 @@ std::vector<Archives> benchArchives() {
 
 int64_t memberCount(const std::string& path) {
     int64_t count = 0;
-    _VQ_register_zip_archive_callback([](const char*, uint32_t, uint32_t, int32_t, uint32_t, void* c) { ++*static_cast<int64_t*>(c); },
+    _VQ_register_zip_archive_callback([](const char*, uint32_t, uint32_t, int32_t, uint32_t,
+                                         void* c) { ++*static_cast<int64_t*>(c); },
                                       &count);
     _VQ_read_zip_archive(path);
     _VQ_register_zip_archive_callback(nullptr, nullptr);
@@ -75,11 +77,14 @@ int64_t fileSize(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
 }
 
-void collectClasses(const VQClassStore& store, const std::string& package, std::vector<std::string>& out) {
+void collectClasses(const VQClassStore& store, const std::string& package,
+                    std::vector<std::string>& out) {
     if (auto classes = store.classNamesInPackage(package))
-        for (const auto& name : *classes) out.push_back(package.empty() ? name : package + "." + name);
+        for (const auto& name : *classes)
+            out.push_back(package.empty() ? name : package + "." + name);
     if (auto packages = store.packageNamesInPackage(package))
-        for (const auto& name : *packages) collectClasses(store, package.empty() ? name : package + "." + name, out);
+        for (const auto& name : *packages)
+            collectClasses(store, package.empty() ? name : package + "." + name, out);
 }
 
 void indexArchives(benchmark::State& state, const Archives& archives) {
@@ -130,12 +135,15 @@ void readArchives(benchmark::State& state, const Archives& archives) {
 
 // The peers report their best round; with --benchmark_repetitions=N the "min" row's time
 // is the best repetition, for a like-for-like comparison (its rates are the lowest ones).
-double minimum(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
+double minimum(const std::vector<double>& values) {
+    return *std::min_element(values.begin(), values.end());
+}
 
 [[maybe_unused]] const bool registered = [] {
     for (const auto& archives : benchArchives()) {
-        benchmark::RegisterBenchmark(("zip_index/" + archives.label).c_str(),
-                                     [archives](benchmark::State& s) { indexArchives(s, archives); })
+        benchmark::RegisterBenchmark(
+            ("zip_index/" + archives.label).c_str(),
+            [archives](benchmark::State& s) { indexArchives(s, archives); })
             ->Unit(benchmark::kMillisecond)
             ->ComputeStatistics("min", minimum);
         benchmark::RegisterBenchmark(("zip_read/" + archives.label).c_str(),

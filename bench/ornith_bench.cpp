@@ -99,7 +99,8 @@ struct Options {
 
 [[noreturn]] void usage() {
     std::fprintf(stderr,
-                 "usage: ornith-bench [--rounds N] [--warmup N] [--warmup-seconds S] [--jobs JOB[:INPUT],...] "
+                 "usage: ornith-bench [--rounds N] [--warmup N] [--warmup-seconds S] [--jobs "
+                 "JOB[:INPUT],...] "
                  "[--list] [--cpu-time] CORPUS\n");
     std::exit(2);
 }
@@ -131,7 +132,8 @@ Options parseOptions(int argc, char** argv) {
                 options.list = true;
             } else if (a == "--cpu-time") {
                 options.cpuTime = true;
-            } else if (a == "-h" || a == "--help" || a.starts_with("--") || !options.corpus.empty()) {
+            } else if (a == "-h" || a == "--help" || a.starts_with("--") ||
+                       !options.corpus.empty()) {
                 usage();
             } else {
                 options.corpus = std::string(a);
@@ -160,7 +162,8 @@ struct Timing {
 };
 
 double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // The thread's CPU time: steadier than wall time on a machine that other work shares,
@@ -214,8 +217,8 @@ std::string jsonString(std::string_view s) {
     return out;
 }
 
-void report(const std::string& job, const std::string& input, int64_t items, int64_t bytes, const Timing& t,
-            const std::vector<Field>& extra) {
+void report(const std::string& job, const std::string& input, int64_t items, int64_t bytes,
+            const Timing& t, const std::vector<Field>& extra) {
     std::vector<double> sorted = t.inOrder;
     std::sort(sorted.begin(), sorted.end());
     const size_t n = sorted.size();
@@ -297,7 +300,8 @@ int32_t javaHash(std::string_view utf8) {
         } else {
             c = b & 0x07u, len = 4;
         }
-        for (size_t k = 1; k < len && i + k < utf8.size(); ++k) c = (c << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3Fu);
+        for (size_t k = 1; k < len && i + k < utf8.size(); ++k)
+            c = (c << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3Fu);
         i += len;
         if (c >= 0x10000) {
             c -= 0x10000;
@@ -338,7 +342,7 @@ struct Archives {
     std::vector<std::string> paths;
     int64_t fileBytes = 0;
     int64_t directoryBytes = 0;
-    int64_t entries = 0;  // central-directory entries, directories included
+    int64_t entries = 0;                   // central-directory entries, directories included
     std::vector<std::string> lastPackage;  // per archive, a package its index must hold
 };
 
@@ -352,7 +356,8 @@ int64_t centralDirectorySize(const std::string& path) {
     if (!data || data->length() < 22) return -1;
     const uint8_t* b = data->bytes();
     for (size_t i = data->length() - 22 + 1, stop = i > 65535 ? i - 65535 : 0; i-- > stop;)
-        if (b[i] == 0x50 && b[i + 1] == 0x4B && b[i + 2] == 0x05 && b[i + 3] == 0x06) return le32(b + i + 12);
+        if (b[i] == 0x50 && b[i + 1] == 0x4B && b[i + 2] == 0x05 && b[i + 3] == 0x06)
+            return le32(b + i + 12);
     return -1;
 }
 
@@ -534,8 +539,8 @@ void zipList(const Options& options, const Archives& a) {
 }
 
 // Reads every class of the package and its subpackages; returns the check contribution.
-void readPackage(const VQJarFileStore& store, const std::string& package, int64_t& classes, int64_t& bytes,
-                 int64_t& check) {
+void readPackage(const VQJarFileStore& store, const std::string& package, int64_t& classes,
+                 int64_t& bytes, int64_t& check) {
     if (auto names = store.classNamesInPackage(package)) {
         std::string qualified;
         for (const std::string& name : *names) {
@@ -546,7 +551,8 @@ void readPackage(const VQJarFileStore& store, const std::string& package, int64_
             if (!data) fail("cannot read " + qualified + " from " + store.name());
             ++classes;
             bytes += static_cast<int64_t>(data->length());
-            if (data->length() > 0) check = fold(check, static_cast<int8_t>(data->bytes()[data->length() - 1]));
+            if (data->length() > 0)
+                check = fold(check, static_cast<int8_t>(data->bytes()[data->length() - 1]));
         }
     }
     if (auto subpackages = store.packageNamesInPackage(package)) {
@@ -583,7 +589,8 @@ void lex(const Options& options, const std::string& dir) {
             for (const std::string& path : files) {
                 ornith::VQJavaLexer* lexer = ornith::VQOpenJavaSourceFile(path.c_str());
                 if (!lexer) fail("cannot open " + path);
-                for (int kind; (kind = ornith::VQNextTokenFromJavaLexer(lexer)) != ornith::VQJavaTokenEndOfInput;) {
+                for (int kind; (kind = ornith::VQNextTokenFromJavaLexer(lexer)) !=
+                               ornith::VQJavaTokenEndOfInput;) {
                     ++count;
                     check += kind;
                 }
@@ -624,7 +631,9 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> zipInputs = {corpus + "/jdk-stored.jar", corpus + "/jdk-deflated.jar"};
     const char* jarDirectory = std::getenv("JARDIR");
-    const std::string guava = std::string(jarDirectory && *jarDirectory ? jarDirectory : "/usr/share/java") + "/guava.jar";
+    const std::string guava =
+        std::string(jarDirectory && *jarDirectory ? jarDirectory : "/usr/share/java") +
+        "/guava.jar";
     if (ornith::VQIsRegularFile(guava)) zipInputs.push_back(guava);
     zipInputs.push_back("@" + corpus + "/jars.txt");
 
@@ -635,7 +644,8 @@ int main(int argc, char** argv) {
     for (const char* mode : {"ornith-zip-list", "ornith-zip-read"}) {
         for (const std::string& input : zipInputs) {
             const std::string name = mode;
-            const std::string shown = input.starts_with("@") ? label(input.substr(1)) : label(input);
+            const std::string shown =
+                input.starts_with("@") ? label(input.substr(1)) : label(input);
             jobs.push_back({name, shown, [&options, name, input] {
                                 const Archives a = archives(input);
                                 if (name == "ornith-zip-list")

@@ -18,8 +18,8 @@ namespace ornith::fuzz {
     std::abort();
 }
 
-#define ORNITH_FUZZ_CHECK(cond)                                   \
-    do {                                                          \
+#define ORNITH_FUZZ_CHECK(cond)                                     \
+    do {                                                            \
         if (!(cond)) ::ornith::fuzz::fail(#cond " (" __FILE__ ")"); \
     } while (0)
 
@@ -28,7 +28,9 @@ namespace ornith::fuzz {
 class ScratchFile {
 public:
     explicit ScratchFile(std::string_view suffix) {
-        const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+        const char* dir = access("/dev/shm", W_OK) == 0
+                              ? "/dev/shm"
+                              : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
         _path = std::string(dir) + "/ornith-fuzz-" + std::to_string(getpid()) + std::string(suffix);
     }
     ~ScratchFile() { unlink(_path.c_str()); }

@@ -27,7 +27,8 @@ void touchType(const VQJavaType* type) {
     if (!type) return;
     (void)type->baseType();
     (void)type->dimensionality();
-    if (const std::string* name = type->className()) ORNITH_FUZZ_CHECK(name->find('/') == std::string::npos);
+    if (const std::string* name = type->className())
+        ORNITH_FUZZ_CHECK(name->find('/') == std::string::npos);
     (void)type->description();
 }
 

@@ -35,7 +35,8 @@ void readStream(const char* path, size_t size) {
     for (;;) {
         const int c = VQGetUnicodeCharacter(stream);
         ORNITH_FUZZ_CHECK(c >= -1 && c <= 0xFFFF);
-        ORNITH_FUZZ_CHECK(stream->position <= stream->lineLength && stream->lineLength <= stream->lineCapacity);
+        ORNITH_FUZZ_CHECK(stream->position <= stream->lineLength &&
+                          stream->lineLength <= stream->lineCapacity);
         ORNITH_FUZZ_CHECK(++steps <= bound);
         if (c == -1) break;
         // Put back every character whose value says so, and check that it comes again.

@@ -47,14 +47,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Splits the input into a receiver and a component at the first 0xFF byte.
     const size_t cut = text.find('\xff');
     if (cut != std::string_view::npos) {
-        const std::string joined = stringByAppendingJavaComponent(text.substr(0, cut), text.substr(cut + 1));
+        const std::string joined =
+            stringByAppendingJavaComponent(text.substr(0, cut), text.substr(cut + 1));
         ORNITH_FUZZ_CHECK(joined.size() == text.size() && joined[cut] == '.');
     }
 
     const std::string expanded = stringByExpandingEnvironmentVariables(text);
     if (text.find('$') == std::string_view::npos) {
         const size_t start = text.find_first_not_of(" \t\n\v\f\r");
-        ORNITH_FUZZ_CHECK(expanded == (start == std::string_view::npos ? std::string_view() : text.substr(start)));
+        ORNITH_FUZZ_CHECK(expanded == (start == std::string_view::npos ? std::string_view()
+                                                                       : text.substr(start)));
     }
     return 0;
 }

@@ -23,15 +23,17 @@ struct Member {
     uint32_t compressedLength;
 };
 
-void collect(const char* name, uint32_t location, uint32_t length, int32_t method, uint32_t compressedLength,
-             void* context) {
-    static_cast<std::vector<Member>*>(context)->push_back({name, location, length, method, compressedLength});
+void collect(const char* name, uint32_t location, uint32_t length, int32_t method,
+             uint32_t compressedLength, void* context) {
+    static_cast<std::vector<Member>*>(context)->push_back(
+        {name, location, length, method, compressedLength});
 }
 
 bool isReaderFailure(const VQException& e, const std::string& path) {
     if (e.name() != "InvalidArgumentException") return false;
     const std::string_view reason = e.reason();
-    return reason.starts_with("Unsupported compression type ") || reason.starts_with("Corrupt zip file " + path + " (");
+    return reason.starts_with("Unsupported compression type ") ||
+           reason.starts_with("Corrupt zip file " + path + " (");
 }
 
 }  // namespace
@@ -52,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint64_t extent = m.method == 0 ? m.length : m.compressedLength;
         ORNITH_FUZZ_CHECK(uint64_t{m.location} + m.compressedLength <= size);
         try {
-            const auto bytes = _VQ_read_zip_data(path, m.location, m.length, m.method, m.compressedLength);
+            const auto bytes =
+                _VQ_read_zip_data(path, m.location, m.length, m.method, m.compressedLength);
             ORNITH_FUZZ_CHECK(bytes != nullptr && bytes->length() == m.length);
             ORNITH_FUZZ_CHECK(m.method == 0 || m.method == 8);
         } catch (const VQException& e) {

@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 // ".a") indexes the package ".a", which the root lists as "a" (or "." as
                 // ""): the root qualifies nothing, and removing the last component of ".a"
                 // leaves the root.
-                if (package.empty() && (name.empty() || !store.containsPackageName(qualified))) qualified = "." + name;
+                if (package.empty() && (name.empty() || !store.containsPackageName(qualified)))
+                    qualified = "." + name;
                 ORNITH_FUZZ_CHECK(store.containsPackageName(qualified));
                 pending.push_back(std::move(qualified));
             }

@@ -30,7 +30,8 @@ constexpr uintmax_t kMaxSeedSize = 256 * 1024;
 
 void writeFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -40,7 +41,8 @@ void writeText(const fs::path& path, std::string_view text) {
 
 // Copies every file under `from` whose extension is one of `extensions` into `to`,
 // named after its path below `from` so that equal base names do not collide.
-void copyExamples(const fs::path& from, const fs::path& to, const std::vector<std::string>& extensions) {
+void copyExamples(const fs::path& from, const fs::path& to,
+                  const std::vector<std::string>& extensions) {
     if (!fs::is_directory(from)) return;
     for (const auto& entry : fs::recursive_directory_iterator(from)) {
         if (!entry.is_regular_file() || entry.file_size() > kMaxSeedSize) continue;
@@ -70,7 +72,8 @@ Bytes richClass() {
     w.addField(0x0019, "S", "Ljava/lang/String;", {w.constantValue(w.string("a\"b\\c"))});
     w.addField(0x0002, "grid", "[[Ljava/util/Map;", {w.attribute("Synthetic")});
     w.addField(0x0040, "flag", "Z");
-    w.addMethod(0x0001, "<init>", "(IJ[DLjava/lang/String;)V", {w.exceptions({"java/io/IOException", "p/Rich$E"})});
+    w.addMethod(0x0001, "<init>", "(IJ[DLjava/lang/String;)V",
+                {w.exceptions({"java/io/IOException", "p/Rich$E"})});
     w.addMethod(0x0008, "<clinit>", "()V");
     w.addMethod(0x0409, "compute", "([BCSZ)[[J", {w.attribute("Code", Bytes(12, 0))});
     w.addMethod(0x0081, "varargs", "([Ljava/lang/Object;)Ljava/lang/Object;");
@@ -152,13 +155,15 @@ void putLE4(Bytes& out, uint32_t v) {
 Bytes compress(const Bytes& data) {
     libdeflate_compressor* c = libdeflate_alloc_compressor(9);
     Bytes out(libdeflate_deflate_compress_bound(c, data.size()));
-    const size_t n = libdeflate_deflate_compress(c, data.data(), data.size(), out.data(), out.size());
+    const size_t n =
+        libdeflate_deflate_compress(c, data.data(), data.size(), out.data(), out.size());
     libdeflate_free_compressor(c);
     out.resize(n);
     return out;
 }
 
-Bytes zipArchive(const std::vector<Member>& members, std::string_view prefix = {}, std::string_view comment = {}) {
+Bytes zipArchive(const std::vector<Member>& members, std::string_view prefix = {},
+                 std::string_view comment = {}) {
     Bytes out(prefix.begin(), prefix.end());
     Bytes directory;
     for (const auto& m : members) {
@@ -223,16 +228,19 @@ Bytes tinyClass(const std::string& internalName) {
 void writeArchives(const fs::path& dir) {
     const Bytes a = tinyClass("p/A"), b = tinyClass("p/q/B"), top = tinyClass("Top");
     writeFile(dir / "gen_stored.zip",
-              zipArchive({member("p/", {}), member("p/A.class", a), member("p/q/B.class", b), member("Top.class", top)}));
+              zipArchive({member("p/", {}), member("p/A.class", a), member("p/q/B.class", b),
+                          member("Top.class", top)}));
     writeFile(dir / "gen_deflated.jar",
-              zipArchive({member("META-INF/MANIFEST.MF", Bytes(40, 'M'), true), member("p/A.class", a, true),
-                          member("p/q/B.class", b, true, "a member comment"), member("images/logo.gif", Bytes(16, 0x47)),
-                          member("Foo.CLASS", top)}));
-    writeFile(dir / "gen_comment.zip", zipArchive({member("p/A.class", a)}, {}, "an archive comment PK\x05\x06"));
+              zipArchive({member("META-INF/MANIFEST.MF", Bytes(40, 'M'), true),
+                          member("p/A.class", a, true),
+                          member("p/q/B.class", b, true, "a member comment"),
+                          member("images/logo.gif", Bytes(16, 0x47)), member("Foo.CLASS", top)}));
+    writeFile(dir / "gen_comment.zip",
+              zipArchive({member("p/A.class", a)}, {}, "an archive comment PK\x05\x06"));
     writeFile(dir / "gen_prefix.jar",
               zipArchive({member("p/A.class", a, true)}, "#!/bin/sh\nexec java -jar \"$0\"\n"));
-    writeFile(dir / "gen_rich.jar",
-              zipArchive({member("p/Rich.class", richClass(), true), member("p/Rich.class", richClass())}));
+    writeFile(dir / "gen_rich.jar", zipArchive({member("p/Rich.class", richClass(), true),
+                                                member("p/Rich.class", richClass())}));
     writeFile(dir / "gen_empty.zip", zipArchive({}));
 }
 
@@ -242,11 +250,13 @@ constexpr std::string_view kJavaSource =
     "package p; // comment\n"
     "/* block */ /** doc */ import java.util.*;\r\n"
     "public class S<T> extends Object implements Runnable {\r"
-    "  static final long L = 0x7fffffffffffffffL + 017 + 1e10 + .5f + 3.d + 'c' + '\\n' + '\\377';\n"
+    "  static final long L = 0x7fffffffffffffffL + 017 + 1e10 + .5f + 3.d + 'c' + '\\n' + "
+    "'\\377';\n"
     "  String s = \"tab\\t\\\"quote\\\" \\u0041 \\uuuu00e9\";\n"
     "  int \\u0061bc = a >>>= b >> c << d && e || !f ? g : h ^ ~i % j;\n"
     "  char c = '\\u005c\\'';\n"
-    "  void run() { x++; --y; z += 1; w -= 2; v *= 3; u /= 4; t %= 5; s &= 6; r |= 7; q ^= 8; p <<= 9; o >>= 10; }\n"
+    "  void run() { x++; --y; z += 1; w -= 2; v *= 3; u /= 4; t %= 5; s &= 6; r |= 7; q ^= 8; p "
+    "<<= 9; o >>= 10; }\n"
     "}\n";
 
 void writeSources(const fs::path& dir) {
@@ -254,8 +264,11 @@ void writeSources(const fs::path& dir) {
     writeText(dir / "gen_unterminated_comment.java", "int x; /* never closed");
     writeText(dir / "gen_unterminated_string.java", "String s = \"abc\nchar c = 'x");
     writeText(dir / "gen_bad_escapes.java", "\"\\q\" '\\u00' \\u12 \\");
-    writeText(dir / "gen_control.java", std::string_view("a\0b\x1a" "c\x7f\xe9", 7));
-    writeText(dir / "gen_numbers.java", "0 00 09 0x 0xg 1.e 1e+ 1e+x 99999999999 0777777777777777777777L 1.0e400 .e1");
+    writeText(dir / "gen_control.java", std::string_view("a\0b\x1a"
+                                                         "c\x7f\xe9",
+                                                         7));
+    writeText(dir / "gen_numbers.java",
+              "0 00 09 0x 0xg 1.e 1e+ 1e+x 99999999999 0777777777777777777777L 1.0e400 .e1");
     Bytes wideBE{0xFE, 0xFF}, wideLE{0xFF, 0xFE};
     for (char c : std::string_view("class W { char c = '\\u20ac'; }\n")) {
         wideBE.push_back(0);
@@ -272,9 +285,24 @@ void writeSources(const fs::path& dir) {
 
 void writeNames(const fs::path& dir) {
     const std::vector<std::string_view> names = {
-        "java.lang.Object", "java/lang/Object", "java\\lang\\Object", "java/lang/", "a.", ".Foo",
-        "$HOME/lib", "${HOME}/lib", "${HOME:x}/lib", "a$NOPE.b", "$$", "$", "$1x", "  $HOME  ",
-        "${A}${AB}$A_$a_1${REF}${EMPTY}", "${unterminated", "${:}", "p\xffQ",
+        "java.lang.Object",
+        "java/lang/Object",
+        "java\\lang\\Object",
+        "java/lang/",
+        "a.",
+        ".Foo",
+        "$HOME/lib",
+        "${HOME}/lib",
+        "${HOME:x}/lib",
+        "a$NOPE.b",
+        "$$",
+        "$",
+        "$1x",
+        "  $HOME  ",
+        "${A}${AB}$A_$a_1${REF}${EMPTY}",
+        "${unterminated",
+        "${:}",
+        "p\xffQ",
     };
     int i = 0;
     for (auto name : names) writeText(dir / ("gen_" + std::to_string(i++)), name);
@@ -289,7 +317,8 @@ int main(int argc, char** argv) {
     }
     const fs::path source = argv[1], out = argv[2];
     try {
-        for (const char* target : {"class_model", "class_name", "zip_reader", "zip_store", "lexer", "path_utilities"}) {
+        for (const char* target :
+             {"class_model", "class_name", "zip_reader", "zip_store", "lexer", "path_utilities"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }

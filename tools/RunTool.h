@@ -22,8 +22,10 @@ struct ToolResult {
 inline std::string shellQuote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
     }
     return q + "'";
 }
@@ -39,10 +41,10 @@ inline std::string slurp(const std::string& path) {
 // put before the command, and returns its exit status, stdout and stderr.
 inline ToolResult runTool(const std::vector<std::string>& args, const std::string& env = "") {
     static int serial = 0;
-    std::string base = std::string(::testing::TempDir()) + "ornith_tool_" + std::to_string(::getpid()) +
-                       "_" + std::to_string(++serial);
-    std::string command = "cd " + shellQuote(ORNITH_SOURCE_DIR) + " && " + env + " " +
-                          shellQuote(ORNITH_TOOL_PATH);
+    std::string base = std::string(::testing::TempDir()) + "ornith_tool_" +
+                       std::to_string(::getpid()) + "_" + std::to_string(++serial);
+    std::string command =
+        "cd " + shellQuote(ORNITH_SOURCE_DIR) + " && " + env + " " + shellQuote(ORNITH_TOOL_PATH);
     for (const auto& a : args) command += " " + shellQuote(a);
     command += " >" + shellQuote(base + ".out") + " 2>" + shellQuote(base + ".err") + " </dev/null";
     ToolResult result;

@@ -36,7 +36,8 @@ std::vector<std::string> splitClassPath(std::string_view text) {
     std::vector<std::string> pieces;
     if (text.find(';') != std::string_view::npos) {
         size_t start = 0;
-        for (size_t stop; (stop = text.find(';', start)) != std::string_view::npos; start = stop + 1)
+        for (size_t stop; (stop = text.find(';', start)) != std::string_view::npos;
+             start = stop + 1)
             pieces.emplace_back(text.substr(start, stop - start));
         pieces.emplace_back(text.substr(start));
         return pieces;
@@ -69,7 +70,8 @@ std::vector<std::string> modulesIn(const std::filesystem::path& home) {
     for (std::filesystem::directory_iterator it(home / "jmods", error), end; !error && it != end;
          it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (name.ends_with(".jmod") && it->is_regular_file(error)) modules.push_back(it->path().string());
+        if (name.ends_with(".jmod") && it->is_regular_file(error))
+            modules.push_back(it->path().string());
     }
     std::sort(modules.begin(), modules.end());
     return modules;
@@ -121,7 +123,8 @@ std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& o
     }
 
     auto library = VQClassLibrary::classLibrary();
-    const VQClassLibrary::DroppedEntryHandler report = [](const std::string& entry, const std::exception& failure) {
+    const VQClassLibrary::DroppedEntryHandler report = [](const std::string& entry,
+                                                          const std::exception& failure) {
         reportFailure(entry, failure.what());
     };
     for (const std::string& entry : entries) {
@@ -132,7 +135,8 @@ std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& o
         if (library->_stores().size() == before || !checkEntries) continue;
         // An archive store is made for any file with the right suffix; one that indexed
         // nothing was no archive or an empty one, which the user will want to know.
-        if (!library->_stores().back()->containsPackageName("")) reportFailure(entry, "no classes found in it");
+        if (!library->_stores().back()->containsPackageName(""))
+            reportFailure(entry, "no classes found in it");
     }
     return library;
 }
@@ -151,7 +155,8 @@ std::vector<std::string> sortedClassNamesBelow(const VQJavaPackage& package) {
     return names;
 }
 
-ProgressLine::ProgressLine(std::string verb) : _verb(std::move(verb)), _enabled(::isatty(STDERR_FILENO) == 1) {}
+ProgressLine::ProgressLine(std::string verb)
+    : _verb(std::move(verb)), _enabled(::isatty(STDERR_FILENO) == 1) {}
 
 ProgressLine::~ProgressLine() {
     if (_shown) std::fputs("\r\033[K", stderr);
@@ -165,7 +170,8 @@ void ProgressLine::step(std::string_view item, size_t done, size_t total) {
     line += item;
     // One terminal line at most: a line that wraps could not be taken back with "\r".
     winsize size{};
-    const size_t columns = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col : 80;
+    const size_t columns =
+        ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col : 80;
     if (line.size() > columns - 1) line.resize(columns - 1);
     // Names come from archives; none may steer the terminal.
     for (char& c : line)

@@ -23,7 +23,7 @@
 namespace ornith {
 class VQClassLibrary;
 class VQJavaPackage;
-}
+}  // namespace ornith
 
 namespace ornith::tool {
 

@@ -30,8 +30,8 @@ const char* const kNoDefault = "CLASSPATH= ";
 
 // The classes of examples/classes, sorted by name (byte order: '$' before letters).
 const std::vector<std::string> kExampleClasses = {
-    "Hello",         "p.Constants",   "p.Lambdas",    "p.Outer",       "p.Outer$1",   "p.Outer$1Local",
-    "p.Outer$Base",  "p.Outer$Inner", "p.Outer$Nested", "p.Point",     "q.Shape",
+    "Hello",        "p.Constants",   "p.Lambdas",      "p.Outer", "p.Outer$1", "p.Outer$1Local",
+    "p.Outer$Base", "p.Outer$Inner", "p.Outer$Nested", "p.Point", "q.Shape",
 };
 
 std::string lines(const std::vector<std::string>& items, const std::string& suffix = "") {
@@ -84,34 +84,41 @@ struct MixedClassPath {
         zip.add("extra/Only.class", classFile("extra/Only"), 8);
         zip.writeTo(scratch / "extra.jar");
         writeFile(scratch / "dir/dironly/D.class", classFile("dironly/D"));
-        path = "examples/classes/p/Point.class;examples/jars/stored.jar;examples/jars/deflated.jar;"
-               "examples/classes;" + scratch / "extra.jar" + ";" + scratch / "dir";
+        path =
+            "examples/classes/p/Point.class;examples/jars/stored.jar;examples/jars/deflated.jar;"
+            "examples/classes;" +
+            scratch / "extra.jar" + ";" + scratch / "dir";
     }
 };
 
 TEST(ClassPath, WhichNamesTheFirstEntryThatHoldsEachClass) {
     MixedClassPath cp;
-    ToolResult r = runTool({"which", "-cp", cp.path, "p.Point", "p.Outer", "extra.Only", "dironly.D", "q.Shape"},
-                           kNoDefault);
+    ToolResult r = runTool(
+        {"which", "-cp", cp.path, "p.Point", "p.Outer", "extra.Only", "dironly.D", "q.Shape"},
+        kNoDefault);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, lines({"p.Point", "examples/jars/stored.jar", cp.scratch / "extra.jar", cp.scratch / "dir",
-                            "examples/jars/stored.jar"}));
+    EXPECT_EQ(r.out, lines({"p.Point", "examples/jars/stored.jar", cp.scratch / "extra.jar",
+                            cp.scratch / "dir", "examples/jars/stored.jar"}));
     EXPECT_EQ(r.err, "");
 
     // Without the jars, the directory supplies the class; --class-path is the long form.
-    ToolResult d = runTool({"which", "--class-path", "examples/classes;examples/jars/deflated.jar", "p.Outer"},
-                           kNoDefault);
+    ToolResult d =
+        runTool({"which", "--class-path", "examples/classes;examples/jars/deflated.jar", "p.Outer"},
+                kNoDefault);
     EXPECT_EQ(d.out, "examples/classes\n");
 }
 
 TEST(ClassPath, NamesNotFoundAreReportedAndTheRestAnswered) {
-    ToolResult r = runTool({"which", "-cp", "examples/classes", "p.Nope", "Hello", "p.", "", "p.Point."}, kNoDefault);
+    ToolResult r = runTool(
+        {"which", "-cp", "examples/classes", "p.Nope", "Hello", "p.", "", "p.Point."}, kNoDefault);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "examples/classes\n");
-    EXPECT_EQ(r.err, "ornith: p.Nope: not found\nornith: p.: not found\nornith: : not found\n"
-                     "ornith: p.Point.: not found\n");
+    EXPECT_EQ(r.err,
+              "ornith: p.Nope: not found\nornith: p.: not found\nornith: : not found\n"
+              "ornith: p.Point.: not found\n");
 
-    ToolResult d = runTool({"describe", "-cp", "examples/jars/deflated.jar", "p.Nope", "q.Shape"}, kNoDefault);
+    ToolResult d =
+        runTool({"describe", "-cp", "examples/jars/deflated.jar", "p.Nope", "q.Shape"}, kNoDefault);
     EXPECT_EQ(d.status, 1);
     EXPECT_EQ(d.out.rfind("public abstract interface q.Shape", 0), 0u) << d.out;
     EXPECT_EQ(d.err, "ornith: p.Nope: not found\n");
@@ -125,8 +132,8 @@ TEST(ClassPath, NamesNotFoundAreReportedAndTheRestAnswered) {
 TEST(ClassPath, DescribeTakesClassNamesAndPathsAlike) {
     ToolResult byPath = runTool({"describe", "examples/classes/p/Point.class"});
     ASSERT_EQ(byPath.status, 0);
-    for (const char* entry : {"examples/classes", "examples/jars/stored.jar", "examples/jars/deflated.jar",
-                              "examples/classes/p/Point.class"}) {
+    for (const char* entry : {"examples/classes", "examples/jars/stored.jar",
+                              "examples/jars/deflated.jar", "examples/classes/p/Point.class"}) {
         ToolResult byName = runTool({"describe", "-cp", entry, "p.Point"}, kNoDefault);
         EXPECT_EQ(byName.status, 0) << entry << ": " << byName.err;
         EXPECT_EQ(byName.out, byPath.out) << entry;
@@ -147,8 +154,9 @@ TEST(ClassPath, DescribeAllPrintsEveryClassSortedByName) {
         expected += one.out;
     }
     MixedClassPath cp;
-    for (const std::string& path : {std::string("examples/jars/deflated.jar"), std::string("examples/classes"),
-                                    std::string("examples/jars/stored.jar;examples/classes")}) {
+    for (const std::string& path :
+         {std::string("examples/jars/deflated.jar"), std::string("examples/classes"),
+          std::string("examples/jars/stored.jar;examples/classes")}) {
         ToolResult all = runTool({"describe", "--all", "-cp", path}, kNoDefault);
         EXPECT_EQ(all.status, 0) << all.err;
         EXPECT_EQ(all.out, expected) << path;
@@ -157,7 +165,8 @@ TEST(ClassPath, DescribeAllPrintsEveryClassSortedByName) {
     ToolResult mixed = runTool({"describe", "--all", "-cp", cp.path}, kNoDefault);
     EXPECT_EQ(mixed.status, 0) << mixed.err;
     EXPECT_NE(mixed.out.find("class dironly.D extends"), std::string::npos);
-    EXPECT_LT(mixed.out.find("class dironly.D extends"), mixed.out.find("class extra.Only extends"));
+    EXPECT_LT(mixed.out.find("class dironly.D extends"),
+              mixed.out.find("class extra.Only extends"));
 }
 
 TEST(ClassPath, DescribeAllReportsClassesThatFailAndGoesOn) {
@@ -178,8 +187,8 @@ TEST(ClassPath, ListShowsSubpackagesThenClassesOrEveryClassBelow) {
     EXPECT_EQ(root.out, "dironly/\nextra/\np/\nq/\nHello\n");
 
     ToolResult p = runTool({"list", "-cp", cp.path, "p"}, kNoDefault);
-    EXPECT_EQ(p.out, lines({"Constants", "Lambdas", "Outer", "Outer$1", "Outer$1Local", "Outer$Base", "Outer$Inner",
-                            "Outer$Nested", "Point"}));
+    EXPECT_EQ(p.out, lines({"Constants", "Lambdas", "Outer", "Outer$1", "Outer$1Local",
+                            "Outer$Base", "Outer$Inner", "Outer$Nested", "Point"}));
 
     std::vector<std::string> every = kExampleClasses;
     every.insert(every.end(), {"dironly.D", "extra.Only"});
@@ -189,8 +198,10 @@ TEST(ClassPath, ListShowsSubpackagesThenClassesOrEveryClassBelow) {
     EXPECT_EQ(all.out, lines(every));
     EXPECT_EQ(all.err, "");
 
-    ToolResult underP = runTool({"list", "--recursive", "-cp", "examples/jars/stored.jar", "p"}, kNoDefault);
-    EXPECT_EQ(underP.out, lines(std::vector<std::string>(kExampleClasses.begin() + 1, kExampleClasses.end() - 1)));
+    ToolResult underP =
+        runTool({"list", "--recursive", "-cp", "examples/jars/stored.jar", "p"}, kNoDefault);
+    EXPECT_EQ(underP.out, lines(std::vector<std::string>(kExampleClasses.begin() + 1,
+                                                         kExampleClasses.end() - 1)));
 }
 
 TEST(ClassPath, BadEntriesAreReportedAndSkipped) {
@@ -201,42 +212,53 @@ TEST(ClassPath, BadEntriesAreReportedAndSkipped) {
     fs::create_directories(scratch / "dir.jar/p");
     writeFile(scratch / "dir.jar/p/InDir.class", classFile("p/InDir"));
     const std::string path = ";;" + scratch / "missing.jar" + ";" + scratch / "notzip.jar" + ";" +
-                             scratch / "Junk.class" + ";" + scratch / "lib.tar" + ";" + scratch / "dir.jar" +
-                             ";examples/classes;";
+                             scratch / "Junk.class" + ";" + scratch / "lib.tar" + ";" +
+                             scratch / "dir.jar" + ";examples/classes;";
     ToolResult r = runTool({"which", "-cp", path, "p.Point", "p.InDir"}, kNoDefault);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "examples/classes\n" + scratch / "dir.jar" + "\n");
     EXPECT_EQ(r.err, "ornith: " + scratch / "missing.jar" + ": Unknown source of class files '" +
-                         scratch / "missing.jar" + "'\n"
-                         "ornith: " + scratch / "notzip.jar" + ": no classes found in it\n"
-                         "ornith: " + scratch / "Junk.class" + ": Not a java .class file\n"
-                         "ornith: " + scratch / "lib.tar" + ": Unknown source of class files '" +
+                         scratch / "missing.jar" +
+                         "'\n"
+                         "ornith: " +
+                         scratch / "notzip.jar" +
+                         ": no classes found in it\n"
+                         "ornith: " +
+                         scratch / "Junk.class" +
+                         ": Not a java .class file\n"
+                         "ornith: " +
+                         scratch / "lib.tar" + ": Unknown source of class files '" +
                          scratch / "lib.tar" + "'\n");
 }
 
 TEST(ClassPath, SplitsAtColonsOutsideVariableReferencesWhenThereIsNoSemicolon) {
-    ToolResult colons = runTool({"which", "-cp", "examples/classes/p/Point.class:examples/jars/stored.jar", "p.Point",
-                                 "Hello"},
-                                kNoDefault);
+    ToolResult colons =
+        runTool({"which", "-cp", "examples/classes/p/Point.class:examples/jars/stored.jar",
+                 "p.Point", "Hello"},
+                kNoDefault);
     EXPECT_EQ(colons.out, "p.Point\nexamples/jars/stored.jar\n");
 
     // ${NAME:...} keeps its colon; the entry is expanded before it is used.
-    ToolResult braces = runTool({"which", "-cp", "${ORNITH_EX:ignored}/jars/stored.jar:$ORNITH_EX/classes", "Hello"},
-                                "CLASSPATH= ORNITH_EX=examples");
+    ToolResult braces = runTool(
+        {"which", "-cp", "${ORNITH_EX:ignored}/jars/stored.jar:$ORNITH_EX/classes", "Hello"},
+        "CLASSPATH= ORNITH_EX=examples");
     EXPECT_EQ(braces.status, 0) << braces.err;
     EXPECT_EQ(braces.out, "examples/jars/stored.jar\n");
 
     // With a semicolon, colons are part of the entries.
-    ToolResult semicolon = runTool({"which", "-cp", "examples/classes:x;examples/jars/deflated.jar", "Hello"},
-                                   kNoDefault);
+    ToolResult semicolon = runTool(
+        {"which", "-cp", "examples/classes:x;examples/jars/deflated.jar", "Hello"}, kNoDefault);
     EXPECT_EQ(semicolon.out, "examples/jars/deflated.jar\n");
-    EXPECT_EQ(semicolon.err, "ornith: examples/classes:x: Unknown source of class files 'examples/classes:x'\n");
+    EXPECT_EQ(semicolon.err,
+              "ornith: examples/classes:x: Unknown source of class files 'examples/classes:x'\n");
 }
 
 TEST(ClassPath, ClassPathVariableIsTheFallbackAndTheOptionWins) {
-    ToolResult fromVariable = runTool({"which", "Hello"}, "CLASSPATH=examples/jars/stored.jar:examples/classes");
+    ToolResult fromVariable =
+        runTool({"which", "Hello"}, "CLASSPATH=examples/jars/stored.jar:examples/classes");
     EXPECT_EQ(fromVariable.out, "examples/jars/stored.jar\n");
-    ToolResult option = runTool({"which", "-cp", "examples/classes", "Hello"}, "CLASSPATH=examples/jars/stored.jar");
+    ToolResult option = runTool({"which", "-cp", "examples/classes", "Hello"},
+                                "CLASSPATH=examples/jars/stored.jar");
     EXPECT_EQ(option.out, "examples/classes\n");
     // An empty CLASSPATH counts as unset; with --no-default there is then nothing.
     ToolResult nothing = runTool({"which", "--no-default", "Hello"}, "CLASSPATH= JAVA_HOME=");
@@ -268,7 +290,8 @@ TEST(ClassPath, DefaultsToTheModulesOfTheJdkFoundThroughJavaHomeOrPath) {
     writeJdk(scratch / "onpath", "fake.path", "fake/OnPath");
     fs::create_directories(scratch / "bin");
     fs::create_symlink(scratch / "onpath/bin/java", scratch / "bin/java");
-    const std::string path = "PATH=" + scratch / "nojmods/bin" + ":" + scratch / "bin" + ":/usr/bin:/bin";
+    const std::string path =
+        "PATH=" + scratch / "nojmods/bin" + ":" + scratch / "bin" + ":/usr/bin:/bin";
 
     ToolResult home = runTool({"which", "fake.Home"}, "CLASSPATH= JAVA_HOME=" + scratch / "home");
     EXPECT_EQ(home.status, 0) << home.err;
@@ -276,13 +299,16 @@ TEST(ClassPath, DefaultsToTheModulesOfTheJdkFoundThroughJavaHomeOrPath) {
 
     // JAVA_HOME without jmods is passed over, and so is the first java on PATH; the link
     // to the second is followed to its JDK.
-    ToolResult onPath = runTool({"which", "fake.OnPath"}, "CLASSPATH= JAVA_HOME=" + scratch / "nojmods" + " " + path);
+    ToolResult onPath = runTool({"which", "fake.OnPath"},
+                                "CLASSPATH= JAVA_HOME=" + scratch / "nojmods" + " " + path);
     EXPECT_EQ(onPath.status, 0) << onPath.err;
     EXPECT_EQ(onPath.out, fs::canonical(scratch / "onpath").string() + "/jmods/fake.path.jmod\n");
 
-    ToolResult off = runTool({"which", "--no-default", "fake.Home"}, "CLASSPATH= JAVA_HOME=" + scratch / "home");
+    ToolResult off =
+        runTool({"which", "--no-default", "fake.Home"}, "CLASSPATH= JAVA_HOME=" + scratch / "home");
     EXPECT_EQ(off.status, 1);
-    ToolResult variable = runTool({"which", "fake.Home"}, "CLASSPATH=examples/classes JAVA_HOME=" + scratch / "home");
+    ToolResult variable =
+        runTool({"which", "fake.Home"}, "CLASSPATH=examples/classes JAVA_HOME=" + scratch / "home");
     EXPECT_EQ(variable.status, 1);
 }
 
@@ -294,14 +320,17 @@ TEST(ClassPath, FindsTheInstalledJdkWithNoSetUp) {
     EXPECT_NE(which.out.find("java.base.jmod"), std::string::npos) << which.out;
     ToolResult string = runTool({"describe", "java.lang.String"}, "CLASSPATH=");
     EXPECT_EQ(string.status, 0) << string.err;
-    EXPECT_EQ(string.out.rfind("public final class java.lang.String extends java.lang.Object implements", 0), 0u);
+    EXPECT_EQ(string.out.rfind(
+                  "public final class java.lang.String extends java.lang.Object implements", 0),
+              0u);
     ToolResult lang = runTool({"list", "java.lang"}, "CLASSPATH=");
     EXPECT_NE(lang.out.find("\nString\n"), std::string::npos);
     EXPECT_NE(lang.out.find("reflect/\n"), std::string::npos);
 }
 
 TEST(ClassPath, UsageErrors) {
-    EXPECT_EQ(runTool({"describe", "--all", "p.Point", "-cp", "examples/classes"}, kNoDefault).status, 2);
+    EXPECT_EQ(
+        runTool({"describe", "--all", "p.Point", "-cp", "examples/classes"}, kNoDefault).status, 2);
     EXPECT_EQ(runTool({"which"}, kNoDefault).status, 2);
     EXPECT_EQ(runTool({"list", "a", "b"}, kNoDefault).status, 2);
     EXPECT_EQ(runTool({"list", "-cp"}, kNoDefault).status, 2);

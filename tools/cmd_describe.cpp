@@ -26,7 +26,9 @@ struct DescribeOptions {
 };
 
 // A NAME that ends in ".class" or holds a '/' is a file; anything else a class name.
-bool namesAFile(const std::string& name) { return name.ends_with(".class") || name.find('/') != std::string::npos; }
+bool namesAFile(const std::string& name) {
+    return name.ends_with(".class") || name.find('/') != std::string::npos;
+}
 
 void print(const VQJavaClass& javaClass) {
     std::string text = javaClass.description();
@@ -61,7 +63,8 @@ int runDescribe(const DescribeOptions& options) {
 
     int status = 0;
     if (options.all) {
-        const std::vector<std::string> names = sortedClassNamesBelow(*library->packageWithName(std::string_view()));
+        const std::vector<std::string> names =
+            sortedClassNamesBelow(*library->packageWithName(std::string_view()));
         ProgressLine progress("describing");
         // One class at a time: each is dropped once printed.
         for (size_t i = 0; i < names.size(); ++i) {
@@ -78,9 +81,11 @@ int runDescribe(const DescribeOptions& options) {
 void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<DescribeOptions>();
     CLI::App* command = app.add_subcommand("describe", "Print the declaration of each class");
-    CLI::Option* names = command->add_option(
-        "NAME", options->names, "A class name looked up on the class path, or a path to a .class file");
-    command->add_flag("--all", options->all, "Describe every class on the class path, sorted by name")
+    CLI::Option* names =
+        command->add_option("NAME", options->names,
+                            "A class name looked up on the class path, or a path to a .class file");
+    command
+        ->add_flag("--all", options->all, "Describe every class on the class path, sorted by name")
         ->excludes(names);
     addClassPathOptions(command, options->classPath);
     command->callback([options, &runner] {

@@ -51,9 +51,12 @@ int runList(const ListOptions& options) {
 
 void addListCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<ListOptions>();
-    CLI::App* command = app.add_subcommand("list", "List the subpackages and classes of a package on the class path");
-    command->add_option("PACKAGE", options->package, "Dotted package name (default: the unnamed package)");
-    command->add_flag("-r,--recursive", options->recursive, "Every class below the package, fully qualified");
+    CLI::App* command = app.add_subcommand(
+        "list", "List the subpackages and classes of a package on the class path");
+    command->add_option("PACKAGE", options->package,
+                        "Dotted package name (default: the unnamed package)");
+    command->add_flag("-r,--recursive", options->recursive,
+                      "Every class below the package, fully qualified");
     addClassPathOptions(command, options->classPath);
     command->callback([options, &runner] { runner = [options] { return runList(*options); }; });
 }

@@ -43,7 +43,8 @@ int runTokens(const TokensOptions& options) {
 
 void addTokensCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<TokensOptions>();
-    CLI::App* command = app.add_subcommand("tokens", "Print the tokens of each Java source file, one file per line");
+    CLI::App* command = app.add_subcommand(
+        "tokens", "Print the tokens of each Java source file, one file per line");
     command->add_option("FILE", options->files, "Path to a Java source file")->required();
     command->callback([options, &runner] { runner = [options] { return runTokens(*options); }; });
 }

@@ -36,7 +36,8 @@ int runWhich(const WhichOptions& options) {
 
 void addWhichCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<WhichOptions>();
-    CLI::App* command = app.add_subcommand("which", "Print the class-path entry that supplies each class");
+    CLI::App* command =
+        app.add_subcommand("which", "Print the class-path entry that supplies each class");
     command->add_option("CLASS", options->names, "Dotted class name")->required();
     addClassPathOptions(command, options->classPath);
     command->callback([options, &runner] { runner = [options] { return runWhich(*options); }; });

@@ -12,7 +12,8 @@ namespace {
 
 const char* const kPoint = "examples/classes/p/Point.class";
 // What the worked example must print, kept once beside the examples.
-const std::string kPointText = slurp(std::string(ORNITH_SOURCE_DIR) + "/examples/expected/p.Point.txt");
+const std::string kPointText =
+    slurp(std::string(ORNITH_SOURCE_DIR) + "/examples/expected/p.Point.txt");
 const char* const kShapeText =
     "public abstract interface q.Shape extends java.lang.Object\n"
     "{\n"
@@ -40,8 +41,10 @@ TEST(Describe, FailuresAreReportedAndTheRestStillPrinted) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, kPointText);
     EXPECT_EQ(r.err,
-              "ornith: examples/classes/p/Missing.class: Can't map java class file examples/classes/p/Missing.class\n"
-              "ornith: " + junk + ": Not a java .class file\n");
+              "ornith: examples/classes/p/Missing.class: Can't map java class file "
+              "examples/classes/p/Missing.class\n"
+              "ornith: " +
+                  junk + ": Not a java .class file\n");
     std::remove(junk.c_str());
 
     // A directory cannot be read as a class file.

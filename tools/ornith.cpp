@@ -25,7 +25,9 @@ bool registerToolCommand(ToolCommand command) {
     return true;
 }
 
-const std::vector<ToolCommand>& toolCommands() { return registry(); }
+const std::vector<ToolCommand>& toolCommands() {
+    return registry();
+}
 
 void reportFailure(std::string_view name, std::string_view reason) {
     std::fflush(stdout);  // keep stdout and stderr in order when both go to one terminal

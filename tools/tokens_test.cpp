@@ -45,8 +45,8 @@ const char* const kErrorsMessages =
 
 std::string tempSource(const std::string& bytes) {
     static int serial = 0;
-    std::string path = std::string(::testing::TempDir()) + "ornith_tokens_" + std::to_string(::getpid()) + "_" +
-                       std::to_string(++serial) + ".java";
+    std::string path = std::string(::testing::TempDir()) + "ornith_tokens_" +
+                       std::to_string(::getpid()) + "_" + std::to_string(++serial) + ".java";
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
@@ -70,7 +70,9 @@ TEST(Tokens, ResolvesEscapesAndPrintsWhatWouldNotPrint) {
     // and an identifier, a real tab in a string.
     ToolResult r = runTool({"tokens", "examples/java/Escapes.java"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "class Caf\\351 { String s = \"\\u4e2d\\tA\\t\" ; char c = '\\\\' ; int ab = 1 ; } \n");
+    EXPECT_EQ(
+        r.out,
+        "class Caf\\351 { String s = \"\\u4e2d\\tA\\t\" ; char c = '\\\\' ; int ab = 1 ; } \n");
     EXPECT_EQ(r.err, "");
 }
 
@@ -81,7 +83,8 @@ TEST(Tokens, ReadsSixteenBitFiles) {
 }
 
 TEST(Tokens, GoesOnAfterAFileThatCannotBeOpened) {
-    ToolResult r = runTool({"tokens", "examples/java/Missing.java", kGreeter, "examples/java", kErrors});
+    ToolResult r =
+        runTool({"tokens", "examples/java/Missing.java", kGreeter, "examples/java", kErrors});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, std::string(kGreeterTokens) + kErrorsTokens);
     EXPECT_EQ(r.err, std::string("ornith: examples/java/Missing.java: cannot open\n"

@@ -43,7 +43,8 @@ bool readFully(int fd, uint8_t* into, size_t length) {
 
 }  // namespace
 
-std::shared_ptr<const VQByteBuffer> VQByteBuffer::bufferWithBytes(const void* bytes, size_t length) {
+std::shared_ptr<const VQByteBuffer> VQByteBuffer::bufferWithBytes(const void* bytes,
+                                                                  size_t length) {
     auto buffer = bufferWithLength(length);
     if (length) std::memcpy(buffer->mutableBytes(), bytes, length);
     return buffer;
@@ -59,7 +60,8 @@ std::shared_ptr<VQByteBuffer> VQByteBuffer::bufferWithLength(size_t length) {
     return std::make_shared<VQByteBuffer>(std::move(bytes), length);
 }
 
-std::shared_ptr<const VQByteBuffer> VQByteBuffer::bufferWithContentsOfFile(const std::string& path) {
+std::shared_ptr<const VQByteBuffer> VQByteBuffer::bufferWithContentsOfFile(
+    const std::string& path) {
     struct stat st;
     int fd = openRegular(path, &st);
     if (fd < 0) return nullptr;

@@ -17,7 +17,8 @@ namespace ornith {
 namespace {
 
 std::string tempPath(const char* name) {
-    return std::string(::testing::TempDir()) + "ornith_base_" + std::to_string(::getpid()) + "_" + name;
+    return std::string(::testing::TempDir()) + "ornith_base_" + std::to_string(::getpid()) + "_" +
+           name;
 }
 
 void writeFile(const std::string& path, const std::string& content) {

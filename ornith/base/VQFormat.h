@@ -10,6 +10,7 @@ namespace ornith {
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-std::string VQFormat(const char* format, ...);
+std::string
+VQFormat(const char* format, ...);
 
 }  // namespace ornith

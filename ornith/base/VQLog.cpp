@@ -22,6 +22,8 @@ void VQLog(std::string_view line) {
     std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
 }
 
-VQLogSink VQSetLogSink(VQLogSink sink) { return std::exchange(currentSink(), std::move(sink)); }
+VQLogSink VQSetLogSink(VQLogSink sink) {
+    return std::exchange(currentSink(), std::move(sink));
+}
 
 }  // namespace ornith

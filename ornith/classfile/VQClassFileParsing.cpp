@@ -6,7 +6,9 @@
 
 namespace ornith::parsing {
 
-void throwTruncated() { throw VQInvalidArgumentException("Truncated java .class file"); }
+void throwTruncated() {
+    throw VQInvalidArgumentException("Truncated java .class file");
+}
 
 namespace {
 
@@ -32,9 +34,11 @@ VQConstantPoolHandle openClassFile(VQByteStream& stream) {
     // name-only parse over a corpus larger than the cache ran a fifth faster for it. A
     // very large class is asked for only as far as the cache could hold anyway.
     if (stream.position < stream.length) {
-        const uint32_t stop = stream.length - stream.position > kPrefetchReach ? stream.position + kPrefetchReach
-                                                                              : stream.length;
-        for (uint32_t at = stream.position; at < stop; at += 64) __builtin_prefetch(stream.bytes + at);
+        const uint32_t stop = stream.length - stream.position > kPrefetchReach
+                                  ? stream.position + kPrefetchReach
+                                  : stream.length;
+        for (uint32_t at = stream.position; at < stop; at += 64)
+            __builtin_prefetch(stream.bytes + at);
     }
     return pool;
 }
@@ -64,7 +68,8 @@ bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index) {
         throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index));
     const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
     const uint32_t n = (uint32_t{body[0]} << 8) | body[1];
-    VQEntryAtIndex(pool, index, tag, n + 2);  // the whole text must be there, as for its string value
+    VQEntryAtIndex(pool, index, tag,
+                   n + 2);  // the whole text must be there, as for its string value
     if (tag == kVQConstantUtf8) return n >= 1 && body[2] == '<';
     return n >= 2 && body[2] == 0 && body[3] == '<';
 }

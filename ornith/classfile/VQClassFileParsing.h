@@ -15,8 +15,8 @@
 //   7  void addMethodName(name, descriptor, flags)                         ordinary methods
 //   8  void addMethodName(name, descriptor, flags, attributes)
 //   9  void addConstructorName(dottedClassName, descriptor, flags)         every method whose
-//   10 void addConstructorName(dottedClassName, descriptor, flags, attributes)  name starts with '<'
-//   11 void setClassAttributes(std::optional<VQAttributeList> attributes)
+//   10 void addConstructorName(dottedClassName, descriptor, flags, attributes)  name starts with
+//   '<' 11 void setClassAttributes(std::optional<VQAttributeList> attributes)
 // Where both variants of 5/6, 7/8 or 9/10 exist, only the one with attributes is called.
 // An attribute list is absent (not empty) when its count is 0.
 //
@@ -41,20 +41,28 @@ namespace ornith {
 namespace parsing {
 
 template <class B>
-concept HasSetClassAccess = requires(B& b, int32_t flags) { b.setClassAccess(flags); };
+concept HasSetClassAccess = requires(B& b, int32_t flags) {
+    b.setClassAccess(flags);
+};
 template <class B>
-concept HasSetClassName = requires(B& b, std::string s) { b.setClassName(std::move(s)); };
+concept HasSetClassName = requires(B& b, std::string s) {
+    b.setClassName(std::move(s));
+};
 template <class B>
-concept HasSetSuperClassName =
-    requires(B& b, std::optional<std::string> s) { b.setSuperClassName(std::move(s)); };
+concept HasSetSuperClassName = requires(B& b, std::optional<std::string> s) {
+    b.setSuperClassName(std::move(s));
+};
 template <class B>
-concept HasAddInterfaceName = requires(B& b, std::string s) { b.addInterfaceName(std::move(s)); };
+concept HasAddInterfaceName = requires(B& b, std::string s) {
+    b.addInterfaceName(std::move(s));
+};
 template <class B>
 concept HasAddField = requires(B& b, std::string s, int32_t f) {
     b.addFieldName(std::move(s), std::move(s), f);
 };
 template <class B>
-concept HasAddFieldWithAttributes = requires(B& b, std::string s, int32_t f, std::optional<VQAttributeList> a) {
+concept HasAddFieldWithAttributes = requires(B& b, std::string s, int32_t f,
+                                             std::optional<VQAttributeList> a) {
     b.addFieldName(std::move(s), std::move(s), f, std::move(a));
 };
 template <class B>
@@ -62,7 +70,8 @@ concept HasAddMethod = requires(B& b, std::string s, int32_t f) {
     b.addMethodName(std::move(s), std::move(s), f);
 };
 template <class B>
-concept HasAddMethodWithAttributes = requires(B& b, std::string s, int32_t f, std::optional<VQAttributeList> a) {
+concept HasAddMethodWithAttributes = requires(B& b, std::string s, int32_t f,
+                                              std::optional<VQAttributeList> a) {
     b.addMethodName(std::move(s), std::move(s), f, std::move(a));
 };
 template <class B>
@@ -70,12 +79,14 @@ concept HasAddConstructor = requires(B& b, std::string s, int32_t f) {
     b.addConstructorName(std::move(s), std::move(s), f);
 };
 template <class B>
-concept HasAddConstructorWithAttributes = requires(B& b, std::string s, int32_t f, std::optional<VQAttributeList> a) {
+concept HasAddConstructorWithAttributes = requires(B& b, std::string s, int32_t f,
+                                                   std::optional<VQAttributeList> a) {
     b.addConstructorName(std::move(s), std::move(s), f, std::move(a));
 };
 template <class B>
-concept HasSetClassAttributes =
-    requires(B& b, std::optional<VQAttributeList> a) { b.setClassAttributes(std::move(a)); };
+concept HasSetClassAttributes = requires(B& b, std::optional<VQAttributeList> a) {
+    b.setClassAttributes(std::move(a));
+};
 
 // The compiled core shared by every instantiation.
 
@@ -107,7 +118,8 @@ inline void skipAttributes(VQByteStream& stream) {
     for (; count > 0; --count) {
         // attribute_name_index, then attribute_length and that many bytes.
         if (end - p < 6) throwTruncated();
-        const uint32_t length = (uint32_t{p[2]} << 24) | (uint32_t{p[3]} << 16) | (uint32_t{p[4]} << 8) | p[5];
+        const uint32_t length =
+            (uint32_t{p[2]} << 24) | (uint32_t{p[3]} << 16) | (uint32_t{p[4]} << 8) | p[5];
         p += 6;
         if (length > static_cast<size_t>(end - p)) throwTruncated();
         p += length;
@@ -121,11 +133,13 @@ bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index);
 
 // The builder interface of the class model: exactly these nine operations.
 template <class B>
-concept ClassFileParsing =
-    parsing::HasSetClassAccess<B> && parsing::HasSetClassName<B> && parsing::HasSetSuperClassName<B> &&
-    parsing::HasAddInterfaceName<B> && parsing::HasAddFieldWithAttributes<B> &&
-    parsing::HasAddMethodWithAttributes<B> && parsing::HasAddConstructorWithAttributes<B> &&
-    parsing::HasSetClassAttributes<B> && requires(B& b, int32_t n) { b.setFieldCount(n); };
+concept ClassFileParsing = parsing::HasSetClassAccess<B> && parsing::HasSetClassName<B> &&
+    parsing::HasSetSuperClassName<B> && parsing::HasAddInterfaceName<B> &&
+    parsing::HasAddFieldWithAttributes<B> && parsing::HasAddMethodWithAttributes<B> &&
+    parsing::HasAddConstructorWithAttributes<B> && parsing::HasSetClassAttributes<B> &&
+    requires(B& b, int32_t n) {
+    b.setFieldCount(n);
+};
 
 template <class Builder>
 void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
@@ -139,7 +153,8 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     if constexpr (HasSetClassAccess<Builder>) builder.setClassAccess(access);
     const int32_t thisClass = readU2(stream);
     const int32_t superClass = readU2(stream);
-    if constexpr (HasSetClassName<Builder>) builder.setClassName(VQClassNameAtIndex(*pool, thisClass));
+    if constexpr (HasSetClassName<Builder>)
+        builder.setClassName(VQClassNameAtIndex(*pool, thisClass));
     if constexpr (HasSetSuperClassName<Builder>) {
         if (superClass == 0)
             builder.setSuperClassName(std::nullopt);
@@ -151,7 +166,8 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     // every builder.
     const uint16_t interfaceCount = readU2(stream);
     if constexpr (HasAddInterfaceName<Builder>) {
-        for (uint32_t i = 0; i < interfaceCount; ++i) builder.addInterfaceName(VQClassNameAtIndex(*pool, readU2(stream)));
+        for (uint32_t i = 0; i < interfaceCount; ++i)
+            builder.addInterfaceName(VQClassNameAtIndex(*pool, readU2(stream)));
     } else {
         skipChecked(stream, uint64_t{interfaceCount} * 2);
     }
@@ -164,7 +180,8 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
         if constexpr (HasAddFieldWithAttributes<Builder>) {
             std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool, &names);
             builder.addFieldName(VQStringValueAtIndex(*pool, nameIndex),
-                                 VQStringValueAtIndex(*pool, descriptorIndex), flags, std::move(attributes));
+                                 VQStringValueAtIndex(*pool, descriptorIndex), flags,
+                                 std::move(attributes));
         } else {
             skipAttributes(stream);
             if constexpr (HasAddField<Builder>)
@@ -174,7 +191,8 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     }
 
     constexpr bool wantsMethods = HasAddMethod<Builder> || HasAddMethodWithAttributes<Builder>;
-    constexpr bool wantsConstructors = HasAddConstructor<Builder> || HasAddConstructorWithAttributes<Builder>;
+    constexpr bool wantsConstructors =
+        HasAddConstructor<Builder> || HasAddConstructorWithAttributes<Builder>;
     const uint16_t methodCount = readU2(stream);
     std::optional<std::string> constructorName;  // the class's dotted name, made once
     for (uint32_t i = 0; i < methodCount; ++i) {
@@ -202,7 +220,8 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
             if constexpr (HasAddMethodWithAttributes<Builder>) {
                 std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool, &names);
                 builder.addMethodName(VQStringValueAtIndex(*pool, nameIndex),
-                                      VQStringValueAtIndex(*pool, descriptorIndex), flags, std::move(attributes));
+                                      VQStringValueAtIndex(*pool, descriptorIndex), flags,
+                                      std::move(attributes));
             } else {
                 skipAttributes(stream);
                 if constexpr (HasAddMethod<Builder>)

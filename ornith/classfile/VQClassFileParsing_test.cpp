@@ -14,7 +14,8 @@ using testing::Bytes;
 using testing::ClassFileWriter;
 
 Bytes exampleClass(const char* relative) {
-    auto buffer = VQByteBuffer::bufferWithContentsOfFile(std::string(ORNITH_SOURCE_DIR "/examples/classes/") + relative);
+    auto buffer = VQByteBuffer::bufferWithContentsOfFile(
+        std::string(ORNITH_SOURCE_DIR "/examples/classes/") + relative);
     if (!buffer) throw std::runtime_error(std::string("missing example ") + relative);
     return Bytes(buffer->bytes(), buffer->bytes() + buffer->length());
 }
@@ -33,19 +34,26 @@ struct Recorder {
 
     void setClassAccess(int32_t flags) { calls.push_back("access " + std::to_string(flags)); }
     void setClassName(std::string name) { calls.push_back("class " + name); }
-    void setSuperClassName(std::optional<std::string> name) { calls.push_back("super " + name.value_or("<none>")); }
+    void setSuperClassName(std::optional<std::string> name) {
+        calls.push_back("super " + name.value_or("<none>"));
+    }
     void addInterfaceName(std::string name) { calls.push_back("interface " + name); }
-    void addFieldName(std::string name, std::string descriptor, int32_t flags, std::optional<VQAttributeList> a) {
-        calls.push_back("field " + name + " " + descriptor + " " + std::to_string(flags) + " " + describe(a));
+    void addFieldName(std::string name, std::string descriptor, int32_t flags,
+                      std::optional<VQAttributeList> a) {
+        calls.push_back("field " + name + " " + descriptor + " " + std::to_string(flags) + " " +
+                        describe(a));
         lists.push_back(std::move(a));
     }
-    void addMethodName(std::string name, std::string descriptor, int32_t flags, std::optional<VQAttributeList> a) {
-        calls.push_back("method " + name + " " + descriptor + " " + std::to_string(flags) + " " + describe(a));
+    void addMethodName(std::string name, std::string descriptor, int32_t flags,
+                       std::optional<VQAttributeList> a) {
+        calls.push_back("method " + name + " " + descriptor + " " + std::to_string(flags) + " " +
+                        describe(a));
         lists.push_back(std::move(a));
     }
     void addConstructorName(std::string name, std::string descriptor, int32_t flags,
                             std::optional<VQAttributeList> a) {
-        calls.push_back("constructor " + name + " " + descriptor + " " + std::to_string(flags) + " " + describe(a));
+        calls.push_back("constructor " + name + " " + descriptor + " " + std::to_string(flags) +
+                        " " + describe(a));
         lists.push_back(std::move(a));
     }
     void setClassAttributes(std::optional<VQAttributeList> a) {
@@ -86,8 +94,10 @@ struct NameOnly {
 
 struct Nothing {};
 
-static_assert(ClassFileParsing<Recorder> == false);  // no setFieldCount: not the class model's interface
-static_assert(parsing::HasAddFieldWithAttributes<BothVariants> && parsing::HasAddField<BothVariants>);
+static_assert(ClassFileParsing<Recorder> ==
+              false);  // no setFieldCount: not the class model's interface
+static_assert(parsing::HasAddFieldWithAttributes<BothVariants> &&
+              parsing::HasAddField<BothVariants>);
 static_assert(!parsing::HasAddField<Recorder> && !parsing::HasSetClassAccess<NameOnly>);
 
 template <class B>
@@ -127,12 +137,15 @@ TEST(VQParseClassFile, ReportsARealClassInFileOrder) {
     EXPECT_EQ(r.calls, expected);
     ASSERT_TRUE(r.lists.size() == 8 && r.lists[3] && r.lists.back());
     const auto& exceptions = dynamic_cast<const VQJavaExceptionsAttribute&>(*(*r.lists[3])[1]);
-    EXPECT_EQ(exceptions.exceptionTable(), std::vector<std::string>{"java.lang.IllegalArgumentException"});
-    EXPECT_EQ(dynamic_cast<const VQJavaSourceAttribute&>(*(*r.lists.back())[0]).sourceName(), "Point.java");
+    EXPECT_EQ(exceptions.exceptionTable(),
+              std::vector<std::string>{"java.lang.IllegalArgumentException"});
+    EXPECT_EQ(dynamic_cast<const VQJavaSourceAttribute&>(*(*r.lists.back())[0]).sourceName(),
+              "Point.java");
 }
 
 TEST(VQParseClassFile, ReadsModernConstantKinds) {
-    // Lambdas and string concatenation put MethodHandle, MethodType and InvokeDynamic entries in the pool.
+    // Lambdas and string concatenation put MethodHandle, MethodType and InvokeDynamic entries in
+    // the pool.
     Recorder r;
     parse(exampleClass("p/Lambdas.class"), r);
     ASSERT_GE(r.calls.size(), 4u);
@@ -143,9 +156,9 @@ TEST(VQParseClassFile, ReadsModernConstantKinds) {
     for (const auto& c : r.calls) lambdas += c.rfind("method lambda$", 0) == 0;
     EXPECT_EQ(lambdas, 2);
 
-    for (const char* name : {"Hello.class", "p/Constants.class", "p/Outer$1.class", "p/Outer$1Local.class",
-                             "p/Outer$Base.class", "p/Outer$Inner.class", "p/Outer$Nested.class", "p/Outer.class",
-                             "q/Shape.class"}) {
+    for (const char* name : {"Hello.class", "p/Constants.class", "p/Outer$1.class",
+                             "p/Outer$1Local.class", "p/Outer$Base.class", "p/Outer$Inner.class",
+                             "p/Outer$Nested.class", "p/Outer.class", "q/Shape.class"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(failureOf(exampleClass(name)), "parsed");
     }
@@ -175,13 +188,15 @@ TEST(VQParseClassFile, DecodesAttributesOnlyForOperationsThatTakeThem) {
 
     PlainRecorder plain;
     parse(bytes, plain);
-    EXPECT_EQ(plain.calls, (std::vector<std::string>{"field F I 25", "constructor p.Q (I)V 1", "method run ()V 1"}));
+    EXPECT_EQ(plain.calls, (std::vector<std::string>{"field F I 25", "constructor p.Q (I)V 1",
+                                                     "method run ()V 1"}));
 
     Nothing nothing;
     parse(bytes, nothing);
 
     EXPECT_EQ(failureOf(bytes),
-              "InternalInconsistencyException: ConstantValue attribute for something that's not a constant value "
+              "InternalInconsistencyException: ConstantValue attribute for something that's not a "
+              "constant value "
               "(type = 7) at index 8 in the constant pool.");
     // The member whose attributes failed is never reported.
     Recorder r;
@@ -198,9 +213,9 @@ TEST(VQParseClassFile, CallsOnlyTheVariantWithAttributes) {
     BothVariants b;
     parse(w.bytes(), b);
     EXPECT_EQ(b.plainCalls, 0);
-    EXPECT_EQ(b.calls, (std::vector<std::string>{"access 33", "class p.Q", "super <none>", "field f J 0 none",
-                                                 "constructor p.Q ()V 0 none", "method m ()V 0 none",
-                                                 "attributes none"}));
+    EXPECT_EQ(b.calls, (std::vector<std::string>{"access 33", "class p.Q", "super <none>",
+                                                 "field f J 0 none", "constructor p.Q ()V 0 none",
+                                                 "method m ()V 0 none", "attributes none"}));
 }
 
 TEST(VQParseClassFile, SortsMethodsFromConstructorsByTheirFirstCharacter) {
@@ -221,7 +236,8 @@ TEST(VQParseClassFile, SortsMethodsFromConstructorsByTheirFirstCharacter) {
                            "constructor a.b.C (I)V 0 [Exceptions]", "attributes none"}));
     // An empty exception table is an empty list, not an absent one.
     ASSERT_TRUE(r.lists.size() == 6 && r.lists[4]);
-    EXPECT_TRUE(dynamic_cast<const VQJavaExceptionsAttribute&>(*(*r.lists[4])[0]).exceptionTable().empty());
+    EXPECT_TRUE(
+        dynamic_cast<const VQJavaExceptionsAttribute&>(*(*r.lists[4])[0]).exceptionTable().empty());
 }
 
 TEST(VQParseClassFile, AcceptsEveryVersionAndIgnoresTrailingBytes) {
@@ -239,8 +255,14 @@ TEST(VQParseClassFile, AcceptsEveryVersionAndIgnoresTrailingBytes) {
 
 TEST(VQParseClassFile, RefusesWhatIsNotAClassFileBeforeAnyCall) {
     const std::vector<Bytes> notClassFiles = {
-        {}, {0xCA}, {0xCA, 0xFE}, {0xCA, 0xFE, 0xBA}, {0xCA, 0xFE, 0xBA, 0xBF}, {0xBE, 0xBA, 0xFE, 0xCA, 0, 0, 0, 52},
-        {'P', 'K', 3, 4, 0, 0}, {0xFF, 0xFF, 0xFF, 0xFF},
+        {},
+        {0xCA},
+        {0xCA, 0xFE},
+        {0xCA, 0xFE, 0xBA},
+        {0xCA, 0xFE, 0xBA, 0xBF},
+        {0xBE, 0xBA, 0xFE, 0xCA, 0, 0, 0, 52},
+        {'P', 'K', 3, 4, 0, 0},
+        {0xFF, 0xFF, 0xFF, 0xFF},
     };
     for (const Bytes& bytes : notClassFiles) {
         Recorder r;
@@ -249,7 +271,8 @@ TEST(VQParseClassFile, RefusesWhatIsNotAClassFileBeforeAnyCall) {
         EXPECT_TRUE(r.calls.empty());
     }
     // The magic alone: the pool count is missing where a tag is due.
-    EXPECT_EQ(failureOf({0xCA, 0xFE, 0xBA, 0xBE}), "InvalidArgumentException: unknown constant type -1");
+    EXPECT_EQ(failureOf({0xCA, 0xFE, 0xBA, 0xBE}),
+              "InvalidArgumentException: unknown constant type -1");
 }
 
 TEST(VQParseClassFile, RefusesUnknownConstantKindsBeforeAnyCall) {
@@ -258,7 +281,8 @@ TEST(VQParseClassFile, RefusesUnknownConstantKindsBeforeAnyCall) {
         w.setThisClass("p/Q");
         w.raw(tag, {0, 0, 0, 0});
         Recorder r;
-        EXPECT_EQ(failureOf(w.bytes()), "InvalidArgumentException: unknown constant type " + std::to_string(tag));
+        EXPECT_EQ(failureOf(w.bytes()),
+                  "InvalidArgumentException: unknown constant type " + std::to_string(tag));
         EXPECT_THROW(parse(w.bytes(), r), VQInvalidArgumentException);
         EXPECT_TRUE(r.calls.empty());
     }
@@ -286,11 +310,13 @@ TEST(VQParseClassFile, BoundsCountsAndLengthsByTheDataPresent) {
     ClassFileWriter base;
     base.setThisClass("p/Q");
     const Bytes header = base.bytes();
-    const size_t afterSuper = header.size() - 8;  // interfaces, fields, methods, attributes counts follow
+    const size_t afterSuper =
+        header.size() - 8;  // interfaces, fields, methods, attributes counts follow
 
     // A count of 65535 at each of the four counts, with nothing after it.
     for (size_t k = 0; k < 4; ++k) {
-        Bytes bytes(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(afterSuper + 2 * k));
+        Bytes bytes(header.begin(),
+                    header.begin() + static_cast<std::ptrdiff_t>(afterSuper + 2 * k));
         testing::putU2(bytes, 0xFFFF);
         EXPECT_EQ(failureOf(bytes), truncated) << k;
         EXPECT_EQ(failureOf<NameOnly>(bytes), truncated) << k;
@@ -351,13 +377,15 @@ TEST(VQParseClassFile, ChecksEveryIndexItFollows) {
     bytes[secondField + 2] = 0, bytes[secondField + 3] = static_cast<uint8_t>(nameless);
     EXPECT_THROW(parse(bytes, r), VQInvalidArgumentException);
     EXPECT_EQ(r.calls.back(), "field ok I 0 none");
-    EXPECT_EQ(failureOf(bytes), "InvalidArgumentException: bad constant pool index " + std::to_string(nameless));
+    EXPECT_EQ(failureOf(bytes),
+              "InvalidArgumentException: bad constant pool index " + std::to_string(nameless));
 
     ClassFileWriter a;
     a.setThisClass("p/Q");
     a.addClassAttribute({999, {}});
     EXPECT_EQ(failureOf(a.bytes()), "InvalidArgumentException: bad constant pool index 999");
-    EXPECT_EQ(failureOf<NameOnly>(a.bytes()), "parsed");  // names of stepped-over attributes are not looked at
+    EXPECT_EQ(failureOf<NameOnly>(a.bytes()),
+              "parsed");  // names of stepped-over attributes are not looked at
 }
 
 // Attribute names are looked up through a per-thread cache that is bounded in count and
@@ -365,11 +393,13 @@ TEST(VQParseClassFile, ChecksEveryIndexItFollows) {
 // its own name, in any order, however many names a file brings.
 TEST(VQParseClassFile, NamesEveryAttributeByItsOwnName) {
     std::vector<std::string> names;
-    for (int i = 0; i < 300; ++i) names.push_back("Name" + std::to_string(i));  // beyond the cache's bound
-    names.push_back(std::string(200, 'L'));                                   // beyond its name length
-    names.push_back("Caf\xC3\xA9");                                            // not plain ASCII
-    names.push_back("Nul\xC0\x80");                                           // U+0000 in the class-file form
-    for (const char* repeated : {"Code", "Signature", "Code", "Code", "Signature"}) names.push_back(repeated);
+    for (int i = 0; i < 300; ++i)
+        names.push_back("Name" + std::to_string(i));  // beyond the cache's bound
+    names.push_back(std::string(200, 'L'));           // beyond its name length
+    names.push_back("Caf\xC3\xA9");                   // not plain ASCII
+    names.push_back("Nul\xC0\x80");                   // U+0000 in the class-file form
+    for (const char* repeated : {"Code", "Signature", "Code", "Code", "Signature"})
+        names.push_back(repeated);
 
     ClassFileWriter w;
     w.setThisClass("p/Q");
@@ -381,7 +411,8 @@ TEST(VQParseClassFile, NamesEveryAttributeByItsOwnName) {
         const VQAttributeList& list = *r.lists.back();
         ASSERT_EQ(list.size(), names.size());
         for (size_t i = 0; i < names.size(); ++i) {
-            const std::string expected = names[i] == "Nul\xC0\x80" ? std::string("Nul\0", 4) : names[i];
+            const std::string expected =
+                names[i] == "Nul\xC0\x80" ? std::string("Nul\0", 4) : names[i];
             EXPECT_EQ(list[i]->typeName(), expected) << i;
         }
     }

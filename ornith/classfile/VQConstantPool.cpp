@@ -29,9 +29,11 @@ constexpr auto kBodySize = [] {
     size[kVQConstantModule] = size[kVQConstantPackage] = 2;
     size[kVQConstantMethodHandle] = 3;
     size[kVQConstantInteger] = size[kVQConstantFloat] = 4;
-    size[kVQConstantFieldref] = size[kVQConstantMethodref] = size[kVQConstantInterfaceMethodref] = 4;
+    size[kVQConstantFieldref] = size[kVQConstantMethodref] = size[kVQConstantInterfaceMethodref] =
+        4;
     size[kVQConstantNameAndType] = size[kVQConstantDynamic] = size[kVQConstantInvokeDynamic] = 4;
-    size[kVQConstantLong] = size[kVQConstantDouble] = 8;  // the only kinds of size 8, and they take two indexes
+    size[kVQConstantLong] = size[kVQConstantDouble] =
+        8;  // the only kinds of size 8, and they take two indexes
     return size;
 }();
 
@@ -39,22 +41,27 @@ void appendCodePoint(std::string& out, uint32_t c) {
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));
     } else if (c < 0x800) {
-        const char s[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        const char s[2] = {static_cast<char>(0xC0 | (c >> 6)),
+                           static_cast<char>(0x80 | (c & 0x3F))};
         out.append(s, 2);
     } else if (c < 0x10000) {
-        const char s[3] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+        const char s[3] = {static_cast<char>(0xE0 | (c >> 12)),
+                           static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
                            static_cast<char>(0x80 | (c & 0x3F))};
         out.append(s, 3);
     } else {
-        const char s[4] = {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                           static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+        const char s[4] = {
+            static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+            static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
         out.append(s, 4);
     }
 }
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
-inline bool isContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+inline bool isContinuation(uint8_t b) {
+    return (b & 0xC0) == 0x80;
+}
 
 // Length of the longest run of ASCII bytes at the start.
 size_t asciiPrefix(const uint8_t* bytes, size_t length) {
@@ -122,7 +129,9 @@ size_t verbatimPrefix(const uint8_t* bytes, size_t length) {
         } else if (b >= 0xF0 && b <= 0xF4) {
             const uint8_t lo = b == 0xF0 ? 0x90 : 0x80;
             const uint8_t hi = b == 0xF4 ? 0x8F : 0xBF;
-            if (left < 4 || p[1] < lo || p[1] > hi || !isContinuation(p[2]) || !isContinuation(p[3])) break;
+            if (left < 4 || p[1] < lo || p[1] > hi || !isContinuation(p[2]) ||
+                !isContinuation(p[3]))
+                break;
             i += 4;
         } else {
             break;
@@ -219,7 +228,8 @@ constexpr auto kStep = [] {
         if (size == kCounted)
             step[tag] = Step{2, 0, 0xFFFF};
         else
-            step[tag] = Step{static_cast<uint8_t>(size), static_cast<uint8_t>(size == 8 ? 1 : 0), 0};
+            step[tag] =
+                Step{static_cast<uint8_t>(size), static_cast<uint8_t>(size == 8 ? 1 : 0), 0};
     }
     return step;
 }();
@@ -235,7 +245,7 @@ struct PoolBlock {
     VQConstantPool pool;
 };
 
-constexpr size_t kMinimumSlots = 1024;      // the pools of nearly all real classes fit
+constexpr size_t kMinimumSlots = 1024;       // the pools of nearly all real classes fit
 constexpr size_t kLargestKeptSlots = 16384;  // a larger block (over 128 KB) is given back, not kept
 
 struct KeptBlock {
@@ -265,14 +275,16 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
         // afterwards, so that a run of large pools does not allocate for each.
         std::free(block);
         const size_t capacity = std::max(slots, kMinimumSlots);
-        block = static_cast<PoolBlock*>(std::malloc(sizeof(PoolBlock) + capacity * sizeof(const uint8_t*)));
+        block = static_cast<PoolBlock*>(
+            std::malloc(sizeof(PoolBlock) + capacity * sizeof(const uint8_t*)));
         if (!block) throw std::bad_alloc();
         block->slots = capacity;
     }
     VQConstantPool* pool = &block->pool;
     pool->count = count;
     pool->end = stream.bytes + stream.length;
-    pool->entries = reinterpret_cast<const uint8_t**>(reinterpret_cast<char*>(block) + sizeof(PoolBlock));
+    pool->entries =
+        reinterpret_cast<const uint8_t**>(reinterpret_cast<char*>(block) + sizeof(PoolBlock));
     pool->entries[0] = nullptr;
 
     // The walk is the one loop every parse goes through whole, and a chain: each entry's
@@ -333,7 +345,8 @@ int VQTagAtIndex(const VQConstantPool& pool, int32_t index) {
     return pool.entries[index][-1];
 }
 
-const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag, uint32_t bodyLength) {
+const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag,
+                              uint32_t bodyLength) {
     if (VQTagAtIndex(pool, index) != tag) badIndex(index);
     const uint8_t* body = pool.entries[index];
     if (static_cast<size_t>(pool.end - body) < bodyLength) badIndex(index);

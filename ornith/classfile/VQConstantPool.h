@@ -109,7 +109,8 @@ using VQConstantPoolHandle = std::unique_ptr<VQConstantPool, VQConstantPoolClose
 // is outside the pool, names an empty slot, or (for the tag-specific ones) an entry of
 // another kind, or when the entry's body would run past the class data.
 int VQTagAtIndex(const VQConstantPool& pool, int32_t index);
-const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag, uint32_t bodyLength);
+const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag,
+                              uint32_t bodyLength);
 // The bytes of the Utf8 entry at the index when they are plain ASCII, so that its text is
 // the bytes themselves; none for anything else (another kind, a bad index, text that
 // needs decoding), which VQStringValueAtIndex then handles or reports.

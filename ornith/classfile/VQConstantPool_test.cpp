@@ -101,13 +101,15 @@ TEST(VQConstantPool, CountsOfZeroAndOneReadNoTags) {
         VQConstantPoolHandle pool(VQOpenConstantPool(s));
         EXPECT_EQ(pool->count, count);
         EXPECT_EQ(s.position, 2u);
-        for (int32_t i : {-1, 0, 1}) EXPECT_EQ(stringFailure(*pool, i), "bad constant pool index " + std::to_string(i));
+        for (int32_t i : {-1, 0, 1})
+            EXPECT_EQ(stringFailure(*pool, i), "bad constant pool index " + std::to_string(i));
     }
 }
 
 TEST(VQConstantPool, StepsOverTheModernKinds) {
     // Each kind with its body size; a Utf8 right after shows that the size was right.
-    const std::pair<uint8_t, size_t> kinds[] = {{15, 3}, {16, 2}, {17, 4}, {18, 4}, {19, 2}, {20, 2}};
+    const std::pair<uint8_t, size_t> kinds[] = {{15, 3}, {16, 2}, {17, 4},
+                                                {18, 4}, {19, 2}, {20, 2}};
     ClassFileWriter w;
     std::vector<uint16_t> after;
     for (auto [tag, size] : kinds) {
@@ -142,7 +144,8 @@ TEST(VQConstantPool, RefusesUnknownTagsAndMissingData) {
 
 TEST(VQConstantPool, AStringLengthPastTheEndStopsAtTheEnd) {
     // The last entry claims 0x4000 bytes but has 3; one more has only half its length.
-    for (Bytes tail : {Bytes{1, 0x40, 0x00, 'a', 'b', 'c'}, Bytes{1, 0x40}, Bytes{2, 0xFF, 0xFF, 0}, Bytes{1}}) {
+    for (Bytes tail :
+         {Bytes{1, 0x40, 0x00, 'a', 'b', 'c'}, Bytes{1, 0x40}, Bytes{2, 0xFF, 0xFF, 0}, Bytes{1}}) {
         Bytes bytes = {0, 3, 1, 0, 1, 'z'};
         bytes.insert(bytes.end(), tail.begin(), tail.end());
         VQByteStream s{bytes.data(), 0, static_cast<uint32_t>(bytes.size())};
@@ -160,7 +163,8 @@ TEST(VQConstantPool, ChecksIndexesAndKinds) {
     const uint16_t text = w.utf8("java/lang/Object");
     const uint16_t cls = w.classRef("java/lang/Object");
     const uint16_t num = w.integer(5);
-    const uint16_t wrongClass = w.raw(7, {0, static_cast<uint8_t>(num)});  // a Class naming an Integer
+    const uint16_t wrongClass =
+        w.raw(7, {0, static_cast<uint8_t>(num)});  // a Class naming an Integer
     PoolBytes p = poolOf(w);
     VQByteStream s = p.stream();
     VQConstantPoolHandle pool(VQOpenConstantPool(s));
@@ -193,9 +197,9 @@ TEST(VQConstantPool, DecodesSixteenBitEntriesBigEndian) {
         {{}, ""},
         {{0, 'A', 0x00, 0xE9}, "A\xC3\xA9"},
         {{0xD8, 0x3D, 0xDE, 0x00}, "\xF0\x9F\x98\x80"},  // a surrogate pair
-        {{0xD8, 0x3D, 0, 'x'}, "\xEF\xBF\xBDx"},          // a lone high surrogate
-        {{0xDE, 0x00}, "\xEF\xBF\xBD"},                   // a lone low surrogate
-        {{0, 'a', 0x7F}, "a\xEF\xBF\xBD"},                // an odd byte at the end
+        {{0xD8, 0x3D, 0, 'x'}, "\xEF\xBF\xBDx"},         // a lone high surrogate
+        {{0xDE, 0x00}, "\xEF\xBF\xBD"},                  // a lone low surrogate
+        {{0, 'a', 0x7F}, "a\xEF\xBF\xBD"},               // an odd byte at the end
         {{0, 0}, std::string(1, '\0')},
     };
     for (const auto& [units, expected] : cases) {
@@ -241,7 +245,8 @@ TEST(VQAppendModifiedUTF8, DecodesTheClassFileForm) {
         {{0xED, 0xA0, 0xBD, 0xED, 0xB8}, FFFD FFFD},  // the low half is cut short
         {{0xED, 0x9F, 0xBF}, "\xED\x9F\xBF"},         // U+D7FF, just below the surrogates
     };
-    for (const auto& [in, expected] : cases) EXPECT_EQ(decode(in), expected) << ::testing::PrintToString(in);
+    for (const auto& [in, expected] : cases)
+        EXPECT_EQ(decode(in), expected) << ::testing::PrintToString(in);
 }
 
 TEST(VQAppendModifiedUTF8, ReplacesEachMaximalIllFormedSubpart) {
@@ -268,7 +273,8 @@ TEST(VQAppendModifiedUTF8, ReplacesEachMaximalIllFormedSubpart) {
         {{0xFF, 'a'}, FFFD "a"},
         {{0xC3, 0xA9, 0xA9}, "\xC3\xA9" FFFD},
     };
-    for (const auto& [in, expected] : cases) EXPECT_EQ(decode(in), expected) << ::testing::PrintToString(in);
+    for (const auto& [in, expected] : cases)
+        EXPECT_EQ(decode(in), expected) << ::testing::PrintToString(in);
 }
 
 TEST(VQAppendModifiedUTF8, TheAsciiFastPathHandsOverAtAnyOffset) {

@@ -54,7 +54,8 @@ std::string javaLayout(bool negative, std::string_view digits, int exponent) {
 // Splits to_chars scientific output ("d.ddde+XX") into significant digits and exponent,
 // dropping trailing zeros of the digits.
 void splitScientific(const char* begin, const char* end, std::string& digits, int& exponent) {
-    const char* e = static_cast<const char*>(std::memchr(begin, 'e', static_cast<size_t>(end - begin)));
+    const char* e =
+        static_cast<const char*>(std::memchr(begin, 'e', static_cast<size_t>(end - begin)));
     digits.clear();
     for (const char* p = begin; p < e; ++p)
         if (*p != '.') digits.push_back(*p);
@@ -76,12 +77,14 @@ std::string javaText(F value) {
     const F magnitude = negative ? -value : value;
 
     char buffer[64];
-    auto shortest = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+    auto shortest =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
     std::string digits;
     int exponent;
     splitScientific(buffer, shortest.ptr, digits, exponent);
     if (digits.size() == 1) {
-        auto two = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 1);
+        auto two = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                 std::chars_format::scientific, 1);
         splitScientific(buffer, two.ptr, digits, exponent);
     }
     return javaLayout(negative, digits, exponent);
@@ -90,7 +93,8 @@ std::string javaText(F value) {
 using Registry = std::unordered_map<std::string, VQJavaAttribute::Factory>;
 
 template <class T>
-std::shared_ptr<const VQJavaAttribute> make(const std::string& name, VQByteStream& stream, const VQConstantPool& pool) {
+std::shared_ptr<const VQJavaAttribute> make(const std::string& name, VQByteStream& stream,
+                                            const VQConstantPool& pool) {
     return std::make_shared<T>(name, stream, pool);
 }
 
@@ -109,7 +113,9 @@ std::atomic<uint64_t> registryGeneration{0};
 
 struct NameHash {
     using is_transparent = void;
-    size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
+    size_t operator()(std::string_view name) const noexcept {
+        return std::hash<std::string_view>{}(name);
+    }
 };
 struct NameEqual {
     using is_transparent = void;
@@ -149,8 +155,12 @@ uint32_t loadU4(const uint8_t* p) {
 
 }  // namespace
 
-std::string VQJavaFloatText(float value) { return javaText(value); }
-std::string VQJavaDoubleText(double value) { return javaText(value); }
+std::string VQJavaFloatText(float value) {
+    return javaText(value);
+}
+std::string VQJavaDoubleText(double value) {
+    return javaText(value);
+}
 
 std::string VQConstantValue::description() const {
     struct Text {
@@ -174,17 +184,18 @@ void VQJavaAttribute::registerAttributeClass(Factory factory, const std::string&
     registryGeneration.fetch_add(1, std::memory_order_relaxed);
 }
 
-std::shared_ptr<const VQJavaAttribute> VQJavaAttribute::attributeWithName(const std::string& name,
-                                                                          VQByteStream& stream,
-                                                                          const VQConstantPool& pool) {
+std::shared_ptr<const VQJavaAttribute> VQJavaAttribute::attributeWithName(
+    const std::string& name, VQByteStream& stream, const VQConstantPool& pool) {
     const Registry& rows = registry();
     auto it = rows.find(name);
     if (it == rows.end()) return std::make_shared<VQJavaUnknownAttribute>(name, stream, pool);
     return it->second(name, stream, pool);
 }
 
-std::shared_ptr<const VQJavaAttribute> parsing::attributeAtNameIndex(const VQConstantPool& pool, int32_t nameIndex,
-                                                                     VQByteStream& info, AttributeNameMemo* memo) {
+std::shared_ptr<const VQJavaAttribute> parsing::attributeAtNameIndex(const VQConstantPool& pool,
+                                                                     int32_t nameIndex,
+                                                                     VQByteStream& info,
+                                                                     AttributeNameMemo* memo) {
     NameCache& cache = nameCache;
     const uint64_t generation = registryGeneration.load(std::memory_order_relaxed);
     if (cache.generation != generation) {
@@ -199,7 +210,8 @@ std::shared_ptr<const VQJavaAttribute> parsing::attributeAtNameIndex(const VQCon
         // registry changes; a memo from before that starts again.
         if (memo->generation != generation) *memo = AttributeNameMemo{.generation = generation};
         if (memo->index[slot] == nameIndex)
-            found = static_cast<NameCache::Map::value_type*>(const_cast<void*>(memo->decoder[slot]));
+            found =
+                static_cast<NameCache::Map::value_type*>(const_cast<void*>(memo->decoder[slot]));
     }
 
     if (!found) {
@@ -223,7 +235,8 @@ std::shared_ptr<const VQJavaAttribute> parsing::attributeAtNameIndex(const VQCon
                 if (auto row = rows.find(key); row != rows.end())
                     decoder.factory = row->second;
                 else
-                    decoder.unknown = std::make_shared<const VQJavaUnknownAttribute>(key, info, pool);
+                    decoder.unknown =
+                        std::make_shared<const VQJavaUnknownAttribute>(key, info, pool);
                 at = cache.decoders.emplace(std::move(key), std::move(decoder)).first;
             }
             found = &*at;
@@ -243,15 +256,21 @@ std::shared_ptr<const VQJavaAttribute> parsing::attributeAtNameIndex(const VQCon
     return found->second.unknown;
 }
 
-VQJavaUnknownAttribute::VQJavaUnknownAttribute(const std::string& name, VQByteStream&, const VQConstantPool&)
+VQJavaUnknownAttribute::VQJavaUnknownAttribute(const std::string& name, VQByteStream&,
+                                               const VQConstantPool&)
     : _typeName(name) {}
 
-std::string VQJavaUnknownAttribute::description() const { return "Attribute " + _typeName; }
+std::string VQJavaUnknownAttribute::description() const {
+    return "Attribute " + _typeName;
+}
 
-VQJavaSourceAttribute::VQJavaSourceAttribute(const std::string&, VQByteStream& stream, const VQConstantPool& pool)
+VQJavaSourceAttribute::VQJavaSourceAttribute(const std::string&, VQByteStream& stream,
+                                             const VQConstantPool& pool)
     : _sourceName(VQStringValueAtIndex(pool, VQReadU2(stream))) {}
 
-const std::string& VQJavaSourceAttribute::typeName() const { return kSourceFile; }
+const std::string& VQJavaSourceAttribute::typeName() const {
+    return kSourceFile;
+}
 
 VQJavaExceptionsAttribute::VQJavaExceptionsAttribute(const std::string&, VQByteStream& stream,
                                                      const VQConstantPool& pool) {
@@ -260,10 +279,13 @@ VQJavaExceptionsAttribute::VQJavaExceptionsAttribute(const std::string&, VQByteS
     const uint32_t count = static_cast<uint32_t>(VQReadU2(stream));
     // Each entry takes two bytes: room is made only for the entries that can be there.
     _exceptionTable.reserve(std::min<uint32_t>(count, VQBytesLeft(stream) / 2));
-    for (uint32_t i = 0; i < count; ++i) _exceptionTable.push_back(VQClassNameAtIndex(pool, VQReadU2(stream)));
+    for (uint32_t i = 0; i < count; ++i)
+        _exceptionTable.push_back(VQClassNameAtIndex(pool, VQReadU2(stream)));
 }
 
-const std::string& VQJavaExceptionsAttribute::typeName() const { return kExceptions; }
+const std::string& VQJavaExceptionsAttribute::typeName() const {
+    return kExceptions;
+}
 
 namespace {
 
@@ -277,32 +299,34 @@ VQConstantValue constantAt(VQByteStream& stream, const VQConstantPool& pool) {
     const int32_t index = VQReadU2(stream);
     const int tag = VQTagAtIndex(pool, index);
     switch (tag) {
-    case kVQConstantInteger:
-        return VQConstantValue(static_cast<int32_t>(loadU4(VQEntryAtIndex(pool, index, tag, 4))));
-    case kVQConstantFloat: {
-        const uint32_t bits = loadU4(VQEntryAtIndex(pool, index, tag, 4));
-        float f;
-        std::memcpy(&f, &bits, 4);
-        return VQConstantValue(f);
-    }
-    case kVQConstantLong:
-    case kVQConstantDouble: {
-        const uint8_t* body = VQEntryAtIndex(pool, index, tag, 8);
-        const uint64_t bits = (uint64_t{loadU4(body)} << 32) | loadU4(body + 4);
-        if (tag == kVQConstantLong) return VQConstantValue(static_cast<int64_t>(bits));
-        double d;
-        std::memcpy(&d, &bits, 8);
-        return VQConstantValue(d);
-    }
-    case kVQConstantString: {
-        const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
-        return VQConstantValue(VQStringValueAtIndex(pool, (int32_t{body[0]} << 8) | body[1]));
-    }
-    default:
-        throw VQInternalInconsistencyException(VQFormat(
-            "ConstantValue attribute for something that's not a constant value (type = %d) at index %d in the "
-            "constant pool.",
-            tag, index));
+        case kVQConstantInteger:
+            return VQConstantValue(
+                static_cast<int32_t>(loadU4(VQEntryAtIndex(pool, index, tag, 4))));
+        case kVQConstantFloat: {
+            const uint32_t bits = loadU4(VQEntryAtIndex(pool, index, tag, 4));
+            float f;
+            std::memcpy(&f, &bits, 4);
+            return VQConstantValue(f);
+        }
+        case kVQConstantLong:
+        case kVQConstantDouble: {
+            const uint8_t* body = VQEntryAtIndex(pool, index, tag, 8);
+            const uint64_t bits = (uint64_t{loadU4(body)} << 32) | loadU4(body + 4);
+            if (tag == kVQConstantLong) return VQConstantValue(static_cast<int64_t>(bits));
+            double d;
+            std::memcpy(&d, &bits, 8);
+            return VQConstantValue(d);
+        }
+        case kVQConstantString: {
+            const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
+            return VQConstantValue(VQStringValueAtIndex(pool, (int32_t{body[0]} << 8) | body[1]));
+        }
+        default:
+            throw VQInternalInconsistencyException(
+                VQFormat("ConstantValue attribute for something that's not a constant value (type "
+                         "= %d) at index %d in the "
+                         "constant pool.",
+                         tag, index));
     }
 }
 #if defined(__GNUC__) && !defined(__clang__)
@@ -315,6 +339,8 @@ VQJavaConstantAttribute::VQJavaConstantAttribute(const std::string&, VQByteStrea
                                                  const VQConstantPool& pool)
     : _value(constantAt(stream, pool)) {}
 
-const std::string& VQJavaConstantAttribute::typeName() const { return kConstantValue; }
+const std::string& VQJavaConstantAttribute::typeName() const {
+    return kConstantValue;
+}
 
 }  // namespace ornith

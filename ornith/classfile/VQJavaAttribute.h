@@ -46,8 +46,8 @@ public:
     // Builds an attribute from its info bytes (stream at position 0, length =
     // attribute_length) and the pool of the class being parsed.
     using Factory = std::shared_ptr<const VQJavaAttribute> (*)(const std::string& name,
-                                                                VQByteStream& stream,
-                                                                const VQConstantPool& pool);
+                                                               VQByteStream& stream,
+                                                               const VQConstantPool& pool);
 
     virtual ~VQJavaAttribute();
 
@@ -58,7 +58,8 @@ public:
 
     // Sets the decoder for an attribute name, replacing an earlier one.
     static void registerAttributeClass(Factory factory, const std::string& name);
-    // Registers a kind T that has a constructor T(const std::string&, VQByteStream&, const VQConstantPool&).
+    // Registers a kind T that has a constructor T(const std::string&, VQByteStream&, const
+    // VQConstantPool&).
     template <class T>
     static void registerAttributeClass(const std::string& name) {
         registerAttributeClass(
@@ -75,7 +76,8 @@ public:
 
 class VQJavaUnknownAttribute : public VQJavaAttribute {
 public:
-    VQJavaUnknownAttribute(const std::string& name, VQByteStream& stream, const VQConstantPool& pool);
+    VQJavaUnknownAttribute(const std::string& name, VQByteStream& stream,
+                           const VQConstantPool& pool);
     const std::string& typeName() const override { return _typeName; }
     const char* kindName() const override { return "VQJavaUnknownAttribute"; }
     // "Attribute <name>"
@@ -87,7 +89,8 @@ private:
 
 class VQJavaSourceAttribute : public VQJavaAttribute {
 public:
-    VQJavaSourceAttribute(const std::string& name, VQByteStream& stream, const VQConstantPool& pool);
+    VQJavaSourceAttribute(const std::string& name, VQByteStream& stream,
+                          const VQConstantPool& pool);
     const std::string& typeName() const override;
     const char* kindName() const override { return "VQJavaSourceAttribute"; }
     const std::string& sourceName() const noexcept { return _sourceName; }
@@ -98,7 +101,8 @@ private:
 
 class VQJavaExceptionsAttribute : public VQJavaAttribute {
 public:
-    VQJavaExceptionsAttribute(const std::string& name, VQByteStream& stream, const VQConstantPool& pool);
+    VQJavaExceptionsAttribute(const std::string& name, VQByteStream& stream,
+                              const VQConstantPool& pool);
     const std::string& typeName() const override;
     const char* kindName() const override { return "VQJavaExceptionsAttribute"; }
     // Dotted names of the declared exception classes, in file order.
@@ -111,7 +115,8 @@ private:
 class VQJavaConstantAttribute : public VQJavaAttribute {
 public:
     // Raises VQInternalInconsistencyException when the index names a non-constant entry.
-    VQJavaConstantAttribute(const std::string& name, VQByteStream& stream, const VQConstantPool& pool);
+    VQJavaConstantAttribute(const std::string& name, VQByteStream& stream,
+                            const VQConstantPool& pool);
     const std::string& typeName() const override;
     const char* kindName() const override { return "VQJavaConstantAttribute"; }
     const VQConstantValue& value() const noexcept { return _value; }
@@ -135,8 +140,9 @@ struct AttributeNameMemo {
     const void* decoder[kSlots] = {};
     uint64_t generation = 0;  // of the per-thread name cache that the decoders belong to
 };
-std::shared_ptr<const VQJavaAttribute> attributeAtNameIndex(const VQConstantPool& pool, int32_t nameIndex,
-                                                            VQByteStream& info, AttributeNameMemo* memo = nullptr);
+std::shared_ptr<const VQJavaAttribute> attributeAtNameIndex(const VQConstantPool& pool,
+                                                            int32_t nameIndex, VQByteStream& info,
+                                                            AttributeNameMemo* memo = nullptr);
 
 }  // namespace parsing
 

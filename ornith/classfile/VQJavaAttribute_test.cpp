@@ -58,7 +58,8 @@ TEST(VQJavaAttribute, TheRegistryStartsWithThreeKinds) {
 
     auto source = pool.decode("SourceFile", u2(file));
     EXPECT_EQ(source->typeName(), "SourceFile");
-    EXPECT_EQ(dynamic_cast<const VQJavaSourceAttribute&>(*source).sourceName(), "java/lang/Object.java");
+    EXPECT_EQ(dynamic_cast<const VQJavaSourceAttribute&>(*source).sourceName(),
+              "java/lang/Object.java");
     EXPECT_EQ(pool.decode("ConstantValue", u2(number))->typeName(), "ConstantValue");
     EXPECT_EQ(pool.decode("Exceptions", u2(0))->typeName(), "Exceptions");
 
@@ -80,7 +81,8 @@ TEST(VQJavaAttribute, ExceptionsAreDottedInFileOrder) {
     Pool pool(w);
     const auto decoded = pool.decode("Exceptions", a.info);
     const auto& table = dynamic_cast<const VQJavaExceptionsAttribute&>(*decoded);
-    EXPECT_EQ(table.exceptionTable(), (std::vector<std::string>{"java.io.IOException", "p.Q$E", "java.io.IOException"}));
+    EXPECT_EQ(table.exceptionTable(),
+              (std::vector<std::string>{"java.io.IOException", "p.Q$E", "java.io.IOException"}));
     // The list is handed out itself.
     EXPECT_EQ(&table.exceptionTable(), &table.exceptionTable());
 
@@ -132,7 +134,8 @@ TEST(VQJavaAttribute, ConstantValueRefusesEntriesThatAreNotConstants) {
     notConstants[name] = 1;
     notConstants[w.raw(2, {0, 0})] = 2;
     notConstants[w.raw(7, {0, 1})] = 7;
-    for (int tag = 9; tag <= 12; ++tag) notConstants[w.raw(static_cast<uint8_t>(tag), {0, 1, 0, 1})] = tag;
+    for (int tag = 9; tag <= 12; ++tag)
+        notConstants[w.raw(static_cast<uint8_t>(tag), {0, 1, 0, 1})] = tag;
     notConstants[w.raw(15, {1, 0, 1})] = 15;
     notConstants[w.raw(16, {0, 1})] = 16;
     notConstants[w.raw(18, {0, 0, 0, 1})] = 18;
@@ -143,22 +146,25 @@ TEST(VQJavaAttribute, ConstantValueRefusesEntriesThatAreNotConstants) {
             ADD_FAILURE() << index;
         } catch (const VQInternalInconsistencyException& e) {
             EXPECT_EQ(e.name(), "InternalInconsistencyException");
-            EXPECT_EQ(e.reason(), "ConstantValue attribute for something that's not a constant value (type = " +
-                                      std::to_string(tag) + ") at index " + std::to_string(index) +
-                                      " in the constant pool.");
+            EXPECT_EQ(e.reason(),
+                      "ConstantValue attribute for something that's not a constant value (type = " +
+                          std::to_string(tag) + ") at index " + std::to_string(index) +
+                          " in the constant pool.");
         }
     }
     // Indexes outside the pool, and a String naming something that is not text.
     const uint16_t badString = w.raw(8, {0, 3});
     Pool again(w);
-    for (uint16_t index : {uint16_t{0}, static_cast<uint16_t>(badString + 1), uint16_t{65535}, badString})
+    for (uint16_t index :
+         {uint16_t{0}, static_cast<uint16_t>(badString + 1), uint16_t{65535}, badString})
         EXPECT_THROW(again.constant(index), VQInvalidArgumentException) << index;
 }
 
 // A kind supplied by a host: reads a u2 and keeps the pool string it names.
 class Signature : public VQJavaAttribute {
 public:
-    Signature(const std::string&, VQByteStream& s, const VQConstantPool& p) : text(VQStringValueAtIndex(p, VQReadU2(s))) {}
+    Signature(const std::string&, VQByteStream& s, const VQConstantPool& p)
+        : text(VQStringValueAtIndex(p, VQReadU2(s))) {}
     const std::string& typeName() const override { return name; }
     std::string name = "Signature";
     std::string text;
@@ -203,7 +209,8 @@ TEST(VQJavaAttribute, AHostRegistersAndReplacesKinds) {
     EXPECT_EQ((*after.list)[1]->typeName(), "SOURCEFILE");
 
     VQParseClassFile(std::span<const uint8_t>(bytes), restored);
-    EXPECT_EQ(dynamic_cast<const VQJavaSourceAttribute&>(*(*restored.list)[1]).sourceName(), "G.java");
+    EXPECT_EQ(dynamic_cast<const VQJavaSourceAttribute&>(*(*restored.list)[1]).sourceName(),
+              "G.java");
 }
 
 // A decoder may register kinds while a class is being parsed; from then on the new kind
@@ -234,7 +241,8 @@ TEST(VQJavaAttribute, AKindRegisteredDuringAParseTakesOverAtOnce) {
     ASSERT_TRUE(parsed.list && parsed.list->size() == 5);
     std::vector<std::string> names;
     for (const auto& attribute : *parsed.list) names.push_back(attribute->typeName());
-    EXPECT_EQ(names, (std::vector<std::string>{"LateKind", "Registrar", "SOURCEFILE", "Registrar", "SOURCEFILE"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"LateKind", "Registrar", "SOURCEFILE", "Registrar",
+                                               "SOURCEFILE"}));
 }
 
 TEST(VQJavaAttribute, TheBaseTypeNameNamesTheKindThatLacksIt) {
@@ -249,11 +257,13 @@ TEST(VQJavaAttribute, TheBaseTypeNameNamesTheKindThatLacksIt) {
 }
 
 TEST(VQJavaAttribute, ReadsTheConstantsOfARealClass) {
-    auto buffer = VQByteBuffer::bufferWithContentsOfFile(ORNITH_SOURCE_DIR "/examples/classes/p/Constants.class");
+    auto buffer = VQByteBuffer::bufferWithContentsOfFile(ORNITH_SOURCE_DIR
+                                                         "/examples/classes/p/Constants.class");
     ASSERT_TRUE(buffer);
     struct Fields {
         std::vector<std::pair<std::string, std::string>> values;
-        void addFieldName(std::string name, std::string, int32_t, std::optional<VQAttributeList> a) {
+        void addFieldName(std::string name, std::string, int32_t,
+                          std::optional<VQAttributeList> a) {
             std::string text = "<none>";
             if (a)
                 for (const auto& attribute : *a)

@@ -35,16 +35,18 @@ struct Keyword {
 };
 
 constexpr Keyword kKeywords[] = {
-    {"boolean", 329},  {"byte", 330},      {"short", 331},      {"int", 332},          {"long", 333},
-    {"char", 334},     {"float", 335},     {"double", 336},     {"void", 337},         {"package", 338},
-    {"import", 339},   {"class", 340},     {"extends", 341},    {"implements", 342},   {"interface", 343},
-    {"super", 344},    {"this", 345},      {"public", 346},     {"protected", 348},    {"private", 348},
-    {"static", 349},   {"abstract", 350},  {"final", 351},      {"native", 352},       {"synchronized", 353},
-    {"transient", 354}, {"volatile", 355}, {"throws", 356},     {"if", 357},           {"else", 358},
-    {"switch", 359},   {"case", 360},      {"default", 361},    {"while", 362},        {"do", 363},
-    {"for", 364},      {"break", 365},     {"continue", 366},   {"return", 367},       {"throw", 368},
-    {"catch", 369},    {"try", 370},       {"finally", 371},    {"new", 372},          {"instanceof", 373},
-    {"true", 325},     {"false", 325},     {"null", 326},
+    {"boolean", 329},      {"byte", 330},       {"short", 331},     {"int", 332},
+    {"long", 333},         {"char", 334},       {"float", 335},     {"double", 336},
+    {"void", 337},         {"package", 338},    {"import", 339},    {"class", 340},
+    {"extends", 341},      {"implements", 342}, {"interface", 343}, {"super", 344},
+    {"this", 345},         {"public", 346},     {"protected", 348}, {"private", 348},
+    {"static", 349},       {"abstract", 350},   {"final", 351},     {"native", 352},
+    {"synchronized", 353}, {"transient", 354},  {"volatile", 355},  {"throws", 356},
+    {"if", 357},           {"else", 358},       {"switch", 359},    {"case", 360},
+    {"default", 361},      {"while", 362},      {"do", 363},        {"for", 364},
+    {"break", 365},        {"continue", 366},   {"return", 367},    {"throw", 368},
+    {"catch", 369},        {"try", 370},        {"finally", 371},   {"new", 372},
+    {"instanceof", 373},   {"true", 325},       {"false", 325},     {"null", 326},
 };
 
 constexpr std::size_t kLongestKeyword = 12;  // synchronized
@@ -62,7 +64,9 @@ struct KeywordIndex {
     std::size_t start[kGroups + 1]{};
     const Keyword* words[std::size(kKeywords)]{};
 
-    static constexpr std::size_t group(std::size_t length, char16_t first) { return length * 26 + (first - 'a'); }
+    static constexpr std::size_t group(std::size_t length, char16_t first) {
+        return length * 26 + (first - 'a');
+    }
 };
 
 constexpr KeywordIndex makeKeywordIndex() {
@@ -72,7 +76,8 @@ constexpr KeywordIndex makeKeywordIndex() {
         for (char16_t first = 'a'; first <= 'z'; ++first) {
             index.start[KeywordIndex::group(length, first)] = next;
             for (const Keyword& k : kKeywords)
-                if (spellingLength(k.spelling) == length && k.spelling[0] == first) index.words[next++] = &k;
+                if (spellingLength(k.spelling) == length && k.spelling[0] == first)
+                    index.words[next++] = &k;
         }
     }
     index.start[KeywordIndex::kGroups] = next;
@@ -82,7 +87,8 @@ constexpr KeywordIndex makeKeywordIndex() {
 constexpr KeywordIndex kKeywordIndex = makeKeywordIndex();
 
 int kindOfWord(const char16_t* text, std::uint32_t length) {
-    if (length < 2 || length > kLongestKeyword || text[0] < 'a' || text[0] > 'z') return VQJavaTokenIdentifier;
+    if (length < 2 || length > kLongestKeyword || text[0] < 'a' || text[0] > 'z')
+        return VQJavaTokenIdentifier;
     std::size_t group = KeywordIndex::group(length, text[0]);
     for (std::size_t i = kKeywordIndex.start[group]; i < kKeywordIndex.start[group + 1]; ++i) {
         const char* spelling = kKeywordIndex.words[i]->spelling;
@@ -146,7 +152,8 @@ void reportError(const char* message, VQJavaLexer* lexer) {
     ++lexer->_echoCount;
 
     // The raw line without its last unit, one byte per unit, then a newline.
-    for (std::uint32_t i = 0; i + 1 < s->lineLength; ++i) out.put(static_cast<char>(s->line[i] & 0xFF));
+    for (std::uint32_t i = 0; i + 1 < s->lineLength; ++i)
+        out.put(static_cast<char>(s->line[i] & 0xFF));
     out.put('\n');
 
     // "%.*s^\n" with the caret buffer, grown to `column` blanks first.
@@ -173,7 +180,8 @@ void reportError(const char* message, VQJavaLexer* lexer) {
 // limit or when memory ran out).
 std::uint32_t reserveText(VQJavaLexer* lexer, std::uint32_t count) {
     const std::uint64_t needed = std::uint64_t{lexer->textLength} + count;
-    if (needed > lexer->textCapacity) lexer_detail::growUnits(lexer->text, lexer->textCapacity, needed, kMaxTextUnits, 0);
+    if (needed > lexer->textCapacity)
+        lexer_detail::growUnits(lexer->text, lexer->textCapacity, needed, kMaxTextUnits, 0);
     std::uint32_t room = lexer->textCapacity - lexer->textLength;
     return count < room ? count : room;
 }
@@ -208,12 +216,18 @@ inline void putBack(VQJavaLexer* lexer) {
     ungetCharacter(lexer->stream);
 }
 
-inline bool isDecimalDigit(int c) { return c >= '0' && c <= '9'; }
-inline bool isOctalDigit(int c) { return c >= '0' && c <= '7'; }
+inline bool isDecimalDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+inline bool isOctalDigit(int c) {
+    return c >= '0' && c <= '7';
+}
 inline bool isHexDigit(int c) {
     return isDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
-inline bool isFloatSuffix(int c) { return c == 'f' || c == 'F' || c == 'd' || c == 'D'; }
+inline bool isFloatSuffix(int c) {
+    return c == 'f' || c == 'F' || c == 'd' || c == 'D';
+}
 
 // Reads past digits 0 to 9 and answers the first other character.
 int readPastDigits(VQJavaLexer* lexer) {
@@ -363,15 +377,24 @@ int scanNumber(VQJavaLexer* lexer) {
 int scanEscape(VQJavaLexer* lexer) {
     int c = read(lexer);
     switch (c) {
-        case 'b': return 8;
-        case 't': return 9;
-        case 'n': return 10;
-        case 'f': return 12;
-        case 'r': return 13;
-        case '"': return 34;
-        case '\'': return 39;
-        case '\\': return 92;
-        default: break;
+        case 'b':
+            return 8;
+        case 't':
+            return 9;
+        case 'n':
+            return 10;
+        case 'f':
+            return 12;
+        case 'r':
+            return 13;
+        case '"':
+            return 34;
+        case '\'':
+            return 39;
+        case '\\':
+            return 92;
+        default:
+            break;
     }
     if (!isOctalDigit(c)) {
         putBack(lexer);
@@ -382,8 +405,10 @@ int scanEscape(VQJavaLexer* lexer) {
     if (isOctalDigit(d)) {
         value = value * 8 + (d - '0');
         int e = read(lexer);
-        if (isOctalDigit(e)) value = value * 8 + (e - '0');
-        else putBack(lexer);
+        if (isOctalDigit(e))
+            value = value * 8 + (e - '0');
+        else
+            putBack(lexer);
     } else {
         putBack(lexer);
     }
@@ -484,24 +509,54 @@ int scanGreater(VQJavaLexer* lexer) {
 
 int scanToken(VQJavaLexer* lexer, int c) {
     switch (c) {
-        case -1: return VQJavaTokenEndOfInput;
-        case '(': case ')': case ',': case ':': case ';': case '?':
-        case '[': case ']': case '{': case '}': case '~':
+        case -1:
+            return VQJavaTokenEndOfInput;
+        case '(':
+        case ')':
+        case ',':
+        case ':':
+        case ';':
+        case '?':
+        case '[':
+        case ']':
+        case '{':
+        case '}':
+        case '~':
             return c;
-        case '&': return scanOperator(lexer, c, VQJavaTokenAndAssign, VQJavaTokenLogicalAnd);
-        case '|': return scanOperator(lexer, c, VQJavaTokenOrAssign, VQJavaTokenLogicalOr);
-        case '+': return scanOperator(lexer, c, VQJavaTokenPlusAssign, VQJavaTokenIncrement);
-        case '-': return scanOperator(lexer, c, VQJavaTokenMinusAssign, VQJavaTokenDecrement);
-        case '!': return scanOperator(lexer, c, VQJavaTokenNotEqual, 0);
-        case '=': return scanOperator(lexer, c, VQJavaTokenEqual, 0);
-        case '*': return scanOperator(lexer, c, VQJavaTokenMultiplyAssign, 0);
-        case '/': return scanOperator(lexer, c, VQJavaTokenDivideAssign, 0);
-        case '%': return scanOperator(lexer, c, VQJavaTokenRemainderAssign, 0);
-        case '^': return scanOperator(lexer, c, VQJavaTokenXorAssign, 0);
-        case '<': return scanLess(lexer);
-        case '>': return scanGreater(lexer);
-        case '0': case '1': case '2': case '3': case '4':
-        case '5': case '6': case '7': case '8': case '9':
+        case '&':
+            return scanOperator(lexer, c, VQJavaTokenAndAssign, VQJavaTokenLogicalAnd);
+        case '|':
+            return scanOperator(lexer, c, VQJavaTokenOrAssign, VQJavaTokenLogicalOr);
+        case '+':
+            return scanOperator(lexer, c, VQJavaTokenPlusAssign, VQJavaTokenIncrement);
+        case '-':
+            return scanOperator(lexer, c, VQJavaTokenMinusAssign, VQJavaTokenDecrement);
+        case '!':
+            return scanOperator(lexer, c, VQJavaTokenNotEqual, 0);
+        case '=':
+            return scanOperator(lexer, c, VQJavaTokenEqual, 0);
+        case '*':
+            return scanOperator(lexer, c, VQJavaTokenMultiplyAssign, 0);
+        case '/':
+            return scanOperator(lexer, c, VQJavaTokenDivideAssign, 0);
+        case '%':
+            return scanOperator(lexer, c, VQJavaTokenRemainderAssign, 0);
+        case '^':
+            return scanOperator(lexer, c, VQJavaTokenXorAssign, 0);
+        case '<':
+            return scanLess(lexer);
+        case '>':
+            return scanGreater(lexer);
+        case '0':
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9':
             putBack(lexer);
             return scanNumber(lexer);
         case '.':
@@ -511,9 +566,12 @@ int scanToken(VQJavaLexer* lexer, int c) {
             }
             putBack(lexer);
             return '.';
-        case '\'': return scanCharacterLiteral(lexer);
-        case '"': return scanStringLiteral(lexer);
-        default: break;
+        case '\'':
+            return scanCharacterLiteral(lexer);
+        case '"':
+            return scanStringLiteral(lexer);
+        default:
+            break;
     }
     if (lexer_detail::isJavaLetter(c)) return scanIdentifier(lexer);
     reportError("Invalid character in input.", lexer);
@@ -583,12 +641,15 @@ void VQCloseJavaSourceFile(VQJavaLexer* lexer) {
     delete lexer;
 }
 
-std::uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer) { return lexer->_errorCount; }
+std::uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer) {
+    return lexer->_errorCount;
+}
 
 const char* VQJavaKeywordForKind(int kind) {
     if (kind == 348) return "private";
     for (const Keyword& k : kKeywords)
-        if (k.kind == kind && kind >= VQJavaTokenFirstKeyword && kind <= VQJavaTokenLastKeyword) return k.spelling;
+        if (k.kind == kind && kind >= VQJavaTokenFirstKeyword && kind <= VQJavaTokenLastKeyword)
+            return k.spelling;
     return nullptr;
 }
 

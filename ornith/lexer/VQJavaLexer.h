@@ -20,13 +20,15 @@
 namespace ornith {
 
 struct VQJavaLexer {
-    char* fileName;          // owned copy of the path, used in diagnostics
+    char* fileName;           // owned copy of the path, used in diagnostics
     VQUnicodeStream* stream;  // owned
-    char16_t* text;          // owned; the current token's characters, not terminated; null before the first read
+    char16_t*
+        text;  // owned; the current token's characters, not terminated; null before the first read
     std::uint32_t textLength;
     std::uint32_t textCapacity;
-    std::uint32_t column;     // index in the stream's line of the token's first unit
-    std::int32_t savedColumn;  // the string's column while one of its escapes is read; -1 until first used
+    std::uint32_t column;  // index in the stream's line of the token's first unit
+    std::int32_t
+        savedColumn;  // the string's column while one of its escapes is read; -1 until first used
     std::int32_t characterValue;  // value of the last character literal (kind 324)
 
     // Internal state beyond the fields above.
@@ -45,28 +47,28 @@ inline constexpr std::uint32_t kVQMaxEchoesPerLine = 16;
 // and "private" are 348; no token has 347).
 enum : int {
     VQJavaTokenEndOfInput = -1,
-    VQJavaTokenEqual = 300,                 // ==
-    VQJavaTokenNotEqual = 301,              // !=
-    VQJavaTokenPlusAssign = 302,            // +=
-    VQJavaTokenMinusAssign = 303,           // -=
-    VQJavaTokenIncrement = 304,             // ++
-    VQJavaTokenDecrement = 305,             // --
-    VQJavaTokenMultiplyAssign = 306,        // *=
-    VQJavaTokenDivideAssign = 307,          // /=
-    VQJavaTokenRemainderAssign = 308,       // %=
-    VQJavaTokenXorAssign = 309,             // ^=
-    VQJavaTokenAndAssign = 310,             // &=
-    VQJavaTokenOrAssign = 311,              // |=
-    VQJavaTokenLogicalAnd = 312,            // &&
-    VQJavaTokenLogicalOr = 313,             // ||
-    VQJavaTokenShiftLeft = 314,             // <<
-    VQJavaTokenShiftRight = 315,            // >>
-    VQJavaTokenUnsignedShiftRight = 316,    // >>>
-    VQJavaTokenShiftLeftAssign = 317,       // <<=
-    VQJavaTokenShiftRightAssign = 318,      // >>=
+    VQJavaTokenEqual = 300,                     // ==
+    VQJavaTokenNotEqual = 301,                  // !=
+    VQJavaTokenPlusAssign = 302,                // +=
+    VQJavaTokenMinusAssign = 303,               // -=
+    VQJavaTokenIncrement = 304,                 // ++
+    VQJavaTokenDecrement = 305,                 // --
+    VQJavaTokenMultiplyAssign = 306,            // *=
+    VQJavaTokenDivideAssign = 307,              // /=
+    VQJavaTokenRemainderAssign = 308,           // %=
+    VQJavaTokenXorAssign = 309,                 // ^=
+    VQJavaTokenAndAssign = 310,                 // &=
+    VQJavaTokenOrAssign = 311,                  // |=
+    VQJavaTokenLogicalAnd = 312,                // &&
+    VQJavaTokenLogicalOr = 313,                 // ||
+    VQJavaTokenShiftLeft = 314,                 // <<
+    VQJavaTokenShiftRight = 315,                // >>
+    VQJavaTokenUnsignedShiftRight = 316,        // >>>
+    VQJavaTokenShiftLeftAssign = 317,           // <<=
+    VQJavaTokenShiftRightAssign = 318,          // >>=
     VQJavaTokenUnsignedShiftRightAssign = 319,  // >>>=
-    VQJavaTokenLessOrEqual = 320,           // <=
-    VQJavaTokenGreaterOrEqual = 321,        // >=
+    VQJavaTokenLessOrEqual = 320,               // <=
+    VQJavaTokenGreaterOrEqual = 321,            // >=
     VQJavaTokenIntegerLiteral = 322,
     VQJavaTokenFloatingLiteral = 323,
     VQJavaTokenCharacterLiteral = 324,
@@ -74,8 +76,8 @@ enum : int {
     VQJavaTokenNullLiteral = 326,
     VQJavaTokenStringLiteral = 327,
     VQJavaTokenIdentifier = 328,
-    VQJavaTokenFirstKeyword = 329,          // boolean
-    VQJavaTokenLastKeyword = 373,           // instanceof
+    VQJavaTokenFirstKeyword = 329,  // boolean
+    VQJavaTokenLastKeyword = 373,   // instanceof
     VQJavaTokenError = 375,
 };
 

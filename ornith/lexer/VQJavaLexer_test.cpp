@@ -25,8 +25,10 @@ struct Token {
 std::ostream& operator<<(std::ostream& out, const Token& t) {
     out << "{" << t.kind << ", \"";
     for (char16_t u : t.text) {
-        if (u >= 32 && u < 127) out << static_cast<char>(u);
-        else out << "\\x" << std::hex << static_cast<unsigned>(u) << std::dec;
+        if (u >= 32 && u < 127)
+            out << static_cast<char>(u);
+        else
+            out << "\\x" << std::hex << static_cast<unsigned>(u) << std::dec;
     }
     return out << "\"}";
 }
@@ -66,12 +68,14 @@ Lexed lex(const std::string& bytes) {
         }
         result.tokens.push_back({kind, std::u16string(lexer->text, lexer->textLength)});
         result.positions.push_back({kind, lexer->stream->lineNumber, lexer->column});
-        if (kind == VQJavaTokenCharacterLiteral) result.characterValues.push_back(lexer->characterValue);
+        if (kind == VQJavaTokenCharacterLiteral)
+            result.characterValues.push_back(lexer->characterValue);
     }
     result.errors = VQJavaLexerErrorCount(lexer);
     VQCloseJavaSourceFile(lexer);
     std::string err = capture.text();
-    for (std::size_t at; (at = err.find(path)) != std::string::npos;) err.replace(at, path.size(), "F");
+    for (std::size_t at; (at = err.find(path)) != std::string::npos;)
+        err.replace(at, path.size(), "F");
     result.err = err;
     return result;
 }
@@ -83,7 +87,9 @@ struct LexRow {
     std::string err;
 };
 
-void PrintTo(const LexRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const LexRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class LexRows : public ::testing::TestWithParam<LexRow> {};
 
@@ -101,159 +107,373 @@ TEST_P(LexRows, YieldsTokensAndMessages) {
 
 auto rowName = [](const auto& info) { return "row" + std::to_string(info.index); };
 
-INSTANTIATE_TEST_SUITE_P(Operators, LexRows, ::testing::Values(
-    LexRow{"plus-assign", "a+=b", {{328, u"a"}, {302, u"+="}, {328, u"b"}}, ""},
-    LexRow{"longest match of +", "a+++b", {{328, u"a"}, {304, u"++"}, {43, u"+"}, {328, u"b"}}, ""},
-    LexRow{"shift-assign", "x>>=2", {{328, u"x"}, {318, u">>="}, {322, u"2"}}, ""},
-    LexRow{"unsigned shift", "a>>>b", {{328, u"a"}, {316, u">>>"}, {328, u"b"}}, ""},
-    LexRow{"runs of >", "a>>>=b>>b>b", {{328, u"a"}, {319, u">>>="}, {328, u"b"}, {315, u">>"}, {328, u"b"},
-                                         {62, u">"}, {328, u"b"}}, ""},
-    LexRow{"the < family", "<<= << <= < >= >", {{317, u"<<="}, {314, u"<<"}, {320, u"<="}, {60, u"<"},
-                                                  {321, u">="}, {62, u">"}}, ""},
-    LexRow{"two-character operators", "== != *= /= %= ^= &= |= && || -- -=",
-           {{300, u"=="}, {301, u"!="}, {306, u"*="}, {307, u"/="}, {308, u"%="}, {309, u"^="}, {310, u"&="},
-            {311, u"|="}, {312, u"&&"}, {313, u"||"}, {305, u"--"}, {303, u"-="}}, ""},
-    LexRow{"no doubled forms for these", "===!!**%%^^&|", {{300, u"=="}, {61, u"="}, {33, u"!"}, {33, u"!"},
-            {42, u"*"}, {42, u"*"}, {37, u"%"}, {37, u"%"}, {94, u"^"}, {94, u"^"}, {38, u"&"}, {124, u"|"}}, ""},
-    LexRow{"separators", "()[]{},:;?~.", {{40, u"("}, {41, u")"}, {91, u"["}, {93, u"]"}, {123, u"{"},
-            {125, u"}"}, {44, u","}, {58, u":"}, {59, u";"}, {63, u"?"}, {126, u"~"}, {46, u"."}}, ""},
-    LexRow{"slash is division when no comment follows", "a/b/ *", {{328, u"a"}, {47, u"/"}, {328, u"b"},
-            {47, u"/"}, {42, u"*"}}, ""},
-    LexRow{"modern tokens fall apart", "a->b::c...", {{328, u"a"}, {45, u"-"}, {62, u">"}, {328, u"b"},
-            {58, u":"}, {58, u":"}, {328, u"c"}, {46, u"."}, {46, u"."}, {46, u"."}}, "" }),
+INSTANTIATE_TEST_SUITE_P(
+    Operators, LexRows,
+    ::testing::Values(
+        LexRow{"plus-assign", "a+=b", {{328, u"a"}, {302, u"+="}, {328, u"b"}}, ""},
+        LexRow{"longest match of +",
+               "a+++b",
+               {{328, u"a"}, {304, u"++"}, {43, u"+"}, {328, u"b"}},
+               ""},
+        LexRow{"shift-assign", "x>>=2", {{328, u"x"}, {318, u">>="}, {322, u"2"}}, ""},
+        LexRow{"unsigned shift", "a>>>b", {{328, u"a"}, {316, u">>>"}, {328, u"b"}}, ""},
+        LexRow{"runs of >",
+               "a>>>=b>>b>b",
+               {{328, u"a"},
+                {319, u">>>="},
+                {328, u"b"},
+                {315, u">>"},
+                {328, u"b"},
+                {62, u">"},
+                {328, u"b"}},
+               ""},
+        LexRow{"the < family",
+               "<<= << <= < >= >",
+               {{317, u"<<="}, {314, u"<<"}, {320, u"<="}, {60, u"<"}, {321, u">="}, {62, u">"}},
+               ""},
+        LexRow{"two-character operators",
+               "== != *= /= %= ^= &= |= && || -- -=",
+               {{300, u"=="},
+                {301, u"!="},
+                {306, u"*="},
+                {307, u"/="},
+                {308, u"%="},
+                {309, u"^="},
+                {310, u"&="},
+                {311, u"|="},
+                {312, u"&&"},
+                {313, u"||"},
+                {305, u"--"},
+                {303, u"-="}},
+               ""},
+        LexRow{"no doubled forms for these",
+               "===!!**%%^^&|",
+               {{300, u"=="},
+                {61, u"="},
+                {33, u"!"},
+                {33, u"!"},
+                {42, u"*"},
+                {42, u"*"},
+                {37, u"%"},
+                {37, u"%"},
+                {94, u"^"},
+                {94, u"^"},
+                {38, u"&"},
+                {124, u"|"}},
+               ""},
+        LexRow{"separators",
+               "()[]{},:;?~.",
+               {{40, u"("},
+                {41, u")"},
+                {91, u"["},
+                {93, u"]"},
+                {123, u"{"},
+                {125, u"}"},
+                {44, u","},
+                {58, u":"},
+                {59, u";"},
+                {63, u"?"},
+                {126, u"~"},
+                {46, u"."}},
+               ""},
+        LexRow{"slash is division when no comment follows",
+               "a/b/ *",
+               {{328, u"a"}, {47, u"/"}, {328, u"b"}, {47, u"/"}, {42, u"*"}},
+               ""},
+        LexRow{"modern tokens fall apart",
+               "a->b::c...",
+               {{328, u"a"},
+                {45, u"-"},
+                {62, u">"},
+                {328, u"b"},
+                {58, u":"},
+                {58, u":"},
+                {328, u"c"},
+                {46, u"."},
+                {46, u"."},
+                {46, u"."}},
+               ""}),
     rowName);
 
-INSTANTIATE_TEST_SUITE_P(Numbers, LexRows, ::testing::Values(
-    LexRow{"integers", "0 0L 0x 0x1Fl 017 00 0xFFe 1l 42",
-           {{322, u"0"}, {322, u"0L"}, {322, u"0x"}, {322, u"0x1Fl"}, {322, u"017"}, {322, u"00"},
-            {322, u"0xFFe"}, {322, u"1l"}, {322, u"42"}}, ""},
-    LexRow{"floating", "1. .5 1e5 1.5e-3f 2D 09.5 08e1 09f 1f 5d 0.5 1E+5d 0f 0e1",
-           {{323, u"1."}, {323, u".5"}, {323, u"1e5"}, {323, u"1.5e-3f"}, {323, u"2D"}, {323, u"09.5"},
-            {323, u"08e1"}, {323, u"09f"}, {323, u"1f"}, {323, u"5d"}, {323, u"0.5"}, {323, u"1E+5d"},
-            {323, u"0f"}, {323, u"0e1"}}, ""},
-    LexRow{"point then semicolon", "1.;", {{323, u"1."}, {59, u";"}}, ""},
-    LexRow{"point before a letter", ". x.y", {{46, u"."}, {328, u"x"}, {46, u"."}, {328, u"y"}}, ""},
-    LexRow{"8 or 9 in an octal integer", "09;\n", {{322, u"09"}, {59, u";"}},
-           "F:1: Invalid character in octal number.\n09;\n^\n"},
-    LexRow{"exponent without digits", "1e;\n", {{375, u"1e"}, {59, u";"}},
-           "F:1: Invalid floating point format.\n1e;\n^\n"},
-    LexRow{"exponent sign without digits", "x=1e+\n", {{328, u"x"}, {61, u"="}, {375, u"1e+"}},
-           "F:1: Invalid floating point format.\nx=1e+\n  ^\n"},
-    LexRow{"doubled suffix", "x=1.5ff;\n", {{328, u"x"}, {61, u"="}, {375, u"1.5ff"}, {59, u";"}},
-           "F:1: Invalid character in number.\nx=1.5ff;\n  ^\n"},
-    LexRow{"letters, points and hex points after numbers", "123abc 1.2.3 0x1F.\n",
-           {{375, u"123abc"}, {375, u"1.2.3"}, {375, u"0x1F."}},
-           "F:1: Invalid character in number.\n123abc 1.2.3 0x1F.\n^\n"
-           "F:1: Invalid character in number.\n123abc 1.2.3 0x1F.\n       ^\n"
-           "F:1: Invalid character in number.\n123abc 1.2.3 0x1F.\n             ^\n"},
-    LexRow{"reported once per token", "int 9x;\n", {{332, u"int"}, {375, u"9x"}, {59, u";"}},
-           "F:1: Invalid character in number.\nint 9x;\n    ^\n"},
-    LexRow{"octal and trailing errors together", "09x\n", {{375, u"09x"}},
-           "F:1: Invalid character in octal number.\n09x\n^\n"
-           "F:1: Invalid character in number.\n09x\n^\n"},
-    LexRow{"exponent then letters is one error", "1e5e2\n", {{375, u"1e5e2"}},
-           "F:1: Invalid character in number.\n1e5e2\n^\n"},
-    LexRow{"underscores and binary literals are not numbers", "1_000 0b1\n", {{375, u"1_000"}, {375, u"0b1"}},
-           "F:1: Invalid character in number.\n1_000 0b1\n^\n"
-           "F:1: Invalid character in number.\n1_000 0b1\n      ^\n"},
-    LexRow{"a number at end of input", "12", {{322, u"12"}}, ""}),
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, LexRows,
+    ::testing::Values(
+        LexRow{"integers",
+               "0 0L 0x 0x1Fl 017 00 0xFFe 1l 42",
+               {{322, u"0"},
+                {322, u"0L"},
+                {322, u"0x"},
+                {322, u"0x1Fl"},
+                {322, u"017"},
+                {322, u"00"},
+                {322, u"0xFFe"},
+                {322, u"1l"},
+                {322, u"42"}},
+               ""},
+        LexRow{"floating",
+               "1. .5 1e5 1.5e-3f 2D 09.5 08e1 09f 1f 5d 0.5 1E+5d 0f 0e1",
+               {{323, u"1."},
+                {323, u".5"},
+                {323, u"1e5"},
+                {323, u"1.5e-3f"},
+                {323, u"2D"},
+                {323, u"09.5"},
+                {323, u"08e1"},
+                {323, u"09f"},
+                {323, u"1f"},
+                {323, u"5d"},
+                {323, u"0.5"},
+                {323, u"1E+5d"},
+                {323, u"0f"},
+                {323, u"0e1"}},
+               ""},
+        LexRow{"point then semicolon", "1.;", {{323, u"1."}, {59, u";"}}, ""},
+        LexRow{"point before a letter",
+               ". x.y",
+               {{46, u"."}, {328, u"x"}, {46, u"."}, {328, u"y"}},
+               ""},
+        LexRow{"8 or 9 in an octal integer",
+               "09;\n",
+               {{322, u"09"}, {59, u";"}},
+               "F:1: Invalid character in octal number.\n09;\n^\n"},
+        LexRow{"exponent without digits",
+               "1e;\n",
+               {{375, u"1e"}, {59, u";"}},
+               "F:1: Invalid floating point format.\n1e;\n^\n"},
+        LexRow{"exponent sign without digits",
+               "x=1e+\n",
+               {{328, u"x"}, {61, u"="}, {375, u"1e+"}},
+               "F:1: Invalid floating point format.\nx=1e+\n  ^\n"},
+        LexRow{"doubled suffix",
+               "x=1.5ff;\n",
+               {{328, u"x"}, {61, u"="}, {375, u"1.5ff"}, {59, u";"}},
+               "F:1: Invalid character in number.\nx=1.5ff;\n  ^\n"},
+        LexRow{"letters, points and hex points after numbers",
+               "123abc 1.2.3 0x1F.\n",
+               {{375, u"123abc"}, {375, u"1.2.3"}, {375, u"0x1F."}},
+               "F:1: Invalid character in number.\n123abc 1.2.3 0x1F.\n^\n"
+               "F:1: Invalid character in number.\n123abc 1.2.3 0x1F.\n       ^\n"
+               "F:1: Invalid character in number.\n123abc 1.2.3 0x1F.\n             ^\n"},
+        LexRow{"reported once per token",
+               "int 9x;\n",
+               {{332, u"int"}, {375, u"9x"}, {59, u";"}},
+               "F:1: Invalid character in number.\nint 9x;\n    ^\n"},
+        LexRow{"octal and trailing errors together",
+               "09x\n",
+               {{375, u"09x"}},
+               "F:1: Invalid character in octal number.\n09x\n^\n"
+               "F:1: Invalid character in number.\n09x\n^\n"},
+        LexRow{"exponent then letters is one error",
+               "1e5e2\n",
+               {{375, u"1e5e2"}},
+               "F:1: Invalid character in number.\n1e5e2\n^\n"},
+        LexRow{"underscores and binary literals are not numbers",
+               "1_000 0b1\n",
+               {{375, u"1_000"}, {375, u"0b1"}},
+               "F:1: Invalid character in number.\n1_000 0b1\n^\n"
+               "F:1: Invalid character in number.\n1_000 0b1\n      ^\n"},
+        LexRow{"a number at end of input", "12", {{322, u"12"}}, ""}),
     rowName);
 
-INSTANTIATE_TEST_SUITE_P(CharacterLiterals, LexRows, ::testing::Values(
-    LexRow{"valid", "'a' '\\n' '\\377' '\\0' '\\u0041'",
-           {{324, u"'a'"}, {324, u"'\\n'"}, {324, u"'\\377'"}, {324, u"'\\0'"}, {324, u"'A'"}}, ""},
-    LexRow{"empty", "''\n", {{375, u"''"}}, "F:1: Invalid character constant.\n''\n^\n"},
-    LexRow{"too long", "'ab' x\n", {{375, u"'ab'"}, {328, u"x"}}, "F:1: Invalid character constant.\n'ab' x\n^\n"},
-    LexRow{"octal escape above 255", "'\\400'\n", {{375, u"'\\400'"}},
-           "F:1: Invalid character constant.\n'\\400'\n^\n"},
-    LexRow{"unknown escape", " '\\q'\n", {{375, u"'\\q'"}}, "F:1: Invalid character constant.\n '\\q'\n ^\n"},
-    LexRow{"cut by the line end", "'a\nb", {{375, u"'a\n"}, {328, u"b"}},
-           "F:1: Invalid character constant.\n'a\n^\n"},
-    LexRow{"cut by the end of input", "x '", {{328, u"x"}, {375, u"'\xFFFF"}},
-           "F:2: Invalid character constant.\n\n  ^\n"},
-    LexRow{"escape cut by the end of input", "'\\", {{375, u"'\\\xFFFF"}},
-           "F:2: Invalid character constant.\n\n^\n"}),
+INSTANTIATE_TEST_SUITE_P(
+    CharacterLiterals, LexRows,
+    ::testing::Values(
+        LexRow{"valid",
+               "'a' '\\n' '\\377' '\\0' '\\u0041'",
+               {{324, u"'a'"}, {324, u"'\\n'"}, {324, u"'\\377'"}, {324, u"'\\0'"}, {324, u"'A'"}},
+               ""},
+        LexRow{"empty", "''\n", {{375, u"''"}}, "F:1: Invalid character constant.\n''\n^\n"},
+        LexRow{"too long",
+               "'ab' x\n",
+               {{375, u"'ab'"}, {328, u"x"}},
+               "F:1: Invalid character constant.\n'ab' x\n^\n"},
+        LexRow{"octal escape above 255",
+               "'\\400'\n",
+               {{375, u"'\\400'"}},
+               "F:1: Invalid character constant.\n'\\400'\n^\n"},
+        LexRow{"unknown escape",
+               " '\\q'\n",
+               {{375, u"'\\q'"}},
+               "F:1: Invalid character constant.\n '\\q'\n ^\n"},
+        LexRow{"cut by the line end",
+               "'a\nb",
+               {{375, u"'a\n"}, {328, u"b"}},
+               "F:1: Invalid character constant.\n'a\n^\n"},
+        LexRow{"cut by the end of input",
+               "x '",
+               {{328, u"x"}, {375, u"'\xFFFF"}},
+               "F:2: Invalid character constant.\n\n  ^\n"},
+        LexRow{"escape cut by the end of input",
+               "'\\",
+               {{375, u"'\\\xFFFF"}},
+               "F:2: Invalid character constant.\n\n^\n"}),
     rowName);
 
-INSTANTIATE_TEST_SUITE_P(StringLiterals, LexRows, ::testing::Values(
-    LexRow{"valid", "\"abc\" \"\" \"a\\tb\\\"c\\\\\"", {{327, u"\"abc\""}, {327, u"\"\""}, {327, u"\"a\\tb\\\"c\\\\\""}}, ""},
-    LexRow{"unknown escape", "\"a\\qb\"\n", {{327, u"\"a\\qb\""}},
-           "F:1: Invalid escape character.\n\"a\\qb\"\n   ^\n"},
-    LexRow{"octal escape above 255", "  s = \"x\\400y\";\n", {{328, u"s"}, {61, u"="}, {327, u"\"x\\400y\""}, {59, u";"}},
-           "F:1: Invalid escape character.\n  s = \"x\\400y\";\n         ^\n"},
-    LexRow{"cut by the line end", "\"abc\nx", {{375, u"\"abc\n"}, {328, u"x"}},
-           "F:1: String not terminated at end of line.\n\"abc\n^\n"},
-    LexRow{"cut by the end of input", "  \"ab", {{375, u"\"ab\xFFFF"}},
-           "F:2: String not terminated at end of line.\n\n  ^\n"},
-    LexRow{"escape cut by the line end", "\"a\\\n", {{375, u"\"a\\\n"}},
-           "F:1: Invalid escape character.\n\"a\\\n   ^\n"
-           "F:1: String not terminated at end of line.\n\"a\\\n^\n"},
-    LexRow{"a lone CR does not end a string", "\"a\rb\"", {{327, u"\"a\rb\""}}, ""},
-    LexRow{"unicode escapes are resolved first", "\"\\u0041\\u005c\\u005c\"", {{327, u"\"A\\\\\""}}, ""}),
+INSTANTIATE_TEST_SUITE_P(
+    StringLiterals, LexRows,
+    ::testing::Values(LexRow{"valid",
+                             "\"abc\" \"\" \"a\\tb\\\"c\\\\\"",
+                             {{327, u"\"abc\""}, {327, u"\"\""}, {327, u"\"a\\tb\\\"c\\\\\""}},
+                             ""},
+                      LexRow{"unknown escape",
+                             "\"a\\qb\"\n",
+                             {{327, u"\"a\\qb\""}},
+                             "F:1: Invalid escape character.\n\"a\\qb\"\n   ^\n"},
+                      LexRow{"octal escape above 255",
+                             "  s = \"x\\400y\";\n",
+                             {{328, u"s"}, {61, u"="}, {327, u"\"x\\400y\""}, {59, u";"}},
+                             "F:1: Invalid escape character.\n  s = \"x\\400y\";\n         ^\n"},
+                      LexRow{"cut by the line end",
+                             "\"abc\nx",
+                             {{375, u"\"abc\n"}, {328, u"x"}},
+                             "F:1: String not terminated at end of line.\n\"abc\n^\n"},
+                      LexRow{"cut by the end of input",
+                             "  \"ab",
+                             {{375, u"\"ab\xFFFF"}},
+                             "F:2: String not terminated at end of line.\n\n  ^\n"},
+                      LexRow{"escape cut by the line end",
+                             "\"a\\\n",
+                             {{375, u"\"a\\\n"}},
+                             "F:1: Invalid escape character.\n\"a\\\n   ^\n"
+                             "F:1: String not terminated at end of line.\n\"a\\\n^\n"},
+                      LexRow{
+                          "a lone CR does not end a string", "\"a\rb\"", {{327, u"\"a\rb\""}}, ""},
+                      LexRow{"unicode escapes are resolved first",
+                             "\"\\u0041\\u005c\\u005c\"",
+                             {{327, u"\"A\\\\\""}},
+                             ""}),
     rowName);
 
-INSTANTIATE_TEST_SUITE_P(Words, LexRows, ::testing::Values(
-    LexRow{"keywords and literals", "protected private const true false null goto int Int in intx",
-           {{348, u"protected"}, {348, u"private"}, {328, u"const"}, {325, u"true"}, {325, u"false"},
-            {326, u"null"}, {328, u"goto"}, {332, u"int"}, {328, u"Int"}, {328, u"in"}, {328, u"intx"}}, ""},
-    LexRow{"identifier characters", "\xE9t\xE9 $x _y a1 a$b \\u4e2d", {{328, u"\u00e9t\u00e9"}, {328, u"$x"}, {328, u"_y"},
-            {328, u"a1"}, {328, u"a$b"}, {328, u"\u4e2d"}}, ""},
-    LexRow{"last word without terminator", "abc", {{328, u"abc"}}, ""},
-    LexRow{"a non-letter above 127", "a\xD7" "b\n", {{328, u"a"}, {375, u"\u00d7"}, {328, u"b"}},
-           "F:1: Invalid character in input.\na\xD7" "b\n ^\n"}),
+INSTANTIATE_TEST_SUITE_P(
+    Words, LexRows,
+    ::testing::Values(LexRow{"keywords and literals",
+                             "protected private const true false null goto int Int in intx",
+                             {{348, u"protected"},
+                              {348, u"private"},
+                              {328, u"const"},
+                              {325, u"true"},
+                              {325, u"false"},
+                              {326, u"null"},
+                              {328, u"goto"},
+                              {332, u"int"},
+                              {328, u"Int"},
+                              {328, u"in"},
+                              {328, u"intx"}},
+                             ""},
+                      LexRow{"identifier characters",
+                             "\xE9t\xE9 $x _y a1 a$b \\u4e2d",
+                             {{328, u"\u00e9t\u00e9"},
+                              {328, u"$x"},
+                              {328, u"_y"},
+                              {328, u"a1"},
+                              {328, u"a$b"},
+                              {328, u"\u4e2d"}},
+                             ""},
+                      LexRow{"last word without terminator", "abc", {{328, u"abc"}}, ""},
+                      LexRow{"a non-letter above 127",
+                             "a\xD7"
+                             "b\n",
+                             {{328, u"a"}, {375, u"\u00d7"}, {328, u"b"}},
+                             "F:1: Invalid character in input.\na\xD7"
+                             "b\n ^\n"}),
     rowName);
 
-INSTANTIATE_TEST_SUITE_P(InvalidCharacters, LexRows, ::testing::Values(
-    LexRow{"hash", "#\n", {{375, u"#"}}, "F:1: Invalid character in input.\n#\n^\n"},
-    LexRow{"backslash", "a \\ b\n", {{328, u"a"}, {375, u"\\"}, {328, u"b"}},
-           "F:1: Invalid character in input.\na \\ b\n  ^\n"},
-    LexRow{"annotation", "@A\n", {{375, u"@"}, {328, u"A"}}, "F:1: Invalid character in input.\n@A\n^\n"},
-    LexRow{"vertical tab", "\v\n", {{375, u"\v"}}, "F:1: Invalid character in input.\n\v\n^\n"},
-    LexRow{"NUL", "x\0y\n"s, {{328, u"x"}, {375, u"\0"s}, {328, u"y"}},
-           "F:1: Invalid character in input.\nx\0y\n ^\n"s},
-    // The look-ahead for an LF has already read the next line when the CR is reported.
-    LexRow{"lone CR", "a\rb", {{328, u"a"}, {375, u"\r"}, {328, u"b"}}, "F:2: Invalid character in input.\n\n ^\n"},
-    LexRow{"control-Z last", "a\x1A", {{328, u"a"}}, ""},
-    LexRow{"control-Z alone", "\x1A", {}, ""},
-    LexRow{"control-Z in the middle", "a\x1A b\n", {{328, u"a"}, {375, u"\x1A"}, {328, u"b"}},
-           "F:1: Invalid character in input.\na\x1A b\n ^\n"},
-    LexRow{"two control-Z", "\x1A\x1A", {{375, u"\x1A"}}, "F:1: Invalid character in input.\n\x1A\n^\n"}),
+INSTANTIATE_TEST_SUITE_P(
+    InvalidCharacters, LexRows,
+    ::testing::Values(
+        LexRow{"hash", "#\n", {{375, u"#"}}, "F:1: Invalid character in input.\n#\n^\n"},
+        LexRow{"backslash",
+               "a \\ b\n",
+               {{328, u"a"}, {375, u"\\"}, {328, u"b"}},
+               "F:1: Invalid character in input.\na \\ b\n  ^\n"},
+        LexRow{"annotation",
+               "@A\n",
+               {{375, u"@"}, {328, u"A"}},
+               "F:1: Invalid character in input.\n@A\n^\n"},
+        LexRow{"vertical tab", "\v\n", {{375, u"\v"}}, "F:1: Invalid character in input.\n\v\n^\n"},
+        LexRow{"NUL",
+               "x\0y\n"s,
+               {{328, u"x"}, {375, u"\0"s}, {328, u"y"}},
+               "F:1: Invalid character in input.\nx\0y\n ^\n"s},
+        // The look-ahead for an LF has already read the next line when the CR is reported.
+        LexRow{"lone CR",
+               "a\rb",
+               {{328, u"a"}, {375, u"\r"}, {328, u"b"}},
+               "F:2: Invalid character in input.\n\n ^\n"},
+        LexRow{"control-Z last", "a\x1A", {{328, u"a"}}, ""},
+        LexRow{"control-Z alone", "\x1A", {}, ""},
+        LexRow{"control-Z in the middle",
+               "a\x1A b\n",
+               {{328, u"a"}, {375, u"\x1A"}, {328, u"b"}},
+               "F:1: Invalid character in input.\na\x1A b\n ^\n"},
+        LexRow{"two control-Z",
+               "\x1A\x1A",
+               {{375, u"\x1A"}},
+               "F:1: Invalid character in input.\n\x1A\n^\n"}),
     rowName);
 
-INSTANTIATE_TEST_SUITE_P(WhiteSpaceAndComments, LexRows, ::testing::Values(
-    LexRow{"white space", " \t\f\n\r\nx", {{328, u"x"}}, ""},
-    LexRow{"block comment", "/* c */a", {{328, u"a"}}, ""},
-    LexRow{"star runs", "/** doc **/b /***/c /**/d", {{328, u"b"}, {328, u"c"}, {328, u"d"}}, ""},
-    LexRow{"comments do not nest", "/* /* */ x */", {{328, u"x"}, {42, u"*"}, {47, u"/"}}, ""},
-    LexRow{"block comment open at end of input", "a /* open\n more", {{328, u"a"}}, ""},
-    LexRow{"star at end of input", "/* *", {}, ""},
-    LexRow{"line comment", "// line\nx", {{328, u"x"}}, ""},
-    LexRow{"line comment at end of input", "x //", {{328, u"x"}}, ""},
-    LexRow{"mixed", "a/b/*c*/d//e\nf", {{328, u"a"}, {47, u"/"}, {328, u"b"}, {328, u"d"}, {328, u"f"}}, ""},
-    LexRow{"escaped star and slash end a comment", "/* \\u002a\\u002f x */", {{328, u"x"}, {42, u"*"}, {47, u"/"}}, ""},
-    LexRow{"escaped LF ends a line comment", "//a\\u000ab", {{328, u"b"}}, ""}),
+INSTANTIATE_TEST_SUITE_P(
+    WhiteSpaceAndComments, LexRows,
+    ::testing::Values(
+        LexRow{"white space", " \t\f\n\r\nx", {{328, u"x"}}, ""},
+        LexRow{"block comment", "/* c */a", {{328, u"a"}}, ""},
+        LexRow{
+            "star runs", "/** doc **/b /***/c /**/d", {{328, u"b"}, {328, u"c"}, {328, u"d"}}, ""},
+        LexRow{"comments do not nest", "/* /* */ x */", {{328, u"x"}, {42, u"*"}, {47, u"/"}}, ""},
+        LexRow{"block comment open at end of input", "a /* open\n more", {{328, u"a"}}, ""},
+        LexRow{"star at end of input", "/* *", {}, ""},
+        LexRow{"line comment", "// line\nx", {{328, u"x"}}, ""},
+        LexRow{"line comment at end of input", "x //", {{328, u"x"}}, ""},
+        LexRow{"mixed",
+               "a/b/*c*/d//e\nf",
+               {{328, u"a"}, {47, u"/"}, {328, u"b"}, {328, u"d"}, {328, u"f"}},
+               ""},
+        LexRow{"escaped star and slash end a comment",
+               "/* \\u002a\\u002f x */",
+               {{328, u"x"}, {42, u"*"}, {47, u"/"}},
+               ""},
+        LexRow{"escaped LF ends a line comment", "//a\\u000ab", {{328, u"b"}}, ""}),
     rowName);
 
-INSTANTIATE_TEST_SUITE_P(Reporter, LexRows, ::testing::Values(
-    LexRow{"caret buffer is not shrunk", "          #\n   #\n", {{375, u"#"}, {375, u"#"}},
-           "F:1: Invalid character in input.\n          #\n          ^\n"
-           "F:2: Invalid character in input.\n   #\n   ^\n"},
-    LexRow{"CR LF line keeps its CR", "#\r\n", {{375, u"#"}}, "F:1: Invalid character in input.\n#\r\n^\n"},
-    LexRow{"last line loses its last unit", "a #", {{328, u"a"}, {375, u"#"}}, "F:1: Invalid character in input.\na \n  ^\n"},
-    LexRow{"line written raw", "\\u0023\n", {{375, u"#"}}, "F:1: Invalid character in input.\n\\u0023\n^\n"},
-    LexRow{"tabs stay tabs", "\t#\n", {{375, u"#"}}, "F:1: Invalid character in input.\n\t#\n ^\n"},
-    LexRow{"wide units as their low byte", "\xFE\xFF\x4E\x2D\x00\x20\x00\x23"s, {{328, u"\u4e2d"}, {375, u"#"}},
-           "F:1: Invalid character in input.\n\x2D\x20\n  ^\n"}),
+INSTANTIATE_TEST_SUITE_P(
+    Reporter, LexRows,
+    ::testing::Values(LexRow{"caret buffer is not shrunk",
+                             "          #\n   #\n",
+                             {{375, u"#"}, {375, u"#"}},
+                             "F:1: Invalid character in input.\n          #\n          ^\n"
+                             "F:2: Invalid character in input.\n   #\n   ^\n"},
+                      LexRow{"CR LF line keeps its CR",
+                             "#\r\n",
+                             {{375, u"#"}},
+                             "F:1: Invalid character in input.\n#\r\n^\n"},
+                      LexRow{"last line loses its last unit",
+                             "a #",
+                             {{328, u"a"}, {375, u"#"}},
+                             "F:1: Invalid character in input.\na \n  ^\n"},
+                      LexRow{"line written raw",
+                             "\\u0023\n",
+                             {{375, u"#"}},
+                             "F:1: Invalid character in input.\n\\u0023\n^\n"},
+                      LexRow{"tabs stay tabs",
+                             "\t#\n",
+                             {{375, u"#"}},
+                             "F:1: Invalid character in input.\n\t#\n ^\n"},
+                      LexRow{"wide units as their low byte",
+                             "\xFE\xFF\x4E\x2D\x00\x20\x00\x23"s,
+                             {{328, u"\u4e2d"}, {375, u"#"}},
+                             "F:1: Invalid character in input.\n\x2D\x20\n  ^\n"}),
     rowName);
 
-INSTANTIATE_TEST_SUITE_P(BadInput, LexRows, ::testing::Values(
-    LexRow{"empty file", "", {}, ""},
-    LexRow{"one byte", "x", {{328, u"x"}}, ""},
-    LexRow{"one byte that a mark begins with", "\xFF", {{328, u"\u00ff"}}, ""},
-    LexRow{"lone byte after a mark", "\xFE\xFF\x41", {}, ""},
-    LexRow{"only NUL bytes", "\0\0"s, {{375, u"\0"s}, {375, u"\0"s}},
-           "F:1: Invalid character in input.\n\0\n^\n"
-           "F:1: Invalid character in input.\n\0\n ^\n"s}),
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, LexRows,
+    ::testing::Values(LexRow{"empty file", "", {}, ""}, LexRow{"one byte", "x", {{328, u"x"}}, ""},
+                      LexRow{"one byte that a mark begins with", "\xFF", {{328, u"\u00ff"}}, ""},
+                      LexRow{"lone byte after a mark", "\xFE\xFF\x41", {}, ""},
+                      LexRow{"only NUL bytes",
+                             "\0\0"s,
+                             {{375, u"\0"s}, {375, u"\0"s}},
+                             "F:1: Invalid character in input.\n\0\n^\n"
+                             "F:1: Invalid character in input.\n\0\n ^\n"s}),
     rowName);
 
 struct PositionRow {
@@ -262,7 +482,9 @@ struct PositionRow {
     std::vector<Positioned> positions;
 };
 
-void PrintTo(const PositionRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const PositionRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class PositionRows : public ::testing::TestWithParam<PositionRow> {};
 
@@ -273,39 +495,92 @@ TEST_P(PositionRows, ReportsLineAndColumn) {
 
 // Sources end with a line end: a look-ahead at end of input would move the stream's line
 // number past the last line.
-INSTANTIATE_TEST_SUITE_P(Columns, PositionRows, ::testing::Values(
-    PositionRow{"after a put-back", "a;", {{328, 1, 0}, {59, 1, 1}}},
-    PositionRow{"line starts", "  x\ny\n", {{328, 1, 2}, {328, 2, 0}}},
-    PositionRow{"tabs count one", "\tint x;\n", {{332, 1, 1}, {328, 1, 5}, {59, 1, 6}}},
-    PositionRow{"escapes count their units", "\\u0061;", {{328, 1, 0}, {59, 1, 6}}},
-    PositionRow{"identifier from escapes", "\\u0061\\u0062 x\n", {{328, 1, 0}, {328, 1, 13}}},
-    PositionRow{"CR LF", "a\r\nb\n", {{328, 1, 0}, {328, 2, 0}}},
-    PositionRow{"literals", "x = 'a';", {{328, 1, 0}, {61, 1, 2}, {324, 1, 4}, {59, 1, 7}}},
-    PositionRow{"numbers and operators", "1.5e3f+x\n", {{323, 1, 0}, {43, 1, 6}, {328, 1, 7}}},
-    PositionRow{"after a comment", "/* a */ b // c\n  d\n", {{328, 1, 8}, {328, 2, 2}}},
-    PositionRow{"wide units", "\xFF\xFE" "a\0 \0b\0\n\0"s, {{328, 1, 0}, {328, 1, 2}}}),
+INSTANTIATE_TEST_SUITE_P(
+    Columns, PositionRows,
+    ::testing::Values(
+        PositionRow{"after a put-back", "a;", {{328, 1, 0}, {59, 1, 1}}},
+        PositionRow{"line starts", "  x\ny\n", {{328, 1, 2}, {328, 2, 0}}},
+        PositionRow{"tabs count one", "\tint x;\n", {{332, 1, 1}, {328, 1, 5}, {59, 1, 6}}},
+        PositionRow{"escapes count their units", "\\u0061;", {{328, 1, 0}, {59, 1, 6}}},
+        PositionRow{"identifier from escapes", "\\u0061\\u0062 x\n", {{328, 1, 0}, {328, 1, 13}}},
+        PositionRow{"CR LF", "a\r\nb\n", {{328, 1, 0}, {328, 2, 0}}},
+        PositionRow{"literals", "x = 'a';", {{328, 1, 0}, {61, 1, 2}, {324, 1, 4}, {59, 1, 7}}},
+        PositionRow{"numbers and operators", "1.5e3f+x\n", {{323, 1, 0}, {43, 1, 6}, {328, 1, 7}}},
+        PositionRow{"after a comment", "/* a */ b // c\n  d\n", {{328, 1, 8}, {328, 2, 2}}},
+        PositionRow{"wide units",
+                    "\xFF\xFE"
+                    "a\0 \0b\0\n\0"s,
+                    {{328, 1, 0}, {328, 1, 2}}}),
     rowName);
 
 TEST(VQJavaLexer, CharacterValues) {
-    Lexed lexed = lex("'a' '\\n' '\\377' '\\0' '\\12' '\\'' '\\\\' '\\\"' '\\b' '\\t' '\\f' '\\r' '\\u4e2d' '\\u005c\\u005c' '\\1234'");
+    Lexed lexed =
+        lex("'a' '\\n' '\\377' '\\0' '\\12' '\\'' '\\\\' '\\\"' '\\b' '\\t' '\\f' '\\r' '\\u4e2d' "
+            "'\\u005c\\u005c' '\\1234'");
     EXPECT_EQ(lexed.characterValues,
               (std::vector<int>{97, 10, 255, 0, 10, 39, 92, 34, 8, 9, 12, 13, 0x4E2D, 92}));
     EXPECT_EQ(lexed.tokens.back(), (Token{375, u"'\\1234'"}));  // three octal digits at most
 }
 
 TEST(VQJavaLexer, EveryKeywordHasItsKind) {
-    const std::vector<std::pair<const char16_t*, int>> words = {
-        {u"boolean", 329}, {u"byte", 330}, {u"short", 331}, {u"int", 332}, {u"long", 333}, {u"char", 334},
-        {u"float", 335}, {u"double", 336}, {u"void", 337}, {u"package", 338}, {u"import", 339},
-        {u"class", 340}, {u"extends", 341}, {u"implements", 342}, {u"interface", 343}, {u"super", 344},
-        {u"this", 345}, {u"public", 346}, {u"protected", 348}, {u"private", 348}, {u"static", 349},
-        {u"abstract", 350}, {u"final", 351}, {u"native", 352}, {u"synchronized", 353}, {u"transient", 354},
-        {u"volatile", 355}, {u"throws", 356}, {u"if", 357}, {u"else", 358}, {u"switch", 359}, {u"case", 360},
-        {u"default", 361}, {u"while", 362}, {u"do", 363}, {u"for", 364}, {u"break", 365}, {u"continue", 366},
-        {u"return", 367}, {u"throw", 368}, {u"catch", 369}, {u"try", 370}, {u"finally", 371}, {u"new", 372},
-        {u"instanceof", 373}, {u"true", 325}, {u"false", 325}, {u"null", 326},
-        {u"enum", 328}, {u"assert", 328}, {u"strictfp", 328}, {u"var", 328}, {u"record", 328}, {u"Class", 328},
-        {u"instanceOf", 328}, {u"synchronizedx", 328}, {u"d", 328}, {u"i", 328}};
+    const std::vector<std::pair<const char16_t*, int>> words = {{u"boolean", 329},
+                                                                {u"byte", 330},
+                                                                {u"short", 331},
+                                                                {u"int", 332},
+                                                                {u"long", 333},
+                                                                {u"char", 334},
+                                                                {u"float", 335},
+                                                                {u"double", 336},
+                                                                {u"void", 337},
+                                                                {u"package", 338},
+                                                                {u"import", 339},
+                                                                {u"class", 340},
+                                                                {u"extends", 341},
+                                                                {u"implements", 342},
+                                                                {u"interface", 343},
+                                                                {u"super", 344},
+                                                                {u"this", 345},
+                                                                {u"public", 346},
+                                                                {u"protected", 348},
+                                                                {u"private", 348},
+                                                                {u"static", 349},
+                                                                {u"abstract", 350},
+                                                                {u"final", 351},
+                                                                {u"native", 352},
+                                                                {u"synchronized", 353},
+                                                                {u"transient", 354},
+                                                                {u"volatile", 355},
+                                                                {u"throws", 356},
+                                                                {u"if", 357},
+                                                                {u"else", 358},
+                                                                {u"switch", 359},
+                                                                {u"case", 360},
+                                                                {u"default", 361},
+                                                                {u"while", 362},
+                                                                {u"do", 363},
+                                                                {u"for", 364},
+                                                                {u"break", 365},
+                                                                {u"continue", 366},
+                                                                {u"return", 367},
+                                                                {u"throw", 368},
+                                                                {u"catch", 369},
+                                                                {u"try", 370},
+                                                                {u"finally", 371},
+                                                                {u"new", 372},
+                                                                {u"instanceof", 373},
+                                                                {u"true", 325},
+                                                                {u"false", 325},
+                                                                {u"null", 326},
+                                                                {u"enum", 328},
+                                                                {u"assert", 328},
+                                                                {u"strictfp", 328},
+                                                                {u"var", 328},
+                                                                {u"record", 328},
+                                                                {u"Class", 328},
+                                                                {u"instanceOf", 328},
+                                                                {u"synchronizedx", 328},
+                                                                {u"d", 328},
+                                                                {u"i", 328}};
     std::string source;
     std::vector<Token> expected;
     for (const auto& [word, kind] : words) {
@@ -402,9 +677,11 @@ TEST(VQJavaLexer, OnlyBackslashes) {
 // of the characters that matter to the scans.
 TEST(VQJavaLexer, FastPathsChangeNothing) {
     static const char* const pieces[] = {
-        "a", "b", "Z", "_", "$", "\xE9", "0", "1", "9", "x", "e", "E", "f", "L", ".", "'", "\"", "\\",
-        "u", "\\u0041", "\\u005c", "\\uu002a", "\\u000a", "\\u00", "/", "*", "/*", "*/", "//", "\n",
-        "\r", "\r\n", " ", "    ", "\t", "\f", "#", "+", "=", ">", "<", "!", "\x1A", "\x0B", "int", "true",
+        "a",       "b",        "Z",       "_",     "$",   "\xE9", "0",  "1",  "9",  "x",
+        "e",       "E",        "f",       "L",     ".",   "'",    "\"", "\\", "u",  "\\u0041",
+        "\\u005c", "\\uu002a", "\\u000a", "\\u00", "/",   "*",    "/*", "*/", "//", "\n",
+        "\r",      "\r\n",     " ",       "    ",  "\t",  "\f",   "#",  "+",  "=",  ">",
+        "<",       "!",        "\x1A",    "\x0B",  "int", "true",
     };
     std::mt19937 random(20240607);
     for (int round = 0; round < 1500; ++round) {

@@ -8,13 +8,14 @@ namespace ornith {
 namespace {
 
 constexpr const char* kOperators[] = {
-    "==", "!=", "+=", "-=", "++", "--", "*=", "/=", "%=", "^=", "&=",
+    "==", "!=", "+=", "-=", "++", "--",  "*=",  "/=",  "%=",   "^=", "&=",
     "|=", "&&", "||", "<<", ">>", ">>>", "<<=", ">>=", ">>>=", "<=", ">=",
 };
 static_assert(std::size(kOperators) == VQJavaTokenGreaterOrEqual - VQJavaTokenEqual + 1);
 
 void printText(std::FILE* file, const VQJavaLexer* lexer) {
-    for (std::uint32_t i = 0; i < lexer->textLength; ++i) _VQPrintJavaCharacter(file, lexer->text[i]);
+    for (std::uint32_t i = 0; i < lexer->textLength; ++i)
+        _VQPrintJavaCharacter(file, lexer->text[i]);
     std::fputc(' ', file);
 }
 
@@ -23,12 +24,23 @@ void printText(std::FILE* file, const VQJavaLexer* lexer) {
 int _VQPrintJavaCharacter(std::FILE* file, int character) {
     const char* escape = nullptr;
     switch (character) {
-        case 8: escape = "\\b"; break;
-        case 9: escape = "\\t"; break;
-        case 10: escape = "\\n"; break;
-        case 12: escape = "\\f"; break;
-        case 13: escape = "\\r"; break;
-        default: break;
+        case 8:
+            escape = "\\b";
+            break;
+        case 9:
+            escape = "\\t";
+            break;
+        case 10:
+            escape = "\\n";
+            break;
+        case 12:
+            escape = "\\f";
+            break;
+        case 13:
+            escape = "\\r";
+            break;
+        default:
+            break;
     }
     if (escape != nullptr) {
         std::fputs(escape, file);
@@ -62,6 +74,8 @@ void VQPrintJavaLexerTokenToFile(std::FILE* file, const VQJavaLexer* lexer, int 
     }
 }
 
-void VQPrintJavaLexerToken(const VQJavaLexer* lexer, int kind) { VQPrintJavaLexerTokenToFile(stdout, lexer, kind); }
+void VQPrintJavaLexerToken(const VQJavaLexer* lexer, int kind) {
+    VQPrintJavaLexerTokenToFile(stdout, lexer, kind);
+}
 
 }  // namespace ornith

@@ -44,10 +44,10 @@ struct CharacterRow {
 
 TEST(VQJavaTokenPrinter, PrintsOneCharacter) {
     const CharacterRow rows[] = {
-        {8, "\\b"},       {9, "\\t"},       {10, "\\n"},     {12, "\\f"},       {13, "\\r"},
-        {0x4E2D, "\\u4e2d"}, {0x0100, "\\u0100"}, {0xFFFF, "\\uffff"}, {'a', "a"}, {' ', " "},
-        {'~', "~"},       {'\\', "\\"},     {11, "\\013"},   {127, "\\177"},    {0, "\\000"},
-        {233, "\\351"},   {128, "\\200"},   {255, "\\377"},  {26, "\\032"},
+        {8, "\\b"},          {9, "\\t"},          {10, "\\n"},         {12, "\\f"},    {13, "\\r"},
+        {0x4E2D, "\\u4e2d"}, {0x0100, "\\u0100"}, {0xFFFF, "\\uffff"}, {'a', "a"},     {' ', " "},
+        {'~', "~"},          {'\\', "\\"},        {11, "\\013"},       {127, "\\177"}, {0, "\\000"},
+        {233, "\\351"},      {128, "\\200"},      {255, "\\377"},      {26, "\\032"},
     };
     for (const CharacterRow& row : rows) {
         MemoryFile out;
@@ -87,7 +87,8 @@ TEST(VQJavaTokenPrinter, PrintsTokens) {
         {"protected private", "private private "},
         {"== != += -= ++ -- *= /= %= ^= &= |= && || << >> >>> <<= >>= >>>= <= >=",
          "== != += -= ++ -- *= /= %= ^= &= |= && || << >> >>> <<= >>= >>>= <= >= "},
-        {"( ) , : ; ? [ ] { } ~ . < > & | + - ! = * / % ^", "( ) , : ; ? [ ] { } ~ . < > & | + - ! = * / % ^ "},
+        {"( ) , : ; ? [ ] { } ~ . < > & | + - ! = * / % ^",
+         "( ) , : ; ? [ ] { } ~ . < > & | + - ! = * / % ^ "},
         {"boolean instanceof synchronized goto", "boolean instanceof synchronized goto "},
         {"true null 0x1Fl 1.5e3 'b'", "true null 0x1Fl 1.5e3 'b' "},
         {"a # \\ b", "a # \\ b "},
@@ -102,7 +103,8 @@ TEST(VQJavaTokenPrinter, PrintsTokens) {
 TEST(VQJavaTokenPrinter, KindsWithoutTokensPrintNothing) {
     VQJavaLexer lexer{};
     MemoryFile out;
-    for (int kind : {-1, -2, 347, 374, 376, 1000}) VQPrintJavaLexerTokenToFile(out.file(), &lexer, kind);
+    for (int kind : {-1, -2, 347, 374, 376, 1000})
+        VQPrintJavaLexerTokenToFile(out.file(), &lexer, kind);
     EXPECT_EQ(out.text(), "");
 }
 
@@ -111,7 +113,8 @@ TEST(VQJavaTokenPrinter, WritesToStandardOutput) {
     VQJavaLexer* lexer = VQOpenJavaSourceFile(path.c_str());
     ASSERT_NE(lexer, nullptr);
     StdoutCapture capture;
-    for (int kind; (kind = VQNextTokenFromJavaLexer(lexer)) != VQJavaTokenEndOfInput;) VQPrintJavaLexerToken(lexer, kind);
+    for (int kind; (kind = VQNextTokenFromJavaLexer(lexer)) != VQJavaTokenEndOfInput;)
+        VQPrintJavaLexerToken(lexer, kind);
     EXPECT_EQ(capture.text(), "a += 1 ; ");
     VQCloseJavaSourceFile(lexer);
 }

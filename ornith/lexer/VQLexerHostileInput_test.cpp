@@ -58,7 +58,8 @@ TEST(VQLexerHostileInput, StringRunAfterAnEscapeIsCopiedFromTheLine) {
     EXPECT_TRUE(lexed.texts[2].starts_with(u"\"1\\\"$")) << diagnostics;
     EXPECT_TRUE(lexed.endedTwice);
     EXPECT_NE(diagnostics.find("Invalid character in input."), std::string::npos) << diagnostics;
-    EXPECT_NE(diagnostics.find("String not terminated at end of line."), std::string::npos) << diagnostics;
+    EXPECT_NE(diagnostics.find("String not terminated at end of line."), std::string::npos)
+        << diagnostics;
 }
 
 // Every prefix of every example source: cut inside a comment, a string, a character
@@ -72,13 +73,16 @@ TEST(VQLexerHostileInput, EveryPrefixOfTheExampleSourcesReachesTheEnd) {
         if (entry.path().extension() != ".java") continue;
         ++files;
         std::ifstream in(entry.path(), std::ios::binary);
-        const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string whole((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         // Rewritten once per prefix: in memory-backed /dev/shm where there is one.
-        const std::string path = (::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm/") : ::testing::TempDir()) +
-                                 "ornith_lexer_prefix_" + std::to_string(::getpid()) + ".java";
+        const std::string path =
+            (::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm/") : ::testing::TempDir()) +
+            "ornith_lexer_prefix_" + std::to_string(::getpid()) + ".java";
         size_t wholeTokens = 0;
         for (size_t length = 0; length <= whole.size(); ++length) {
-            std::ofstream(path, std::ios::binary | std::ios::trunc).write(whole.data(), static_cast<long>(length));
+            std::ofstream(path, std::ios::binary | std::ios::trunc)
+                .write(whole.data(), static_cast<long>(length));
             const Lexed lexed = lexFile(path, length + 8);
             EXPECT_TRUE(lexed.endedTwice) << entry.path() << " cut at " << length;
             if (length == whole.size()) wholeTokens = lexed.kinds.size();

@@ -69,13 +69,16 @@ int peekUnit(VQUnicodeStream* s) {
     return s->bigEndian ? (b[0] << 8) | b[1] : (b[1] << 8) | b[0];
 }
 
-void consumeUnit(VQUnicodeStream* s) { s->_bytesStart += s->wide ? 2 : 1; }
+void consumeUnit(VQUnicodeStream* s) {
+    s->_bytesStart += s->wide ? 2 : 1;
+}
 
 // Makes room for `count` more units. Answers how many of them fit (fewer only when the line
 // reached its limit or memory ran out).
 std::uint32_t reserveLine(VQUnicodeStream* s, std::uint32_t count) {
     const std::uint64_t needed = std::uint64_t{s->lineLength} + count;
-    if (needed > s->lineCapacity) lexer_detail::growUnits(s->line, s->lineCapacity, needed, kMaxLineUnits, kSlack);
+    if (needed > s->lineCapacity)
+        lexer_detail::growUnits(s->line, s->lineCapacity, needed, kMaxLineUnits, kSlack);
     std::uint32_t room = s->lineCapacity - s->lineLength;
     return count < room ? count : room;
 }
@@ -95,7 +98,8 @@ const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* en
     const __m128i cr = _mm_set1_epi8('\r');
     while (end - p >= 16) {
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
+        int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
         if (mask != 0) return p + __builtin_ctz(mask);
         p += 16;
     }
@@ -170,8 +174,10 @@ void readLine(VQUnicodeStream* s) {
     s->position = 0;
     s->lineLength = 0;
     if (s->lineNumber < INT32_MAX) ++s->lineNumber;
-    if (s->wide) readWideLine(s);
-    else readNarrowLine(s);
+    if (s->wide)
+        readWideLine(s);
+    else
+        readNarrowLine(s);
 }
 
 int resolveEscape(VQUnicodeStream* s) {
@@ -211,7 +217,8 @@ VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
     // One byte more than the file, so that the first block also meets the end of the file;
     // at least two, for the byte-order mark.
     std::uint32_t blockSize = kMaxReadAheadBytes;
-    if (info.st_size >= 0 && info.st_size < kMaxReadAheadBytes - 1) blockSize = static_cast<std::uint32_t>(info.st_size) + 2;
+    if (info.st_size >= 0 && info.st_size < kMaxReadAheadBytes - 1)
+        blockSize = static_cast<std::uint32_t>(info.st_size) + 2;
     auto* s = new (std::nothrow) VQUnicodeStream{};
     unsigned char* bytes = static_cast<unsigned char*>(std::malloc(blockSize + kSlack));
     std::FILE* file = bytes != nullptr && s != nullptr ? ::fdopen(fd, "rb") : nullptr;
@@ -241,9 +248,13 @@ VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
     return s;
 }
 
-int VQGetUnicodeCharacter(VQUnicodeStream* stream) { return lexer_detail::getCharacter(stream); }
+int VQGetUnicodeCharacter(VQUnicodeStream* stream) {
+    return lexer_detail::getCharacter(stream);
+}
 
-void VQUngetUnicodeCharacter(VQUnicodeStream* stream) { lexer_detail::ungetCharacter(stream); }
+void VQUngetUnicodeCharacter(VQUnicodeStream* stream) {
+    lexer_detail::ungetCharacter(stream);
+}
 
 void VQCloseUnicodeStream(VQUnicodeStream* stream) {
     if (stream == nullptr) return;

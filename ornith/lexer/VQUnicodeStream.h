@@ -12,12 +12,13 @@
 namespace ornith {
 
 struct VQUnicodeStream {
-    std::FILE* file;           // owned, read as raw bytes
-    char16_t* line;            // owned; the current line as read, terminator included; null before the first line
+    std::FILE* file;  // owned, read as raw bytes
+    char16_t*
+        line;  // owned; the current line as read, terminator included; null before the first line
     std::uint32_t lineLength;  // units in line; 0 after end of input
     std::uint32_t lineCapacity;
-    std::uint32_t position;    // index in line of the next unit to hand out
-    std::int32_t lineNumber;   // from 1; 0 before the first line; grows by one per line read attempt
+    std::uint32_t position;   // index in line of the next unit to hand out
+    std::int32_t lineNumber;  // from 1; 0 before the first line; grows by one per line read attempt
     std::int32_t lastCharacter;  // last value handed out, -1 for end of input
     std::uint32_t pushedBack;    // 1 when the next read returns lastCharacter again
     std::uint32_t wide;          // 1 when the file holds 16-bit units

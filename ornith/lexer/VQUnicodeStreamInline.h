@@ -18,8 +18,8 @@ namespace ornith::lexer_detail {
 // by the rule 2 x old + 8 as often as needed but never beyond `limit`, with `slack` spare
 // units allocated past the capacity. When memory runs out the buffer stays as it was; the
 // caller sees how much room there is from the capacity.
-inline void growUnits(char16_t*& units, std::uint32_t& capacity, std::uint64_t needed, std::uint64_t limit,
-                      std::uint32_t slack) {
+inline void growUnits(char16_t*& units, std::uint32_t& capacity, std::uint64_t needed,
+                      std::uint64_t limit, std::uint32_t slack) {
     std::uint64_t grown = capacity;
     while (grown < needed && grown < limit) grown = 2 * grown + 8;
     if (grown > limit) grown = limit;
@@ -59,7 +59,9 @@ inline int getCharacter(VQUnicodeStream* s) {
     return c;
 }
 
-inline void ungetCharacter(VQUnicodeStream* s) { s->pushedBack = 1; }
+inline void ungetCharacter(VQUnicodeStream* s) {
+    s->pushedBack = 1;
+}
 
 // The index in the line at which the character that the next read returns begins: a put-back
 // character begins where it began before, and a line not yet read begins at 0.
@@ -69,16 +71,19 @@ inline std::uint32_t nextCharacterStart(const VQUnicodeStream* s) {
 }
 
 // The index of the first unit in [at, end) that is `a` or `b` or a backslash, or end.
-inline std::uint32_t findUnit(const char16_t* line, std::uint32_t at, std::uint32_t end, char16_t a, char16_t b) {
+inline std::uint32_t findUnit(const char16_t* line, std::uint32_t at, std::uint32_t end, char16_t a,
+                              char16_t b) {
 #if defined(__SSE2__)
     const __m128i wantA = _mm_set1_epi16(static_cast<short>(a));
     const __m128i wantB = _mm_set1_epi16(static_cast<short>(b));
     const __m128i backslash = _mm_set1_epi16('\\');
     while (end - at >= 8) {
         __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at));
-        __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, wantA), _mm_cmpeq_epi16(units, wantB)),
-                                    _mm_cmpeq_epi16(units, backslash));
-        if (int mask = _mm_movemask_epi8(hits)) return at + static_cast<std::uint32_t>(__builtin_ctz(mask)) / 2;
+        __m128i hits =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, wantA), _mm_cmpeq_epi16(units, wantB)),
+                         _mm_cmpeq_epi16(units, backslash));
+        if (int mask = _mm_movemask_epi8(hits))
+            return at + static_cast<std::uint32_t>(__builtin_ctz(mask)) / 2;
         at += 8;
     }
 #endif
@@ -129,7 +134,8 @@ inline std::uint32_t takeRun(VQUnicodeStream* s, const char16_t** units, unsigne
 }
 
 // takeRun for runs that end at the unit `a` or `b` (or a backslash, or the line end).
-inline std::uint32_t takeRunUntil(VQUnicodeStream* s, const char16_t** units, char16_t a, char16_t b) {
+inline std::uint32_t takeRunUntil(VQUnicodeStream* s, const char16_t** units, char16_t a,
+                                  char16_t b) {
     *units = s->line + s->position;
     if (s->pushedBack || !gTakeRuns) return 0;
     return consumeTo(s, findUnit(s->line, s->position, s->lineLength, a, b));

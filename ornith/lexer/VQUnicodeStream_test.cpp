@@ -44,7 +44,9 @@ struct StreamRow {
     std::vector<Read> expected;
 };
 
-void PrintTo(const StreamRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const StreamRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class StreamRows : public ::testing::TestWithParam<StreamRow> {};
 
@@ -56,57 +58,92 @@ TEST_P(StreamRows, DeliversCharactersAndLineNumbers) {
 using namespace std::string_literals;
 
 // Lines, terminators and plain bytes.
-INSTANTIATE_TEST_SUITE_P(Lines, StreamRows, ::testing::Values(
-    StreamRow{"empty file", "", {{-1, 1}}},
-    StreamRow{"no terminator", "ab", {{'a', 1}, {'b', 1}, {-1, 2}}},
-    StreamRow{"CR LF is one line end", "a\r\nb", {{'a', 1}, {13, 1}, {10, 1}, {'b', 2}, {-1, 3}}},
-    StreamRow{"lone CR ends a line", "a\rb", {{'a', 1}, {13, 1}, {'b', 2}, {-1, 3}}},
-    StreamRow{"CR at end of file", "a\r", {{'a', 1}, {13, 1}, {-1, 2}}},
-    StreamRow{"CR CR", "\r\r\n", {{13, 1}, {13, 2}, {10, 2}, {-1, 3}}},
-    StreamRow{"bytes above 127 are their own characters", "\xE9\xFF", {{0xE9, 1}, {0xFF, 1}, {-1, 2}}},
-    StreamRow{"NUL bytes are characters", "\0A\0"s, {{0, 1}, {'A', 1}, {0, 1}, {-1, 2}}}),
+INSTANTIATE_TEST_SUITE_P(
+    Lines, StreamRows,
+    ::testing::Values(
+        StreamRow{"empty file", "", {{-1, 1}}},
+        StreamRow{"no terminator", "ab", {{'a', 1}, {'b', 1}, {-1, 2}}},
+        StreamRow{
+            "CR LF is one line end", "a\r\nb", {{'a', 1}, {13, 1}, {10, 1}, {'b', 2}, {-1, 3}}},
+        StreamRow{"lone CR ends a line", "a\rb", {{'a', 1}, {13, 1}, {'b', 2}, {-1, 3}}},
+        StreamRow{"CR at end of file", "a\r", {{'a', 1}, {13, 1}, {-1, 2}}},
+        StreamRow{"CR CR", "\r\r\n", {{13, 1}, {13, 2}, {10, 2}, {-1, 3}}},
+        StreamRow{"bytes above 127 are their own characters",
+                  "\xE9\xFF",
+                  {{0xE9, 1}, {0xFF, 1}, {-1, 2}}},
+        StreamRow{"NUL bytes are characters", "\0A\0"s, {{0, 1}, {'A', 1}, {0, 1}, {-1, 2}}}),
     [](const auto& info) { return "row" + std::to_string(info.index); });
 
 // Byte-order marks and 16-bit units.
-INSTANTIATE_TEST_SUITE_P(ByteOrder, StreamRows, ::testing::Values(
-    StreamRow{"big-endian mark", "\xFE\xFF\x00\x41\x00\x0A"s, {{'A', 1}, {10, 1}, {-1, 2}}},
-    StreamRow{"little-endian mark", "\xFF\xFE\x41\x00"s, {{'A', 1}, {-1, 2}}},
-    StreamRow{"FE then not FF: both bytes are data", "\xFE\x41", {{254, 1}, {65, 1}, {-1, 2}}},
-    StreamRow{"FF then not FE: both bytes are data", "\xFF\xFF", {{255, 1}, {255, 1}, {-1, 2}}},
-    StreamRow{"a single FE", "\xFE", {{254, 1}, {-1, 2}}},
-    StreamRow{"mark only", "\xFE\xFF", {{-1, 1}}},
-    StreamRow{"two held-back bytes still split lines", "\xFE\r\nx", {{254, 1}, {13, 1}, {10, 1}, {'x', 2}, {-1, 3}}},
-    StreamRow{"second held-back byte is a CR", "\xFF\r", {{255, 1}, {13, 1}, {-1, 2}}},
-    StreamRow{"little-endian lone byte after the mark", "\xFF\xFE\x41", {{-1, 1}}},
-    StreamRow{"little-endian lone trailing byte is dropped", "\xFF\xFE\x41\x00\x42"s, {{'A', 1}, {-1, 2}}},
-    StreamRow{"big-endian lone trailing byte is dropped", "\xFE\xFF\x00\x41\x00"s, {{'A', 1}, {-1, 2}}},
-    StreamRow{"wide units above 255", "\xFE\xFF\x4E\x2D\xFF\xFF"s, {{0x4E2D, 1}, {0xFFFF, 1}, {-1, 2}}},
-    StreamRow{"wide CR as last unit", "\xFE\xFF\x00\x0D"s, {{13, 1}, {-1, 2}}},
-    StreamRow{"wide lone CR splits lines", "\xFE\xFF\x00\x0D\x00\x41"s, {{13, 1}, {'A', 2}, {-1, 3}}},
-    StreamRow{"wide CR LF", "\xFF\xFE\x0D\x00\x0A\x00\x42\x00"s, {{13, 1}, {10, 1}, {'B', 2}, {-1, 3}}},
-    StreamRow{"a mark later in the file is data", "a\xFE\xFF", {{'a', 1}, {0xFE, 1}, {0xFF, 1}, {-1, 2}}}),
+INSTANTIATE_TEST_SUITE_P(
+    ByteOrder, StreamRows,
+    ::testing::Values(
+        StreamRow{"big-endian mark", "\xFE\xFF\x00\x41\x00\x0A"s, {{'A', 1}, {10, 1}, {-1, 2}}},
+        StreamRow{"little-endian mark", "\xFF\xFE\x41\x00"s, {{'A', 1}, {-1, 2}}},
+        StreamRow{"FE then not FF: both bytes are data", "\xFE\x41", {{254, 1}, {65, 1}, {-1, 2}}},
+        StreamRow{"FF then not FE: both bytes are data", "\xFF\xFF", {{255, 1}, {255, 1}, {-1, 2}}},
+        StreamRow{"a single FE", "\xFE", {{254, 1}, {-1, 2}}},
+        StreamRow{"mark only", "\xFE\xFF", {{-1, 1}}},
+        StreamRow{"two held-back bytes still split lines",
+                  "\xFE\r\nx",
+                  {{254, 1}, {13, 1}, {10, 1}, {'x', 2}, {-1, 3}}},
+        StreamRow{"second held-back byte is a CR", "\xFF\r", {{255, 1}, {13, 1}, {-1, 2}}},
+        StreamRow{"little-endian lone byte after the mark", "\xFF\xFE\x41", {{-1, 1}}},
+        StreamRow{"little-endian lone trailing byte is dropped",
+                  "\xFF\xFE\x41\x00\x42"s,
+                  {{'A', 1}, {-1, 2}}},
+        StreamRow{"big-endian lone trailing byte is dropped",
+                  "\xFE\xFF\x00\x41\x00"s,
+                  {{'A', 1}, {-1, 2}}},
+        StreamRow{"wide units above 255",
+                  "\xFE\xFF\x4E\x2D\xFF\xFF"s,
+                  {{0x4E2D, 1}, {0xFFFF, 1}, {-1, 2}}},
+        StreamRow{"wide CR as last unit", "\xFE\xFF\x00\x0D"s, {{13, 1}, {-1, 2}}},
+        StreamRow{
+            "wide lone CR splits lines", "\xFE\xFF\x00\x0D\x00\x41"s, {{13, 1}, {'A', 2}, {-1, 3}}},
+        StreamRow{"wide CR LF",
+                  "\xFF\xFE\x0D\x00\x0A\x00\x42\x00"s,
+                  {{13, 1}, {10, 1}, {'B', 2}, {-1, 3}}},
+        StreamRow{"a mark later in the file is data",
+                  "a\xFE\xFF",
+                  {{'a', 1}, {0xFE, 1}, {0xFF, 1}, {-1, 2}}}),
     [](const auto& info) { return "row" + std::to_string(info.index); });
 
 // Unicode escapes.
-INSTANTIATE_TEST_SUITE_P(Escapes, StreamRows, ::testing::Values(
-    StreamRow{"simple", "\\u0041", {{'A', 1}, {-1, 2}}},
-    StreamRow{"several u", "\\uuu0041", {{'A', 1}, {-1, 2}}},
-    StreamRow{"mixed-case hex", "\\u4e2D", {{0x4E2D, 1}, {-1, 2}}},
-    StreamRow{"FFFF is a character, not the end", "\\uFFFFx", {{0xFFFF, 1}, {'x', 1}, {-1, 2}}},
-    StreamRow{"cut by the line end", "\\u004\n", {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {'4', 1}, {10, 1}, {-1, 2}}},
-    StreamRow{"cut by the end of input", "\\u00", {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {-1, 2}}},
-    StreamRow{"backslash u at the end", "\\u", {{'\\', 1}, {'u', 1}, {-1, 2}}},
-    StreamRow{"bad digit", "\\u00G1", {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {'G', 1}, {'1', 1}, {-1, 2}}},
-    StreamRow{"every backslash is examined", "\\\\u0041", {{'\\', 1}, {'A', 1}, {-1, 2}}},
-    StreamRow{"an escaped backslash starts nothing", "\\u005cu0041",
-              {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {'4', 1}, {'1', 1}, {-1, 2}}},
-    StreamRow{"an escaped LF is no line end", "\\u000ab\nc", {{10, 1}, {'b', 1}, {10, 1}, {'c', 2}, {-1, 3}}},
-    StreamRow{"an escape never spans lines", "\\u00\n41", {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {10, 1}, {'4', 2}, {'1', 2}, {-1, 3}}},
-    StreamRow{"wide escape", "\xFE\xFF\x00\\\x00u\x00\x34\x00\x31\x00\x30\x00\x30"s, {{0x4100, 1}, {-1, 2}}}),
+INSTANTIATE_TEST_SUITE_P(
+    Escapes, StreamRows,
+    ::testing::Values(
+        StreamRow{"simple", "\\u0041", {{'A', 1}, {-1, 2}}},
+        StreamRow{"several u", "\\uuu0041", {{'A', 1}, {-1, 2}}},
+        StreamRow{"mixed-case hex", "\\u4e2D", {{0x4E2D, 1}, {-1, 2}}},
+        StreamRow{"FFFF is a character, not the end", "\\uFFFFx", {{0xFFFF, 1}, {'x', 1}, {-1, 2}}},
+        StreamRow{"cut by the line end",
+                  "\\u004\n",
+                  {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {'4', 1}, {10, 1}, {-1, 2}}},
+        StreamRow{
+            "cut by the end of input", "\\u00", {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {-1, 2}}},
+        StreamRow{"backslash u at the end", "\\u", {{'\\', 1}, {'u', 1}, {-1, 2}}},
+        StreamRow{"bad digit",
+                  "\\u00G1",
+                  {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {'G', 1}, {'1', 1}, {-1, 2}}},
+        StreamRow{"every backslash is examined", "\\\\u0041", {{'\\', 1}, {'A', 1}, {-1, 2}}},
+        StreamRow{"an escaped backslash starts nothing",
+                  "\\u005cu0041",
+                  {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {'4', 1}, {'1', 1}, {-1, 2}}},
+        StreamRow{"an escaped LF is no line end",
+                  "\\u000ab\nc",
+                  {{10, 1}, {'b', 1}, {10, 1}, {'c', 2}, {-1, 3}}},
+        StreamRow{"an escape never spans lines",
+                  "\\u00\n41",
+                  {{'\\', 1}, {'u', 1}, {'0', 1}, {'0', 1}, {10, 1}, {'4', 2}, {'1', 2}, {-1, 3}}},
+        StreamRow{"wide escape",
+                  "\xFE\xFF\x00\\\x00u\x00\x34\x00\x31\x00\x30\x00\x30"s,
+                  {{0x4100, 1}, {-1, 2}}}),
     [](const auto& info) { return "row" + std::to_string(info.index); });
 
 struct OpenStream {
-    explicit OpenStream(const std::string& bytes) : path(writeSource(bytes)), s(VQOpenUnicodeFile(path.c_str())) {}
+    explicit OpenStream(const std::string& bytes)
+        : path(writeSource(bytes)), s(VQOpenUnicodeFile(path.c_str())) {}
     ~OpenStream() { VQCloseUnicodeStream(s); }
     std::string path;
     VQUnicodeStream* s;
@@ -158,17 +195,19 @@ TEST(VQUnicodeStream, PutBack) {
         int expected;
     };
     const std::pair<std::string, std::vector<Step>> rows[] = {
-        {"xy", {{'r', 'x'}, {'u', 0}, {'u', 0}, {'r', 'x'}, {'r', 'y'}}},       // one deep
-        {"\\u0041b", {{'r', 'A'}, {'u', 0}, {'r', 'A'}, {'r', 'b'}}},          // an escape comes back whole
-        {"x", {{'u', 0}, {'r', -1}, {'r', 'x'}}},                                // before any read: end of input
-        {"x", {{'r', 'x'}, {'r', -1}, {'u', 0}, {'r', -1}}},                     // at the end: the end again
+        {"xy", {{'r', 'x'}, {'u', 0}, {'u', 0}, {'r', 'x'}, {'r', 'y'}}},  // one deep
+        {"\\u0041b", {{'r', 'A'}, {'u', 0}, {'r', 'A'}, {'r', 'b'}}},  // an escape comes back whole
+        {"x", {{'u', 0}, {'r', -1}, {'r', 'x'}}},             // before any read: end of input
+        {"x", {{'r', 'x'}, {'r', -1}, {'u', 0}, {'r', -1}}},  // at the end: the end again
     };
     for (const auto& [bytes, steps] : rows) {
         OpenStream o(bytes);
         ASSERT_NE(o.s, nullptr);
         for (const Step& step : steps) {
-            if (step.action == 'u') VQUngetUnicodeCharacter(o.s);
-            else EXPECT_EQ(VQGetUnicodeCharacter(o.s), step.expected) << bytes;
+            if (step.action == 'u')
+                VQUngetUnicodeCharacter(o.s);
+            else
+                EXPECT_EQ(VQGetUnicodeCharacter(o.s), step.expected) << bytes;
         }
     }
 }

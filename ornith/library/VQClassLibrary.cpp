@@ -18,7 +18,8 @@ std::shared_ptr<VQJavaClass> lookUpClass(VQClassLibrary& library, const std::str
     return library.classWithName(className);
 }
 
-std::shared_ptr<VQJavaPackage> lookUpPackage(VQClassLibrary& library, const std::string& packageName) {
+std::shared_ptr<VQJavaPackage> lookUpPackage(VQClassLibrary& library,
+                                             const std::string& packageName) {
     return library.packageWithName(packageName);
 }
 
@@ -37,10 +38,12 @@ std::shared_ptr<VQClassLibrary> VQClassLibrary::defaultClassLibrary() {
     // Initialisation of a function-local static is done once even when the first calls
     // race. The library is never destroyed: classes and packages held in other statics
     // may still reach it while the process exits.
-    static const std::shared_ptr<VQClassLibrary>& library = *new std::shared_ptr<VQClassLibrary>([] {
-        const char* path = std::getenv("CLASSPATH");
-        return classLibraryWithClassPath(path ? std::optional<std::string>(path) : std::nullopt);
-    }());
+    static const std::shared_ptr<VQClassLibrary>& library =
+        *new std::shared_ptr<VQClassLibrary>([] {
+            const char* path = std::getenv("CLASSPATH");
+            return classLibraryWithClassPath(path ? std::optional<std::string>(path)
+                                                  : std::nullopt);
+        }());
     return library;
 }
 
@@ -48,21 +51,26 @@ std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibrary() {
     return std::shared_ptr<VQClassLibrary>(new VQClassLibrary());
 }
 
-std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibraryWithClassPath(std::optional<std::string> classPath) {
+std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibraryWithClassPath(
+    std::optional<std::string> classPath) {
     return classLibraryWithClassPath(std::move(classPath), DroppedEntryHandler());
 }
 
-std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibraryWithClassPath(std::optional<std::string> classPath,
-                                                                          const DroppedEntryHandler& onDroppedEntry) {
+std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibraryWithClassPath(
+    std::optional<std::string> classPath, const DroppedEntryHandler& onDroppedEntry) {
     auto library = classLibrary();
     library->_classPath = std::move(classPath);
-    library->_addClassStoresForPath(library->_classPath, onDroppedEntry ? &onDroppedEntry : nullptr);
+    library->_addClassStoresForPath(library->_classPath,
+                                    onDroppedEntry ? &onDroppedEntry : nullptr);
     return library;
 }
 
-void VQClassLibrary::appendToClassPath(const std::string& path) { appendToClassPath(path, DroppedEntryHandler()); }
+void VQClassLibrary::appendToClassPath(const std::string& path) {
+    appendToClassPath(path, DroppedEntryHandler());
+}
 
-void VQClassLibrary::appendToClassPath(const std::string& path, const DroppedEntryHandler& onDroppedEntry) {
+void VQClassLibrary::appendToClassPath(const std::string& path,
+                                       const DroppedEntryHandler& onDroppedEntry) {
     if (_classPath) {
         _classPath->push_back(';');
         _classPath->append(path);
@@ -79,8 +87,8 @@ void VQClassLibrary::_addClassStoresForPath(const std::optional<std::string>& pa
     size_t start = 0;
     for (;;) {
         const size_t stop = text.find(';', start);
-        const std::string entry(text.substr(start, stop == std::string_view::npos ? std::string_view::npos
-                                                                                  : stop - start));
+        const std::string entry(text.substr(
+            start, stop == std::string_view::npos ? std::string_view::npos : stop - start));
         // One bad entry must not cost the host the rest of its class path.
         try {
             _addClassStoreForName(entry);
@@ -95,11 +103,13 @@ void VQClassLibrary::_addClassStoresForPath(const std::optional<std::string>& pa
 void VQClassLibrary::_addClassStoreForName(const std::string& name) {
     const std::string expanded = stringByExpandingEnvironmentVariables(name);
     auto store = VQClassStore::classStoreForName(expanded);
-    if (!store) throw VQInvalidArgumentException("Unknown source of class files '" + expanded + "'");
+    if (!store)
+        throw VQInvalidArgumentException("Unknown source of class files '" + expanded + "'");
     _classStores.push_back(std::move(store));
 }
 
-std::shared_ptr<const VQByteBuffer> VQClassLibrary::dataForClassName(std::string_view className) const {
+std::shared_ptr<const VQByteBuffer> VQClassLibrary::dataForClassName(
+    std::string_view className) const {
     for (const auto& store : _classStores)
         if (auto data = store->dataForClassName(className)) return data;
     return nullptr;
@@ -113,19 +123,22 @@ std::shared_ptr<VQJavaClass> VQClassLibrary::classWithName(std::string_view clas
     return javaClass;
 }
 
-std::optional<std::string> VQClassLibrary::classStoreNameForClassWithName(std::string_view className) const {
+std::optional<std::string> VQClassLibrary::classStoreNameForClassWithName(
+    std::string_view className) const {
     for (const auto& store : _classStores)
         if (store->containsClassName(className)) return store->name();
     return std::nullopt;
 }
 
-std::shared_ptr<VQJavaPackage> VQClassLibrary::packageWithName(std::optional<std::string_view> packageName) {
+std::shared_ptr<VQJavaPackage> VQClassLibrary::packageWithName(
+    std::optional<std::string_view> packageName) {
     const std::string name(packageName.value_or(std::string_view()));
     if (auto cached = _packageCache.find(name); cached != _packageCache.end())
         if (auto package = cached->second.reference.lock()) return package;
 
-    if (!name.empty() && std::none_of(_classStores.begin(), _classStores.end(),
-                                      [&](const auto& store) { return store->containsPackageName(name); }))
+    if (!name.empty() &&
+        std::none_of(_classStores.begin(), _classStores.end(),
+                     [&](const auto& store) { return store->containsPackageName(name); }))
         return nullptr;
 
     std::shared_ptr<VQJavaPackage> package(new VQJavaPackage(name, shared_from_this()));
@@ -137,7 +150,8 @@ void VQClassLibrary::removePackage(const VQJavaPackage& package) {
     // Only the entry that names this very object: a package that was never cached, or
     // one already replaced by a newer object of the same name, must not evict another.
     auto cached = _packageCache.find(package.packageName());
-    if (cached != _packageCache.end() && cached->second.package == &package) _packageCache.erase(cached);
+    if (cached != _packageCache.end() && cached->second.package == &package)
+        _packageCache.erase(cached);
 }
 
 std::vector<std::string> VQClassLibrary::classNamesInPackage(std::string_view packageName) const {
@@ -148,15 +162,17 @@ std::vector<std::string> VQClassLibrary::packageNamesInPackage(std::string_view 
     return namesInPackage(packageName, &VQClassStore::packageNamesInPackage);
 }
 
-std::vector<std::string> VQClassLibrary::namesInPackage(std::string_view packageName, PackageListing listing) const {
+std::vector<std::string> VQClassLibrary::namesInPackage(std::string_view packageName,
+                                                        PackageListing listing) const {
     std::vector<const VQClassStore*> stores;
     stores.reserve(_classStores.size());
     for (const auto& store : _classStores) stores.push_back(store.get());
     return _mergedNamesInPackage(stores, packageName, listing);
 }
 
-std::vector<std::string> VQClassLibrary::_mergedNamesInPackage(const std::vector<const VQClassStore*>& stores,
-                                                               std::string_view packageName, PackageListing listing) {
+std::vector<std::string> VQClassLibrary::_mergedNamesInPackage(
+    const std::vector<const VQClassStore*>& stores, std::string_view packageName,
+    PackageListing listing) {
     std::vector<std::string> names;
     for (const VQClassStore* store : stores) {
         auto listed = (store->*listing)(packageName);
@@ -179,7 +195,9 @@ std::shared_ptr<VQJavaPackageEnumerator> VQClassLibrary::classNameEnumerator() {
     return packageWithName(std::string_view())->classNameEnumerator();
 }
 
-std::string VQClassLibrary::description() const { return "VQClassLibrary(" + _classPath.value_or("") + ")"; }
+std::string VQClassLibrary::description() const {
+    return "VQClassLibrary(" + _classPath.value_or("") + ")";
+}
 
 std::shared_ptr<VQClassLibrary> VQClassLibrary::copyWithZone() const {
     auto copy = classLibrary();

@@ -29,10 +29,11 @@ class VQClassLibrary : public std::enable_shared_from_this<VQClassLibrary> {
 public:
     // Told about every class-path entry that was dropped because no store could be made
     // for it: the entry as written and the failure (the library itself drops it silently).
-    using DroppedEntryHandler = std::function<void(const std::string& entry, const std::exception& failure)>;
+    using DroppedEntryHandler =
+        std::function<void(const std::string& entry, const std::exception& failure)>;
     // Which listing a store is asked for by namesInPackage.
-    using PackageListing =
-        std::optional<std::vector<std::string>> (VQClassStore::*)(std::optional<std::string_view>) const;
+    using PackageListing = std::optional<std::vector<std::string>> (VQClassStore::*)(
+        std::optional<std::string_view>) const;
 
     // The process-wide library, made on the first call from CLASSPATH (entries separated by
     // ";"; an unset variable gives no class path). Later calls return the same library,
@@ -42,9 +43,10 @@ public:
     static std::shared_ptr<VQClassLibrary> classLibrary();
     // Stores for every entry of the path that a store kind accepts; other entries are
     // skipped (and reported to onDroppedEntry when one is given) but stay in classPath().
-    static std::shared_ptr<VQClassLibrary> classLibraryWithClassPath(std::optional<std::string> classPath);
-    static std::shared_ptr<VQClassLibrary> classLibraryWithClassPath(std::optional<std::string> classPath,
-                                                                     const DroppedEntryHandler& onDroppedEntry);
+    static std::shared_ptr<VQClassLibrary> classLibraryWithClassPath(
+        std::optional<std::string> classPath);
+    static std::shared_ptr<VQClassLibrary> classLibraryWithClassPath(
+        std::optional<std::string> classPath, const DroppedEntryHandler& onDroppedEntry);
 
     ~VQClassLibrary();
     VQClassLibrary(const VQClassLibrary&) = delete;
@@ -77,7 +79,8 @@ public:
     // the class path comes out in one reproducible order. Empty, never absent.
     std::vector<std::string> classNamesInPackage(std::string_view packageName) const;
     std::vector<std::string> packageNamesInPackage(std::string_view packageName) const;
-    std::vector<std::string> namesInPackage(std::string_view packageName, PackageListing listing) const;
+    std::vector<std::string> namesInPackage(std::string_view packageName,
+                                            PackageListing listing) const;
 
     // Every class on the class path, fully qualified: the root package's enumerator.
     std::shared_ptr<VQJavaPackageEnumerator> classNameEnumerator();
@@ -98,10 +101,13 @@ public:
     // raises VQInvalidArgumentException "Unknown source of class files 'ENTRY'" (with the
     // expanded entry) when there is none.
     void _addClassStoreForName(const std::string& name);
-    const std::vector<std::shared_ptr<VQClassStore>>& _stores() const noexcept { return _classStores; }
+    const std::vector<std::shared_ptr<VQClassStore>>& _stores() const noexcept {
+        return _classStores;
+    }
     // namesInPackage over the given stores only: the merged, sorted set of their answers.
-    static std::vector<std::string> _mergedNamesInPackage(const std::vector<const VQClassStore*>& stores,
-                                                          std::string_view packageName, PackageListing listing);
+    static std::vector<std::string> _mergedNamesInPackage(
+        const std::vector<const VQClassStore*>& stores, std::string_view packageName,
+        PackageListing listing);
 
 private:
     VQClassLibrary();

@@ -19,8 +19,10 @@ class VQJavaClass;
 class VQJavaPackage;
 
 struct VQClassLibraryLookups {
-    std::shared_ptr<VQJavaClass> (*classWithName)(VQClassLibrary& library, const std::string& className);
-    std::shared_ptr<VQJavaPackage> (*packageWithName)(VQClassLibrary& library, const std::string& packageName);
+    std::shared_ptr<VQJavaClass> (*classWithName)(VQClassLibrary& library,
+                                                  const std::string& className);
+    std::shared_ptr<VQJavaPackage> (*packageWithName)(VQClassLibrary& library,
+                                                      const std::string& packageName);
 };
 
 // Null until the first class library is made; afterwards the library's own lookups.

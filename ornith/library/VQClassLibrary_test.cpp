@@ -17,15 +17,18 @@
 namespace ornith {
 namespace {
 
-using testing::ScratchDirectory;
 using testing::markerOf;
+using testing::ScratchDirectory;
 using testing::writeClass;
 using Names = std::vector<std::string>;
 
 // The default library is made once per process, from CLASSPATH as it is on the first
 // call. Setting the variable before any test runs makes what that library sees known,
 // whichever test asks first.
-std::string defaultEntry() { return std::string(::testing::TempDir()) + "ornith_default_library_" + std::to_string(::getpid()); }
+std::string defaultEntry() {
+    return std::string(::testing::TempDir()) + "ornith_default_library_" +
+           std::to_string(::getpid());
+}
 
 class DefaultClassPath : public ::testing::Environment {
 public:
@@ -36,12 +39,14 @@ public:
     }
     void TearDown() override { std::filesystem::remove_all(defaultEntry()); }
 };
-[[maybe_unused]] auto* const defaultClassPath = ::testing::AddGlobalTestEnvironment(new DefaultClassPath);
+[[maybe_unused]] auto* const defaultClassPath =
+    ::testing::AddGlobalTestEnvironment(new DefaultClassPath);
 
 TEST(VQClassLibraryDefault, IsReadFromClassPathOnceAndSharedAcrossThreads) {
     std::vector<std::shared_ptr<VQClassLibrary>> seen(4);
     std::vector<std::thread> threads;
-    for (auto& slot : seen) threads.emplace_back([&slot] { slot = VQClassLibrary::defaultClassLibrary(); });
+    for (auto& slot : seen)
+        threads.emplace_back([&slot] { slot = VQClassLibrary::defaultClassLibrary(); });
     for (auto& thread : threads) thread.join();
     for (const auto& library : seen) EXPECT_EQ(library, seen.front());
 
@@ -58,7 +63,8 @@ TEST(VQClassLibraryDefault, IsReadFromClassPathOnceAndSharedAcrossThreads) {
 }
 
 TEST(VQClassLibrary, WithoutAPathHasNoStoresAndOnlyTheRootPackage) {
-    for (auto library : {VQClassLibrary::classLibrary(), VQClassLibrary::classLibraryWithClassPath(std::nullopt)}) {
+    for (auto library : {VQClassLibrary::classLibrary(),
+                         VQClassLibrary::classLibraryWithClassPath(std::nullopt)}) {
         EXPECT_EQ(library->classPath(), std::nullopt);
         EXPECT_TRUE(library->_stores().empty());
         EXPECT_EQ(library->dataForClassName("java.lang.Object"), nullptr);
@@ -82,12 +88,15 @@ TEST(VQClassLibrary, SplitsAtEverySemicolonAndKeepsThePathAsGiven) {
     const std::string path = dir / "a" + ";;" + dir / "b";
     std::vector<std::pair<std::string, std::string>> dropped;
     auto library = VQClassLibrary::classLibraryWithClassPath(
-        path, [&](const std::string& entry, const std::exception& e) { dropped.emplace_back(entry, e.what()); });
+        path, [&](const std::string& entry, const std::exception& e) {
+            dropped.emplace_back(entry, e.what());
+        });
     EXPECT_EQ(library->classPath(), path);
     ASSERT_EQ(library->_stores().size(), 2u);
     EXPECT_EQ(library->_stores()[0]->name(), dir / "a");
     EXPECT_EQ(library->_stores()[1]->name(), dir / "b");
-    EXPECT_EQ(dropped, (std::vector<std::pair<std::string, std::string>>{{"", "Unknown source of class files ''"}}));
+    EXPECT_EQ(dropped, (std::vector<std::pair<std::string, std::string>>{
+                           {"", "Unknown source of class files ''"}}));
     EXPECT_NE(library->classWithName("A"), nullptr);
     EXPECT_NE(library->classWithName("B"), nullptr);
 }
@@ -121,7 +130,9 @@ TEST(VQClassLibrary, DropsEveryEntryItCannotUseAndKeepsTheRest) {
     for (const auto& e : entries)
         if (!e.reason.empty()) expected.emplace_back(e.entry, e.reason);
     auto library = VQClassLibrary::classLibraryWithClassPath(
-        path, [&](const std::string& entry, const std::exception& e) { dropped.emplace_back(entry, e.what()); });
+        path, [&](const std::string& entry, const std::exception& e) {
+            dropped.emplace_back(entry, e.what());
+        });
     EXPECT_EQ(dropped, expected);
     EXPECT_EQ(library->_stores().size(), 3u);
     EXPECT_EQ(library->classPath(), path);
@@ -136,9 +147,10 @@ TEST(VQClassLibrary, AddingOneEntryDirectlyRaisesForAnUnknownSource) {
     ::setenv("ORNITH_LIBRARY_TEST_DIR", dir.path().c_str(), 1);
     auto library = VQClassLibrary::classLibrary();
     std::string name;
-    EXPECT_EQ(testing::reasonRaisedBy([&] { library->_addClassStoreForName("${ORNITH_LIBRARY_TEST_DIR}/x.jar"); },
-                                      &name),
-              "Unknown source of class files '" + dir / "x.jar" + "'");
+    EXPECT_EQ(
+        testing::reasonRaisedBy(
+            [&] { library->_addClassStoreForName("${ORNITH_LIBRARY_TEST_DIR}/x.jar"); }, &name),
+        "Unknown source of class files '" + dir / "x.jar" + "'");
     EXPECT_EQ(name, "InvalidArgumentException");
     EXPECT_TRUE(library->_stores().empty());
 
@@ -175,7 +187,8 @@ TEST(VQClassLibrary, TheEarlierEntryWinsForEveryKindOfStore) {
     zip.add("p/Both.class", testing::classBytes("p/Both", "java/lang/Object", "fromJar"), 8);
     zip.add("p/InJar.class", testing::classBytes("p/InJar"));
     zip.writeTo(dir / "lib.jar");
-    testing::writeFile(dir / "Single.class", testing::classBytes("p/Both", "java/lang/Object", "fromFile"));
+    testing::writeFile(dir / "Single.class",
+                       testing::classBytes("p/Both", "java/lang/Object", "fromFile"));
 
     struct Case {
         std::string path;
@@ -183,7 +196,8 @@ TEST(VQClassLibrary, TheEarlierEntryWinsForEveryKindOfStore) {
         std::string storeName;
     };
     for (const Case& c : std::vector<Case>{
-             {dir / "classes" + ";" + dir / "lib.jar" + ";" + dir / "Single.class", "fromDirectory", dir / "classes"},
+             {dir / "classes" + ";" + dir / "lib.jar" + ";" + dir / "Single.class", "fromDirectory",
+              dir / "classes"},
              {dir / "lib.jar" + ";" + dir / "classes", "fromJar", dir / "lib.jar"},
              {dir / "Single.class" + ";" + dir / "lib.jar", "fromFile", "p.Both"},
          }) {
@@ -312,13 +326,15 @@ TEST(VQClassLibrary, ListingsMergeEveryStoreIntoOneSortedSet) {
     zip.writeTo(dir / "two.zip");
     testing::writeFile(dir / "D.class", testing::classBytes("p/D"));
 
-    auto library = VQClassLibrary::classLibraryWithClassPath(dir / "two.zip" + ";" + dir / "one" + ";" + dir / "D.class");
+    auto library = VQClassLibrary::classLibraryWithClassPath(dir / "two.zip" + ";" + dir / "one" +
+                                                             ";" + dir / "D.class");
     EXPECT_EQ(library->classNamesInPackage("p"), (Names{"A", "B", "C", "D"}));
     EXPECT_EQ(library->packageNamesInPackage("p"), (Names{"x", "y"}));
     EXPECT_EQ(library->packageNamesInPackage(""), (Names{"p"}));
     EXPECT_EQ(library->classNamesInPackage(""), Names{});
     EXPECT_EQ(library->classNamesInPackage("nowhere"), Names{});
-    EXPECT_EQ(library->namesInPackage("p.x", &VQClassStore::classNamesInPackage), (Names{"X", "Z"}));
+    EXPECT_EQ(library->namesInPackage("p.x", &VQClassStore::classNamesInPackage),
+              (Names{"X", "Z"}));
 }
 
 TEST(VQClassLibrary, OddNamesFindNothingAndBreakNothing) {
@@ -328,8 +344,8 @@ TEST(VQClassLibrary, OddNamesFindNothingAndBreakNothing) {
     zip.add("p/B.class", testing::classBytes("p/B"));
     zip.writeTo(dir / "lib.jar");
     testing::writeFile(dir / "C.class", testing::classBytes("p/C"));
-    auto library =
-        VQClassLibrary::classLibraryWithClassPath(dir / "classes" + ";" + dir / "lib.jar" + ";" + dir / "C.class");
+    auto library = VQClassLibrary::classLibraryWithClassPath(
+        dir / "classes" + ";" + dir / "lib.jar" + ";" + dir / "C.class");
 
     using namespace std::string_literals;
     // Names that no store can hold.
@@ -346,7 +362,8 @@ TEST(VQClassLibrary, OddNamesFindNothingAndBreakNothing) {
     }
     // Names whose answer is the stores' business (a directory store reads p..A as the
     // path p//A); they must only answer, whatever they answer.
-    for (const std::string& name : {"."s, "p."s, ".p"s, "p..A"s, "p/A"s, "../classes/p.A"s, "\0"s}) {
+    for (const std::string& name :
+         {"."s, "p."s, ".p"s, "p..A"s, "p/A"s, "../classes/p.A"s, "\0"s}) {
         SCOPED_TRACE(::testing::PrintToString(name));
         (void)library->dataForClassName(name);
         (void)library->classStoreNameForClassWithName(name);

@@ -17,7 +17,9 @@ VQJavaPackage::~VQJavaPackage() {
     if (_classLibrary) _classLibrary->removePackage(*this);
 }
 
-std::vector<std::string> VQJavaPackage::classNames() const { return _classLibrary->classNamesInPackage(_packageName); }
+std::vector<std::string> VQJavaPackage::classNames() const {
+    return _classLibrary->classNamesInPackage(_packageName);
+}
 
 std::vector<std::string> VQJavaPackage::packageNames() const {
     return _classLibrary->packageNamesInPackage(_packageName);
@@ -25,7 +27,8 @@ std::vector<std::string> VQJavaPackage::packageNames() const {
 
 std::string VQJavaPackage::_qualifiedName(std::string_view name) const {
     // The unnamed package qualifies nothing: its classes are named by their bare names.
-    return _packageName.empty() ? std::string(name) : stringByAppendingJavaComponent(_packageName, name);
+    return _packageName.empty() ? std::string(name)
+                                : stringByAppendingJavaComponent(_packageName, name);
 }
 
 std::shared_ptr<VQJavaClass> VQJavaPackage::classWithName(std::string_view name) const {
@@ -58,16 +61,21 @@ std::optional<std::vector<std::shared_ptr<VQJavaPackage>>> VQJavaPackage::packag
 
 std::shared_ptr<VQJavaPackage> VQJavaPackage::superpackage() const {
     if (_packageName.empty()) return nullptr;
-    return _classLibrary->packageWithName(std::string_view(stringByDeletingLastJavaComponent(_packageName)));
+    return _classLibrary->packageWithName(
+        std::string_view(stringByDeletingLastJavaComponent(_packageName)));
 }
 
 std::shared_ptr<VQJavaPackageEnumerator> VQJavaPackage::classNameEnumerator() const {
     return std::make_shared<VQJavaPackageEnumerator>(*this);
 }
 
-std::string VQJavaPackage::description() const { return "VQJavaPackage(" + _packageName + ")"; }
+std::string VQJavaPackage::description() const {
+    return "VQJavaPackage(" + _packageName + ")";
+}
 
-size_t VQJavaPackage::hash() const noexcept { return std::hash<std::string>()(_packageName); }
+size_t VQJavaPackage::hash() const noexcept {
+    return std::hash<std::string>()(_packageName);
+}
 
 // ---- VQJavaPackageEnumerator ----
 
@@ -82,9 +90,10 @@ void VQJavaPackageEnumerator::_enter(const std::vector<const VQClassStore*>& can
     Level level{_path.size(), {}, {}, {}, 0, false};
     for (const VQClassStore* store : candidates)
         if (store->containsPackageName(_path)) level.stores.push_back(store);
-    level.packages =
-        VQClassLibrary::_mergedNamesInPackage(level.stores, _path, &VQClassStore::packageNamesInPackage);
-    level.classNames = VQClassLibrary::_mergedNamesInPackage(level.stores, _path, &VQClassStore::classNamesInPackage);
+    level.packages = VQClassLibrary::_mergedNamesInPackage(level.stores, _path,
+                                                           &VQClassStore::packageNamesInPackage);
+    level.classNames = VQClassLibrary::_mergedNamesInPackage(level.stores, _path,
+                                                             &VQClassStore::classNamesInPackage);
     _levels.push_back(std::move(level));
 }
 
@@ -112,7 +121,8 @@ std::optional<std::string> VQJavaPackageEnumerator::nextObject() {
         if (level.index < level.classNames.size()) {
             std::string& bare = level.classNames[level.index++];
             if (level.nameLength == 0) return std::move(bare);
-            return stringByAppendingJavaComponent(std::string_view(_path).substr(0, level.nameLength), bare);
+            return stringByAppendingJavaComponent(
+                std::string_view(_path).substr(0, level.nameLength), bare);
         }
         // This package is done: back up to its parent.
         _levels.pop_back();

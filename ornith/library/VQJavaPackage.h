@@ -57,8 +57,12 @@ public:
     std::string description() const;
 
     size_t hash() const noexcept;
-    bool isEqual(const VQJavaPackage& other) const noexcept { return _packageName == other._packageName; }
-    friend bool operator==(const VQJavaPackage& a, const VQJavaPackage& b) noexcept { return a.isEqual(b); }
+    bool isEqual(const VQJavaPackage& other) const noexcept {
+        return _packageName == other._packageName;
+    }
+    friend bool operator==(const VQJavaPackage& a, const VQJavaPackage& b) noexcept {
+        return a.isEqual(b);
+    }
 
 private:
     friend class VQClassLibrary;
@@ -114,7 +118,9 @@ public:
             return *this;
         }
         void operator++(int) { ++*this; }
-        friend bool operator==(const iterator& it, std::default_sentinel_t) noexcept { return !it._current; }
+        friend bool operator==(const iterator& it, std::default_sentinel_t) noexcept {
+            return !it._current;
+        }
 
     private:
         friend class VQJavaPackageEnumerator;

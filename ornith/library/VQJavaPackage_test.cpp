@@ -28,7 +28,8 @@ Names drain(VQJavaPackageEnumerator& enumerator) {
     return names;
 }
 
-std::vector<std::string> namesOf(const std::optional<std::vector<std::shared_ptr<VQJavaClass>>>& classes) {
+std::vector<std::string> namesOf(
+    const std::optional<std::vector<std::shared_ptr<VQJavaClass>>>& classes) {
     std::vector<std::string> names;
     if (classes)
         for (const auto& c : *classes) names.push_back(c->className().value_or("?"));
@@ -138,11 +139,13 @@ TEST(VQJavaPackageEnumerator, OrderIsDepthFirstAndSortedOverEveryStore) {
     for (const char* name : {"Top", "z/Z", "a/c/C2", "a/c/C1", "a/A", "a/b/deep/er/E", "m/M"})
         writeClass(dir / "classes", name);
     testing::ZipWriter zip;
-    for (const char* name : {"m/M", "b/B", "a/b/AB", "Alpha"}) zip.add(std::string(name) + ".class", "x");
+    for (const char* name : {"m/M", "b/B", "a/b/AB", "Alpha"})
+        zip.add(std::string(name) + ".class", "x");
     zip.writeTo(dir / "lib.jar");
     auto library = VQClassLibrary::classLibraryWithClassPath(dir / "lib.jar;" + dir / "classes");
 
-    const Names expected = {"a.b.deep.er.E", "a.b.AB", "a.c.C1", "a.c.C2", "a.A", "b.B", "m.M", "z.Z", "Alpha", "Top"};
+    const Names expected = {"a.b.deep.er.E", "a.b.AB", "a.c.C1", "a.c.C2", "a.A",
+                            "b.B",           "m.M",    "z.Z",    "Alpha",  "Top"};
     EXPECT_EQ(drain(*library->classNameEnumerator()), expected);
 
     // The same walk as a range, and from a package other than the root.
@@ -164,9 +167,9 @@ TEST(VQJavaPackageEnumerator, TakesEachPackagesListsWhenTheWalkReachesIt) {
     auto library = VQClassLibrary::classLibraryWithClassPath(dir.path());
     auto enumerator = library->classNameEnumerator();  // the root's lists are taken now
     EXPECT_EQ(enumerator->nextObject(), "a.A");
-    writeClass(dir.path(), "Late");      // the root's classes were already listed
-    writeClass(dir.path(), "c/C");       // and so were its subpackages
-    writeClass(dir.path(), "b/B2");      // b is not reached yet
+    writeClass(dir.path(), "Late");  // the root's classes were already listed
+    writeClass(dir.path(), "c/C");   // and so were its subpackages
+    writeClass(dir.path(), "b/B2");  // b is not reached yet
     EXPECT_EQ(drain(*enumerator), (Names{"b.B", "b.B2"}));
 }
 

@@ -19,7 +19,8 @@ namespace {
 // with the empty name, which qualifies to the root itself: the class-name walk once
 // entered the root again and again, growing without bound.
 TEST(VQLibraryHostileInput, AnEmptyPackageNameUnderTheRootIsNotWalkedAgain) {
-    const std::string path = ::testing::TempDir() + "ornith_library_dot_" + std::to_string(::getpid()) + ".jar";
+    const std::string path =
+        ::testing::TempDir() + "ornith_library_dot_" + std::to_string(::getpid()) + ".jar";
     testing::ZipWriter zip;
     zip.add("./", "");
     zip.add(".", "");

@@ -26,15 +26,18 @@ inline std::string classBytes(std::string_view internalName,
 
 // Writes ROOT/a/b/C.class for the internal name a/b/C.
 inline void writeClass(const std::string& root, std::string_view internalName,
-                       std::optional<std::string_view> superclass = "java/lang/Object", std::string_view marker = "") {
-    writeFile(root + "/" + std::string(internalName) + ".class", classBytes(internalName, superclass, marker));
+                       std::optional<std::string_view> superclass = "java/lang/Object",
+                       std::string_view marker = "") {
+    writeFile(root + "/" + std::string(internalName) + ".class",
+              classBytes(internalName, superclass, marker));
 }
 
 // The name of the marker field of a class made by classBytes, or "" without one.
 template <class Class>
 std::string markerOf(const Class& javaClass) {
-    return javaClass && javaClass->fields() && !javaClass->fields()->empty() ? javaClass->fields()->front()->name()
-                                                                            : std::string();
+    return javaClass && javaClass->fields() && !javaClass->fields()->empty()
+               ? javaClass->fields()->front()->name()
+               : std::string();
 }
 
 }  // namespace ornith::testing

@@ -32,14 +32,17 @@ struct Sample {
 // Every class file under examples/classes, in a stable order.
 std::vector<Sample> exampleClasses() {
     std::vector<Sample> samples;
-    const std::filesystem::path root = std::filesystem::path(ORNITH_SOURCE_DIR) / "examples/classes";
+    const std::filesystem::path root =
+        std::filesystem::path(ORNITH_SOURCE_DIR) / "examples/classes";
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
         if (!entry.is_regular_file() || entry.path().extension() != ".class") continue;
         std::ifstream in(entry.path(), std::ios::binary);
-        samples.push_back({std::filesystem::relative(entry.path(), root).string(),
-                           Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
+        samples.push_back(
+            {std::filesystem::relative(entry.path(), root).string(),
+             Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
     }
-    std::sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) { return a.name < b.name; });
+    std::sort(samples.begin(), samples.end(),
+              [](const Sample& a, const Sample& b) { return a.name < b.name; });
     return samples;
 }
 
@@ -63,7 +66,8 @@ Bytes denseClass() {
 
 bool isDecimal(std::string_view text) {
     if (!text.empty() && text.front() == '-') text.remove_prefix(1);
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(uint8_t(c)); });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(uint8_t(c)); });
 }
 
 // The failures the parser and its pool and attribute decoders are specified to raise.
@@ -73,10 +77,12 @@ bool isDecimal(std::string_view text) {
         if (reason == "Not a java .class file" || reason == "Truncated java .class file")
             return ::testing::AssertionSuccess();
         for (std::string_view prefix : {"unknown constant type ", "bad constant pool index "})
-            if (reason.starts_with(prefix) && isDecimal(std::string_view(reason).substr(prefix.size())))
+            if (reason.starts_with(prefix) &&
+                isDecimal(std::string_view(reason).substr(prefix.size())))
                 return ::testing::AssertionSuccess();
     } else if (e.name() == "InternalInconsistencyException" &&
-               reason.starts_with("ConstantValue attribute for something that's not a constant value (type = ")) {
+               reason.starts_with(
+                   "ConstantValue attribute for something that's not a constant value (type = ")) {
         return ::testing::AssertionSuccess();
     }
     return ::testing::AssertionFailure() << e.name() << ": " << reason;
@@ -180,11 +186,13 @@ TEST(VQHostileInput, TelltaleByteChangesOfEveryExampleClass) {
         Bytes bytes = sample.bytes;
         for (size_t i = 0; i < bytes.size(); ++i) {
             const uint8_t original = bytes[i];
-            for (uint8_t value : {uint8_t(0), uint8_t(0xFF), uint8_t(original ^ 0x80), uint8_t(original + 1)}) {
+            for (uint8_t value :
+                 {uint8_t(0), uint8_t(0xFF), uint8_t(original ^ 0x80), uint8_t(original + 1)}) {
                 if (value == original) continue;
                 bytes[i] = value;
                 exercise(bytes);
-                if (::testing::Test::HasFailure()) FAIL() << "at byte " << i << " set to " << int(value);
+                if (::testing::Test::HasFailure())
+                    FAIL() << "at byte " << i << " set to " << int(value);
             }
             bytes[i] = original;
         }

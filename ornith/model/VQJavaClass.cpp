@@ -14,7 +14,9 @@ static_assert(ClassFileParsing<VQJavaClass>);
 static_assert(!parsing::HasAddField<VQJavaClass> && !parsing::HasAddMethod<VQJavaClass> &&
               !parsing::HasAddConstructor<VQJavaClass>);
 
-VQJavaClass::VQJavaClass(std::span<const uint8_t> data) { VQParseClassFile(data, *this); }
+VQJavaClass::VQJavaClass(std::span<const uint8_t> data) {
+    VQParseClassFile(data, *this);
+}
 
 VQJavaClass::VQJavaClass(const VQByteBuffer& data) : VQJavaClass(data.span()) {}
 
@@ -60,7 +62,8 @@ std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
     if (!_classLibrary) return nullptr;
     const VQClassLibraryLookups* lookups = _VQClassLibraryLookups.load(std::memory_order_acquire);
     if (!lookups) return nullptr;
-    return lookups->packageWithName(*_classLibrary, stringByDeletingLastJavaComponent(_className.value_or("")));
+    return lookups->packageWithName(*_classLibrary,
+                                    stringByDeletingLastJavaComponent(_className.value_or("")));
 }
 
 namespace {
@@ -79,9 +82,13 @@ void makeList(std::optional<List>& list, size_t capacity) {
 
 }  // namespace
 
-void VQJavaClass::setClassAccess(int32_t flags) { _accessFlags = static_cast<uint32_t>(flags); }
+void VQJavaClass::setClassAccess(int32_t flags) {
+    _accessFlags = static_cast<uint32_t>(flags);
+}
 
-void VQJavaClass::setClassName(std::string dottedName) { _className = std::move(dottedName); }
+void VQJavaClass::setClassName(std::string dottedName) {
+    _className = std::move(dottedName);
+}
 
 void VQJavaClass::setSuperClassName(std::optional<std::string> dottedName) {
     _superclassName = std::move(dottedName);
@@ -101,24 +108,25 @@ void VQJavaClass::setFieldCount(int32_t count) {
 
 void VQJavaClass::addFieldName(std::string name, std::string signature, int32_t flags,
                                std::optional<VQAttributeList> attributes) {
-    auto field = std::make_shared<const VQJavaField>(std::move(name), std::move(signature),
-                                                     static_cast<uint32_t>(flags), std::move(attributes));
+    auto field = std::make_shared<const VQJavaField>(
+        std::move(name), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes));
     if (!_fields) makeList(_fields, kFirstMemberCapacity);
     _fields->push_back(std::move(field));
 }
 
-void VQJavaClass::addConstructorName(std::string dottedClassName, std::string signature, int32_t flags,
-                                     std::optional<VQAttributeList> attributes) {
+void VQJavaClass::addConstructorName(std::string dottedClassName, std::string signature,
+                                     int32_t flags, std::optional<VQAttributeList> attributes) {
     auto constructor = std::make_shared<const VQJavaConstructor>(
-        std::move(dottedClassName), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes));
+        std::move(dottedClassName), std::move(signature), static_cast<uint32_t>(flags),
+        std::move(attributes));
     if (!_constructors) makeList(_constructors, kFirstConstructorCapacity);
     _constructors->push_back(std::move(constructor));
 }
 
 void VQJavaClass::addMethodName(std::string name, std::string signature, int32_t flags,
                                 std::optional<VQAttributeList> attributes) {
-    auto method = std::make_shared<const VQJavaMethod>(std::move(name), std::move(signature),
-                                                       static_cast<uint32_t>(flags), std::move(attributes));
+    auto method = std::make_shared<const VQJavaMethod>(
+        std::move(name), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes));
     if (!_methods) makeList(_methods, kFirstMemberCapacity);
     _methods->push_back(std::move(method));
 }
@@ -149,7 +157,8 @@ void VQJavaClass::_appendDescriptions(const std::optional<MethodList>& list, std
     appendMemberLines(list, out);
 }
 
-void VQJavaClass::_appendDescriptions(const std::optional<ConstructorList>& list, std::string& out) {
+void VQJavaClass::_appendDescriptions(const std::optional<ConstructorList>& list,
+                                      std::string& out) {
     appendMemberLines(list, out);
 }
 

@@ -52,7 +52,9 @@ public:
 
     // Each list is absent until its first entry, so a class without fields has no field
     // list rather than an empty one. File order throughout.
-    const std::optional<std::vector<std::string>>& interfaces() const noexcept { return _interfaces; }
+    const std::optional<std::vector<std::string>>& interfaces() const noexcept {
+        return _interfaces;
+    }
     const std::optional<FieldList>& fields() const noexcept { return _fields; }
     // Every method whose name does not begin with '<'.
     const std::optional<MethodList>& methods() const noexcept { return _methods; }
@@ -97,7 +99,9 @@ private:
     friend class VQClassLibrary;
 
     // Called once by the class library on every class it makes; the class keeps it alive.
-    void _setClassLibrary(std::shared_ptr<VQClassLibrary> library) { _classLibrary = std::move(library); }
+    void _setClassLibrary(std::shared_ptr<VQClassLibrary> library) {
+        _classLibrary = std::move(library);
+    }
 
     // "    TEXT;\n" per element; nothing for an absent or empty list.
     static void _appendDescriptions(const std::optional<FieldList>& list, std::string& out);

@@ -23,7 +23,8 @@ std::string examplePath(const std::string& relative) {
 // The worked example's text, kept once beside the examples (the tool prints it with a
 // final newline, which the class's description does not have).
 std::string pointText() {
-    std::ifstream in(std::string(ORNITH_SOURCE_DIR) + "/examples/expected/p.Point.txt", std::ios::binary);
+    std::ifstream in(std::string(ORNITH_SOURCE_DIR) + "/examples/expected/p.Point.txt",
+                     std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
@@ -40,8 +41,9 @@ Bytes pointClassFile() {
     w.addField(0x0019, "ORIGIN", "I", {w.constantValue(w.integer(0))});
     w.addField(0x0002, "x", "I");
     w.addField(0x0084, "cache", "[J");
-    w.addMethod(0x0001, "<init>", "(II)V",
-                {w.attribute("Code", Bytes(12, 0)), w.exceptions({"java/lang/IllegalArgumentException"})});
+    w.addMethod(
+        0x0001, "<init>", "(II)V",
+        {w.attribute("Code", Bytes(12, 0)), w.exceptions({"java/lang/IllegalArgumentException"})});
     w.addMethod(0x0008, "<clinit>", "()V");
     w.addMethod(0x0021, "names", "([[ILjava/lang/Object;)[Ljava/lang/String;");
     w.addMethod(0x0101, "clear", "()V");
@@ -74,7 +76,8 @@ TEST(VQJavaClass, BuilderStoresWhatTheFileSays) {
     EXPECT_FALSE(point->isFinal());
     EXPECT_FALSE(point->isInterface());
     EXPECT_FALSE(point->isAbstract());
-    EXPECT_EQ(point->interfaces(), (std::vector<std::string>{"java.io.Serializable", "java.lang.Cloneable"}));
+    EXPECT_EQ(point->interfaces(),
+              (std::vector<std::string>{"java.io.Serializable", "java.lang.Cloneable"}));
 
     ASSERT_TRUE(point->fields() && point->methods() && point->constructors());
     ASSERT_EQ(point->fields()->size(), 3u);
@@ -146,7 +149,8 @@ TEST(VQJavaClass, InterfaceHeader) {
     EXPECT_TRUE(shape->isAbstract());
     EXPECT_FALSE(shape->constructors().has_value());
     EXPECT_EQ(shape->description(),
-              "public abstract interface q.Shape extends java.lang.Object implements java.lang.Comparable\n"
+              "public abstract interface q.Shape extends java.lang.Object implements "
+              "java.lang.Comparable\n"
               "{\n"
               "    public abstract double area();\n"
               "}");
@@ -192,7 +196,8 @@ TEST(VQJavaClass, ExampleConstantsRenderTheirValues) {
               "public final class p.Constants extends java.lang.Object\n"
               "{\n"
               "    public final static java.lang.String GREETING = hi;\n"
-              "    public final static java.lang.String UNICODE = caf\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x98\x80 nul:" +
+              "    public final static java.lang.String UNICODE = caf\xC3\xA9 \xE4\xB8\xAD "
+              "\xF0\x9F\x98\x80 nul:" +
                   std::string(1, '\0') +
                   ";\n"
                   "    public final static long BIG = 4294967296;\n"
@@ -220,11 +225,13 @@ TEST(VQJavaClass, ModernExamplesParse) {
     ASSERT_TRUE(lambdas->methods().has_value());
     // The lambda bodies are private synthetic methods beside the four written ones.
     EXPECT_GE(lambdas->methods()->size(), 4u);
-    EXPECT_NE(lambdas->description().find("    public java.util.List lengths(java.util.List);\n"), std::string::npos);
+    EXPECT_NE(lambdas->description().find("    public java.util.List lengths(java.util.List);\n"),
+              std::string::npos);
 
     auto shape = VQJavaClass::classWithContentsOfFile(examplePath("q/Shape.class"));
     EXPECT_EQ(shape->description(),
-              "public abstract interface q.Shape extends java.lang.Object\n{\n    public abstract double area();\n}");
+              "public abstract interface q.Shape extends java.lang.Object\n{\n    public abstract "
+              "double area();\n}");
 
     auto inner = VQJavaClass::classWithContentsOfFile(examplePath("p/Outer$Inner.class"));
     EXPECT_EQ(inner->className(), "p.Outer$Inner");
@@ -247,13 +254,15 @@ TEST(VQJavaClass, FailuresRaiseAndMakeNoClass) {
     } catch (const VQInvalidArgumentException& e) {
         EXPECT_EQ(e.reason(), "Not a java .class file");
     }
-    EXPECT_THROW(VQJavaClass::classWithData(std::span<const uint8_t>()), VQInvalidArgumentException);
+    EXPECT_THROW(VQJavaClass::classWithData(std::span<const uint8_t>()),
+                 VQInvalidArgumentException);
 
     // A ConstantValue that names a class is an inconsistency, raised through construction.
     ClassFileWriter w;
     w.setThisClass("Bad");
     w.addField(0x0019, "f", "I", {w.constantValue(w.classRef("Bad"))});
-    EXPECT_THROW(VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes())), VQInternalInconsistencyException);
+    EXPECT_THROW(VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes())),
+                 VQInternalInconsistencyException);
 }
 
 TEST(VQJavaClass, TwoClassesFromTheSameBytesAreDistinct) {
@@ -271,7 +280,8 @@ TEST(VQJavaClass, MembersOutliveTheirClass) {
         auto point = VQJavaClass::classWithData(std::span<const uint8_t>(pointClassFile()));
         method = (*point->methods())[0];
     }
-    EXPECT_EQ(method->description(), "public synchronized java.lang.String[] names(int[][], java.lang.Object)");
+    EXPECT_EQ(method->description(),
+              "public synchronized java.lang.String[] names(int[][], java.lang.Object)");
 }
 
 TEST(VQJavaClass, SetFieldCountKeepsFieldsAlreadyAdded) {

@@ -9,7 +9,8 @@ const VQJavaType& VQJavaField::type() const {
 
 const VQConstantValue* VQJavaField::initialValue() const {
     // A host may register its own decoder for the name; only ours carries a value.
-    const auto* constant = dynamic_cast<const VQJavaConstantAttribute*>(findAttribute("ConstantValue"));
+    const auto* constant =
+        dynamic_cast<const VQJavaConstantAttribute*>(findAttribute("ConstantValue"));
     return constant ? &constant->value() : nullptr;
 }
 

@@ -11,7 +11,8 @@ const VQJavaAttribute* VQJavaMember::findAttribute(std::string_view name) const 
     return nullptr;
 }
 
-std::shared_ptr<const VQJavaAttribute> VQJavaMember::attributeWithName(std::string_view name) const {
+std::shared_ptr<const VQJavaAttribute> VQJavaMember::attributeWithName(
+    std::string_view name) const {
     if (!_attributes) return nullptr;
     for (const auto& attribute : *_attributes)
         if (attribute && attribute->typeName() == name) return attribute;

@@ -47,7 +47,8 @@ TEST_P(MethodDescriptors, SplitIntoArgumentsAndResult) {
     const MethodCase& c = GetParam();
     const VQJavaMethod method("m", c.descriptor, 0, std::nullopt);
     ASSERT_EQ(method.numberOfArguments(), c.arguments.size());
-    for (uint32_t i = 0; i < c.arguments.size(); ++i) EXPECT_EQ(textOf(method.argumentTypeAtIndex(i)), c.arguments[i]);
+    for (uint32_t i = 0; i < c.arguments.size(); ++i)
+        EXPECT_EQ(textOf(method.argumentTypeAtIndex(i)), c.arguments[i]);
     EXPECT_EQ(method.argumentTypeAtIndex(static_cast<uint32_t>(c.arguments.size())), nullptr);
     EXPECT_EQ(textOf(method.returnType()), c.result);
     EXPECT_EQ(textOf(method.returnType()), c.result);  // absent stays absent, present is cached
@@ -60,27 +61,23 @@ INSTANTIATE_TEST_SUITE_P(
         MethodCase{"(I[JLjava/lang/String;[[Ljava/lang/Object;)Z",
                    {"int", "long[]", "java.lang.String", "java.lang.Object[][]"},
                    "boolean"},
-        MethodCase{"([[ILjava/lang/Object;)[Ljava/lang/String;", {"int[][]", "java.lang.Object"}, "java.lang.String[]"},
+        MethodCase{"([[ILjava/lang/Object;)[Ljava/lang/String;",
+                   {"int[][]", "java.lang.Object"},
+                   "java.lang.String[]"},
         // Digits after '[' belong to the argument, which then has no text of its own.
-        MethodCase{"([10I)V", {"[10I"}, "void"},
-        MethodCase{"([1[2J)V", {"[1[2J"}, "void"},
+        MethodCase{"([10I)V", {"[10I"}, "void"}, MethodCase{"([1[2J)V", {"[1[2J"}, "void"},
         // Any byte other than '[' is a one-character base type.
         MethodCase{"(QI)V", {"Q", "int"}, "void"},
         // A ';' inside a class argument ends it; ')' inside a class name does not end the list.
         MethodCase{"(La/b)c;I)V", {"a.b)c", "int"}, "c;I)V"},
         // The first character is passed over, whatever it is.
-        MethodCase{"I)V", {}, "void"},
-        MethodCase{"xII)J", {"int", "int"}, "long"},
+        MethodCase{"I)V", {}, "void"}, MethodCase{"xII)J", {"int", "int"}, "long"},
         // Truncated descriptors: the scan stops at the end of the text.
-        MethodCase{"", {}, "<absent>"},
-        MethodCase{"(", {}, "<absent>"},
-        MethodCase{"(I", {"int"}, "<absent>"},
-        MethodCase{"(II", {"int", "int"}, "<absent>"},
+        MethodCase{"", {}, "<absent>"}, MethodCase{"(", {}, "<absent>"},
+        MethodCase{"(I", {"int"}, "<absent>"}, MethodCase{"(II", {"int", "int"}, "<absent>"},
         MethodCase{"(Ljava/lang/String", {"java.lang.String"}, "<absent>"},
-        MethodCase{"(L", {""}, "<absent>"},
-        MethodCase{"([", {"["}, "<absent>"},
-        MethodCase{"([12", {"[12"}, "<absent>"},
-        MethodCase{"(I)", {"int"}, ""},
+        MethodCase{"(L", {""}, "<absent>"}, MethodCase{"([", {"["}, "<absent>"},
+        MethodCase{"([12", {"[12"}, "<absent>"}, MethodCase{"(I)", {"int"}, ""},
         // A non-ASCII base character is one argument, not one per UTF-8 byte.
         MethodCase{"(\xC3\xA9I)V", {"\xC3\xA9", "int"}, "void"}));
 
@@ -129,7 +126,6 @@ TEST(VQJavaMember, AccessQueriesReadOnlyTheirBits) {
     EXPECT_FALSE(method.isNative());
     EXPECT_FALSE(method.isPrivate());
     EXPECT_FALSE(method.isProtected());
-
 }
 
 TEST(VQJavaMember, AttributeWithNameIsExactAndTakesTheFirst) {
@@ -186,8 +182,10 @@ TEST_F(DecodedAttributes, ExceptionsAndTheThrowsClause) {
 
     const VQJavaMethod throwing("run", "(I)V", 0x0001, VQAttributeList{both});
     ASSERT_NE(throwing.exceptions(), nullptr);
-    EXPECT_EQ(*throwing.exceptions(), (std::vector<std::string>{"java.io.IOException", "java.lang.InterruptedException"}));
-    EXPECT_EQ(throwing.description(), "public void run(int) throws java.io.IOException, java.lang.InterruptedException");
+    EXPECT_EQ(*throwing.exceptions(),
+              (std::vector<std::string>{"java.io.IOException", "java.lang.InterruptedException"}));
+    EXPECT_EQ(throwing.description(),
+              "public void run(int) throws java.io.IOException, java.lang.InterruptedException");
 
     const VQJavaMethod empty("run", "()V", 0, VQAttributeList{none});
     ASSERT_NE(empty.exceptions(), nullptr);
@@ -195,7 +193,9 @@ TEST_F(DecodedAttributes, ExceptionsAndTheThrowsClause) {
     EXPECT_EQ(empty.description(), "void run()");
 
     const VQJavaConstructor constructor("p.Point", "(II)V", 0x0001, VQAttributeList{both});
-    EXPECT_EQ(constructor.description(), "public p.Point(int, int) throws java.io.IOException, java.lang.InterruptedException");
+    EXPECT_EQ(
+        constructor.description(),
+        "public p.Point(int, int) throws java.io.IOException, java.lang.InterruptedException");
 }
 
 TEST(VQJavaConstructor, ReturnsItsOwnClass) {
@@ -240,10 +240,12 @@ TEST(Declarations, ModifierWordsInTheirOrder) {
         {0, 0x0042, "Z", "private volatile boolean x"},
         // Contradictory flags show every word.
         {0, 0x00DF, "I", "public protected private final static transient volatile int x"},
-        {1, 0x053F, "()V", "public protected private abstract static final synchronized native void x()"},
+        {1, 0x053F, "()V",
+         "public protected private abstract static final synchronized native void x()"},
         {2, 0x0121, "()V", "public synchronized native C()"},
         {1, 0x0401, "()D", "public abstract double x()"},
-        // Types without text show their descriptors; a result without ')' shows the whole descriptor.
+        // Types without text show their descriptors; a result without ')' shows the whole
+        // descriptor.
         {0, 0, "Q", "Q x"},
         {0, 0, "", " x"},
         {1, 0, "(I", "(I x(int)"},
@@ -252,8 +254,10 @@ TEST(Declarations, ModifierWordsInTheirOrder) {
     for (const Case& c : cases) {
         std::string text;
         if (c.kind == 0) text = VQJavaField("x", c.descriptor, c.flags, std::nullopt).description();
-        if (c.kind == 1) text = VQJavaMethod("x", c.descriptor, c.flags, std::nullopt).description();
-        if (c.kind == 2) text = VQJavaConstructor("C", c.descriptor, c.flags, std::nullopt).description();
+        if (c.kind == 1)
+            text = VQJavaMethod("x", c.descriptor, c.flags, std::nullopt).description();
+        if (c.kind == 2)
+            text = VQJavaConstructor("C", c.descriptor, c.flags, std::nullopt).description();
         EXPECT_EQ(text, c.text);
     }
 }

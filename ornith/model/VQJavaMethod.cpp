@@ -47,7 +47,8 @@ uint32_t VQJavaMethod::numberOfArguments() const {
     const std::string& descriptor = signature();
     const char* end = descriptor.data() + descriptor.size();
     uint32_t count = 0;
-    for (const char* p = firstArgument(descriptor); p < end && *p != ')'; p = skipArgument(p, end)) ++count;
+    for (const char* p = firstArgument(descriptor); p < end && *p != ')'; p = skipArgument(p, end))
+        ++count;
     _numberOfArguments = count;
     return count;
 }
@@ -71,7 +72,8 @@ const VQJavaType* VQJavaMethod::argumentTypeAtIndex(uint32_t index) const {
 }
 
 const std::vector<std::string>* VQJavaMethod::exceptions() const {
-    const auto* attribute = dynamic_cast<const VQJavaExceptionsAttribute*>(findAttribute("Exceptions"));
+    const auto* attribute =
+        dynamic_cast<const VQJavaExceptionsAttribute*>(findAttribute("Exceptions"));
     return attribute ? &attribute->exceptionTable() : nullptr;
 }
 

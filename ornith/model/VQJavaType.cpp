@@ -36,7 +36,9 @@ std::shared_ptr<VQJavaType> VQJavaType::typeWithSignature(std::string signature)
     return std::make_shared<VQJavaType>(std::move(signature));
 }
 
-std::shared_ptr<VQJavaType> VQJavaType::copyWithZone() const { return std::make_shared<VQJavaType>(_signature); }
+std::shared_ptr<VQJavaType> VQJavaType::copyWithZone() const {
+    return std::make_shared<VQJavaType>(_signature);
+}
 
 int32_t VQJavaType::baseType() const noexcept {
     if (_baseType != kUndecodedBaseType) return _baseType;
@@ -48,7 +50,8 @@ int32_t VQJavaType::baseType() const noexcept {
 
 uint32_t VQJavaType::dimensionality() const noexcept {
     if (_dimensionality != kUncountedDimensionality) return _dimensionality;
-    _dimensionality = static_cast<uint32_t>(std::min<size_t>(leadingBrackets(_signature), kUncountedDimensionality - 1));
+    _dimensionality = static_cast<uint32_t>(
+        std::min<size_t>(leadingBrackets(_signature), kUncountedDimensionality - 1));
     return _dimensionality;
 }
 
@@ -68,17 +71,28 @@ const std::string* VQJavaType::className() const {
 
 std::optional<std::string_view> VQJavaType::_baseTypeDescription() const {
     switch (baseType()) {
-        case 'B': return "byte";
-        case 'C': return "char";
-        case 'D': return "double";
-        case 'F': return "float";
-        case 'I': return "int";
-        case 'J': return "long";
-        case 'L': return std::string_view(*className());
-        case 'S': return "short";
-        case 'V': return "void";
-        case 'Z': return "boolean";
-        default: return std::nullopt;
+        case 'B':
+            return "byte";
+        case 'C':
+            return "char";
+        case 'D':
+            return "double";
+        case 'F':
+            return "float";
+        case 'I':
+            return "int";
+        case 'J':
+            return "long";
+        case 'L':
+            return std::string_view(*className());
+        case 'S':
+            return "short";
+        case 'V':
+            return "void";
+        case 'Z':
+            return "boolean";
+        default:
+            return std::nullopt;
     }
 }
 

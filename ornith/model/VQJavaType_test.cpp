@@ -39,24 +39,18 @@ TEST_P(TypeDecoding, AnswersEveryQuery) {
 INSTANTIATE_TEST_SUITE_P(
     Descriptors, TypeDecoding,
     ::testing::Values(
-        TypeCase{"I", 'I', 0, std::nullopt, "int"},
-        TypeCase{"B", 'B', 0, std::nullopt, "byte"},
-        TypeCase{"C", 'C', 0, std::nullopt, "char"},
-        TypeCase{"D", 'D', 0, std::nullopt, "double"},
-        TypeCase{"F", 'F', 0, std::nullopt, "float"},
-        TypeCase{"S", 'S', 0, std::nullopt, "short"},
-        TypeCase{"V", 'V', 0, std::nullopt, "void"},
-        TypeCase{"Z", 'Z', 0, std::nullopt, "boolean"},
+        TypeCase{"I", 'I', 0, std::nullopt, "int"}, TypeCase{"B", 'B', 0, std::nullopt, "byte"},
+        TypeCase{"C", 'C', 0, std::nullopt, "char"}, TypeCase{"D", 'D', 0, std::nullopt, "double"},
+        TypeCase{"F", 'F', 0, std::nullopt, "float"}, TypeCase{"S", 'S', 0, std::nullopt, "short"},
+        TypeCase{"V", 'V', 0, std::nullopt, "void"}, TypeCase{"Z", 'Z', 0, std::nullopt, "boolean"},
         TypeCase{"[J", 'J', 1, std::nullopt, "long[]"},
         TypeCase{"[Z", 'Z', 1, std::nullopt, "boolean[]"},
         TypeCase{"[[Ljava/lang/String;", 'L', 2, "java.lang.String", "java.lang.String[][]"},
         TypeCase{"Ljava/lang/String", 'L', 0, "java.lang.String", "java.lang.String"},
         TypeCase{"Lp/Outer$Inner;", 'L', 0, "p.Outer$Inner", "p.Outer$Inner"},
         // Only the text up to the first ';' names the class.
-        TypeCase{"La/b;c/d", 'L', 0, "a.b", "a.b"},
-        TypeCase{"L;", 'L', 0, "", ""},
-        TypeCase{"L", 'L', 0, "", ""},
-        TypeCase{"[L", 'L', 1, "", "[]"},
+        TypeCase{"La/b;c/d", 'L', 0, "a.b", "a.b"}, TypeCase{"L;", 'L', 0, "", ""},
+        TypeCase{"L", 'L', 0, "", ""}, TypeCase{"[L", 'L', 1, "", "[]"},
         TypeCase{"", -1, 0, std::nullopt, std::nullopt},
         TypeCase{"[[", -1, 2, std::nullopt, std::nullopt},
         TypeCase{"Q", 'Q', 0, std::nullopt, std::nullopt},
@@ -101,8 +95,9 @@ TEST(VQJavaType, DeclarationTextFallsBackToTheDescriptor) {
         const char* signature;
         const char* text;
     };
-    for (const Case& c : {Case{"[[Ljava/lang/String;", "java.lang.String[][]"}, Case{"Q", "Q"},
-                          Case{"", ""}, Case{"[[", "[["}, Case{"[10I", "[10I"}, Case{"V", "void"}}) {
+    for (const Case& c :
+         {Case{"[[Ljava/lang/String;", "java.lang.String[][]"}, Case{"Q", "Q"}, Case{"", ""},
+          Case{"[[", "[["}, Case{"[10I", "[10I"}, Case{"V", "void"}}) {
         std::string out = "<";
         VQJavaType(c.signature).appendDeclarationText(out);
         EXPECT_EQ(out, std::string("<") + c.text) << c.signature;

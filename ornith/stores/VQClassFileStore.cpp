@@ -4,8 +4,8 @@
 
 namespace ornith {
 
-const VQClassStoreKind VQClassFileStore::storeKind{"VQClassFileStore", &VQClassFileStore::canGrokName,
-                                                   &VQClassFileStore::storeWithName};
+const VQClassStoreKind VQClassFileStore::storeKind{
+    "VQClassFileStore", &VQClassFileStore::canGrokName, &VQClassFileStore::storeWithName};
 
 bool VQClassFileStore::canGrokName(const std::string& name) {
     const std::string_view n(name);
@@ -16,7 +16,8 @@ std::shared_ptr<VQClassStore> VQClassFileStore::storeWithName(const std::string&
     return classFileStoreWithName(name);
 }
 
-std::shared_ptr<VQClassFileStore> VQClassFileStore::classFileStoreWithName(const std::string& path) {
+std::shared_ptr<VQClassFileStore> VQClassFileStore::classFileStoreWithName(
+    const std::string& path) {
     auto data = VQByteBuffer::bufferWithContentsOfFile(path);
     if (!data) return nullptr;
     std::shared_ptr<VQClassFileStore> store(new VQClassFileStore(path));
@@ -27,20 +28,28 @@ std::shared_ptr<VQClassFileStore> VQClassFileStore::classFileStoreWithName(const
 
 VQClassFileStore::VQClassFileStore(std::string path) : _classFilePath(std::move(path)) {}
 
-void VQClassFileStore::setClassName(std::string className) { _className = std::move(className); }
+void VQClassFileStore::setClassName(std::string className) {
+    _className = std::move(className);
+}
 
-std::string VQClassFileStore::kindName() const { return "VQClassFileStore"; }
+std::string VQClassFileStore::kindName() const {
+    return "VQClassFileStore";
+}
 
-const std::string& VQClassFileStore::name() const { return _className; }
+const std::string& VQClassFileStore::name() const {
+    return _className;
+}
 
 std::string_view VQClassFileStore::packagePart() const {
     const size_t dot = _className.rfind('.');
-    return dot == std::string::npos ? std::string_view() : std::string_view(_className).substr(0, dot);
+    return dot == std::string::npos ? std::string_view()
+                                    : std::string_view(_className).substr(0, dot);
 }
 
 std::string_view VQClassFileStore::barePart() const {
     const size_t dot = _className.rfind('.');
-    return dot == std::string::npos ? std::string_view(_className) : std::string_view(_className).substr(dot + 1);
+    return dot == std::string::npos ? std::string_view(_className)
+                                    : std::string_view(_className).substr(dot + 1);
 }
 
 std::optional<std::vector<std::string>> VQClassFileStore::classNamesInPackage(
@@ -82,7 +91,8 @@ bool VQClassFileStore::containsPackageName(std::string_view packageName) const {
     return _isUsableName(packageName) && std::string_view(_className).starts_with(packageName);
 }
 
-std::shared_ptr<const VQByteBuffer> VQClassFileStore::dataForClassName(std::string_view className) const {
+std::shared_ptr<const VQByteBuffer> VQClassFileStore::dataForClassName(
+    std::string_view className) const {
     if (!containsClassName(className)) return nullptr;
     return VQByteBuffer::bufferWithContentsOfFile(_classFilePath);
 }

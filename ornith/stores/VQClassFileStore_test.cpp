@@ -16,7 +16,9 @@ using testing::text;
 using testing::ScratchDirectory;
 using Names = std::optional<std::vector<std::string>>;
 
-Names list(std::initializer_list<const char*> names) { return std::vector<std::string>(names.begin(), names.end()); }
+Names list(std::initializer_list<const char*> names) {
+    return std::vector<std::string>(names.begin(), names.end());
+}
 
 std::string classFile(std::string_view internalName) {
     testing::ClassFileWriter writer;
@@ -44,7 +46,8 @@ TEST(VQClassFileStore, AnswersFromTheClassNameInsideTheFile) {
     EXPECT_EQ(store->packageNamesInPackage(""), list({"java"}));
     EXPECT_EQ(store->packageNamesInPackage(std::nullopt), list({"java"}));
     EXPECT_EQ(store->packageNamesInPackage("java"), list({"lang"}));
-    for (const char* other : {"java.lang", "java.lang.Object", "java.lang.", "ja", "javax", "java.l"})
+    for (const char* other :
+         {"java.lang", "java.lang.Object", "java.lang.", "ja", "javax", "java.l"})
         EXPECT_EQ(store->packageNamesInPackage(other), std::nullopt) << other;
 
     EXPECT_TRUE(store->containsClassName("java.lang.Object"));
@@ -85,7 +88,8 @@ TEST(VQClassFileStore, DeeperAndRootClasses) {
 }
 
 TEST(VQClassFileStore, ReadsACompiledExample) {
-    auto store = VQClassFileStore::classFileStoreWithName(testing::examplesPath("classes/p/Outer$Inner.class"));
+    auto store = VQClassFileStore::classFileStoreWithName(
+        testing::examplesPath("classes/p/Outer$Inner.class"));
     ASSERT_TRUE(store);
     EXPECT_EQ(store->name(), "p.Outer$Inner");
     EXPECT_EQ(store->classNamesInPackage("p"), list({"Outer$Inner"}));
@@ -100,11 +104,13 @@ TEST(VQClassFileStore, UnreadableFilesGiveNoStoreAndOtherFilesRaise) {
     EXPECT_EQ(VQClassFileStore::classFileStoreWithName(dir / "Fifo.class"), nullptr);
 
     testing::writeFile(dir / "Text.class", "not a class file at all");
-    EXPECT_EQ(testing::reasonRaisedBy([&] { VQClassFileStore::classFileStoreWithName(dir / "Text.class"); }),
+    EXPECT_EQ(testing::reasonRaisedBy(
+                  [&] { VQClassFileStore::classFileStoreWithName(dir / "Text.class"); }),
               "Not a java .class file");
     std::string truncated = classFile("a/B");
     testing::writeFile(dir / "Cut.class", truncated.substr(0, 20));
-    EXPECT_NE(testing::reasonRaisedBy([&] { VQClassFileStore::classFileStoreWithName(dir / "Cut.class"); }),
+    EXPECT_NE(testing::reasonRaisedBy(
+                  [&] { VQClassFileStore::classFileStoreWithName(dir / "Cut.class"); }),
               "(nothing raised)");
 }
 

@@ -47,30 +47,44 @@ std::shared_ptr<VQClassStore> VQClassStore::classStoreForName(const std::string&
     return nullptr;
 }
 
-std::vector<const VQClassStoreKind*> VQClassStore::registeredClassStores() { return registry(); }
-
-bool VQClassStore::canGrokName(const std::string&) { return false; }
-
-void VQClassStore::_notImplemented(const char* operation) const {
-    throw VQInvalidArgumentException(
-        VQFormat("%s does not implement the class store operation %s", kindName().c_str(), operation));
+std::vector<const VQClassStoreKind*> VQClassStore::registeredClassStores() {
+    return registry();
 }
 
-std::string VQClassStore::kindName() const { return "VQClassStore"; }
+bool VQClassStore::canGrokName(const std::string&) {
+    return false;
+}
 
-const std::string& VQClassStore::name() const { _notImplemented("name"); }
+void VQClassStore::_notImplemented(const char* operation) const {
+    throw VQInvalidArgumentException(VQFormat("%s does not implement the class store operation %s",
+                                              kindName().c_str(), operation));
+}
 
-std::optional<std::vector<std::string>> VQClassStore::classNamesInPackage(std::optional<std::string_view>) const {
+std::string VQClassStore::kindName() const {
+    return "VQClassStore";
+}
+
+const std::string& VQClassStore::name() const {
+    _notImplemented("name");
+}
+
+std::optional<std::vector<std::string>> VQClassStore::classNamesInPackage(
+    std::optional<std::string_view>) const {
     _notImplemented("classNamesInPackage");
 }
 
-std::optional<std::vector<std::string>> VQClassStore::packageNamesInPackage(std::optional<std::string_view>) const {
+std::optional<std::vector<std::string>> VQClassStore::packageNamesInPackage(
+    std::optional<std::string_view>) const {
     _notImplemented("packageNamesInPackage");
 }
 
-bool VQClassStore::containsClassName(std::string_view) const { _notImplemented("containsClassName"); }
+bool VQClassStore::containsClassName(std::string_view) const {
+    _notImplemented("containsClassName");
+}
 
-bool VQClassStore::containsPackageName(std::string_view) const { _notImplemented("containsPackageName"); }
+bool VQClassStore::containsPackageName(std::string_view) const {
+    _notImplemented("containsPackageName");
+}
 
 std::shared_ptr<const VQByteBuffer> VQClassStore::dataForClassName(std::string_view) const {
     _notImplemented("dataForClassName");

@@ -18,7 +18,9 @@ namespace {
 
 using testing::ScratchDirectory;
 
-std::string kindOf(const std::shared_ptr<VQClassStore>& store) { return store ? store->kindName() : "(none)"; }
+std::string kindOf(const std::shared_ptr<VQClassStore>& store) {
+    return store ? store->kindName() : "(none)";
+}
 
 TEST(VQClassStoreRegistry, HoldsTheLibraryKindsInOrderFromTheStart) {
     auto kinds = VQClassStore::registeredClassStores();
@@ -76,12 +78,14 @@ struct HostStore : VQClassStore {
     }
     std::string kindName() const override { return "HostStore"; }
 };
-const VQClassStoreKind HostStore::storeKind{"HostStore", &HostStore::canGrokName, &HostStore::storeWithName};
+const VQClassStoreKind HostStore::storeKind{"HostStore", &HostStore::canGrokName,
+                                            &HostStore::storeWithName};
 
 TEST(VQClassStoreRegistry, KindsRegisteredLaterAreAskedFirst) {
     VQClassStore::registerClassStore<HostStore>();
     const auto kinds = VQClassStore::registeredClassStores();
-    const auto position = std::find(kinds.begin(), kinds.end(), &HostStore::storeKind) - kinds.begin();
+    const auto position =
+        std::find(kinds.begin(), kinds.end(), &HostStore::storeKind) - kinds.begin();
     ASSERT_GE(position, 4);
 
     // A second registration changes nothing, its position included.
@@ -114,8 +118,9 @@ TEST(VQClassStore, OperationsAKindLacksRaise) {
     };
     for (const auto& c : cases) {
         std::string name;
-        EXPECT_EQ(testing::reasonRaisedBy(c.call, &name),
-                  std::string("HostStore does not implement the class store operation ") + c.operation);
+        EXPECT_EQ(
+            testing::reasonRaisedBy(c.call, &name),
+            std::string("HostStore does not implement the class store operation ") + c.operation);
         EXPECT_EQ(name, "InvalidArgumentException");
     }
 }

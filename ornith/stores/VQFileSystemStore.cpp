@@ -30,7 +30,9 @@ bool isDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Position of the last ".class" in the name, letters compared without regard to case;
 // npos when there is none. Not tied to the end: Foo.class.bak has one at 3.
@@ -58,22 +60,31 @@ std::shared_ptr<VQClassStore> VQFileSystemStore::storeWithName(const std::string
 
 VQFileSystemStore::VQFileSystemStore(std::string name) : _rootPath(std::move(name)) {}
 
-std::string VQFileSystemStore::kindName() const { return "VQFileSystemStore"; }
+std::string VQFileSystemStore::kindName() const {
+    return "VQFileSystemStore";
+}
 
-const std::string& VQFileSystemStore::name() const { return _rootPath; }
+const std::string& VQFileSystemStore::name() const {
+    return _rootPath;
+}
 
-std::string VQFileSystemStore::pathForPackageName(std::optional<std::string_view> packageName) const {
+std::string VQFileSystemStore::pathForPackageName(
+    std::optional<std::string_view> packageName) const {
     if (!packageName || packageName->empty()) return _rootPath;
     std::string path;
     path.reserve(_rootPath.size() + 1 + packageName->size());
-    path.append(_rootPath).append(1, '/').append(stringByConvertingJavaIdentifierToPath(*packageName));
+    path.append(_rootPath).append(1, '/').append(
+        stringByConvertingJavaIdentifierToPath(*packageName));
     return path;
 }
 
 std::string VQFileSystemStore::_pathForClassName(std::string_view className) const {
     std::string path;
     path.reserve(_rootPath.size() + className.size() + 7);
-    path.append(_rootPath).append(1, '/').append(stringByConvertingJavaIdentifierToPath(className)).append(".class");
+    path.append(_rootPath)
+        .append(1, '/')
+        .append(stringByConvertingJavaIdentifierToPath(className))
+        .append(".class");
     return path;
 }
 
@@ -128,12 +139,14 @@ bool VQFileSystemStore::containsPackageName(std::string_view packageName) const 
     if (!_isUsableName(packageName)) return false;
     std::string path;
     path.reserve(_rootPath.size() + 1 + packageName.size());
-    path.append(_rootPath).append(1, '/').append(stringByConvertingJavaIdentifierToPath(packageName));
+    path.append(_rootPath).append(1, '/').append(
+        stringByConvertingJavaIdentifierToPath(packageName));
     bool isDirectory = false;
     return VQFileExists(path, &isDirectory) && isDirectory;
 }
 
-std::shared_ptr<const VQByteBuffer> VQFileSystemStore::dataForClassName(std::string_view className) const {
+std::shared_ptr<const VQByteBuffer> VQFileSystemStore::dataForClassName(
+    std::string_view className) const {
     if (!_isUsableName(className)) return nullptr;
     // Missing and unreadable both answer null; only regular files are read.
     return VQByteBuffer::bufferWithContentsOfFile(_pathForClassName(className));

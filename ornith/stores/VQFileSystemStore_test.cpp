@@ -17,12 +17,14 @@ using testing::ScratchDirectory;
 using testing::writeFile;
 using Names = std::optional<std::vector<std::string>>;
 
-Names list(std::initializer_list<const char*> names) { return std::vector<std::string>(names.begin(), names.end()); }
+Names list(std::initializer_list<const char*> names) {
+    return std::vector<std::string>(names.begin(), names.end());
+}
 
 TEST(VQFileSystemStore, ListsClassesByTheClassTextAnywhereInAnyCase) {
     ScratchDirectory dir;
-    for (const char* name : {"A.class", "b.class", "Z.CLASS", "notes.txt", "Foo.classic", "Dup.class", "Dup.class.bak",
-                             "x.Class.class"})
+    for (const char* name : {"A.class", "b.class", "Z.CLASS", "notes.txt", "Foo.classic",
+                             "Dup.class", "Dup.class.bak", "x.Class.class"})
         writeFile(dir / ("pkg/" + std::string(name)), "bytes");
     std::filesystem::create_directories(dir / "pkg/sub");
     std::filesystem::create_directories(dir / "pkg/Bar.class");
@@ -30,7 +32,8 @@ TEST(VQFileSystemStore, ListsClassesByTheClassTextAnywhereInAnyCase) {
 
     // Sorted by bytes: upper case first. Foo.classic gives Foo, Dup twice, the subdirectory
     // Bar.class gives Bar, and the search takes the last occurrence.
-    EXPECT_EQ(store.classNamesInPackage("pkg"), list({"A", "Bar", "Dup", "Dup", "Foo", "Z", "b", "x.Class"}));
+    EXPECT_EQ(store.classNamesInPackage("pkg"),
+              list({"A", "Bar", "Dup", "Dup", "Foo", "Z", "b", "x.Class"}));
     EXPECT_EQ(store.packageNamesInPackage("pkg"), list({"Bar.class", "sub"}));
     EXPECT_FALSE(store.containsClassName("pkg.Foo"));
     EXPECT_TRUE(store.containsClassName("pkg.A"));
@@ -49,7 +52,8 @@ TEST(VQFileSystemStore, TheRootPackageIsTheRootDirectory) {
     EXPECT_EQ(store.pathForPackageName(""), dir.path());
     EXPECT_EQ(store.pathForPackageName(std::nullopt), dir.path());
     EXPECT_EQ(store.pathForPackageName("a.b.c"), dir / "a/b/c");
-    for (std::optional<std::string_view> root : {std::optional<std::string_view>(""), std::optional<std::string_view>()}) {
+    for (std::optional<std::string_view> root :
+         {std::optional<std::string_view>(""), std::optional<std::string_view>()}) {
         EXPECT_EQ(store.classNamesInPackage(root), list({"Top"}));
         // Every subdirectory counts, whatever its name.
         EXPECT_EQ(store.packageNamesInPackage(root), list({"META-INF", "resources"}));

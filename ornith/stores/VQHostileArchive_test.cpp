@@ -33,7 +33,8 @@ using testing::ZipWriter;
 class ScratchFile {
 public:
     explicit ScratchFile(std::string_view name) {
-        const std::string dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : ::testing::TempDir();
+        const std::string dir =
+            ::access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : ::testing::TempDir();
         _path = dir + "ornith_hostile_" + std::to_string(::getpid()) + "_" + std::string(name);
     }
     ~ScratchFile() { std::filesystem::remove(_path); }
@@ -60,9 +61,10 @@ struct Walk {
 Walk walk(const std::string& path) {
     Walk w{0, {}};
     _VQ_register_zip_archive_callback(
-        [](const char* name, uint32_t location, uint32_t length, int32_t method, uint32_t compressedLength,
-           void* context) {
-            static_cast<std::vector<Member>*>(context)->push_back({name, location, length, method, compressedLength});
+        [](const char* name, uint32_t location, uint32_t length, int32_t method,
+           uint32_t compressedLength, void* context) {
+            static_cast<std::vector<Member>*>(context)->push_back(
+                {name, location, length, method, compressedLength});
         },
         &w.members);
     w.result = _VQ_read_zip_archive(path);
@@ -95,8 +97,9 @@ void exerciseReader(const std::string& path, uint64_t size, Tally& tally) {
             ++tally.readFailed;
             EXPECT_EQ(e.name(), "InvalidArgumentException");
             const std::string& reason = e.reason();
-            EXPECT_TRUE(reason.starts_with("Unsupported compression type ") ||
-                        (reason.starts_with("Corrupt zip file " + path + " (") && reason.ends_with(").")))
+            EXPECT_TRUE(
+                reason.starts_with("Unsupported compression type ") ||
+                (reason.starts_with("Corrupt zip file " + path + " (") && reason.ends_with(").")))
                 << reason;
             // A stored member that lies inside the file can always be read.
             EXPECT_FALSE(m.method == 0 && uint64_t{m.location} + m.length <= size) << reason;
@@ -149,7 +152,8 @@ size_t exerciseStore(const std::string& path) {
                 } else if (store.containsClassName(className)) {
                     EXPECT_EQ(log.lines.size(), linesBefore + 1) << className;
                     if (log.lines.size() > linesBefore) {
-                        EXPECT_TRUE(log.lines.back().starts_with("Exception raised reading class " + className + ": "))
+                        EXPECT_TRUE(log.lines.back().starts_with("Exception raised reading class " +
+                                                                 className + ": "))
                             << log.lines.back();
                     }
                 }
@@ -193,7 +197,8 @@ TEST(VQHostileArchive, EveryPrefixOfTheExampleJars) {
         // Where the end record ends: the comment length is the record's last field.
         size_t endOfRecord = whole.size();
         for (size_t at = whole.size() - 22 + 1; at-- > 0;) {
-            if (whole[at] == 'P' && whole[at + 1] == 'K' && whole[at + 2] == 5 && whole[at + 3] == 6) {
+            if (whole[at] == 'P' && whole[at + 1] == 'K' && whole[at + 2] == 5 &&
+                whole[at + 3] == 6) {
                 endOfRecord = at + 22;
                 break;
             }
@@ -262,7 +267,8 @@ TEST(VQHostileArchive, EverySingleByteChangeOfASmallArchive) {
             exerciseReader(path, bytes.size(), tally);
             // The store adds only its index over the same walk: the values that most
             // often turn a count, length, offset or name into a hostile one are enough.
-            if (value == 0 || value == 0xFF || value == (original ^ 0x80) || value == uint8_t(original + 1))
+            if (value == 0 || value == 0xFF || value == (original ^ 0x80) ||
+                value == uint8_t(original + 1))
                 exerciseStore(path);
             if (::testing::Test::HasFailure()) FAIL() << "at byte " << i << " set to " << value;
         }

@@ -16,13 +16,18 @@ std::shared_ptr<VQClassStore> VQJarFileStore::storeWithName(const std::string& n
     return std::make_shared<VQJarFileStore>(name);
 }
 
-VQJarFileStore::VQJarFileStore(std::string name) : VQZipFileStore(std::move(name), std::string_view()) {}
+VQJarFileStore::VQJarFileStore(std::string name)
+    : VQZipFileStore(std::move(name), std::string_view()) {}
 
 VQJarFileStore::VQJarFileStore(std::string name, std::string_view memberPrefix, Indexing indexing)
     : VQZipFileStore(std::move(name), memberPrefix, indexing) {}
 
-std::string VQJarFileStore::kindName() const { return "VQJarFileStore"; }
+std::string VQJarFileStore::kindName() const {
+    return "VQJarFileStore";
+}
 
-std::string VQJarFileStore::description() const { return "Jar File: " + indexDescription(); }
+std::string VQJarFileStore::description() const {
+    return "Jar File: " + indexDescription();
+}
 
 }  // namespace ornith

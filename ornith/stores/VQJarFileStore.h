@@ -20,7 +20,8 @@ public:
     std::string description() const override;
 
 protected:
-    VQJarFileStore(std::string name, std::string_view memberPrefix, Indexing indexing = Indexing::AtConstruction);
+    VQJarFileStore(std::string name, std::string_view memberPrefix,
+                   Indexing indexing = Indexing::AtConstruction);
 };
 
 }  // namespace ornith

@@ -22,8 +22,12 @@ std::shared_ptr<VQClassStore> VQJmodFileStore::storeWithName(const std::string& 
 VQJmodFileStore::VQJmodFileStore(std::string name)
     : VQJarFileStore(std::move(name), "classes/", Indexing::OnFirstUse) {}
 
-std::string VQJmodFileStore::kindName() const { return "VQJmodFileStore"; }
+std::string VQJmodFileStore::kindName() const {
+    return "VQJmodFileStore";
+}
 
-std::string VQJmodFileStore::description() const { return "Jmod File: " + indexDescription(); }
+std::string VQJmodFileStore::description() const {
+    return "Jmod File: " + indexDescription();
+}
 
 }  // namespace ornith

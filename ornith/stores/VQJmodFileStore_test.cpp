@@ -16,11 +16,13 @@ namespace ornith {
 namespace {
 
 using testing::ScratchDirectory;
-using testing::ZipWriter;
 using testing::text;
+using testing::ZipWriter;
 using Names = std::optional<std::vector<std::string>>;
 
-Names list(std::initializer_list<const char*> names) { return std::vector<std::string>(names.begin(), names.end()); }
+Names list(std::initializer_list<const char*> names) {
+    return std::vector<std::string>(names.begin(), names.end());
+}
 
 // The layout of a JDK module file: header, then a zip whose classes lie under classes/
 // beside native code, commands, configuration and legal notices.
@@ -68,7 +70,9 @@ TEST(VQJmodFileStore, IndexesOnFirstUseWithoutTheSharedRegistration) {
     const std::string path = dir / "m.jmod";
     testing::writeFile(path, "JM\x01\x00 not yet an archive");
     int calls = 0;
-    auto count = [](const char*, uint32_t, uint32_t, int32_t, uint32_t, void* context) { ++*static_cast<int*>(context); };
+    auto count = [](const char*, uint32_t, uint32_t, int32_t, uint32_t, void* context) {
+        ++*static_cast<int*>(context);
+    };
     _VQ_register_zip_archive_callback(count, &calls);
 
     VQJmodFileStore store(path);
@@ -92,7 +96,8 @@ TEST(VQJmodFileStore, IndexesOnFirstUseWithoutTheSharedRegistration) {
 
 TEST(VQJmodFileStore, AcceptsOnlyRegularFilesWithItsSuffix) {
     ScratchDirectory dir;
-    for (const char* name : {"a.jmod", "a.JMOD", "a.Jmod", "a.jmodx", "a.jar"}) writeModule(dir / name);
+    for (const char* name : {"a.jmod", "a.JMOD", "a.Jmod", "a.jmodx", "a.jar"})
+        writeModule(dir / name);
     std::filesystem::create_directories(dir / "d.jmod");
     ASSERT_EQ(::mkfifo((dir / "f.jmod").c_str(), 0600), 0);
 
@@ -134,7 +139,8 @@ TEST(VQJmodFileStore, ReadsTheInstalledJavaBaseModule) {
     std::vector<std::string> homes;
     if (const char* home = std::getenv("JAVA_HOME")) homes.emplace_back(home);
     std::error_code error;
-    for (std::filesystem::directory_iterator it("/usr/lib/jvm", error), end; !error && it != end; it.increment(error))
+    for (std::filesystem::directory_iterator it("/usr/lib/jvm", error), end; !error && it != end;
+         it.increment(error))
         homes.push_back(it->path().string());
     std::string jmods;
     for (const auto& home : homes) {

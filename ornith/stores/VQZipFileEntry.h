@@ -13,10 +13,11 @@ class VQZipFileStore;
 class VQZipFileEntry {
 public:
     // A stored member: its compressed length is its length. The entry owns the name.
-    VQZipFileEntry(std::string name, uint32_t locationInZipFile, uint32_t length, int32_t compressionMethod)
+    VQZipFileEntry(std::string name, uint32_t locationInZipFile, uint32_t length,
+                   int32_t compressionMethod)
         : VQZipFileEntry(std::move(name), locationInZipFile, length, compressionMethod, length) {}
-    VQZipFileEntry(std::string name, uint32_t locationInZipFile, uint32_t length, int32_t compressionMethod,
-                   uint32_t compressedLength)
+    VQZipFileEntry(std::string name, uint32_t locationInZipFile, uint32_t length,
+                   int32_t compressionMethod, uint32_t compressedLength)
         : _ownedName(std::make_shared<const std::string>(std::move(name))),
           _nameBytes(_ownedName->data()),
           _nameLength(_ownedName->size()),

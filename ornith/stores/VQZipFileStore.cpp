@@ -30,7 +30,9 @@ constexpr auto kSeparators = [] {
     return table;
 }();
 
-bool isSeparator(char c) { return kSeparators[static_cast<unsigned char>(c)]; }
+bool isSeparator(char c) {
+    return kSeparators[static_cast<unsigned char>(c)];
+}
 
 // The position after the last ".", "/" or "\" of the text (0 when there is none). Jar
 // names are long and their last component rarely holds a dot, so three vectorised
@@ -38,13 +40,15 @@ bool isSeparator(char c) { return kSeparators[static_cast<unsigned char>(c)]; }
 size_t afterLastSeparator(std::string_view text) {
     const char* begin = text.data();
     size_t from = 0;
-    if (const void* slash = ::memrchr(begin, '/', text.size())) from = static_cast<const char*>(slash) - begin + 1;
+    if (const void* slash = ::memrchr(begin, '/', text.size()))
+        from = static_cast<const char*>(slash) - begin + 1;
     const size_t rest = text.size() - from;
     size_t split = from;
     if (const void* dot = ::memrchr(begin + from, '.', rest))
         split = std::max(split, static_cast<size_t>(static_cast<const char*>(dot) - begin + 1));
     if (const void* backslash = ::memrchr(begin + from, '\\', rest))
-        split = std::max(split, static_cast<size_t>(static_cast<const char*>(backslash) - begin + 1));
+        split =
+            std::max(split, static_cast<size_t>(static_cast<const char*>(backslash) - begin + 1));
     return split;
 }
 
@@ -77,7 +81,8 @@ std::shared_ptr<VQClassStore> VQZipFileStore::storeWithName(const std::string& n
     return std::make_shared<VQZipFileStore>(name);
 }
 
-VQZipFileStore::VQZipFileStore(std::string name) : VQZipFileStore(std::move(name), std::string_view()) {}
+VQZipFileStore::VQZipFileStore(std::string name)
+    : VQZipFileStore(std::move(name), std::string_view()) {}
 
 VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix)
     : VQZipFileStore(std::move(name), memberPrefix, Indexing::AtConstruction) {}
@@ -113,13 +118,15 @@ void VQZipFileStore::indexArchive(bool throughRegistration) {
     (void)_VQ_read_zip_archive(_zipFilePath);
 }
 
-void VQZipFileStore::memberCallback(const char* name, uint32_t location, uint32_t length, int32_t compressionMethod,
-                                    uint32_t compressedLength, void* context) {
-    static_cast<VQZipFileStore*>(context)->addMember(name, location, length, compressionMethod, compressedLength);
+void VQZipFileStore::memberCallback(const char* name, uint32_t location, uint32_t length,
+                                    int32_t compressionMethod, uint32_t compressedLength,
+                                    void* context) {
+    static_cast<VQZipFileStore*>(context)->addMember(name, location, length, compressionMethod,
+                                                     compressedLength);
 }
 
-void VQZipFileStore::addMember(std::string_view name, uint32_t location, uint32_t length, int32_t compressionMethod,
-                               uint32_t compressedLength) {
+void VQZipFileStore::addMember(std::string_view name, uint32_t location, uint32_t length,
+                               int32_t compressionMethod, uint32_t compressedLength) {
     if (!_memberPrefix.empty()) {
         if (!name.starts_with(_memberPrefix)) return;
         name.remove_prefix(_memberPrefix.size());
@@ -148,8 +155,9 @@ void VQZipFileStore::addMember(std::string_view name, uint32_t location, uint32_
         _lastPackage = &_packages[makePackage(directory)];
         _lastDirectory.assign(directory);
     }
-    _lastPackage->classes.push_back(VQZipFileEntry(VQZipFileEntry::InStore(), keepName(bareName), location, length,
-                                                   compressionMethod, compressedLength));
+    _lastPackage->classes.push_back(VQZipFileEntry(VQZipFileEntry::InStore(), keepName(bareName),
+                                                   location, length, compressionMethod,
+                                                   compressedLength));
 }
 
 std::string_view VQZipFileStore::keepName(std::string_view name) {
@@ -182,8 +190,8 @@ uint32_t VQZipFileStore::makePackage(std::string_view path) {
     }
     for (;;) {
         const size_t stop = findSeparator(path, start);
-        const std::string_view component =
-            path.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
+        const std::string_view component = path.substr(
+            start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
         auto found = _children.find(ChildKey{key, component});
         if (found != _children.end()) {
             current = found->second;
@@ -213,8 +221,8 @@ void VQZipFileStore::addPackageEntry(std::string_view packageName) {
 void VQZipFileStore::addClassEntry(VQZipFileEntry entry, std::string_view packageName) {
     ensureIndexed();
     _packages[makePackage(packageName)].classes.push_back(
-        VQZipFileEntry(VQZipFileEntry::InStore(), keepName(entry.name()), entry.locationInZipFile(), entry.length(),
-                       entry.compressionMethod(), entry.compressedLength()));
+        VQZipFileEntry(VQZipFileEntry::InStore(), keepName(entry.name()), entry.locationInZipFile(),
+                       entry.length(), entry.compressionMethod(), entry.compressedLength()));
 }
 
 const VQZipFileStore::Package* VQZipFileStore::findPackage(std::string_view packageName) const {
@@ -237,8 +245,8 @@ const VQZipFileStore::Package* VQZipFileStore::findPackage(std::string_view pack
     }
     for (;;) {
         const size_t stop = packageName.find('.', start);
-        const std::string_view component =
-            packageName.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
+        const std::string_view component = packageName.substr(
+            start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
         auto found = _children.find(ChildKey{key, component});
         if (found == _children.end()) return nullptr;
         if (stop == std::string_view::npos) {
@@ -251,7 +259,8 @@ const VQZipFileStore::Package* VQZipFileStore::findPackage(std::string_view pack
     }
 }
 
-const VQZipFileEntry* VQZipFileStore::findClass(const Package& package, std::string_view bareName) const {
+const VQZipFileEntry* VQZipFileStore::findClass(const Package& package,
+                                                std::string_view bareName) const {
     const auto& classes = package.classes;
     if (classes.size() <= kLinearSearchLimit) {
         for (const auto& entry : classes)
@@ -271,8 +280,9 @@ const VQZipFileEntry* VQZipFileStore::findClass(const Package& package, std::str
             return order < 0 || (order == 0 && a < b);
         });
     }
-    auto at = std::lower_bound(package.byName.begin(), package.byName.end(), bareName,
-                               [&](uint32_t index, std::string_view name) { return classes[index].name() < name; });
+    auto at = std::lower_bound(
+        package.byName.begin(), package.byName.end(), bareName,
+        [&](uint32_t index, std::string_view name) { return classes[index].name() < name; });
     if (at == package.byName.end() || classes[*at].name() != bareName) return nullptr;
     return &classes[*at];
 }
@@ -283,12 +293,17 @@ const VQZipFileEntry* VQZipFileStore::entryForClassName(std::string_view classNa
     const Package* package =
         findPackage(dot == std::string_view::npos ? std::string_view() : className.substr(0, dot));
     if (!package) return nullptr;
-    return findClass(*package, dot == std::string_view::npos ? className : className.substr(dot + 1));
+    return findClass(*package,
+                     dot == std::string_view::npos ? className : className.substr(dot + 1));
 }
 
-std::string VQZipFileStore::kindName() const { return "VQZipFileStore"; }
+std::string VQZipFileStore::kindName() const {
+    return "VQZipFileStore";
+}
 
-const std::string& VQZipFileStore::name() const { return _zipFilePath; }
+const std::string& VQZipFileStore::name() const {
+    return _zipFilePath;
+}
 
 std::optional<std::vector<std::string>> VQZipFileStore::classNamesInPackage(
     std::optional<std::string_view> packageName) const {
@@ -319,7 +334,8 @@ bool VQZipFileStore::containsPackageName(std::string_view packageName) const {
     return findPackage(packageName) != nullptr;
 }
 
-std::shared_ptr<const VQByteBuffer> VQZipFileStore::dataForClassName(std::string_view className) const {
+std::shared_ptr<const VQByteBuffer> VQZipFileStore::dataForClassName(
+    std::string_view className) const {
     const VQZipFileEntry* entry = entryForClassName(className);
     if (!entry) return nullptr;
     try {
@@ -328,8 +344,8 @@ std::shared_ptr<const VQByteBuffer> VQZipFileStore::dataForClassName(std::string
     } catch (const std::exception& e) {
         // A member that cannot be read is as good as absent: a later class-path entry may
         // still supply the class. The line says why.
-        VQLog(VQFormat("Exception raised reading class %.*s: %s", static_cast<int>(className.size()),
-                       className.data(), e.what()));
+        VQLog(VQFormat("Exception raised reading class %.*s: %s",
+                       static_cast<int>(className.size()), className.data(), e.what()));
         return nullptr;
     }
 }
@@ -374,6 +390,8 @@ std::string VQZipFileStore::indexDescription() const {
     return text;
 }
 
-std::string VQZipFileStore::description() const { return "Zip File: " + indexDescription(); }
+std::string VQZipFileStore::description() const {
+    return "Zip File: " + indexDescription();
+}
 
 }  // namespace ornith

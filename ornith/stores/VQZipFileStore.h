@@ -79,12 +79,13 @@ private:
     // name component, so that the index grows with the directory's size even for hostile
     // names with thousands of components.
     struct Package {
-        std::string name;                      // last component; "" for the root
-        uint32_t parent = 0;                   // id of the parent (the root is its own)
-        bool underLeadingDot = false;          // ".a": a child of the root spelled with a leading "."
-        std::vector<uint32_t> subpackages;     // ids, oldest first; listed newest first
-        std::vector<VQZipFileEntry> classes;   // archive order
-        mutable std::vector<uint32_t> byName;  // class indexes by (name, index), made on first lookup
+        std::string name;                   // last component; "" for the root
+        uint32_t parent = 0;                // id of the parent (the root is its own)
+        bool underLeadingDot = false;       // ".a": a child of the root spelled with a leading "."
+        std::vector<uint32_t> subpackages;  // ids, oldest first; listed newest first
+        std::vector<VQZipFileEntry> classes;  // archive order
+        mutable std::vector<uint32_t>
+            byName;  // class indexes by (name, index), made on first lookup
     };
     struct ChildKey {
         uint32_t parent;
@@ -103,10 +104,10 @@ private:
     void ensureIndexed() const {
         if (_indexPending) const_cast<VQZipFileStore*>(this)->indexArchive(false);
     }
-    static void memberCallback(const char* name, uint32_t location, uint32_t length, int32_t compressionMethod,
-                               uint32_t compressedLength, void* context);
-    void addMember(std::string_view name, uint32_t location, uint32_t length, int32_t compressionMethod,
-                   uint32_t compressedLength);
+    static void memberCallback(const char* name, uint32_t location, uint32_t length,
+                               int32_t compressionMethod, uint32_t compressedLength, void* context);
+    void addMember(std::string_view name, uint32_t location, uint32_t length,
+                   int32_t compressionMethod, uint32_t compressedLength);
     // The package named by a path whose components are separated by ".", "/" or "\",
     // indexed (with its missing ancestors) when it is not yet.
     uint32_t makePackage(std::string_view path);
@@ -134,7 +135,7 @@ private:
 
     // Indexing state, used only while the archive is walked.
     std::string _memberPrefix;
-    std::string _lastDirectory;      // raw directory of the previous class member ...
+    std::string _lastDirectory;       // raw directory of the previous class member ...
     Package* _lastPackage = nullptr;  // ... and its package, reused for runs of one directory
 };
 

@@ -18,11 +18,13 @@ namespace {
 using testing::LogCapture;
 using testing::openDescriptorCount;
 using testing::ScratchDirectory;
-using testing::ZipWriter;
 using testing::text;
+using testing::ZipWriter;
 using Names = std::optional<std::vector<std::string>>;
 
-Names list(std::initializer_list<const char*> names) { return std::vector<std::string>(names.begin(), names.end()); }
+Names list(std::initializer_list<const char*> names) {
+    return std::vector<std::string>(names.begin(), names.end());
+}
 
 // An archive holding exactly these members (stored, content = name unless given).
 VQZipFileStore storeOf(const ScratchDirectory& dir, std::initializer_list<const char*> members) {
@@ -34,7 +36,8 @@ VQZipFileStore storeOf(const ScratchDirectory& dir, std::initializer_list<const 
 
 TEST(VQZipFileStore, IndexesPackagesAndLeavesMetaInfOut) {
     ScratchDirectory dir;
-    auto store = storeOf(dir, {"META-INF/MANIFEST.MF", "java/lang/Object.class", "java/lang/String.class"});
+    auto store =
+        storeOf(dir, {"META-INF/MANIFEST.MF", "java/lang/Object.class", "java/lang/String.class"});
     EXPECT_EQ(store.name(), dir / "t.zip");
     EXPECT_EQ(store.kindName(), "VQZipFileStore");
     EXPECT_EQ(store.packageNamesInPackage(""), list({"java"}));
@@ -67,16 +70,17 @@ TEST(VQZipFileStore, IndexesPackagesAndLeavesMetaInfOut) {
 TEST(VQZipFileStore, ListsFollowTheIndexOrder) {
     ScratchDirectory dir;
     // Subpackages newest first, classes in archive order (not sorted).
-    auto store = storeOf(dir, {"java/lang/A.class", "java/io/B.class", "java/util/C.class", "java/util/Z.class",
-                               "java/util/M.class", "java/io/"});
+    auto store = storeOf(dir, {"java/lang/A.class", "java/io/B.class", "java/util/C.class",
+                               "java/util/Z.class", "java/util/M.class", "java/io/"});
     EXPECT_EQ(store.packageNamesInPackage("java"), list({"util", "io", "lang"}));
     EXPECT_EQ(store.classNamesInPackage("java.util"), list({"C", "Z", "M"}));
 }
 
 TEST(VQZipFileStore, NonClassMembersArePackages) {
     ScratchDirectory dir;
-    auto store = storeOf(dir, {"Foo.CLASS", "images/logo.gif", "Top.class", "tools/META-INF-old/A.class",
-                               "a.b/C.class", "dir.class/", "x\\y\\Z.class"});
+    auto store =
+        storeOf(dir, {"Foo.CLASS", "images/logo.gif", "Top.class", "tools/META-INF-old/A.class",
+                      "a.b/C.class", "dir.class/", "x\\y\\Z.class"});
     // The upper-case extension is no class.
     EXPECT_TRUE(store.containsPackageName("Foo"));
     EXPECT_TRUE(store.containsPackageName("Foo.CLASS"));
@@ -115,7 +119,8 @@ TEST(VQZipFileStore, AClassStoredTwiceIsListedTwiceAndReadFromItsFirstCopy) {
     ZipWriter zip;
     zip.add("p/Dup.class", "first");
     // Enough classes in one package for lookups to go through the sorted table.
-    for (int i = 0; i < 40; ++i) zip.add("p/C" + std::to_string(i) + ".class", "class " + std::to_string(i));
+    for (int i = 0; i < 40; ++i)
+        zip.add("p/C" + std::to_string(i) + ".class", "class " + std::to_string(i));
     zip.add("p/Dup.class", "second");
     zip.add("q/Dup.class", "other");
     zip.add("q/Dup.class", "other second");
@@ -129,7 +134,8 @@ TEST(VQZipFileStore, AClassStoredTwiceIsListedTwiceAndReadFromItsFirstCopy) {
     EXPECT_EQ(text(store.dataForClassName("p.Dup")), "first");
     EXPECT_EQ(text(store.dataForClassName("q.Dup")), "other");
     for (int i = 0; i < 40; ++i)
-        EXPECT_EQ(text(store.dataForClassName("p.C" + std::to_string(i))), "class " + std::to_string(i));
+        EXPECT_EQ(text(store.dataForClassName("p.C" + std::to_string(i))),
+                  "class " + std::to_string(i));
     EXPECT_FALSE(store.containsClassName("p.C40"));
     EXPECT_FALSE(store.containsClassName("p.A"));
     EXPECT_FALSE(store.containsClassName("p.Z"));
@@ -172,7 +178,9 @@ TEST(VQZipFileStore, UnreadableMembersAreLoggedAndAbsent) {
     EXPECT_EQ(store.dataForClassName("p.Corrupt"), nullptr);
     EXPECT_EQ(text(store.dataForClassName("p.Fine")), "fine");
     EXPECT_EQ(log.lines, (std::vector<std::string>{
-                             "Exception raised reading class p.Imploded: Unsupported compression type 6 in zip file " + path,
+                             "Exception raised reading class p.Imploded: Unsupported compression "
+                             "type 6 in zip file " +
+                                 path,
                              "Exception raised reading class p.Corrupt: Corrupt zip file " + path +
                                  " (invalid compressed data).",
                          }));
@@ -183,8 +191,9 @@ TEST(VQZipFileStore, UnreadableMembersAreLoggedAndAbsent) {
     EXPECT_TRUE(store.containsClassName("p.Fine"));
     EXPECT_EQ(store.dataForClassName("p.Fine"), nullptr);
     ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(log.lines[0], "Exception raised reading class p.Fine: Can't open zip file " + path +
-                                " any more (No such file or directory) - I swear it used to be there!");
+    EXPECT_EQ(log.lines[0],
+              "Exception raised reading class p.Fine: Can't open zip file " + path +
+                  " any more (No such file or directory) - I swear it used to be there!");
 }
 
 TEST(VQZipFileStore, ADamagedArchiveKeepsWhatWasIndexedBeforeTheDamage) {
@@ -320,7 +329,8 @@ TEST_P(ExampleJars, HoldExactlyTheExampleClasses) {
     EXPECT_FALSE(store.containsPackageName("META-INF"));
     auto packages = store.packageNamesInPackage("");
     ASSERT_TRUE(packages);
-    EXPECT_EQ(std::set<std::string>(packages->begin(), packages->end()), (std::set<std::string>{"p", "q"}));
+    EXPECT_EQ(std::set<std::string>(packages->begin(), packages->end()),
+              (std::set<std::string>{"p", "q"}));
     EXPECT_EQ(store.classNamesInPackage(""), list({"Hello"}));
 
     size_t classes = 0;
@@ -336,13 +346,15 @@ TEST_P(ExampleJars, HoldExactlyTheExampleClasses) {
     }
     EXPECT_EQ(classes, 11u);
     size_t listed = 0;
-    for (const char* package : {"", "p", "q"}) listed += store.classNamesInPackage(package).value_or(Names::value_type()).size();
+    for (const char* package : {"", "p", "q"})
+        listed += store.classNamesInPackage(package).value_or(Names::value_type()).size();
     EXPECT_EQ(listed, classes);
     EXPECT_EQ(openDescriptorCount(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Jars, ExampleJars,
-                         ::testing::Values("stored.jar", "deflated.jar", "commented.jar", "prefixed.jar"),
+                         ::testing::Values("stored.jar", "deflated.jar", "commented.jar",
+                                           "prefixed.jar"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              std::string name(info.param);
                              return name.substr(0, name.find('.'));

@@ -24,8 +24,9 @@ public:
     ScratchDirectory() {
         static int serial = 0;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        _path = std::string(::testing::TempDir()) + "ornith_stores_" + std::to_string(::getpid()) + "_" +
-                (info ? std::string(info->name()) : std::string("x")) + "_" + std::to_string(serial++);
+        _path = std::string(::testing::TempDir()) + "ornith_stores_" + std::to_string(::getpid()) +
+                "_" + (info ? std::string(info->name()) : std::string("x")) + "_" +
+                std::to_string(serial++);
         std::filesystem::remove_all(_path);
         std::filesystem::create_directories(_path);
     }
@@ -45,7 +46,8 @@ private:
 
 inline void writeFile(const std::string& path, std::string_view content) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
 template <class Bytes>
@@ -72,7 +74,8 @@ inline int openDescriptorCount() {
 // Collects VQLog lines while it lives.
 class LogCapture {
 public:
-    LogCapture() : _previous(VQSetLogSink([this](std::string_view line) { lines.emplace_back(line); })) {}
+    LogCapture()
+        : _previous(VQSetLogSink([this](std::string_view line) { lines.emplace_back(line); })) {}
     ~LogCapture() { VQSetLogSink(std::move(_previous)); }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
@@ -99,7 +102,8 @@ inline std::string examplesPath(const std::string& relative) {
 
 // The bytes of a buffer as text, "(null)" for an absent one.
 inline std::string text(const std::shared_ptr<const VQByteBuffer>& buffer) {
-    return buffer ? std::string(reinterpret_cast<const char*>(buffer->bytes()), buffer->length()) : "(null)";
+    return buffer ? std::string(reinterpret_cast<const char*>(buffer->bytes()), buffer->length())
+                  : "(null)";
 }
 
 }  // namespace ornith::testing

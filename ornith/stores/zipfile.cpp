@@ -36,7 +36,9 @@ constexpr uint64_t kMapThreshold = 256 * 1024;
 // on pages that are not mapped yet, where a prefetch does nothing.
 constexpr int kPrefetchDistance = 4;
 
-inline uint32_t le16(const uint8_t* p) { return uint32_t{p[0]} | (uint32_t{p[1]} << 8); }
+inline uint32_t le16(const uint8_t* p) {
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8);
+}
 inline uint32_t le32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
@@ -163,7 +165,8 @@ int64_t findEndRecord(const uint8_t* data, uint64_t size) {
         const uint64_t directorySize = le32(p + 12);
         if (directorySize >= 4 && directorySize <= at) {
             const uint8_t* d = data + (at - directorySize);
-            if (d[0] == 0x50 && d[1] == 0x4B && d[2] == 0x01 && d[3] == 0x02) return static_cast<int64_t>(at);
+            if (d[0] == 0x50 && d[1] == 0x4B && d[2] == 0x01 && d[3] == 0x02)
+                return static_cast<int64_t>(at);
         }
     }
     return -1;
@@ -174,7 +177,9 @@ int64_t findEndRecord(const uint8_t* data, uint64_t size) {
 }
 
 // The error text for a failed read: the system's, or ours when the file simply ended.
-const char* readFailureText() { return errno ? std::strerror(errno) : "unexpected end of file"; }
+const char* readFailureText() {
+    return errno ? std::strerror(errno) : "unexpected end of file";
+}
 
 struct DecompressorFree {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
@@ -228,7 +233,8 @@ int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback,
     // script, a .jmod header), and every local header offset moves by the same amount.
     if (directorySize > endRecord) return -2;
     const uint64_t directoryStart = endRecord - directorySize;
-    const int64_t shift = static_cast<int64_t>(directoryStart) - static_cast<int64_t>(recordedOffset);
+    const int64_t shift =
+        static_cast<int64_t>(directoryStart) - static_cast<int64_t>(recordedOffset);
     if (count > directorySize / kCentralRecordSize) return -1;
 
     const uint8_t* directory = data + directoryStart;
@@ -242,7 +248,8 @@ int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback,
         if (aheadIndex >= count || ahead + kCentralRecordSize > directorySize) return;
         const uint8_t* record = directory + ahead;
         const int64_t local = static_cast<int64_t>(le32(record + 42)) + shift;
-        if (local >= 0 && static_cast<uint64_t>(local) + kLocalHeaderSize <= size) __builtin_prefetch(data + local);
+        if (local >= 0 && static_cast<uint64_t>(local) + kLocalHeaderSize <= size)
+            __builtin_prefetch(data + local);
         ahead += centralRecordLength(record);
         ++aheadIndex;
     };
@@ -267,33 +274,37 @@ int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback,
         const uint8_t* header = data + local;
         if (header[1] != 0x4B || header[2] != 0x03 || header[3] != 0x04) return -1;
         // The local lengths place the data: the local extra field may differ from the central one.
-        const uint64_t location = static_cast<uint64_t>(local) + kLocalHeaderSize + le16(header + 26) + le16(header + 28);
+        const uint64_t location =
+            static_cast<uint64_t>(local) + kLocalHeaderSize + le16(header + 26) + le16(header + 28);
         if (location + compressedLength > size || location > UINT32_MAX) return -1;
 
         if (callback) {
             std::memcpy(name.get(), record + kCentralRecordSize, nameLength);
             name[nameLength] = '\0';
-            callback(name.get(), static_cast<uint32_t>(location), length, method, compressedLength, context);
+            callback(name.get(), static_cast<uint32_t>(location), length, method, compressedLength,
+                     context);
         }
         offset += centralRecordLength(record);
     }
     return 0;
 }
 
-std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, uint32_t location, uint32_t length,
-                                                      int32_t compressionMethod, uint32_t compressedLength) {
+std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, uint32_t location,
+                                                      uint32_t length, int32_t compressionMethod,
+                                                      uint32_t compressedLength) {
     if (compressionMethod != 0 && compressionMethod != 8)
-        throw VQInvalidArgumentException(
-            VQFormat("Unsupported compression type %d in zip file %s", compressionMethod, path.c_str()));
+        throw VQInvalidArgumentException(VQFormat("Unsupported compression type %d in zip file %s",
+                                                  compressionMethod, path.c_str()));
     // The output is exactly the recorded length, so a hostile archive can make us allocate
     // no more than it declares; this caps what it may declare.
-    if (length > kVQMaxDataLength || compressedLength > kVQMaxDataLength) raiseCorrupt(path, "member too large");
+    if (length > kVQMaxDataLength || compressedLength > kVQMaxDataLength)
+        raiseCorrupt(path, "member too large");
 
     FileDescriptor file;
     if (!file.open(path))
         throw VQInvalidArgumentException(
-            VQFormat("Can't open zip file %s any more (%s) - I swear it used to be there!", path.c_str(),
-                     errno ? std::strerror(errno) : "not a regular file"));
+            VQFormat("Can't open zip file %s any more (%s) - I swear it used to be there!",
+                     path.c_str(), errno ? std::strerror(errno) : "not a regular file"));
 
     const uint32_t stored = compressionMethod == 0 ? length : compressedLength;
     // Checked before anything is allocated: a lying size cannot make us allocate first.
@@ -301,7 +312,8 @@ std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, u
 
     if (compressionMethod == 0) {
         auto buffer = VQByteBuffer::bufferWithLength(length);
-        if (!readAt(file.fd(), buffer->mutableBytes(), length, location)) raiseCorrupt(path, readFailureText());
+        if (!readAt(file.fd(), buffer->mutableBytes(), length, location))
+            raiseCorrupt(path, readFailureText());
         return buffer;
     }
 
@@ -315,15 +327,18 @@ std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, u
     std::vector<uint8_t> ownScratch;
     std::vector<uint8_t>& input = compressedLength <= kKeptScratch ? keptScratch : ownScratch;
     if (input.size() < compressedLength) input.resize(compressedLength);
-    if (!readAt(file.fd(), input.data(), compressedLength, location)) raiseCorrupt(path, readFailureText());
+    if (!readAt(file.fd(), input.data(), compressedLength, location))
+        raiseCorrupt(path, readFailureText());
     file.close();
 
     auto buffer = VQByteBuffer::bufferWithLength(length);
     size_t produced = 0;
-    libdeflate_result result = libdeflate_deflate_decompress(threadDecompressor(), input.data(), compressedLength,
-                                                             buffer->mutableBytes(), length, &produced);
+    libdeflate_result result =
+        libdeflate_deflate_decompress(threadDecompressor(), input.data(), compressedLength,
+                                      buffer->mutableBytes(), length, &produced);
     if (result == LIBDEFLATE_BAD_DATA) raiseCorrupt(path, "invalid compressed data");
-    if (result != LIBDEFLATE_SUCCESS || produced != length) raiseCorrupt(path, "wrong uncompressed size");
+    if (result != LIBDEFLATE_SUCCESS || produced != length)
+        raiseCorrupt(path, "wrong uncompressed size");
     return buffer;
 }
 

@@ -23,7 +23,8 @@ namespace ornith {
 //   compressedLength compressed size, from the central directory
 //   context          the registered context
 using VQZipArchiveCallback = void (*)(const char* name, uint32_t location, uint32_t length,
-                                      int32_t compressionMethod, uint32_t compressedLength, void* context);
+                                      int32_t compressionMethod, uint32_t compressedLength,
+                                      void* context);
 
 // Replaces the process-wide callback and context (null, null clears them). Not
 // synchronised: a caller registers, walks and clears on one thread.
@@ -49,11 +50,13 @@ int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback,
 //   "Corrupt zip file %@ (%s)."   with the system's error text, or with "member too large"
 //       (length above 1 GiB), "unexpected end of file" (data past the end of the file),
 //       "invalid compressed data", "wrong uncompressed size".
-std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, uint32_t location, uint32_t length,
-                                                      int32_t compressionMethod, uint32_t compressedLength);
+std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, uint32_t location,
+                                                      uint32_t length, int32_t compressionMethod,
+                                                      uint32_t compressedLength);
 // Stored members: the compressed length is the length.
-inline std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, uint32_t location,
-                                                             uint32_t length, int32_t compressionMethod) {
+inline std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path,
+                                                             uint32_t location, uint32_t length,
+                                                             int32_t compressionMethod) {
     return _VQ_read_zip_data(path, location, length, compressionMethod, length);
 }
 

@@ -16,9 +16,9 @@ namespace {
 using testing::openDescriptorCount;
 using testing::reasonRaisedBy;
 using testing::ScratchDirectory;
+using testing::text;
 using testing::ZipBytes;
 using testing::ZipWriter;
-using testing::text;
 
 struct Reported {
     std::string name;
@@ -34,8 +34,10 @@ struct Walk {
 
     explicit Walk(const std::string& path) {
         _VQ_register_zip_archive_callback(
-            [](const char* name, uint32_t location, uint32_t length, int32_t method, uint32_t compressed, void* c) {
-                static_cast<Walk*>(c)->members.push_back({name, location, length, method, compressed});
+            [](const char* name, uint32_t location, uint32_t length, int32_t method,
+               uint32_t compressed, void* c) {
+                static_cast<Walk*>(c)->members.push_back(
+                    {name, location, length, method, compressed});
             },
             this);
         result = _VQ_read_zip_archive(path);
@@ -71,8 +73,10 @@ TEST_P(SoundArchives, WalkReportsEveryMemberWhereItsDataLies) {
     const int before = openDescriptorCount();
     Walk walk(path);
     ASSERT_EQ(walk.result, 0);
-    ASSERT_EQ(walk.names(), (std::vector<std::string>{"a/", "a/B.class", "a/C.class", "empty.txt"}));
-    const std::vector<std::string> contents{"", "stored bytes of B", std::string(5000, 'c') + "tail", ""};
+    ASSERT_EQ(walk.names(),
+              (std::vector<std::string>{"a/", "a/B.class", "a/C.class", "empty.txt"}));
+    const std::vector<std::string> contents{"", "stored bytes of B",
+                                            std::string(5000, 'c') + "tail", ""};
     for (size_t i = 0; i < walk.members.size(); ++i) {
         const Reported& m = walk.members[i];
         SCOPED_TRACE(m.name);
@@ -82,7 +86,8 @@ TEST_P(SoundArchives, WalkReportsEveryMemberWhereItsDataLies) {
         if (i == 2) {
             EXPECT_LT(m.compressedLength, 100u);
         }
-        EXPECT_EQ(text(_VQ_read_zip_data(path, m.location, m.length, m.method, m.compressedLength)), contents[i]);
+        EXPECT_EQ(text(_VQ_read_zip_data(path, m.location, m.length, m.method, m.compressedLength)),
+                  contents[i]);
     }
     EXPECT_EQ(openDescriptorCount(), before);
 }
@@ -109,7 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
                   std::string script = "#!/bin/sh\nexec java -jar \"$0\"\n";
                   z.prefix.assign(script.begin(), script.end());
               }},
-        Shape{"jmod_header", [](ZipWriter& z) { z.prefix = {'J', 'M', 1, 0}; }},
+        Shape{"jmod_header",
+              [](ZipWriter& z) {
+                  z.prefix = {'J', 'M', 1, 0};
+              }},
         Shape{"prefix_with_adjusted_offsets",
               [](ZipWriter& z) {
                   z.prefix.assign(300, 'x');
@@ -144,7 +152,8 @@ TEST(ZipReader, DeflatedMembersGiveTheirExactBytes) {
     ASSERT_EQ(walk.result, 0);
     ASSERT_EQ(walk.members.size(), 1u);
     const Reported& m = walk.members[0];
-    EXPECT_EQ(text(_VQ_read_zip_data(dir / "v.zip", m.location, m.length, 8, m.compressedLength)), varied);
+    EXPECT_EQ(text(_VQ_read_zip_data(dir / "v.zip", m.location, m.length, 8, m.compressedLength)),
+              varied);
 }
 
 TEST(ZipReader, ExtraMembersBeyondTheDirectoryListAreOnlyWhatTheCountSays) {
@@ -194,14 +203,20 @@ INSTANTIATE_TEST_SUITE_P(
                    z.add("pad", "").comment = std::string(200, 'p');
                    z.declaredCount = 5;
                }},
-        Damage{"count_too_big_for_directory_size", -1, 0, [](ZipWriter& z) { z.declaredCount = 60000; }},
-        Damage{"directory_size_beyond_file", -2, 0, [](ZipWriter& z) { z.declaredDirectorySize = 100000; }},
-        Damage{"directory_size_too_small", -1, 0, [](ZipWriter& z) { z.declaredDirectorySize = 50; }},
-        Damage{"name_past_directory", -1, 3, [](ZipWriter& z) { z.add("last", "").declaredNameLength = 400; }},
-        Damage{"local_header_past_end", -2, 3, [](ZipWriter& z) { z.add("far", "").declaredLocalOffset = 1000; }},
+        Damage{"count_too_big_for_directory_size", -1, 0,
+               [](ZipWriter& z) { z.declaredCount = 60000; }},
+        Damage{"directory_size_beyond_file", -2, 0,
+               [](ZipWriter& z) { z.declaredDirectorySize = 100000; }},
+        Damage{"directory_size_too_small", -1, 0,
+               [](ZipWriter& z) { z.declaredDirectorySize = 50; }},
+        Damage{"name_past_directory", -1, 3,
+               [](ZipWriter& z) { z.add("last", "").declaredNameLength = 400; }},
+        Damage{"local_header_past_end", -2, 3,
+               [](ZipWriter& z) { z.add("far", "").declaredLocalOffset = 1000; }},
         Damage{"local_header_offset_huge", -2, 3,
                [](ZipWriter& z) { z.add("far", "").declaredLocalOffset = 0xFFFFFFF0u; }},
-        Damage{"local_signature_wrong", -1, 3, [](ZipWriter& z) { z.add("bad", "").localSignature = false; }},
+        Damage{"local_signature_wrong", -1, 3,
+               [](ZipWriter& z) { z.add("bad", "").localSignature = false; }},
         Damage{"data_past_end", -1, 3,
                [](ZipWriter& z) { z.add("big", "").declaredCompressedLength = 0x7FFFFFFF; }},
         // Neither acceptance rule holds: the comment does not reach the end, and the
@@ -273,7 +288,8 @@ TEST(ZipReader, SurvivesTruncationAtEveryByte) {
     const std::string path = dir / "t.zip";
     const int before = openDescriptorCount();
     for (size_t length = 0; length < whole.size(); ++length) {
-        testing::writeBytes(path, ZipBytes(whole.begin(), whole.begin() + static_cast<long>(length)));
+        testing::writeBytes(path,
+                            ZipBytes(whole.begin(), whole.begin() + static_cast<long>(length)));
         Walk cut(path);
         // Only a cut inside the archive comment leaves a readable archive.
         if (length < whole.size() - zip.archiveComment.size()) {
@@ -285,7 +301,8 @@ TEST(ZipReader, SurvivesTruncationAtEveryByte) {
         if (length > 0) {
             EXPECT_NE(dropped.result, 0) << "dropped " << length;
         }
-        for (const auto& m : cut.members) EXPECT_LE(uint64_t{m.location} + m.compressedLength, length);
+        for (const auto& m : cut.members)
+            EXPECT_LE(uint64_t{m.location} + m.compressedLength, length);
     }
     EXPECT_EQ(openDescriptorCount(), before);
 }
@@ -319,25 +336,39 @@ TEST(ZipData, FailuresRaiseAndLeaveNothingOpen) {
     };
     const std::vector<Case> cases{
         {[&] { _VQ_read_zip_data(dir / "gone.zip", 0, 1, 0); },
-         "Can't open zip file " + (dir / "gone.zip") + " any more (No such file or directory) - I swear it used to be there!"},
+         "Can't open zip file " + (dir / "gone.zip") +
+             " any more (No such file or directory) - I swear it used to be there!"},
         {[&] { _VQ_read_zip_data(dir / "fifo.zip", 0, 1, 0); },
-         "Can't open zip file " + (dir / "fifo.zip") + " any more (not a regular file) - I swear it used to be there!"},
-        {[&] { _VQ_read_zip_data(f, 5, 100, 0); }, "Corrupt zip file " + f + " (unexpected end of file)."},
-        {[&] { _VQ_read_zip_data(f, 0xFFFFFFFFu, 1, 0); }, "Corrupt zip file " + f + " (unexpected end of file)."},
-        {[&] { _VQ_read_zip_data(f, 10, 19, 8, dlen + 1); }, "Corrupt zip file " + f + " (unexpected end of file)."},
-        {[&] { _VQ_read_zip_data(f, 0, (1u << 30) + 1, 0); }, "Corrupt zip file " + f + " (member too large)."},
-        {[&] { _VQ_read_zip_data(f, 0, 0xFFFFFFFFu, 8, 10); }, "Corrupt zip file " + f + " (member too large)."},
+         "Can't open zip file " + (dir / "fifo.zip") +
+             " any more (not a regular file) - I swear it used to be there!"},
+        {[&] { _VQ_read_zip_data(f, 5, 100, 0); },
+         "Corrupt zip file " + f + " (unexpected end of file)."},
+        {[&] { _VQ_read_zip_data(f, 0xFFFFFFFFu, 1, 0); },
+         "Corrupt zip file " + f + " (unexpected end of file)."},
+        {[&] { _VQ_read_zip_data(f, 10, 19, 8, dlen + 1); },
+         "Corrupt zip file " + f + " (unexpected end of file)."},
+        {[&] { _VQ_read_zip_data(f, 0, (1u << 30) + 1, 0); },
+         "Corrupt zip file " + f + " (member too large)."},
+        {[&] { _VQ_read_zip_data(f, 0, 0xFFFFFFFFu, 8, 10); },
+         "Corrupt zip file " + f + " (member too large)."},
         // The digits are no deflate stream.
-        {[&] { _VQ_read_zip_data(f, 0, 19, 8, 10); }, "Corrupt zip file " + f + " (invalid compressed data)."},
-        {[&] { _VQ_read_zip_data(f, 10, 0, 8, 0); }, "Corrupt zip file " + f + " (invalid compressed data)."},
+        {[&] { _VQ_read_zip_data(f, 0, 19, 8, 10); },
+         "Corrupt zip file " + f + " (invalid compressed data)."},
+        {[&] { _VQ_read_zip_data(f, 10, 0, 8, 0); },
+         "Corrupt zip file " + f + " (invalid compressed data)."},
         // A stream cut short.
-        {[&] { _VQ_read_zip_data(f, 10, 19, 8, dlen / 2); }, "Corrupt zip file " + f + " (invalid compressed data)."},
+        {[&] { _VQ_read_zip_data(f, 10, 19, 8, dlen / 2); },
+         "Corrupt zip file " + f + " (invalid compressed data)."},
         // A sound stream that inflates to fewer or more bytes than recorded.
-        {[&] { _VQ_read_zip_data(f, 10, 20, 8, dlen); }, "Corrupt zip file " + f + " (wrong uncompressed size)."},
-        {[&] { _VQ_read_zip_data(f, 10, 18, 8, dlen); }, "Corrupt zip file " + f + " (wrong uncompressed size)."},
-        {[&] { _VQ_read_zip_data(f, 10, 0, 8, dlen); }, "Corrupt zip file " + f + " (wrong uncompressed size)."},
+        {[&] { _VQ_read_zip_data(f, 10, 20, 8, dlen); },
+         "Corrupt zip file " + f + " (wrong uncompressed size)."},
+        {[&] { _VQ_read_zip_data(f, 10, 18, 8, dlen); },
+         "Corrupt zip file " + f + " (wrong uncompressed size)."},
+        {[&] { _VQ_read_zip_data(f, 10, 0, 8, dlen); },
+         "Corrupt zip file " + f + " (wrong uncompressed size)."},
         // More than deflate can make of so few bytes: refused before anything is inflated.
-        {[&] { _VQ_read_zip_data(f, 10, 1u << 30, 8, dlen); }, "Corrupt zip file " + f + " (wrong uncompressed size)."},
+        {[&] { _VQ_read_zip_data(f, 10, 1u << 30, 8, dlen); },
+         "Corrupt zip file " + f + " (wrong uncompressed size)."},
     };
     for (const auto& c : cases) EXPECT_EQ(reasonRaisedBy(c.call), c.reason);
     EXPECT_EQ(openDescriptorCount(), before);

@@ -14,7 +14,9 @@ namespace ornith::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void putU1(Bytes& out, uint32_t v) { out.push_back(static_cast<uint8_t>(v)); }
+inline void putU1(Bytes& out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+}
 inline void putU2(Bytes& out, uint32_t v) {
     out.push_back(static_cast<uint8_t>(v >> 8));
     out.push_back(static_cast<uint8_t>(v));
@@ -116,11 +118,15 @@ public:
     void setThisClassIndex(uint16_t index) { _this = index; }
     void setSuperClass(std::string_view internalName) { _super = classRef(internalName); }
     void setSuperClassIndex(uint16_t index) { _super = index; }
-    void addInterface(std::string_view internalName) { _interfaces.push_back(classRef(internalName)); }
+    void addInterface(std::string_view internalName) {
+        _interfaces.push_back(classRef(internalName));
+    }
     void setVersion(uint16_t major, uint16_t minor = 0) { _major = major, _minor = minor; }
 
     // Attributes.
-    Attribute attribute(std::string_view name, Bytes info = {}) { return {utf8(name), std::move(info)}; }
+    Attribute attribute(std::string_view name, Bytes info = {}) {
+        return {utf8(name), std::move(info)};
+    }
     Attribute sourceFile(std::string_view fileName) {
         Bytes info;
         putU2(info, utf8(fileName));
@@ -147,7 +153,9 @@ public:
                    std::vector<Attribute> attributes = {}) {
         _methods.push_back({flags, utf8(name), utf8(descriptor), std::move(attributes)});
     }
-    void addClassAttribute(Attribute attribute) { _classAttributes.push_back(std::move(attribute)); }
+    void addClassAttribute(Attribute attribute) {
+        _classAttributes.push_back(std::move(attribute));
+    }
 
     Bytes bytes() const {
         Bytes out;

@@ -25,14 +25,17 @@ inline void putLE32(ZipBytes& out, uint32_t v) {
     putLE16(out, v & 0xFFFF);
     putLE16(out, v >> 16);
 }
-inline void putText(ZipBytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
+inline void putText(ZipBytes& out, std::string_view text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
 
 // Raw deflate of the data with libdeflate.
 inline ZipBytes deflateBytes(std::string_view data, int level = 6) {
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
     if (!compressor) throw std::bad_alloc();
     ZipBytes out(libdeflate_deflate_compress_bound(compressor, data.size()));
-    size_t n = libdeflate_deflate_compress(compressor, data.data(), data.size(), out.data(), out.size());
+    size_t n =
+        libdeflate_deflate_compress(compressor, data.data(), data.size(), out.data(), out.size());
     libdeflate_free_compressor(compressor);
     if (n == 0) throw std::runtime_error("deflate failed");
     out.resize(n);
@@ -52,9 +55,9 @@ public:
         std::optional<uint16_t> declaredNameLength;
         ZipBytes localExtra, centralExtra;
         std::string comment;
-        uint16_t flags = 0;            // bit 3: sizes in a data descriptor after the data
-        bool localSignature = true;    // false writes "PK\x09\x09" instead of "PK\x03\x04"
-        bool writeLocal = true;        // false: no local header or data at all
+        uint16_t flags = 0;          // bit 3: sizes in a data descriptor after the data
+        bool localSignature = true;  // false writes "PK\x09\x09" instead of "PK\x03\x04"
+        bool writeLocal = true;      // false: no local header or data at all
     };
 
     // The reference is good until the next add().
@@ -69,10 +72,10 @@ public:
 
     Member& member(size_t i) { return _members.at(i); }
 
-    ZipBytes prefix;             // bytes before the archive
+    ZipBytes prefix;               // bytes before the archive
     bool adjustForPrefix = false;  // record offsets from the start of the file (as `zip -A` does)
     std::string archiveComment;
-    ZipBytes afterEnd;           // bytes after the end record and its comment
+    ZipBytes afterEnd;  // bytes after the end record and its comment
     std::optional<uint16_t> declaredCount, declaredCommentLength;
     std::optional<uint32_t> declaredDirectorySize, declaredDirectoryOffset;
 
@@ -82,7 +85,7 @@ public:
         std::vector<uint32_t> offsets;
         std::vector<ZipBytes> stored;
         for (const Member& m : _members) {
-            ZipBytes data = m.rawData ? *m.rawData
+            ZipBytes data = m.rawData       ? *m.rawData
                             : m.method == 8 ? deflateBytes(m.content)
                                             : ZipBytes(m.content.begin(), m.content.end());
             offsets.push_back(static_cast<uint32_t>(out.size()) - base);
@@ -120,7 +123,8 @@ public:
             putLE16(out, m.method);
             putLE32(out, 0);
             putLE32(out, crc(m.content));
-            putLE32(out, m.declaredCompressedLength.value_or(static_cast<uint32_t>(stored[i].size())));
+            putLE32(out,
+                    m.declaredCompressedLength.value_or(static_cast<uint32_t>(stored[i].size())));
             putLE32(out, m.declaredLength.value_or(static_cast<uint32_t>(m.content.size())));
             putLE16(out, m.declaredNameLength.value_or(static_cast<uint16_t>(m.name.size())));
             putLE16(out, static_cast<uint32_t>(m.centralExtra.size()));
@@ -150,8 +154,8 @@ public:
 
     void writeTo(const std::string& path) const {
         ZipBytes b = bytes();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                    static_cast<std::streamsize>(b.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
     }
 
     // Offset from the start of the file of member i's data (its local header's end), as
@@ -163,7 +167,7 @@ public:
             if (!m.writeLocal) continue;
             const uint32_t header = 30 + static_cast<uint32_t>(m.name.size() + m.localExtra.size());
             if (k == i) return at + header;
-            const size_t dataSize = m.rawData ? m.rawData->size()
+            const size_t dataSize = m.rawData       ? m.rawData->size()
                                     : m.method == 8 ? deflateBytes(m.content).size()
                                                     : m.content.size();
             at += header + static_cast<uint32_t>(dataSize) + ((m.flags & 8) ? 16 : 0);
