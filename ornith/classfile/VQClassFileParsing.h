@@ -33,6 +33,7 @@
 
 #include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
+#include "ornith/classfile/VQAttributeNameCache.h"
 #include "ornith/classfile/VQConstantPool.h"
 #include "ornith/classfile/VQJavaAttribute.h"
 

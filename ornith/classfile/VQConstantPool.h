@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "ornith/classfile/VQModifiedUTF8.h"
+
 namespace ornith {
 
 // A cursor over bytes it does not own. Reads past the end yield -1; there is no error flag.
@@ -117,11 +119,5 @@ const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag
 std::optional<std::string_view> VQPlainTextAtIndex(const VQConstantPool& pool, int32_t index);
 // The dotted name of the Class entry at the index (java/lang/Object -> java.lang.Object).
 std::string VQClassNameAtIndex(const VQConstantPool& pool, int32_t index);
-
-// Class-file modified UTF-8 to standard UTF-8: C0 80 becomes U+0000, surrogate pairs
-// written as two three-byte sequences become one four-byte character, a lone surrogate
-// becomes U+FFFD, standard four-byte sequences are kept, and anything else ill-formed
-// becomes U+FFFD per maximal ill-formed subpart. Never fails, never reads past `length`.
-void VQAppendModifiedUTF8(std::string& out, const uint8_t* bytes, size_t length);
 
 }  // namespace ornith

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ornith/classfile/VQConstantPool.h"
+#include "ornith/classfile/VQJavaNumberText.h"
 
 namespace ornith {
 
@@ -36,10 +37,6 @@ public:
 private:
     Value _value;
 };
-
-// Java's text for a float or double (Float.toString / Double.toString of Java 19 and later).
-std::string VQJavaFloatText(float value);
-std::string VQJavaDoubleText(double value);
 
 class VQJavaAttribute {
 public:
@@ -127,22 +124,10 @@ private:
 
 namespace parsing {
 
-// The attribute whose name is the Utf8 entry at nameIndex, decoded from `info` as
-// VQJavaAttribute::attributeWithName does. Every attribute of a name without a
-// registered decoder is the same immutable object (per thread), so that a Code
-// attribute, which every concrete method has, costs neither an object nor a string.
-//
-// A parse may pass a memo of the names it has met: a class names "Code" by one pool index
-// for all of its methods, so a repeated index finds its decoder without reading the name.
-struct AttributeNameMemo {
-    static constexpr uint32_t kSlots = 8;
-    int32_t index[kSlots] = {};  // 0 marks an empty slot: no name lives at pool index 0
-    const void* decoder[kSlots] = {};
-    uint64_t generation = 0;  // of the per-thread name cache that the decoders belong to
-};
-std::shared_ptr<const VQJavaAttribute> attributeAtNameIndex(const VQConstantPool& pool,
-                                                            int32_t nameIndex, VQByteStream& info,
-                                                            AttributeNameMemo* memo = nullptr);
+// The decoder registered for an attribute name; null when there is none.
+VQJavaAttribute::Factory registeredAttributeFactory(const std::string& name);
+// Changes whenever a decoder is registered, so that caches of the registry start again.
+uint64_t attributeRegistryGeneration() noexcept;
 
 }  // namespace parsing
 
