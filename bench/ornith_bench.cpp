@@ -67,6 +67,7 @@
 #include <vector>
 
 #include "ornith/base/VQByteBuffer.h"
+#include "ornith/base/VQEndian.h"
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/lexer/VQJavaLexer.h"
@@ -79,6 +80,7 @@ namespace {
 using ornith::VQByteBuffer;
 using ornith::VQJarFileStore;
 using ornith::VQJavaClass;
+using ornith::VQLoadLE32;
 
 [[noreturn]] void fail(const std::string& message) {
     std::fprintf(stderr, "ornith-bench: %s\n", message.c_str());
@@ -346,10 +348,6 @@ struct Archives {
     std::vector<std::string> lastPackage;  // per archive, a package its index must hold
 };
 
-uint32_t le32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
 // The central directory's size from the end record, found as the peer finds it (-1: none).
 int64_t centralDirectorySize(const std::string& path) {
     auto data = VQByteBuffer::bufferWithContentsOfFile(path);
@@ -357,7 +355,7 @@ int64_t centralDirectorySize(const std::string& path) {
     const uint8_t* b = data->bytes();
     for (size_t i = data->length() - 22 + 1, stop = i > 65535 ? i - 65535 : 0; i-- > stop;)
         if (b[i] == 0x50 && b[i + 1] == 0x4B && b[i + 2] == 0x05 && b[i + 3] == 0x06)
-            return le32(b + i + 12);
+            return VQLoadLE32(b + i + 12);
     return -1;
 }
 

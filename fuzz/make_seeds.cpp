@@ -17,9 +17,12 @@
 #include <string_view>
 #include <vector>
 
+#include "ornith/base/VQEndian.h"
 #include "ornith/testing/ClassFileWriter.h"
 
 namespace fs = std::filesystem;
+using ornith::VQStoreLE16;
+using ornith::VQStoreLE32;
 using ornith::testing::Bytes;
 using ornith::testing::ClassFileWriter;
 
@@ -144,12 +147,14 @@ Member member(std::string name, Bytes data, bool deflate = false, std::string co
 }
 
 void putLE2(Bytes& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
+    uint8_t bytes[2];
+    VQStoreLE16(bytes, static_cast<uint16_t>(v));
+    out.insert(out.end(), bytes, bytes + 2);
 }
 void putLE4(Bytes& out, uint32_t v) {
-    putLE2(out, v & 0xFFFF);
-    putLE2(out, v >> 16);
+    uint8_t bytes[4];
+    VQStoreLE32(bytes, v);
+    out.insert(out.end(), bytes, bytes + 4);
 }
 
 Bytes compress(const Bytes& data) {

@@ -67,7 +67,7 @@ bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index) {
     if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode)
         throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index));
     const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
-    const uint32_t n = (uint32_t{body[0]} << 8) | body[1];
+    const uint32_t n = VQLoadBE16(body);
     VQEntryAtIndex(pool, index, tag,
                    n + 2);  // the whole text must be there, as for its string value
     if (tag == kVQConstantUtf8) return n >= 1 && body[2] == '<';

@@ -32,6 +32,7 @@
 #include <utility>
 
 #include "ornith/base/VQByteBuffer.h"
+#include "ornith/base/VQEndian.h"
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQAttributeNameCache.h"
 #include "ornith/classfile/VQConstantPool.h"
@@ -114,13 +115,12 @@ inline void skipAttributes(VQByteStream& stream) {
     const uint8_t* p = stream.bytes + stream.position;
     const uint8_t* const end = stream.bytes + stream.length;
     if (stream.position > stream.length || end - p < 2) throwTruncated();
-    uint32_t count = (uint32_t{p[0]} << 8) | p[1];
+    uint32_t count = VQLoadBE16(p);
     p += 2;
     for (; count > 0; --count) {
         // attribute_name_index, then attribute_length and that many bytes.
         if (end - p < 6) throwTruncated();
-        const uint32_t length =
-            (uint32_t{p[2]} << 24) | (uint32_t{p[3]} << 16) | (uint32_t{p[4]} << 8) | p[5];
+        const uint32_t length = VQLoadBE32(p + 2);
         p += 6;
         if (length > static_cast<size_t>(end - p)) throwTruncated();
         p += length;

@@ -133,7 +133,7 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
         __builtin_prefetch(end - p > kPrefetchAhead ? p + kPrefetchAhead : end - 1);
         const Step step = kStep[p[0]];
         if (step.fixed == 0) break;
-        const size_t body = step.fixed + (((size_t{p[1]} << 8) | p[2]) & step.countMask);
+        const size_t body = step.fixed + (size_t{VQLoadBE16(p + 1)} & step.countMask);
         if (body >= static_cast<size_t>(end - p)) break;
         pool->entries[i] = p + 1;
         pool->entries[i + 1] = nullptr;
@@ -152,7 +152,7 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
         size_t body = static_cast<size_t>(size);
         // A byte count cut short by the end leaves the cursor at the end, as a count that
         // runs past the end does.
-        if (size == kCounted) body = left < 2 ? left : 2 + ((size_t{p[0]} << 8) | p[1]);
+        if (size == kCounted) body = left < 2 ? left : 2 + size_t{VQLoadBE16(p)};
         p = body < left ? p + body : end;
         if (size == 8 && ++i < n) pool->entries[i] = nullptr;
     }
@@ -194,7 +194,7 @@ const uint8_t* countedText(const VQConstantPool& pool, int32_t index, int& tag, 
     if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode) return nullptr;
     const size_t available = static_cast<size_t>(pool.end - body);
     if (available < 2) return nullptr;
-    length = (size_t{body[0]} << 8) | body[1];
+    length = VQLoadBE16(body);
     if (available - 2 < length) return nullptr;
     return body + 2;
 }
@@ -233,7 +233,7 @@ std::optional<std::string_view> VQPlainTextAtIndex(const VQConstantPool& pool, i
 std::string VQClassNameAtIndex(const VQConstantPool& pool, int32_t index) {
     const uint8_t* body = VQEntryAtIndex(pool, index, kVQConstantClass, 2);
     // Converted in place: a second string per name would cost an allocation.
-    std::string name = VQStringValueAtIndex(pool, (int32_t{body[0]} << 8) | body[1]);
+    std::string name = VQStringValueAtIndex(pool, VQLoadBE16(body));
     convertPathToJavaIdentifierInPlace(name);
     return name;
 }

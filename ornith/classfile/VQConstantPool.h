@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "ornith/base/VQEndian.h"
 #include "ornith/classfile/VQModifiedUTF8.h"
 
 namespace ornith {
@@ -29,7 +30,7 @@ inline int32_t VQReadU2(VQByteStream& stream) {
     if (stream.length - stream.position >= 2 && stream.position <= stream.length) {
         const uint8_t* p = stream.bytes + stream.position;
         stream.position += 2;
-        return (int32_t{p[0]} << 8) | p[1];
+        return VQLoadBE16(p);
     }
     stream.position = stream.length;
     return -1;
@@ -40,8 +41,7 @@ inline int32_t VQReadU4(VQByteStream& stream) {
     if (stream.length - stream.position >= 4 && stream.position <= stream.length) {
         const uint8_t* p = stream.bytes + stream.position;
         stream.position += 4;
-        return static_cast<int32_t>((uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) |
-                                    (uint32_t{p[2]} << 8) | p[3]);
+        return static_cast<int32_t>(VQLoadBE32(p));
     }
     stream.position = stream.length;
     return -1;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "ornith/base/VQEndian.h"
 #include "ornith/base/VQException.h"
 #include "ornith/base/VQFormat.h"
 #include "ornith/classfile/VQPathUtilities.h"
@@ -37,10 +38,6 @@ std::atomic<uint64_t> registryGeneration{0};
 const std::string kSourceFile = "SourceFile";
 const std::string kExceptions = "Exceptions";
 const std::string kConstantValue = "ConstantValue";
-
-uint32_t loadU4(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
 
 }  // namespace
 
@@ -129,9 +126,9 @@ VQConstantValue constantAt(VQByteStream& stream, const VQConstantPool& pool) {
     switch (tag) {
         case kVQConstantInteger:
             return VQConstantValue(
-                static_cast<int32_t>(loadU4(VQEntryAtIndex(pool, index, tag, 4))));
+                static_cast<int32_t>(VQLoadBE32(VQEntryAtIndex(pool, index, tag, 4))));
         case kVQConstantFloat: {
-            const uint32_t bits = loadU4(VQEntryAtIndex(pool, index, tag, 4));
+            const uint32_t bits = VQLoadBE32(VQEntryAtIndex(pool, index, tag, 4));
             float f;
             std::memcpy(&f, &bits, 4);
             return VQConstantValue(f);
@@ -139,7 +136,7 @@ VQConstantValue constantAt(VQByteStream& stream, const VQConstantPool& pool) {
         case kVQConstantLong:
         case kVQConstantDouble: {
             const uint8_t* body = VQEntryAtIndex(pool, index, tag, 8);
-            const uint64_t bits = (uint64_t{loadU4(body)} << 32) | loadU4(body + 4);
+            const uint64_t bits = VQLoadBE64(body);
             if (tag == kVQConstantLong) return VQConstantValue(static_cast<int64_t>(bits));
             double d;
             std::memcpy(&d, &bits, 8);
@@ -147,7 +144,7 @@ VQConstantValue constantAt(VQByteStream& stream, const VQConstantPool& pool) {
         }
         case kVQConstantString: {
             const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
-            return VQConstantValue(VQStringValueAtIndex(pool, (int32_t{body[0]} << 8) | body[1]));
+            return VQConstantValue(VQStringValueAtIndex(pool, VQLoadBE16(body)));
         }
         default:
             throw VQInternalInconsistencyException(

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "ornith/base/VQEndian.h"
+
 namespace ornith::testing {
 
 using Bytes = std::vector<uint8_t>;
@@ -17,17 +19,22 @@ using Bytes = std::vector<uint8_t>;
 inline void putU1(Bytes& out, uint32_t v) {
     out.push_back(static_cast<uint8_t>(v));
 }
+// Big-endian, as every number in a class file. putU2 keeps the low 16 bits of its value, so
+// that a test can write a count or index that is out of range on purpose.
 inline void putU2(Bytes& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v >> 8));
-    out.push_back(static_cast<uint8_t>(v));
+    uint8_t bytes[2];
+    VQStoreBE16(bytes, static_cast<uint16_t>(v));
+    out.insert(out.end(), bytes, bytes + 2);
 }
 inline void putU4(Bytes& out, uint32_t v) {
-    putU2(out, v >> 16);
-    putU2(out, v & 0xFFFF);
+    uint8_t bytes[4];
+    VQStoreBE32(bytes, v);
+    out.insert(out.end(), bytes, bytes + 4);
 }
 inline void putU8(Bytes& out, uint64_t v) {
-    putU4(out, static_cast<uint32_t>(v >> 32));
-    putU4(out, static_cast<uint32_t>(v));
+    uint8_t bytes[8];
+    VQStoreBE64(bytes, v);
+    out.insert(out.end(), bytes, bytes + 8);
 }
 
 class ClassFileWriter {
