@@ -10,9 +10,9 @@
 
 #include "ornith/base/VQException.h"
 #include "ornith/library/VQJavaPackage.h"
-#include "ornith/library/library_test_support.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQClassStore.h"
+#include "ornith/testing/LibraryTestSupport.h"
 
 namespace ornith {
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "ornith/library/VQClassLibrary.h"
-#include "ornith/library/library_test_support.h"
 #include "ornith/model/VQJavaClass.h"
+#include "ornith/testing/LibraryTestSupport.h"
 
 namespace ornith {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "ornith/stores/store_test_support.h"
 #include "ornith/testing/ClassFileWriter.h"
+#include "ornith/testing/StoreTestSupport.h"
 
 namespace ornith {
 namespace {

@@ -9,8 +9,8 @@
 #include "ornith/stores/VQFileSystemStore.h"
 #include "ornith/stores/VQJarFileStore.h"
 #include "ornith/stores/VQZipFileStore.h"
-#include "ornith/stores/store_test_support.h"
 #include "ornith/testing/ClassFileWriter.h"
+#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ZipWriter.h"
 
 namespace ornith {

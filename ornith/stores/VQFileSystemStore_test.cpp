@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "ornith/stores/store_test_support.h"
+#include "ornith/testing/StoreTestSupport.h"
 
 namespace ornith {
 namespace {

@@ -16,9 +16,9 @@
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/stores/VQJarFileStore.h"
-#include "ornith/stores/store_test_support.h"
 #include "ornith/stores/zipfile.h"
 #include "ornith/testing/ClassFileWriter.h"
+#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ZipWriter.h"
 
 namespace ornith {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ornith/stores/store_test_support.h"
 #include "ornith/stores/zipfile.h"
+#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ZipWriter.h"
 
 namespace ornith {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ornith/stores/VQJarFileStore.h"
-#include "ornith/stores/store_test_support.h"
+#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ZipWriter.h"
 
 namespace ornith {

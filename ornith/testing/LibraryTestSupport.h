@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "ornith/stores/store_test_support.h"
 #include "ornith/testing/ClassFileWriter.h"
+#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ZipWriter.h"
 
 namespace ornith::testing {
