@@ -5,8 +5,8 @@
 
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQPathUtilities.h"
-#include "ornith/library/VQClassLibraryLookups.h"
 #include "ornith/library/VQJavaPackage.h"
+#include "ornith/model/VQClassLibraryLookups.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQClassStore.h"
 

@@ -5,7 +5,7 @@
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/classfile/VQPathUtilities.h"
-#include "ornith/library/VQClassLibraryLookups.h"
+#include "ornith/model/VQClassLibraryLookups.h"
 
 namespace ornith {
 
