@@ -78,7 +78,7 @@ void BM_WalkEveryClassName(benchmark::State& state) {
         }
     }
     state.counters["classes"] = static_cast<double>(names);
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * names));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(names));
 }
 BENCHMARK(BM_WalkEveryClassName)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

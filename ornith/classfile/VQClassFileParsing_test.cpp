@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -241,7 +242,7 @@ TEST(VQParseClassFile, SortsMethodsFromConstructorsByTheirFirstCharacter) {
 }
 
 TEST(VQParseClassFile, AcceptsEveryVersionAndIgnoresTrailingBytes) {
-    for (uint16_t major : {0, 45, 61, 99, 65535}) {
+    for (uint16_t major : std::initializer_list<uint16_t>{0, 45, 61, 99, 65535}) {
         ClassFileWriter w;
         w.setThisClass("V");
         w.setVersion(major, 65535);
@@ -276,7 +277,7 @@ TEST(VQParseClassFile, RefusesWhatIsNotAClassFileBeforeAnyCall) {
 }
 
 TEST(VQParseClassFile, RefusesUnknownConstantKindsBeforeAnyCall) {
-    for (uint8_t tag : {0, 13, 14, 21, 255}) {
+    for (uint8_t tag : std::initializer_list<uint8_t>{0, 13, 14, 21, 255}) {
         ClassFileWriter w;
         w.setThisClass("p/Q");
         w.raw(tag, {0, 0, 0, 0});

@@ -93,9 +93,9 @@ TEST(VQConstantPool, ALongInTheLastSlotStaysInsideThePool) {
 }
 
 TEST(VQConstantPool, CountsOfZeroAndOneReadNoTags) {
-    for (uint16_t count : {0, 1}) {
+    for (int32_t count : {0, 1}) {
         Bytes bytes;
-        putU2(bytes, count);
+        putU2(bytes, static_cast<uint32_t>(count));
         bytes.push_back(99);  // would be an unknown tag if read
         VQByteStream s{bytes.data(), 0, static_cast<uint32_t>(bytes.size())};
         VQConstantPoolHandle pool(VQOpenConstantPool(s));

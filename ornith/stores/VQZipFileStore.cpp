@@ -41,7 +41,7 @@ size_t afterLastSeparator(std::string_view text) {
     const char* begin = text.data();
     size_t from = 0;
     if (const void* slash = ::memrchr(begin, '/', text.size()))
-        from = static_cast<const char*>(slash) - begin + 1;
+        from = static_cast<size_t>(static_cast<const char*>(slash) - begin) + 1;
     const size_t rest = text.size() - from;
     size_t split = from;
     if (const void* dot = ::memrchr(begin + from, '.', rest))

@@ -355,8 +355,8 @@ TEST_P(ExampleJars, HoldExactlyTheExampleClasses) {
 INSTANTIATE_TEST_SUITE_P(Jars, ExampleJars,
                          ::testing::Values("stored.jar", "deflated.jar", "commented.jar",
                                            "prefixed.jar"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             std::string name(info.param);
+                         [](const ::testing::TestParamInfo<const char*>& shape) {
+                             std::string name(shape.param);
                              return name.substr(0, name.find('.'));
                          });
 
