@@ -4,8 +4,10 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libdeflate-dev libcli11-dev)
+# What the whole test suite needs beyond a build: clang 14 (the second compiler, and
+# libFuzzer) and clang-format 14 (the formatting check).
 if [ "${ORNITH_WITH_FUZZ:-0}" = 1 ]; then
-    packages+=(clang libclang-rt-14-dev)
+    packages+=(clang libclang-rt-14-dev clang-format-14)
 fi
 
 missing=()
