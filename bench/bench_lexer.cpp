@@ -7,7 +7,6 @@
 // the benchmark harness). Lexical errors are written to /dev/null while timing.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,10 +56,9 @@ public:
     QuietStderr() {
         std::fflush(stderr);
         saved_ = ::dup(2);
-        int null = ::open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            ::dup2(null, 2);
-            ::close(null);
+        if (std::FILE* null = std::fopen("/dev/null", "w")) {
+            ::dup2(::fileno(null), 2);
+            std::fclose(null);
         }
     }
     ~QuietStderr() {

@@ -42,7 +42,6 @@
 //                     (from the page cache), which the peers do not: theirs lex char[]
 //                     decoded beforehand. Standard error goes to /dev/null during the job.
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -418,10 +417,9 @@ public:
     SilencedStandardError() {
         std::fflush(stderr);
         _saved = ::dup(2);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null >= 0) {
-            ::dup2(null, 2);
-            ::close(null);
+        if (std::FILE* null = std::fopen("/dev/null", "we")) {
+            ::dup2(::fileno(null), 2);
+            std::fclose(null);
         }
     }
     ~SilencedStandardError() {
