@@ -1,4 +1,4 @@
-#include "VQJavaLexer.h"
+#include "ornith/lexer/VQJavaLexer.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,8 +6,8 @@
 #include <iterator>
 #include <new>
 
-#include "VQJavaCharacterTable.h"
-#include "VQUnicodeStreamInline.h"
+#include "ornith/lexer/VQJavaCharacterTable.h"
+#include "ornith/lexer/VQUnicodeStreamInline.h"
 
 namespace ornith {
 
@@ -24,7 +24,7 @@ constexpr char16_t kEndOfInputUnit = 0xFFFF;
 
 // Past this a token's text stops growing and further units are dropped: only a string that
 // runs over CR-separated lines can get near it.
-constexpr std::uint32_t kMaxTextUnits = std::uint32_t{1} << 31;
+constexpr uint32_t kMaxTextUnits = uint32_t{1} << 31;
 
 // ---------------------------------------------------------------------------------------
 // Keywords
@@ -49,10 +49,10 @@ constexpr Keyword kKeywords[] = {
     {"instanceof", 373},   {"true", 325},       {"false", 325},     {"null", 326},
 };
 
-constexpr std::size_t kLongestKeyword = 12;  // synchronized
+constexpr size_t kLongestKeyword = 12;  // synchronized
 
-constexpr std::size_t spellingLength(const char* s) {
-    std::size_t n = 0;
+constexpr size_t spellingLength(const char* s) {
+    size_t n = 0;
     while (s[n] != '\0') ++n;
     return n;
 }
@@ -60,19 +60,19 @@ constexpr std::size_t spellingLength(const char* s) {
 // The words grouped by length and first letter, so that an identifier is compared only with
 // the few words that could equal it.
 struct KeywordIndex {
-    static constexpr std::size_t kGroups = (kLongestKeyword + 1) * 26;
-    std::size_t start[kGroups + 1]{};
+    static constexpr size_t kGroups = (kLongestKeyword + 1) * 26;
+    size_t start[kGroups + 1]{};
     const Keyword* words[std::size(kKeywords)]{};
 
-    static constexpr std::size_t group(std::size_t length, char16_t first) {
+    static constexpr size_t group(size_t length, char16_t first) {
         return length * 26 + (first - 'a');
     }
 };
 
 constexpr KeywordIndex makeKeywordIndex() {
     KeywordIndex index;
-    std::size_t next = 0;
-    for (std::size_t length = 0; length <= kLongestKeyword; ++length) {
+    size_t next = 0;
+    for (size_t length = 0; length <= kLongestKeyword; ++length) {
         for (char16_t first = 'a'; first <= 'z'; ++first) {
             index.start[KeywordIndex::group(length, first)] = next;
             for (const Keyword& k : kKeywords)
@@ -86,13 +86,13 @@ constexpr KeywordIndex makeKeywordIndex() {
 
 constexpr KeywordIndex kKeywordIndex = makeKeywordIndex();
 
-int kindOfWord(const char16_t* text, std::uint32_t length) {
+int kindOfWord(const char16_t* text, uint32_t length) {
     if (length < 2 || length > kLongestKeyword || text[0] < 'a' || text[0] > 'z')
         return VQJavaTokenIdentifier;
-    std::size_t group = KeywordIndex::group(length, text[0]);
-    for (std::size_t i = kKeywordIndex.start[group]; i < kKeywordIndex.start[group + 1]; ++i) {
+    size_t group = KeywordIndex::group(length, text[0]);
+    for (size_t i = kKeywordIndex.start[group]; i < kKeywordIndex.start[group + 1]; ++i) {
         const char* spelling = kKeywordIndex.words[i]->spelling;
-        std::uint32_t j = 1;
+        uint32_t j = 1;
         while (j < length && text[j] == static_cast<unsigned char>(spelling[j])) ++j;
         if (j == length) return kKeywordIndex.words[i]->kind;
     }
@@ -104,7 +104,7 @@ int kindOfWord(const char16_t* text, std::uint32_t length) {
 // process, grown when a caret must stand further right and never released.
 
 char* gCaretBlanks = nullptr;
-std::uint32_t gCaretCount = 0;
+uint32_t gCaretCount = 0;
 
 // stderr is unbuffered: a report is assembled here and written in one piece (several for a
 // very long line) instead of one write per part or per byte.
@@ -112,21 +112,21 @@ class ReportWriter {
 public:
     ~ReportWriter() { flush(); }
     void put(char c) {
-        if (filled_ == sizeof buffer_) flush();
-        buffer_[filled_++] = c;
+        if (_filled == sizeof _buffer) flush();
+        _buffer[_filled++] = c;
     }
-    void put(const char* text, std::size_t length) {
-        for (std::size_t i = 0; i < length; ++i) put(text[i]);
+    void put(const char* text, size_t length) {
+        for (size_t i = 0; i < length; ++i) put(text[i]);
     }
     void put(const char* text) { put(text, std::strlen(text)); }
     void flush() {
-        if (filled_ > 0) std::fwrite(buffer_, 1, filled_, stderr);
-        filled_ = 0;
+        if (_filled > 0) std::fwrite(_buffer, 1, _filled, stderr);
+        _filled = 0;
     }
 
 private:
-    char buffer_[4096];
-    std::size_t filled_ = 0;
+    char _buffer[4096];
+    size_t _filled = 0;
 };
 
 void reportError(const char* message, VQJavaLexer* lexer) {
@@ -139,7 +139,7 @@ void reportError(const char* message, VQJavaLexer* lexer) {
     int digits = std::snprintf(number, sizeof number, "%d", static_cast<int>(s->lineNumber));
     out.put(lexer->fileName);
     out.put(':');
-    out.put(number, static_cast<std::size_t>(digits));
+    out.put(number, static_cast<size_t>(digits));
     out.put(": ", 2);
     out.put(message);
     out.put('\n');
@@ -152,14 +152,13 @@ void reportError(const char* message, VQJavaLexer* lexer) {
     ++lexer->_echoCount;
 
     // The raw line without its last unit, one byte per unit, then a newline.
-    for (std::uint32_t i = 0; i + 1 < s->lineLength; ++i)
-        out.put(static_cast<char>(s->line[i] & 0xFF));
+    for (uint32_t i = 0; i + 1 < s->lineLength; ++i) out.put(static_cast<char>(s->line[i] & 0xFF));
     out.put('\n');
 
     // "%.*s^\n" with the caret buffer, grown to `column` blanks first.
-    std::uint32_t column = lexer->column;
+    uint32_t column = lexer->column;
     if (column > gCaretCount) {
-        if (void* grown = std::realloc(gCaretBlanks, std::size_t{column} + 1)) {
+        if (void* grown = std::realloc(gCaretBlanks, size_t{column} + 1)) {
             gCaretBlanks = static_cast<char*>(grown);
             std::memset(gCaretBlanks + gCaretCount, ' ', column - gCaretCount);
             gCaretBlanks[column] = '\0';
@@ -178,11 +177,11 @@ void reportError(const char* message, VQJavaLexer* lexer) {
 
 // Makes room for `count` more units. Answers how many of them fit (fewer only at the size
 // limit or when memory ran out).
-std::uint32_t reserveText(VQJavaLexer* lexer, std::uint32_t count) {
-    const std::uint64_t needed = std::uint64_t{lexer->textLength} + count;
+uint32_t reserveText(VQJavaLexer* lexer, uint32_t count) {
+    const uint64_t needed = uint64_t{lexer->textLength} + count;
     if (needed > lexer->textCapacity)
         lexer_detail::growUnits(lexer->text, lexer->textCapacity, needed, kMaxTextUnits, 0);
-    std::uint32_t room = lexer->textCapacity - lexer->textLength;
+    uint32_t room = lexer->textCapacity - lexer->textLength;
     return count < room ? count : room;
 }
 
@@ -194,7 +193,7 @@ inline int read(VQJavaLexer* lexer) {
 }
 
 // Appends units that a fast path took from the stream in one go.
-inline void appendRun(VQJavaLexer* lexer, const char16_t* units, std::uint32_t count) {
+inline void appendRun(VQJavaLexer* lexer, const char16_t* units, uint32_t count) {
     if (count == 0) return;
     if (lexer->textCapacity - lexer->textLength < count) count = reserveText(lexer, count);
     std::memcpy(lexer->text + lexer->textLength, units, count * sizeof(char16_t));
@@ -206,7 +205,7 @@ inline void appendRun(VQJavaLexer* lexer, const char16_t* units, std::uint32_t c
 // they are of that class, only faster where the run needs no escape resolution.
 inline int readAfterRun(VQJavaLexer* lexer, unsigned char runClass) {
     const char16_t* units;
-    std::uint32_t count = takeRun(lexer->stream, &units, runClass);
+    uint32_t count = takeRun(lexer->stream, &units, runClass);
     appendRun(lexer, units, count);
     return read(lexer);
 }
@@ -295,7 +294,7 @@ int scanIntegerSuffix(VQJavaLexer* lexer) {
 int scanExponent(VQJavaLexer* lexer) {
     int c = read(lexer);
     if (c == '+' || c == '-') c = read(lexer);
-    std::uint32_t digits = 0;
+    uint32_t digits = 0;
     while (isDecimalDigit(c)) {
         ++digits;
         c = read(lexer);
@@ -439,7 +438,7 @@ int scanCharacterLiteral(VQJavaLexer* lexer) {
 int scanStringLiteral(VQJavaLexer* lexer) {
     for (;;) {
         const char16_t* units;
-        std::uint32_t count = takeRunUntil(lexer->stream, &units, '"', '\n');
+        uint32_t count = takeRunUntil(lexer->stream, &units, '"', '\n');
         appendRun(lexer, units, count);
         int c = read(lexer);
         if (c == '"') return VQJavaTokenStringLiteral;
@@ -449,10 +448,10 @@ int scanStringLiteral(VQJavaLexer* lexer) {
         }
         if (c == '\\') {
             // The caret of a bad escape goes under the character after the backslash.
-            lexer->savedColumn = static_cast<std::int32_t>(lexer->column);
+            lexer->savedColumn = static_cast<int32_t>(lexer->column);
             lexer->column = nextCharacterStart(lexer->stream);
             if (scanEscape(lexer) < 0) reportError("Invalid escape character.", lexer);
-            lexer->column = static_cast<std::uint32_t>(lexer->savedColumn);
+            lexer->column = static_cast<uint32_t>(lexer->savedColumn);
         }
     }
 }
@@ -641,7 +640,7 @@ void VQCloseJavaSourceFile(VQJavaLexer* lexer) {
     delete lexer;
 }
 
-std::uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer) {
+uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer) {
     return lexer->_errorCount;
 }
 

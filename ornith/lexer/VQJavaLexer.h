@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "VQUnicodeStream.h"
+#include "ornith/lexer/VQUnicodeStream.h"
 
 namespace ornith {
 
@@ -24,23 +24,23 @@ struct VQJavaLexer {
     VQUnicodeStream* stream;  // owned
     char16_t*
         text;  // owned; the current token's characters, not terminated; null before the first read
-    std::uint32_t textLength;
-    std::uint32_t textCapacity;
-    std::uint32_t column;  // index in the stream's line of the token's first unit
-    std::int32_t
+    uint32_t textLength;
+    uint32_t textCapacity;
+    uint32_t column;  // index in the stream's line of the token's first unit
+    int32_t
         savedColumn;  // the string's column while one of its escapes is read; -1 until first used
-    std::int32_t characterValue;  // value of the last character literal (kind 324)
+    int32_t characterValue;  // value of the last character literal (kind 324)
 
     // Internal state beyond the fields above.
-    std::uint32_t _errorCount;  // lexical errors reported so far
-    std::int32_t _echoLine;     // line whose text the last reports echoed
-    std::uint32_t _echoCount;   // reports that echoed that line's text and caret
+    uint32_t _errorCount;  // lexical errors reported so far
+    int32_t _echoLine;     // line whose text the last reports echoed
+    uint32_t _echoCount;   // reports that echoed that line's text and caret
 };
 
 // Reports on one line echo its text and caret this many times; later reports on the same
 // line give their message line only, so that a hostile line full of bad characters makes
 // output linear in its length rather than quadratic.
-inline constexpr std::uint32_t kVQMaxEchoesPerLine = 16;
+inline constexpr uint32_t kVQMaxEchoesPerLine = 16;
 
 // Token kinds. A separator or operator of one character has that character's code as its
 // kind ('(' is 40, '+' is 43, ...); keywords have the kinds 329 to 373 (both "protected"
@@ -93,7 +93,7 @@ void VQCloseJavaSourceFile(VQJavaLexer* lexer);
 // How many lexical errors this lexer has reported. Not every report ends a token with
 // VQJavaTokenError: a bad escape inside a string and 8 or 9 in an octal integer are
 // reported while the token keeps its kind.
-std::uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer);
+uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer);
 
 // The keyword spelled by a kind from 329 to 373 ("private" for 348), or null.
 const char* VQJavaKeywordForKind(int kind);

@@ -1,4 +1,4 @@
-#include "VQJavaLexer.h"
+#include "ornith/lexer/VQJavaLexer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "LexerTestSupport.h"
-#include "VQUnicodeStreamInline.h"
+#include "ornith/lexer/LexerTestSupport.h"
+#include "ornith/lexer/VQUnicodeStreamInline.h"
 
 namespace ornith {
 namespace {
@@ -36,7 +36,7 @@ std::ostream& operator<<(std::ostream& out, const Token& t) {
 struct Positioned {
     int kind;
     int line;
-    std::uint32_t column;
+    uint32_t column;
     bool operator==(const Positioned&) const = default;
 };
 
@@ -50,7 +50,7 @@ struct Lexed {
     std::vector<int> characterValues;   // one per character literal
     std::string err;                    // with the file's path replaced by F
     bool ended = false;                 // end of input came, and came again on the next request
-    std::uint32_t errors = 0;           // as the lexer counted them
+    uint32_t errors = 0;                // as the lexer counted them
 };
 
 Lexed lex(const std::string& bytes) {
@@ -60,7 +60,7 @@ Lexed lex(const std::string& bytes) {
     VQJavaLexer* lexer = VQOpenJavaSourceFile(path.c_str());
     EXPECT_NE(lexer, nullptr);
     if (lexer == nullptr) return result;
-    for (std::size_t n = 0; n < 100000; ++n) {
+    for (size_t n = 0; n < 100000; ++n) {
         int kind = VQNextTokenFromJavaLexer(lexer);
         if (kind == VQJavaTokenEndOfInput) {
             result.ended = VQNextTokenFromJavaLexer(lexer) == VQJavaTokenEndOfInput;
@@ -74,8 +74,7 @@ Lexed lex(const std::string& bytes) {
     result.errors = VQJavaLexerErrorCount(lexer);
     VQCloseJavaSourceFile(lexer);
     std::string err = capture.text();
-    for (std::size_t at; (at = err.find(path)) != std::string::npos;)
-        err.replace(at, path.size(), "F");
+    for (size_t at; (at = err.find(path)) != std::string::npos;) err.replace(at, path.size(), "F");
     result.err = err;
     return result;
 }
@@ -99,8 +98,8 @@ TEST_P(LexRows, YieldsTokensAndMessages) {
     EXPECT_EQ(lexed.tokens, row.tokens) << row.name;
     EXPECT_EQ(lexed.err, row.err) << row.name;
     EXPECT_TRUE(lexed.ended) << row.name;
-    std::uint32_t messages = 0;
-    for (std::size_t at = 0; (at = row.err.find("F:", at)) != std::string::npos; at += 2)
+    uint32_t messages = 0;
+    for (size_t at = 0; (at = row.err.find("F:", at)) != std::string::npos; at += 2)
         messages += at == 0 || row.err[at - 1] == '\n';
     EXPECT_EQ(lexed.errors, messages) << row.name;
 }
@@ -635,7 +634,7 @@ TEST(VQJavaLexer, TextBufferGrowsByDoublingPlusEightAndIsReused) {
 
 // Inputs of a megabyte: one token each, read in one pass.
 TEST(VQJavaLexer, MegabyteTokens) {
-    const std::size_t n = std::size_t{1} << 20;
+    const size_t n = size_t{1} << 20;
     Lexed identifier = lex(std::string(n, 'a') + "\n");
     ASSERT_EQ(identifier.tokens.size(), 1u);
     EXPECT_EQ(identifier.tokens[0].text.size(), n);
@@ -658,12 +657,12 @@ TEST(VQJavaLexer, MegabyteTokens) {
 // A line full of bad characters echoes its text and caret for its first reports only, so
 // that the diagnostics stay linear in the line's length; the next line echoes again.
 TEST(VQJavaLexer, OnlyBackslashes) {
-    const std::size_t n = 300;
+    const size_t n = 300;
     Lexed lexed = lex(std::string(n, '\\') + "\n#\n");
     ASSERT_EQ(lexed.tokens.size(), n + 1);
-    for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(lexed.tokens[i], (Token{375, u"\\"}));
+    for (size_t i = 0; i < n; ++i) ASSERT_EQ(lexed.tokens[i], (Token{375, u"\\"}));
     std::string expected;
-    for (std::size_t column = 0; column < n; ++column) {
+    for (size_t column = 0; column < n; ++column) {
         expected += "F:1: Invalid character in input.\n";
         if (column < kVQMaxEchoesPerLine)
             expected += std::string(n, '\\') + "\n" + std::string(column, ' ') + "^\n";
@@ -686,8 +685,8 @@ TEST(VQJavaLexer, FastPathsChangeNothing) {
     std::mt19937 random(20240607);
     for (int round = 0; round < 1500; ++round) {
         std::string source;
-        std::size_t length = random() % 60;
-        for (std::size_t i = 0; i < length; ++i) source += pieces[random() % std::size(pieces)];
+        size_t length = random() % 60;
+        for (size_t i = 0; i < length; ++i) source += pieces[random() % std::size(pieces)];
         if (round % 7 == 0) {  // sometimes 16-bit
             std::string wide = "\xFF\xFE";
             for (char c : source) wide += {c, '\0'};

@@ -1,4 +1,4 @@
-#include "VQJavaTokenPrinter.h"
+#include "ornith/lexer/VQJavaTokenPrinter.h"
 
 #include <cctype>
 #include <iterator>
@@ -14,8 +14,7 @@ constexpr const char* kOperators[] = {
 static_assert(std::size(kOperators) == VQJavaTokenGreaterOrEqual - VQJavaTokenEqual + 1);
 
 void printText(std::FILE* file, const VQJavaLexer* lexer) {
-    for (std::uint32_t i = 0; i < lexer->textLength; ++i)
-        _VQPrintJavaCharacter(file, lexer->text[i]);
+    for (uint32_t i = 0; i < lexer->textLength; ++i) _VQPrintJavaCharacter(file, lexer->text[i]);
     std::fputc(' ', file);
 }
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "VQJavaLexer.h"
+#include "ornith/lexer/VQJavaLexer.h"
 
 namespace ornith {
 

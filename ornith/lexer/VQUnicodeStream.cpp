@@ -1,4 +1,4 @@
-#include "VQUnicodeStream.h"
+#include "ornith/lexer/VQUnicodeStream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-#include "VQUnicodeStreamInline.h"
+#include "ornith/lexer/VQUnicodeStreamInline.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -22,32 +22,32 @@ namespace {
 // Bytes are taken from the file in blocks of at most this size (less for a smaller file)
 // and split into lines from there, which also holds the bytes of a failed byte-order-mark
 // test and the unit after a CR until they are needed.
-constexpr std::uint32_t kMaxReadAheadBytes = 64 * 1024;
+constexpr uint32_t kMaxReadAheadBytes = 64 * 1024;
 
 // Both buffers have this many spare bytes or units after their end, so that bytes can be
 // widened into units sixteen at a time without a scalar tail. What lands in the spare room
 // past lineLength is never read.
-constexpr std::uint32_t kSlack = 16;
+constexpr uint32_t kSlack = 16;
 
 // A line longer than this many units is cut, the rest starting the next line: it keeps the
 // line index, columns and caret widths far inside 32-bit signed range.
-constexpr std::uint32_t kMaxLineUnits = std::uint32_t{1} << 30;
+constexpr uint32_t kMaxLineUnits = uint32_t{1} << 30;
 
 // Makes at least `wanted` (1 or 2) bytes available unless the file ends first; answers
 // how many are available.
-std::uint32_t fillBytes(VQUnicodeStream* s, std::uint32_t wanted) {
-    std::uint32_t available = s->_bytesEnd - s->_bytesStart;
+uint32_t fillBytes(VQUnicodeStream* s, uint32_t wanted) {
+    uint32_t available = s->_bytesEnd - s->_bytesStart;
     while (available < wanted && !s->_fileEnded) {
         if (s->_bytesStart > 0) {
             std::memmove(s->_bytes, s->_bytes + s->_bytesStart, available);
             s->_bytesStart = 0;
             s->_bytesEnd = available;
         }
-        std::size_t room = s->_bytesSize - s->_bytesEnd;
-        std::size_t got = std::fread(s->_bytes + s->_bytesEnd, 1, room, s->file);
+        size_t room = s->_bytesSize - s->_bytesEnd;
+        size_t got = std::fread(s->_bytes + s->_bytesEnd, 1, room, s->file);
         // A short count is the end of the file or a read error; both end the input.
         if (got < room) s->_fileEnded = 1;
-        s->_bytesEnd += static_cast<std::uint32_t>(got);
+        s->_bytesEnd += static_cast<uint32_t>(got);
         // widen() may read a few bytes past the data; they are never used, but defined.
         std::memset(s->_bytes + s->_bytesEnd, 0, kSlack);
         available = s->_bytesEnd - s->_bytesStart;
@@ -58,8 +58,8 @@ std::uint32_t fillBytes(VQUnicodeStream* s, std::uint32_t wanted) {
 // The next unit without consuming it, or -1 at end of input. In wide mode a lone trailing
 // byte is no unit, in either byte order: it is dropped.
 int peekUnit(VQUnicodeStream* s) {
-    const std::uint32_t size = s->wide ? 2 : 1;
-    std::uint32_t available = fillBytes(s, size);
+    const uint32_t size = s->wide ? 2 : 1;
+    uint32_t available = fillBytes(s, size);
     if (available < size) {
         s->_bytesStart = s->_bytesEnd;
         return -1;
@@ -75,11 +75,11 @@ void consumeUnit(VQUnicodeStream* s) {
 
 // Makes room for `count` more units. Answers how many of them fit (fewer only when the line
 // reached its limit or memory ran out).
-std::uint32_t reserveLine(VQUnicodeStream* s, std::uint32_t count) {
-    const std::uint64_t needed = std::uint64_t{s->lineLength} + count;
+uint32_t reserveLine(VQUnicodeStream* s, uint32_t count) {
+    const uint64_t needed = uint64_t{s->lineLength} + count;
     if (needed > s->lineCapacity)
         lexer_detail::growUnits(s->line, s->lineCapacity, needed, kMaxLineUnits, kSlack);
-    std::uint32_t room = s->lineCapacity - s->lineLength;
+    uint32_t room = s->lineCapacity - s->lineLength;
     return count < room ? count : room;
 }
 
@@ -100,7 +100,7 @@ const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* en
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         int mask =
             _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
-        if (mask != 0) return p + __builtin_ctz(mask);
+        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
         p += 16;
     }
 #endif
@@ -110,30 +110,30 @@ const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* en
 
 // Bytes become units of the same value. Up to 15 bytes after `count` may be read, and as
 // many units written, all inside the buffers' slack.
-void widen(char16_t* out, const unsigned char* in, std::uint32_t count) {
+void widen(char16_t* out, const unsigned char* in, uint32_t count) {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    for (std::uint32_t i = 0; i < count; i += 16) {
+    for (uint32_t i = 0; i < count; i += 16) {
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
     }
 #else
-    for (std::uint32_t i = 0; i < count; ++i) out[i] = in[i];
+    for (uint32_t i = 0; i < count; ++i) out[i] = in[i];
 #endif
 }
 
 // One byte per character: lines are cut out of the read-ahead bytes a block at a time.
 void readNarrowLine(VQUnicodeStream* s) {
     for (;;) {
-        std::uint32_t available = fillBytes(s, 1);
+        uint32_t available = fillBytes(s, 1);
         if (available == 0) return;
         const unsigned char* begin = s->_bytes + s->_bytesStart;
         const unsigned char* end = begin + available;
         const unsigned char* p = findLineEnd(begin, end);
         bool terminated = p < end;
-        std::uint32_t count = static_cast<std::uint32_t>(p - begin) + (terminated ? 1 : 0);
-        std::uint32_t fits = reserveLine(s, count);
+        uint32_t count = static_cast<uint32_t>(p - begin) + (terminated ? 1 : 0);
+        uint32_t fits = reserveLine(s, count);
         widen(s->line + s->lineLength, begin, fits);
         s->lineLength += fits;
         s->_bytesStart += fits;
@@ -182,14 +182,14 @@ void readLine(VQUnicodeStream* s) {
 
 int resolveEscape(VQUnicodeStream* s) {
     const char16_t* line = s->line;
-    std::uint32_t length = s->lineLength;
-    std::uint32_t at = s->position;  // just after the backslash
+    uint32_t length = s->lineLength;
+    uint32_t at = s->position;  // just after the backslash
     if (at >= length || line[at] != 'u') return '\\';
     do ++at;
     while (at < length && line[at] == 'u');
     if (length - at < 4) return '\\';
     int value = 0;
-    for (std::uint32_t i = 0; i < 4; ++i) {
+    for (uint32_t i = 0; i < 4; ++i) {
         int digit = hexValue(line[at + i]);
         if (digit < 0) return '\\';
         value = value * 16 + digit;
@@ -216,9 +216,9 @@ VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
 
     // One byte more than the file, so that the first block also meets the end of the file;
     // at least two, for the byte-order mark.
-    std::uint32_t blockSize = kMaxReadAheadBytes;
+    uint32_t blockSize = kMaxReadAheadBytes;
     if (info.st_size >= 0 && info.st_size < kMaxReadAheadBytes - 1)
-        blockSize = static_cast<std::uint32_t>(info.st_size) + 2;
+        blockSize = static_cast<uint32_t>(info.st_size) + 2;
     auto* s = new (std::nothrow) VQUnicodeStream{};
     unsigned char* bytes = static_cast<unsigned char*>(std::malloc(blockSize + kSlack));
     std::FILE* file = bytes != nullptr && s != nullptr ? ::fdopen(fd, "rb") : nullptr;

@@ -15,22 +15,22 @@ struct VQUnicodeStream {
     std::FILE* file;  // owned, read as raw bytes
     char16_t*
         line;  // owned; the current line as read, terminator included; null before the first line
-    std::uint32_t lineLength;  // units in line; 0 after end of input
-    std::uint32_t lineCapacity;
-    std::uint32_t position;   // index in line of the next unit to hand out
-    std::int32_t lineNumber;  // from 1; 0 before the first line; grows by one per line read attempt
-    std::int32_t lastCharacter;  // last value handed out, -1 for end of input
-    std::uint32_t pushedBack;    // 1 when the next read returns lastCharacter again
-    std::uint32_t wide;          // 1 when the file holds 16-bit units
-    std::uint32_t bigEndian;     // in wide mode, 1 when the high byte comes first
+    uint32_t lineLength;  // units in line; 0 after end of input
+    uint32_t lineCapacity;
+    uint32_t position;      // index in line of the next unit to hand out
+    int32_t lineNumber;     // from 1; 0 before the first line; grows by one per line read attempt
+    int32_t lastCharacter;  // last value handed out, -1 for end of input
+    uint32_t pushedBack;    // 1 when the next read returns lastCharacter again
+    uint32_t wide;          // 1 when the file holds 16-bit units
+    uint32_t bigEndian;     // in wide mode, 1 when the high byte comes first
 
     // Internal state beyond the fields above.
-    std::uint32_t _characterStart;  // index in line of the first unit of lastCharacter
-    unsigned char* _bytes;          // owned; bytes read from file and not yet put into a line
-    std::uint32_t _bytesSize;       // size of the _bytes block
-    std::uint32_t _bytesStart;      // next unused byte
-    std::uint32_t _bytesEnd;        // end of the bytes read
-    std::uint32_t _fileEnded;       // 1 once file reported end of input or an error
+    uint32_t _characterStart;  // index in line of the first unit of lastCharacter
+    unsigned char* _bytes;     // owned; bytes read from file and not yet put into a line
+    uint32_t _bytesSize;       // size of the _bytes block
+    uint32_t _bytesStart;      // next unused byte
+    uint32_t _bytesEnd;        // end of the bytes read
+    uint32_t _fileEnded;       // 1 once file reported end of input or an error
 };
 
 // Opens a regular file for reading; null when it cannot be opened or is not a regular file
