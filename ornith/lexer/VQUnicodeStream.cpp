@@ -1,14 +1,13 @@
 #include "ornith/lexer/VQUnicodeStream.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
+#include "ornith/base/VQEndian.h"
+#include "ornith/base/VQFile.h"
 #include "ornith/lexer/VQUnicodeStreamInline.h"
 
 #if defined(__SSE2__)
@@ -43,11 +42,20 @@ uint32_t fillBytes(VQUnicodeStream* s, uint32_t wanted) {
             s->_bytesStart = 0;
             s->_bytesEnd = available;
         }
-        size_t room = s->_bytesSize - s->_bytesEnd;
-        size_t got = std::fread(s->_bytes + s->_bytesEnd, 1, room, s->file);
-        // A short count is the end of the file or a read error; both end the input.
-        if (got < room) s->_fileEnded = 1;
-        s->_bytesEnd += static_cast<uint32_t>(got);
+        uint64_t room = s->_bytesSize - s->_bytesEnd;
+        uint64_t left = s->_inputLength - s->_inputOffset;
+        uint32_t got = static_cast<uint32_t>(left < room ? left : room);
+        unsigned char* into = s->_bytes + s->_bytesEnd;
+        if (s->file == nullptr) {
+            std::memcpy(into, s->_memory + s->_inputOffset, got);
+        } else if (got > 0 && s->file->readAt(s->_inputOffset, into, got) != VQFileStatus::ok) {
+            // The file shrank or could not be read: the input ends with what came before.
+            got = 0;
+            s->_fileEnded = 1;
+        }
+        s->_inputOffset += got;
+        if (s->_inputOffset == s->_inputLength) s->_fileEnded = 1;
+        s->_bytesEnd += got;
         // widen() may read a few bytes past the data; they are never used, but defined.
         std::memset(s->_bytes + s->_bytesEnd, 0, kSlack);
         available = s->_bytesEnd - s->_bytesStart;
@@ -66,7 +74,7 @@ int peekUnit(VQUnicodeStream* s) {
     }
     const unsigned char* b = s->_bytes + s->_bytesStart;
     if (!s->wide) return b[0];
-    return s->bigEndian ? (b[0] << 8) | b[1] : (b[1] << 8) | b[0];
+    return s->bigEndian ? VQLoadBE16(b) : VQLoadLE16(b);
 }
 
 void consumeUnit(VQUnicodeStream* s) {
@@ -200,37 +208,25 @@ int resolveEscape(VQUnicodeStream* s) {
 
 }  // namespace lexer_detail
 
-VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
-    if (path == nullptr) return nullptr;
-    // Non-blocking only for the open itself, so that naming a FIFO cannot hang us; such
-    // files are refused right after.
-    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+namespace {
 
-    // One byte more than the file, so that the first block also meets the end of the file;
-    // at least two, for the byte-order mark.
+// Sets up the read-ahead block and takes a byte-order mark; releases `file` when that fails.
+VQUnicodeStream* openStream(VQFile* file, const unsigned char* memory, uint64_t length) {
+    // One byte more than the input, so that the first block also meets its end; at least
+    // two, for the byte-order mark.
     uint32_t blockSize = kMaxReadAheadBytes;
-    if (info.st_size >= 0 && info.st_size < kMaxReadAheadBytes - 1)
-        blockSize = static_cast<uint32_t>(info.st_size) + 2;
+    if (length < kMaxReadAheadBytes - 1) blockSize = static_cast<uint32_t>(length) + 2;
     auto* s = new (std::nothrow) VQUnicodeStream{};
-    unsigned char* bytes = static_cast<unsigned char*>(std::malloc(blockSize + kSlack));
-    std::FILE* file = bytes != nullptr && s != nullptr ? ::fdopen(fd, "rb") : nullptr;
-    if (file == nullptr) {
-        ::close(fd);
+    auto* bytes = static_cast<unsigned char*>(std::malloc(blockSize + kSlack));
+    if (s == nullptr || bytes == nullptr) {
+        delete file;
         std::free(bytes);
         delete s;
         return nullptr;
     }
-    // The read-ahead block is the only buffer needed: stdio reads straight into it.
-    std::setvbuf(file, nullptr, _IONBF, 0);
     s->file = file;
+    s->_memory = memory;
+    s->_inputLength = length;
     s->_bytes = bytes;
     s->_bytesSize = blockSize;
     s->lastCharacter = -1;
@@ -248,6 +244,25 @@ VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
     return s;
 }
 
+}  // namespace
+
+VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
+    if (path == nullptr) return nullptr;
+    // Only regular files: a FIFO or device would block or never end.
+    VQFile opened = VQFile::openRegular(path);
+    if (!opened) return nullptr;
+    uint64_t length = opened.size();
+    auto* file = new (std::nothrow) VQFile(std::move(opened));
+    if (file == nullptr) return nullptr;
+    return openStream(file, nullptr, length);
+}
+
+VQUnicodeStream* VQOpenUnicodeBytes(const void* bytes, size_t length) {
+    static const unsigned char kNoBytes[1] = {0};
+    const auto* memory = bytes != nullptr ? static_cast<const unsigned char*>(bytes) : kNoBytes;
+    return openStream(nullptr, memory, bytes != nullptr ? length : 0);
+}
+
 int VQGetUnicodeCharacter(VQUnicodeStream* stream) {
     return lexer_detail::getCharacter(stream);
 }
@@ -258,7 +273,7 @@ void VQUngetUnicodeCharacter(VQUnicodeStream* stream) {
 
 void VQCloseUnicodeStream(VQUnicodeStream* stream) {
     if (stream == nullptr) return;
-    if (stream->file != nullptr) std::fclose(stream->file);
+    delete stream->file;
     std::free(stream->line);
     std::free(stream->_bytes);
     delete stream;

@@ -6,13 +6,15 @@
 // little-endian); any other file holds one byte per character, with no multibyte decoding.
 // The caller may put back the last character it read, once.
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 namespace ornith {
 
+class VQFile;
+
 struct VQUnicodeStream {
-    std::FILE* file;  // owned, read as raw bytes
+    VQFile* file;  // owned, read as raw bytes; null for a stream over bytes in memory
     char16_t*
         line;  // owned; the current line as read, terminator included; null before the first line
     uint32_t lineLength;  // units in line; 0 after end of input
@@ -25,17 +27,24 @@ struct VQUnicodeStream {
     uint32_t bigEndian;     // in wide mode, 1 when the high byte comes first
 
     // Internal state beyond the fields above.
-    uint32_t _characterStart;  // index in line of the first unit of lastCharacter
-    unsigned char* _bytes;     // owned; bytes read from file and not yet put into a line
-    uint32_t _bytesSize;       // size of the _bytes block
-    uint32_t _bytesStart;      // next unused byte
-    uint32_t _bytesEnd;        // end of the bytes read
-    uint32_t _fileEnded;       // 1 once file reported end of input or an error
+    uint32_t _characterStart;      // index in line of the first unit of lastCharacter
+    unsigned char* _bytes;         // owned; bytes read from file and not yet put into a line
+    uint32_t _bytesSize;           // size of the _bytes block
+    uint32_t _bytesStart;          // next unused byte
+    uint32_t _bytesEnd;            // end of the bytes read
+    uint32_t _fileEnded;           // 1 once file reported end of input or an error
+    uint64_t _inputOffset;         // next byte of the file or of the memory block to take
+    uint64_t _inputLength;         // bytes in the file when opened, or in the memory block
+    const unsigned char* _memory;  // not owned; the bytes of a stream over memory
 };
 
 // Opens a regular file for reading; null when it cannot be opened or is not a regular file
 // (a FIFO or device would block or never end). Writes nothing.
 VQUnicodeStream* VQOpenUnicodeFile(const char* path);
+
+// Opens a stream over `length` bytes in memory, read exactly as a file holding them would
+// be. The bytes are not copied: they must outlive the stream. Null only when memory runs out.
+VQUnicodeStream* VQOpenUnicodeBytes(const void* bytes, size_t length);
 
 // The next character, 0 to 65535, or -1 at end of input (and on a read error).
 int VQGetUnicodeCharacter(VQUnicodeStream* stream);

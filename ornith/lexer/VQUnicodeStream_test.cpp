@@ -23,10 +23,11 @@ std::ostream& operator<<(std::ostream& out, const Read& r) {
     return out << "{" << r.character << ", line " << r.lineNumber << "}";
 }
 
-// Reads until end of input (and one read past it).
-std::vector<Read> readAll(const std::string& bytes) {
-    std::string path = writeSource(bytes);
-    VQUnicodeStream* s = VQOpenUnicodeFile(path.c_str());
+// Reads until end of input (and one read past it), from a file holding `bytes` or, with
+// `inMemory`, from the bytes themselves.
+std::vector<Read> readAll(const std::string& bytes, bool inMemory = false) {
+    VQUnicodeStream* s = inMemory ? VQOpenUnicodeBytes(bytes.data(), bytes.size())
+                                  : VQOpenUnicodeFile(writeSource(bytes).c_str());
     EXPECT_NE(s, nullptr);
     std::vector<Read> reads;
     if (s == nullptr) return reads;
@@ -53,6 +54,7 @@ class StreamRows : public ::testing::TestWithParam<StreamRow> {};
 TEST_P(StreamRows, DeliversCharactersAndLineNumbers) {
     const StreamRow& row = GetParam();
     EXPECT_EQ(readAll(row.bytes), row.expected) << row.name;
+    EXPECT_EQ(readAll(row.bytes, true), row.expected) << row.name << " (in memory)";
 }
 
 using namespace std::string_literals;
