@@ -1,6 +1,6 @@
 #include "ornith/lexer/VQJavaCharacters.h"
 
-#include "ornith/lexer/VQJavaCharacterTable.h"
+#include "ornith/lexer/VQJavaCharacterTableInternal.h"
 
 namespace ornith {
 

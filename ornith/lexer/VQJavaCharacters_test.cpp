@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ornith/lexer/VQJavaCharacterTable.h"
+#include "ornith/lexer/VQJavaCharacterTableInternal.h"
 
 namespace ornith {
 namespace {

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "ornith/lexer/LexerTestSupport.h"
-#include "ornith/lexer/VQUnicodeStreamInline.h"
+#include "ornith/testing/OutputCapture.h"
+#include "ornith/lexer/VQUnicodeStreamInternal.h"
 
 namespace ornith {
 namespace {
 
 using namespace std::string_literals;
-using lexer_testing::StderrCapture;
-using lexer_testing::writeSource;
+using testing::StderrCapture;
+using testing::writeSource;
 
 struct Token {
     int kind;

@@ -5,15 +5,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "ornith/lexer/LexerTestSupport.h"
+#include "ornith/testing/OutputCapture.h"
 
 namespace ornith {
 namespace {
 
 using namespace std::string_literals;
-using lexer_testing::StderrCapture;
-using lexer_testing::StdoutCapture;
-using lexer_testing::writeSource;
+using testing::StderrCapture;
+using testing::StdoutCapture;
+using testing::writeSource;
 
 // Collects what a function writes to a FILE*.
 class MemoryFile {

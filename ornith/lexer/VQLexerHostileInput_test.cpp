@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "ornith/lexer/LexerTestSupport.h"
+#include "ornith/testing/OutputCapture.h"
 #include "ornith/lexer/VQJavaLexer.h"
 
 namespace ornith {
 namespace {
 
-using lexer_testing::StderrCapture;
-using lexer_testing::writeSource;
+using testing::StderrCapture;
+using testing::writeSource;
 
 struct Lexed {
     std::vector<int> kinds;  // without the final end of input

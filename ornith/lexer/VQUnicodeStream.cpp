@@ -8,7 +8,7 @@
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQFile.h"
-#include "ornith/lexer/VQUnicodeStreamInline.h"
+#include "ornith/lexer/VQUnicodeStreamInternal.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -131,7 +131,89 @@ void widen(char16_t* out, const unsigned char* in, uint32_t count) {
 #endif
 }
 
+// Whether any of `count` bytes from `p` is above 127.
+bool hasHighBytes(const unsigned char* p, uint32_t count) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= count; i += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(bytes) != 0) return true;
+    }
+#endif
+    for (; i < count; ++i)
+        if (p[i] >= 0x80) return true;
+    return false;
+}
+
+struct Utf8Decoded {
+    uint32_t used;     // bytes taken
+    uint32_t written;  // units written
+    bool cut;          // stopped before a sequence that the end of the bytes may cut short
+};
+
+// Decodes UTF-8 from [p, end) into at most `room` units. A sequence of four bytes becomes a
+// surrogate pair; a malformed one (a bad lead byte, an overlong form, a surrogate, a value
+// past U+10FFFF, or a sequence broken off) becomes one U+FFFD for the bytes it got right.
+// Unless `final`, a sequence that runs into `end` is left for when more bytes are there.
+Utf8Decoded decodeUtf8(VQUnicodeStream* s, const unsigned char* p, const unsigned char* end,
+                       bool final, char16_t* out, uint32_t room) {
+    const unsigned char* begin = p;
+    uint32_t written = 0;
+    while (p < end && written + 2 <= room) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            out[written++] = lead;
+            ++p;
+            continue;
+        }
+        uint32_t need = 0;
+        uint32_t value = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            need = 1;
+            value = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            need = 2;
+            value = lead & 0x0Fu;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            need = 3;
+            value = lead & 0x07u;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        }
+        uint32_t got = 0;
+        while (got < need && p + 1 + got < end) {
+            const unsigned char next = p[1 + got];
+            if (next < (got == 0 ? low : 0x80) || next > (got == 0 ? high : 0xBF)) break;
+            value = (value << 6) | (next & 0x3Fu);
+            ++got;
+        }
+        if (need > 0 && got < need && p + 1 + got == end && !final) {
+            return {static_cast<uint32_t>(p - begin), written, true};
+        }
+        if (need == 0 || got < need) {
+            if (s->_malformedColumn == UINT32_MAX) s->_malformedColumn = s->lineLength + written;
+            out[written++] = 0xFFFD;
+            p += 1 + got;
+            continue;
+        }
+        if (value >= 0x10000) {
+            value -= 0x10000;
+            out[written++] = static_cast<char16_t>(0xD800 + (value >> 10));
+            out[written++] = static_cast<char16_t>(0xDC00 + (value & 0x3FF));
+        } else {
+            out[written++] = static_cast<char16_t>(value);
+        }
+        p += 1 + need;
+    }
+    return {static_cast<uint32_t>(p - begin), written, false};
+}
+
 // One byte per character: lines are cut out of the read-ahead bytes a block at a time.
+// At release levels bytes above 127 are decoded as UTF-8 instead.
 void readNarrowLine(VQUnicodeStream* s) {
     for (;;) {
         uint32_t available = fillBytes(s, 1);
@@ -141,11 +223,27 @@ void readNarrowLine(VQUnicodeStream* s) {
         const unsigned char* p = findLineEnd(begin, end);
         bool terminated = p < end;
         uint32_t count = static_cast<uint32_t>(p - begin) + (terminated ? 1 : 0);
-        uint32_t fits = reserveLine(s, count);
-        widen(s->line + s->lineLength, begin, fits);
-        s->lineLength += fits;
-        s->_bytesStart += fits;
-        if (fits < count) return;  // the line is cut here
+        if (s->_utf8 && hasHighBytes(begin, count)) {
+            // UTF-8 never makes more units than bytes.
+            uint32_t fits = reserveLine(s, count);
+            bool final = terminated || (s->_fileEnded && count == available);
+            Utf8Decoded d =
+                decodeUtf8(s, begin, begin + count, final, s->line + s->lineLength, fits);
+            s->lineLength += d.written;
+            s->_bytesStart += d.used;
+            if (d.cut) {
+                // A sequence runs past the bytes at hand: fetch more (or learn that none come).
+                fillBytes(s, count - d.used + 1);
+                continue;
+            }
+            if (d.used < count) return;  // the line is cut here
+        } else {
+            uint32_t fits = reserveLine(s, count);
+            widen(s->line + s->lineLength, begin, fits);
+            s->lineLength += fits;
+            s->_bytesStart += fits;
+            if (fits < count) return;  // the line is cut here
+        }
         if (terminated) {
             if (*p == '\r') takeLineFeedAfterCarriageReturn(s);
             return;
@@ -182,16 +280,42 @@ void readLine(VQUnicodeStream* s) {
     s->position = 0;
     s->lineLength = 0;
     if (s->lineNumber < INT32_MAX) ++s->lineNumber;
+    s->_plainBackslash = 0;
+    s->_malformedColumn = UINT32_MAX;
     if (s->wide)
         readWideLine(s);
     else
         readNarrowLine(s);
+    if (s->_malformedColumn != UINT32_MAX && s->_report != nullptr)
+        s->_report(s->_reportContext, "Invalid UTF-8 byte sequence.", s->_malformedColumn);
+}
+
+void setReleaseReading(VQUnicodeStream* s,
+                       void (*report)(void* context, const char* message, uint32_t column),
+                       void* context) {
+    s->_utf8 = s->wide ? 0 : 1;
+    s->_escapeParity = 1;
+    s->_report = report;
+    s->_reportContext = context;
 }
 
 int resolveEscape(VQUnicodeStream* s) {
     const char16_t* line = s->line;
     uint32_t length = s->lineLength;
     uint32_t at = s->position;  // just after the backslash
+    if (s->_escapeParity) {
+        // Every raw backslash of a line passes here in order, so `_plainBackslash` tells
+        // whether the unit just before is a backslash that could have begun an escape and
+        // stood for itself: then this one is its partner and begins nothing.
+        if (at >= 2 && s->_plainBackslash == at - 1) {
+            s->_plainBackslash = 0;
+            return '\\';
+        }
+        if (at >= length || line[at] != 'u') {
+            s->_plainBackslash = at;
+            return '\\';
+        }
+    }
     if (at >= length || line[at] != 'u') return '\\';
     do ++at;
     while (at < length && line[at] == 'u');
@@ -199,7 +323,11 @@ int resolveEscape(VQUnicodeStream* s) {
     int value = 0;
     for (uint32_t i = 0; i < 4; ++i) {
         int digit = hexValue(line[at + i]);
-        if (digit < 0) return '\\';
+        if (digit < 0) {
+            if (s->_report != nullptr)
+                s->_report(s->_reportContext, "Invalid Unicode escape.", s->position - 1);
+            return '\\';
+        }
         value = value * 16 + digit;
     }
     s->position = at + 4;

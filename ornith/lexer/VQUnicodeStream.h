@@ -36,6 +36,13 @@ struct VQUnicodeStream {
     uint64_t _inputOffset;         // next byte of the file or of the memory block to take
     uint64_t _inputLength;         // bytes in the file when opened, or in the memory block
     const unsigned char* _memory;  // not owned; the bytes of a stream over memory
+    // Release-level reading (see lexer_detail::setReleaseReading); all 0 for the classic one.
+    uint32_t _utf8;             // one-byte input is UTF-8
+    uint32_t _escapeParity;     // a backslash after an odd run of backslashes begins no escape
+    uint32_t _plainBackslash;   // 1 + index in line of the last backslash that stood for itself
+    uint32_t _malformedColumn;  // index in line of its first malformed sequence; UINT32_MAX if none
+    void (*_report)(void* context, const char* message, uint32_t column);
+    void* _reportContext;
 };
 
 // Opens a regular file for reading; null when it cannot be opened or is not a regular file

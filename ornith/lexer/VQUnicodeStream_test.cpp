@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "ornith/lexer/LexerTestSupport.h"
+#include "ornith/testing/OutputCapture.h"
 
 namespace ornith {
 namespace {
 
-using lexer_testing::writeSource;
+using testing::writeSource;
 
 struct Read {
     int character;

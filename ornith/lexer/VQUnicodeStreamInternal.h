@@ -30,6 +30,15 @@ inline void growUnits(char16_t*& units, uint32_t& capacity, uint64_t needed, uin
     }
 }
 
+// Switches a freshly opened stream to the reading of the Java releases: one-byte input is
+// decoded as UTF-8 (a malformed sequence becomes U+FFFD), and a backslash preceded by an odd
+// number of raw backslashes begins no Unicode escape. Problems in a line (a malformed
+// sequence, an invalid Unicode escape) are handed to `report` with their index in the line,
+// when the line is read or the escape is met.
+void setReleaseReading(VQUnicodeStream* stream,
+                       void (*report)(void* context, const char* message, uint32_t column),
+                       void* context);
+
 // Reads the next line of the file into stream->line (empty at end of input).
 void readLine(VQUnicodeStream* stream);
 
@@ -114,7 +123,8 @@ constexpr std::array<unsigned char, 128> makeRunClasses() {
 }
 inline constexpr std::array<unsigned char, 128> kRunClasses = makeRunClasses();
 
-// Off only in tests, which compare the lexer with and without its fast paths.
+// Off only in tests, which compare the lexer with and without its fast paths. This header is
+// internal (not installed).
 inline bool gTakeRuns = true;
 
 // For the lexer's fast paths: hands out the ASCII units of class `runClass` from `position`

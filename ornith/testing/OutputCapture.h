@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-namespace ornith::lexer_testing {
+namespace ornith::testing {
 
 // Writes `bytes` to a fresh file under the test temp directory and returns its path.
 inline std::string writeSource(const std::string& bytes, const std::string& suffix = ".java") {
@@ -71,4 +71,4 @@ struct StdoutCapture : OutputCapture {
     StdoutCapture() : OutputCapture(stdout, 1) {}
 };
 
-}  // namespace ornith::lexer_testing
+}  // namespace ornith::testing
