@@ -1043,6 +1043,7 @@ int scanReleaseTextBlock(VQJavaLexer* lexer) {
         } else if (c == '\\') {
             if (!scanReleaseLiteralEscape(lexer, true)) valid = false;
         } else if (c < 0) {
+            putBack(lexer);
             reportError("Text block not terminated at end of input.", lexer);
             return VQJavaTokenError;
         }
@@ -1062,7 +1063,7 @@ int scanReleaseString(VQJavaLexer* lexer) {
         int c = read(lexer);
         if (c == '"') return valid ? VQJavaTokenStringLiteral : VQJavaTokenError;
         if (c == '\n' || c == '\r' || c < 0) {
-            if (c >= 0) putBack(lexer);
+            putBack(lexer);  // the line end (or the end of input) is no part of the token
             reportError("String not terminated at end of line.", lexer);
             return VQJavaTokenError;
         }

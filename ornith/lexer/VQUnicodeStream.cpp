@@ -159,7 +159,7 @@ Utf8Decoded decodeUtf8(VQUnicodeStream* s, const unsigned char* p, const unsigne
                        bool final, char16_t* out, uint32_t room) {
     const unsigned char* begin = p;
     uint32_t written = 0;
-    while (p < end && written + 2 <= room) {
+    while (p < end && written < room) {
         const unsigned char lead = *p;
         if (lead < 0x80) {
             out[written++] = lead;
@@ -201,6 +201,7 @@ Utf8Decoded decodeUtf8(VQUnicodeStream* s, const unsigned char* p, const unsigne
             continue;
         }
         if (value >= 0x10000) {
+            if (written + 2 > room) break;
             value -= 0x10000;
             out[written++] = static_cast<char16_t>(0xD800 + (value >> 10));
             out[written++] = static_cast<char16_t>(0xDC00 + (value & 0x3FF));
@@ -319,7 +320,11 @@ int resolveEscape(VQUnicodeStream* s) {
     if (at >= length || line[at] != 'u') return '\\';
     do ++at;
     while (at < length && line[at] == 'u');
-    if (length - at < 4) return '\\';
+    if (length - at < 4) {
+        if (s->_report != nullptr)
+            s->_report(s->_reportContext, "Invalid Unicode escape.", s->position - 1);
+        return '\\';
+    }
     int value = 0;
     for (uint32_t i = 0; i < 4; ++i) {
         int digit = hexValue(line[at + i]);
