@@ -145,6 +145,25 @@ TEST(Tokens, TextBlocksComeWithRelease15) {
     EXPECT_EQ(r14.out.substr(0, 7), "s = \"\" ");
 }
 
+// The samples' expected dumps come from javac's own scanner (JDK 17's at 17, JDK 25's at 25;
+// scripts/javac-conformance/make-expected.sh), so this holds ornith to javac without a JDK.
+TEST(Tokens, SamplesLexAsJavacLexesThem) {
+    for (const char* name : {"Modern", "TextBlocks", "Unicode"}) {
+        for (const char* release : {"17", "25"}) {
+            std::string source = std::string("examples/java/levels/") + name + ".java";
+            ToolResult r = runTool({"tokens", "--release", release, "--lines", source});
+            EXPECT_EQ(r.status, 0) << source << " " << release;
+            EXPECT_EQ(r.err, "") << source << " " << release;
+            std::string header = "== " + source + "\n";
+            ASSERT_EQ(r.out.substr(0, header.size()), header);
+            std::string expected =
+                slurp(std::string("examples/java/levels/") + name + "." + release + ".tokens");
+            EXPECT_FALSE(expected.empty());
+            EXPECT_EQ(r.out.substr(header.size()), expected) << source << " " << release;
+        }
+    }
+}
+
 TEST(Tokens, RefusesAnUnknownRelease) {
     for (const char* release : {"7", "26", "x", "017", ""}) {
         ToolResult r = runTool({"tokens", "--release", release, kGreeter});

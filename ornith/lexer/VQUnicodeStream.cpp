@@ -153,7 +153,8 @@ struct Utf8Decoded {
 
 // Decodes UTF-8 from [p, end) into at most `room` units. A sequence of four bytes becomes a
 // surrogate pair; a malformed one (a bad lead byte, an overlong form, a surrogate, a value
-// past U+10FFFF, or a sequence broken off) becomes one U+FFFD for the bytes it got right.
+// past U+10FFFF, or a sequence broken off) becomes one U+FFFD for the bytes it got right
+// (for all three of an encoded surrogate).
 // Unless `final`, a sequence that runs into `end` is left for when more bytes are there.
 Utf8Decoded decodeUtf8(VQUnicodeStream* s, const unsigned char* p, const unsigned char* end,
                        bool final, char16_t* out, uint32_t room) {
@@ -177,7 +178,6 @@ Utf8Decoded decodeUtf8(VQUnicodeStream* s, const unsigned char* p, const unsigne
             need = 2;
             value = lead & 0x0Fu;
             if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
         } else if (lead >= 0xF0 && lead <= 0xF4) {
             need = 3;
             value = lead & 0x07u;
@@ -194,7 +194,8 @@ Utf8Decoded decodeUtf8(VQUnicodeStream* s, const unsigned char* p, const unsigne
         if (need > 0 && got < need && p + 1 + got == end && !final) {
             return {static_cast<uint32_t>(p - begin), written, true};
         }
-        if (need == 0 || got < need) {
+        // An encoded surrogate is malformed as a whole, as Java's own decoder has it.
+        if (need == 0 || got < need || (value >= 0xD800 && value <= 0xDFFF)) {
             if (s->_malformedColumn == UINT32_MAX) s->_malformedColumn = s->lineLength + written;
             out[written++] = 0xFFFD;
             p += 1 + got;
