@@ -54,6 +54,7 @@ uint32_t fillBytes(VQUnicodeStream* s, uint32_t wanted) {
             s->_fileEnded = 1;
         }
         s->_inputOffset += got;
+        s->_highByteKnown = 0;
         if (s->_inputOffset == s->_inputLength) s->_fileEnded = 1;
         s->_bytesEnd += got;
         // widen() may read a few bytes past the data; they are never used, but defined.
@@ -131,18 +132,30 @@ void widen(char16_t* out, const unsigned char* in, uint32_t count) {
 #endif
 }
 
-// Whether any of `count` bytes from `p` is above 127.
-bool hasHighBytes(const unsigned char* p, uint32_t count) {
-    uint32_t i = 0;
+// The index in _bytes of the first byte above 127 from `from` on, or _bytesEnd.
+uint32_t findHighByte(const VQUnicodeStream* s, uint32_t from) {
+    const unsigned char* p = s->_bytes;
+    uint32_t i = from;
+    const uint32_t end = s->_bytesEnd;
 #if defined(__SSE2__)
-    for (; i + 16 <= count; i += 16) {
+    for (; i + 16 <= end; i += 16) {
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        if (_mm_movemask_epi8(bytes) != 0) return true;
+        if (int mask = _mm_movemask_epi8(bytes))
+            return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask)));
     }
 #endif
-    for (; i < count; ++i)
-        if (p[i] >= 0x80) return true;
-    return false;
+    while (i < end && p[i] < 0x80) ++i;
+    return i;
+}
+
+// Whether the `count` bytes at _bytesStart hold one above 127. The answer for a block of
+// ASCII lines comes from one look per read-ahead block, not one per line.
+bool hasHighBytes(VQUnicodeStream* s, uint32_t count) {
+    if (!s->_highByteKnown || s->_highByteAt < s->_bytesStart) {
+        s->_highByteAt = findHighByte(s, s->_bytesStart);
+        s->_highByteKnown = 1;
+    }
+    return s->_highByteAt < s->_bytesStart + count;
 }
 
 struct Utf8Decoded {
@@ -225,7 +238,7 @@ void readNarrowLine(VQUnicodeStream* s) {
         const unsigned char* p = findLineEnd(begin, end);
         bool terminated = p < end;
         uint32_t count = static_cast<uint32_t>(p - begin) + (terminated ? 1 : 0);
-        if (s->_utf8 && hasHighBytes(begin, count)) {
+        if (s->_utf8 && hasHighBytes(s, count)) {
             // UTF-8 never makes more units than bytes.
             uint32_t fits = reserveLine(s, count);
             bool final = terminated || (s->_fileEnded && count == available);

@@ -41,6 +41,8 @@ struct VQUnicodeStream {
     uint32_t _escapeParity;     // a backslash after an odd run of backslashes begins no escape
     uint32_t _plainBackslash;   // 1 + index in line of the last backslash that stood for itself
     uint32_t _malformedColumn;  // index in line of its first malformed sequence; UINT32_MAX if none
+    uint32_t _highByteAt;       // UTF-8: index in _bytes of the next byte above 127, or _bytesEnd
+    uint32_t _highByteKnown;    // 0 when _highByteAt must be looked for again
     void (*_report)(void* context, const char* message, uint32_t column);
     void* _reportContext;
 };
