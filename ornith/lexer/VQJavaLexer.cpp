@@ -1162,6 +1162,11 @@ int scanReleaseToken(VQJavaLexer* lexer, int c) {
 
 int nextReleaseToken(VQJavaLexer* lexer) {
     VQUnicodeStream* s = lexer->stream;
+    // A control-Z can end the input before the stream's end; the end stays the end.
+    if (lexer->_kind == VQJavaTokenEndOfInput) {
+        lexer->textLength = 0;
+        return VQJavaTokenEndOfInput;
+    }
     int c;
     const char16_t* units;
     for (;;) {

@@ -147,6 +147,13 @@ TEST(VQJavaLexerRelease, InputAndLineEnds) {
         {25, "a \x1A b", "id:a"},
         {25, "\\u00", "err:\\\\ id:u00", 2},
     });
+    // After a control-Z has ended the input, every request answers the end again.
+    VQJavaLexer* lexer = VQOpenJavaSourceBytes("a \x1A b", 5, "F", 25);
+    ASSERT_NE(lexer, nullptr);
+    EXPECT_EQ(VQNextTokenFromJavaLexer(lexer), VQJavaTokenIdentifier);
+    EXPECT_EQ(VQNextTokenFromJavaLexer(lexer), VQJavaTokenEndOfInput);
+    EXPECT_EQ(VQNextTokenFromJavaLexer(lexer), VQJavaTokenEndOfInput);
+    VQCloseJavaSourceFile(lexer);
     testing::JavaTokenDump d = dumpJavaTokens("int x = '\xFF';\n", 25);
     EXPECT_EQ(d.diagnostics,
               "F:1: Invalid UTF-8 byte sequence.\nint x = '\xEF\xBF\xBD';\n         ^\n");

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ornith/testing/OutputCapture.h"
 #include "ornith/lexer/VQUnicodeStreamInternal.h"
+#include "ornith/testing/OutputCapture.h"
 
 namespace ornith {
 namespace {
