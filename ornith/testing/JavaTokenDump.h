@@ -53,20 +53,25 @@ inline void appendDumpUnits(std::string& out, const char16_t* units, uint32_t le
     }
 }
 
-// The dump of the current token.
-inline std::string dumpJavaToken(const VQJavaLexer* lexer, int kind) {
-    std::string out;
+// The dump of a token of `kind` with `text`, lexed at `level`.
+inline std::string dumpJavaToken(int kind, const char16_t* text, uint32_t length, int level) {
     if (VQIsJavaKeywordKind(kind)) {
-        // 348 is protected at release levels; at the classic level it is private as well.
-        if (kind == 348 && VQJavaLexerLevel(lexer) != VQJavaLevelClassic) return "kw:protected";
+        // Keywords by their kind's spelling, so that the dump shows the kind: 348 is
+        // protected at release levels, and private as well as protected at the classic one.
+        if (kind == 348 && level != VQJavaLevelClassic) return "kw:protected";
         return std::string("kw:") + VQJavaKeywordForKind(kind);
     }
     const char* tag = "op";
     for (const JavaKindTag& t : kJavaKindTags)
         if (t.kind == kind) tag = t.tag;
-    out = std::string(tag) + ":";
-    appendDumpUnits(out, lexer->text, lexer->textLength);
+    std::string out = std::string(tag) + ":";
+    appendDumpUnits(out, text, length);
     return out;
+}
+
+// The dump of the current token.
+inline std::string dumpJavaToken(const VQJavaLexer* lexer, int kind) {
+    return dumpJavaToken(kind, lexer->text, lexer->textLength, VQJavaLexerLevel(lexer));
 }
 
 struct JavaTokenDump {
