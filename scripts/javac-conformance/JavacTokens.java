@@ -9,6 +9,7 @@ import java.util.List;
 import javax.tools.Diagnostic;
 import javax.tools.DiagnosticListener;
 import javax.tools.JavaFileObject;
+import javax.tools.SimpleJavaFileObject;
 
 import com.sun.tools.javac.code.Source;
 import com.sun.tools.javac.parser.Scanner;
@@ -16,6 +17,7 @@ import com.sun.tools.javac.parser.ScannerFactory;
 import com.sun.tools.javac.parser.Tokens.Token;
 import com.sun.tools.javac.parser.Tokens.TokenKind;
 import com.sun.tools.javac.util.Context;
+import com.sun.tools.javac.util.Log;
 import com.sun.tools.javac.util.Options;
 
 /**
@@ -41,6 +43,8 @@ public final class JavacTokens {
         options.put("-source", release);
         options.put("--source", release);
         options.put("--release", release);
+        // Every error counts: javac stops reporting after 100 by default.
+        options.put("-Xmaxerrs", "2147483647");
         ctx.put(DiagnosticListener.class, (DiagnosticListener<JavaFileObject>) d -> {
             if (d.getKind() == Diagnostic.Kind.ERROR) errors[0]++;
         });
@@ -54,6 +58,15 @@ public final class JavacTokens {
                     .toCharArray();
             errors[0] = 0;
             out.write("== " + file + "\n");
+            // Diagnostics need a source to place their positions in.
+            String content = new String(source);
+            Log.instance(ctx).useSource(new SimpleJavaFileObject(Path.of(file).toUri(),
+                    JavaFileObject.Kind.SOURCE) {
+                @Override
+                public CharSequence getCharContent(boolean ignoreEncodingErrors) {
+                    return content;
+                }
+            });
             Scanner scanner = factory.newScanner(source, source.length, false);
             for (;;) {
                 scanner.nextToken();
