@@ -74,8 +74,10 @@ private:
     int saved_;
 };
 
+// The argument is the lexical level: 0 for the classic grammar, 25 for Java 25's.
 void BM_LexJavaSources(benchmark::State& state) {
     const SourceFiles& set = sourceFiles();
+    const int level = static_cast<int>(state.range(0));
     QuietStderr quiet;
     int64_t tokens = 0;
     int64_t errors = 0;
@@ -83,7 +85,7 @@ void BM_LexJavaSources(benchmark::State& state) {
         tokens = 0;
         errors = 0;
         for (const std::string& path : set.paths) {
-            ornith::VQJavaLexer* lexer = ornith::VQOpenJavaSourceFile(path.c_str());
+            ornith::VQJavaLexer* lexer = ornith::VQOpenJavaSourceFileAtLevel(path.c_str(), level);
             if (lexer == nullptr) continue;
             while (ornith::VQNextTokenFromJavaLexer(lexer) != ornith::VQJavaTokenEndOfInput)
                 ++tokens;
@@ -100,7 +102,10 @@ void BM_LexJavaSources(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(tokens) * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_LexJavaSources)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexJavaSources)
+    ->Arg(ornith::VQJavaLevelClassic)
+    ->Arg(ornith::VQJavaLevelLatestRelease)
+    ->Unit(benchmark::kMillisecond);
 
 // The Unicode stream alone (escapes resolved, nothing classified), to tell its share.
 void BM_ReadJavaSourcesAsCharacters(benchmark::State& state) {

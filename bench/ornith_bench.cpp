@@ -41,6 +41,8 @@
 //                     input not counted), bytes = file sizes. The lexer reads its own files
 //                     (from the page cache), which the peers do not: theirs lex char[]
 //                     decoded beforehand. Standard error goes to /dev/null during the job.
+//   ornith-lex-25     the same at the lexical level of Java 25 (VQOpenJavaSourceFileAtLevel),
+//                     which makes the tokens javac's and the Eclipse scanner's make.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -572,7 +574,7 @@ void zipRead(const Options& options, const Archives& a) {
     report("ornith-zip-read", a.input, classes, bytes, t, archiveFields(a));
 }
 
-void lex(const Options& options, const std::string& dir) {
+void lex(const Options& options, const std::string& dir, const char* name, int level) {
     const std::vector<std::string> files = filesBelow(dir, ".java");
     int64_t bytes = 0;
     for (const std::string& path : files) bytes += fileSize(path);
@@ -583,7 +585,8 @@ void lex(const Options& options, const std::string& dir) {
         t = timeRounds(options, [&] {
             int64_t count = 0, check = 0, errorCount = 0;
             for (const std::string& path : files) {
-                ornith::VQJavaLexer* lexer = ornith::VQOpenJavaSourceFile(path.c_str());
+                ornith::VQJavaLexer* lexer =
+                    ornith::VQOpenJavaSourceFileAtLevel(path.c_str(), level);
                 if (!lexer) fail("cannot open " + path);
                 for (int kind; (kind = ornith::VQNextTokenFromJavaLexer(lexer)) !=
                                ornith::VQJavaTokenEndOfInput;) {
@@ -598,7 +601,7 @@ void lex(const Options& options, const std::string& dir) {
             return check ^ (count << 24);
         });
     }
-    report("ornith-lex", label(dir), tokens, bytes, t,
+    report(name, label(dir), tokens, bytes, t,
            {{"files", static_cast<int64_t>(files.size()), {}}, {"lex_errors", errors, {}}});
 }
 
@@ -651,7 +654,10 @@ int main(int argc, char** argv) {
                             }});
         }
     }
-    jobs.push_back({"ornith-lex", "src", [&] { lex(options, src); }});
+    jobs.push_back({"ornith-lex", "src",
+                    [&] { lex(options, src, "ornith-lex", ornith::VQJavaLevelClassic); }});
+    jobs.push_back({"ornith-lex-25", "src",
+                    [&] { lex(options, src, "ornith-lex-25", ornith::VQJavaLevelLatestRelease); }});
 
     bool any = false;
     for (const Job& job : jobs) {

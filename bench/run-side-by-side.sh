@@ -139,6 +139,8 @@ pairs = [
     ("ornith-zip-read", "zip-read", "jars.txt", "bytes", None),
     ("ornith-lex", "ecj-lex", "src", "bytes", 1.0),
     ("ornith-lex", "javac-lex", "src", "bytes", 2.5),
+    ("ornith-lex-25", "ecj-lex", "src", "bytes", 1.5),
+    ("ornith-lex-25", "javac-lex", "src", "bytes", 4.0),
 ]
 print("### Ornith / peer throughput, in-process (same run)\n")
 print("| Ornith job | peer | input | by | ratio (best rounds) | ratio (medians) | target | holds |")

@@ -1,6 +1,8 @@
 // The Unicode stream and the lexer over arbitrary bytes as a source file. The stream is
 // read to its end with put-backs along the way; the lexer yields every token, each printed
-// (to a null stream), and both must end in a number of steps bounded by the input.
+// (to a null stream), and both must end in a number of steps bounded by the input. The
+// lexer runs at the classic level and the latest release on every input, and at one more
+// release chosen by the input, so that every level is run; string values are made too.
 
 #include <cstdint>
 #include <cstdio>
@@ -52,12 +54,40 @@ void readStream(const char* path, size_t size) {
 void lex(const char* path, size_t size) {
     VQJavaLexer* lexer = VQOpenJavaSourceFile(path);
     ORNITH_FUZZ_CHECK(lexer != nullptr);
+    ORNITH_FUZZ_CHECK(VQJavaLexerLevel(lexer) == VQJavaLevelClassic);
     const size_t bound = size + 8;  // a token, even an error, consumes at least one unit
     size_t tokens = 0;
     for (;;) {
         const int kind = VQNextTokenFromJavaLexer(lexer);
         ORNITH_FUZZ_CHECK(lexer->textLength <= lexer->textCapacity);
         VQPrintJavaLexerToken(lexer, kind);
+        if (kind == VQJavaTokenEndOfInput) break;
+        ORNITH_FUZZ_CHECK(++tokens <= bound);
+    }
+    ORNITH_FUZZ_CHECK(VQNextTokenFromJavaLexer(lexer) == VQJavaTokenEndOfInput);
+    VQCloseJavaSourceFile(lexer);
+}
+
+// A release level over the bytes in memory. A token consumes at least one unit, and UTF-8
+// never makes more units than bytes.
+void lexBytes(const uint8_t* data, size_t size, int level) {
+    VQJavaLexer* lexer = VQOpenJavaSourceBytes(data, size, "fuzz.java", level);
+    ORNITH_FUZZ_CHECK(lexer != nullptr && VQJavaLexerLevel(lexer) == level);
+    const size_t bound = size + 8;
+    size_t tokens = 0;
+    for (;;) {
+        const int kind = VQNextTokenFromJavaLexer(lexer);
+        ORNITH_FUZZ_CHECK(lexer->textLength <= lexer->textCapacity);
+        ORNITH_FUZZ_CHECK(kind == VQJavaTokenEndOfInput || lexer->textLength > 0);
+        VQPrintJavaLexerToken(lexer, kind);
+        uint32_t length = 0;
+        const char16_t* value = VQJavaLexerStringValue(lexer, &length);
+        if (kind == VQJavaTokenStringLiteral || kind == VQJavaTokenTextBlock) {
+            // A value never outgrows the literal's text.
+            ORNITH_FUZZ_CHECK(value != nullptr && length <= lexer->textLength);
+        } else {
+            ORNITH_FUZZ_CHECK(value == nullptr && length == 0);
+        }
         if (kind == VQJavaTokenEndOfInput) break;
         ORNITH_FUZZ_CHECK(++tokens <= bound);
     }
@@ -72,6 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = file.write(data, size);
     readStream(path.c_str(), size);
     lex(path.c_str(), size);
+    lexBytes(data, size, VQJavaLevelLatestRelease);
+    const int span = VQJavaLevelLatestRelease - VQJavaLevelFirstRelease;  // 8 to 24
+    lexBytes(data, size,
+             VQJavaLevelFirstRelease + static_cast<int>(size % static_cast<size_t>(span)));
     std::fflush(stdout);
     return 0;
 }

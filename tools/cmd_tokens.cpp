@@ -1,7 +1,10 @@
-// `ornith tokens FILE...`: prints the tokens of each Java source file on one line.
+// `ornith tokens [--release N|classic] [--lines] FILE...`: prints the tokens of each Java
+// source file on one line.
 //
 // Lexical errors go to stderr as the lexer reports them (file name as given, line, message,
-// the source line and a caret); the file's remaining tokens are still printed.
+// the source line and a caret); the file's remaining tokens are still printed. Without
+// --release the files are lexed as the latest Java release the lexer knows; --release
+// classic gives the first grammar Java had.
 
 #include <cstdio>
 #include <memory>
@@ -18,22 +21,51 @@ namespace {
 
 struct TokensOptions {
     std::vector<std::string> files;
+    std::string release;
+    bool lines = false;
 };
 
-int runTokens(const TokensOptions& options) {
+// One unit for --lines: printable ASCII but the backslash as itself, all else \uXXXX.
+void putDumpUnit(char16_t u) {
+    if (u >= 0x20 && u < 0x7F && u != '\\')
+        std::putchar(u);
+    else if (u == '\\')
+        std::fputs("\\\\", stdout);
+    else
+        std::printf("\\u%04x", static_cast<unsigned>(u));
+}
+
+// The token as "KIND<tab>TEXT", with "<tab>VALUE" for strings and text blocks.
+void printTokenLine(VQJavaLexer* lexer, int kind) {
+    std::printf("%d\t", kind);
+    for (uint32_t i = 0; i < lexer->textLength; ++i) putDumpUnit(lexer->text[i]);
+    uint32_t length = 0;
+    if (const char16_t* value = VQJavaLexerStringValue(lexer, &length)) {
+        std::putchar('\t');
+        for (uint32_t i = 0; i < length; ++i) putDumpUnit(value[i]);
+    }
+    std::putchar('\n');
+}
+
+int runTokens(const TokensOptions& options, int level) {
     int status = 0;
     for (const std::string& file : options.files) {
-        VQJavaLexer* lexer = VQOpenJavaSourceFile(file.c_str());
+        VQJavaLexer* lexer = VQOpenJavaSourceFileAtLevel(file.c_str(), level);
         if (lexer == nullptr) {
             reportFailure(file, "cannot open");
             status = 1;
             continue;
         }
-        for (int kind; (kind = VQNextTokenFromJavaLexer(lexer)) != VQJavaTokenEndOfInput;)
-            VQPrintJavaLexerToken(lexer, kind);
+        if (options.lines) std::printf("== %s\n", file.c_str());
+        for (int kind; (kind = VQNextTokenFromJavaLexer(lexer)) != VQJavaTokenEndOfInput;) {
+            if (options.lines)
+                printTokenLine(lexer, kind);
+            else
+                VQPrintJavaLexerToken(lexer, kind);
+        }
         if (VQJavaLexerErrorCount(lexer) > 0) status = 1;
         VQCloseJavaSourceFile(lexer);
-        std::putchar('\n');
+        if (!options.lines) std::putchar('\n');
         // One file's line is out before the next file's diagnostics when both streams
         // share a terminal or a file.
         std::fflush(stdout);
@@ -41,12 +73,40 @@ int runTokens(const TokensOptions& options) {
     return status;
 }
 
+// VQJavaLevelClassic, a release from 8 to 25, or -1 for anything else.
+int parseLevel(const std::string& text) {
+    if (text.empty()) return VQJavaLevelLatestRelease;
+    if (text == "classic") return VQJavaLevelClassic;
+    if (text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+    int release = std::stoi(text);
+    return release >= VQJavaLevelFirstRelease && release <= VQJavaLevelLatestRelease ? release : -1;
+}
+
 void addTokensCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<TokensOptions>();
     CLI::App* command = app.add_subcommand(
-        "tokens", "Print the tokens of each Java source file, one file per line");
+        "tokens",
+        "Print the tokens of each Java source file, one file per line. Files are read as the "
+        "latest Java release known (25, UTF-8) unless --release says otherwise");
+    command
+        ->add_option("--release", options->release,
+                     "Lexical grammar: a Java release from 8 to 25 (that release's tokens, "
+                     "keywords, literals and identifier characters; files read as UTF-8), or "
+                     "'classic' (the first Java grammar: no @ -> :: ... or text blocks, "
+                     "one byte per character). Default: 25")
+        ->check([](const std::string& value) {
+            return value.empty() || parseLevel(value) < 0
+                       ? "expected a release from 8 to 25 or 'classic'"
+                       : std::string();
+        });
+    command->add_flag("--lines", options->lines,
+                      "One token per line instead: the kind number, a tab, the text with \\\\ "
+                      "and \\uXXXX escapes, and for strings and text blocks a tab and the value; "
+                      "each file starts with '== FILE'");
     command->add_option("FILE", options->files, "Path to a Java source file")->required();
-    command->callback([options, &runner] { runner = [options] { return runTokens(*options); }; });
+    command->callback([options, &runner] {
+        runner = [options] { return runTokens(*options, parseLevel(options->release)); };
+    });
 }
 
 }  // namespace

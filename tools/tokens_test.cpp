@@ -52,14 +52,14 @@ std::string tempSource(const std::string& bytes) {
 }
 
 TEST(Tokens, PrintsAFileOnOneLine) {
-    ToolResult r = runTool({"tokens", kGreeter});
+    ToolResult r = runTool({"tokens", "--release", "classic", kGreeter});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, kGreeterTokens);
     EXPECT_EQ(r.err, "");
 }
 
 TEST(Tokens, ReportsLexicalErrorsAndGoesOn) {
-    ToolResult r = runTool({"tokens", kErrors});
+    ToolResult r = runTool({"tokens", "--release", "classic", kErrors});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, kErrorsTokens);
     EXPECT_EQ(r.err, kErrorsMessages);
@@ -68,7 +68,7 @@ TEST(Tokens, ReportsLexicalErrorsAndGoesOn) {
 TEST(Tokens, ResolvesEscapesAndPrintsWhatWouldNotPrint) {
     // A Latin-1 letter, CR LF line ends, Unicode escapes in a string, a character literal
     // and an identifier, a real tab in a string.
-    ToolResult r = runTool({"tokens", "examples/java/Escapes.java"});
+    ToolResult r = runTool({"tokens", "--release", "classic", "examples/java/Escapes.java"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(
         r.out,
@@ -77,14 +77,14 @@ TEST(Tokens, ResolvesEscapesAndPrintsWhatWouldNotPrint) {
 }
 
 TEST(Tokens, ReadsSixteenBitFiles) {
-    ToolResult r = runTool({"tokens", "examples/java/Wide.java"});
+    ToolResult r = runTool({"tokens", "--release", "classic", "examples/java/Wide.java"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "int \\u4e2d = 1 ; \n");
 }
 
 TEST(Tokens, GoesOnAfterAFileThatCannotBeOpened) {
-    ToolResult r =
-        runTool({"tokens", "examples/java/Missing.java", kGreeter, "examples/java", kErrors});
+    ToolResult r = runTool({"tokens", "--release", "classic", "examples/java/Missing.java",
+                            kGreeter, "examples/java", kErrors});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, std::string(kGreeterTokens) + kErrorsTokens);
     EXPECT_EQ(r.err, std::string("ornith: examples/java/Missing.java: cannot open\n"
@@ -93,7 +93,8 @@ TEST(Tokens, GoesOnAfterAFileThatCannotBeOpened) {
 }
 
 TEST(Tokens, EmptyFileGivesAnEmptyLine) {
-    ToolResult r = runTool({"tokens", tempSource(""), tempSource("/* only a comment */")});
+    ToolResult r = runTool(
+        {"tokens", "--release", "classic", tempSource(""), tempSource("/* only a comment */")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "\n\n");
     EXPECT_EQ(r.err, "");
@@ -102,7 +103,7 @@ TEST(Tokens, EmptyFileGivesAnEmptyLine) {
 TEST(Tokens, AnyReportedErrorFailsTheRun) {
     // The string keeps its kind after a bad escape, yet the error was reported.
     std::string path = tempSource("\"\\q\"\n");
-    ToolResult r = runTool({"tokens", path});
+    ToolResult r = runTool({"tokens", "--release", "classic", path});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "\"\\q\" \n");
     EXPECT_EQ(r.err, path + ":1: Invalid escape character.\n\"\\q\"\n  ^\n");
@@ -110,10 +111,65 @@ TEST(Tokens, AnyReportedErrorFailsTheRun) {
 
 TEST(Tokens, ErrorAtEndOfInputNamesTheLineAfterTheLast) {
     std::string path = tempSource("x\n  \"open");
-    ToolResult r = runTool({"tokens", path});
+    ToolResult r = runTool({"tokens", "--release", "classic", path});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "x \"open\\uffff \n");
     EXPECT_EQ(r.err, path + ":3: String not terminated at end of line.\n\n  ^\n");
+}
+
+TEST(Tokens, LexesTheLatestReleaseByDefault) {
+    std::string path = tempSource("@A protected var f = (x) -> x::y; int _1 = 0b1_0;\n");
+    const char* const expected = "@ A protected var f = ( x ) -> x :: y ; int _1 = 0b1_0 ; \n";
+    ToolResult byDefault = runTool({"tokens", path});
+    EXPECT_EQ(byDefault.status, 0);
+    EXPECT_EQ(byDefault.out, expected);
+    EXPECT_EQ(byDefault.err, "");
+    ToolResult named = runTool({"tokens", "--release", "25", path});
+    EXPECT_EQ(named.out, expected);
+    // The classic grammar knows none of it.
+    ToolResult classic = runTool({"tokens", "--release", "classic", path});
+    EXPECT_EQ(classic.status, 1);
+    EXPECT_NE(classic.err.find("Invalid character in input."), std::string::npos);
+}
+
+TEST(Tokens, TextBlocksComeWithRelease15) {
+    std::string path = tempSource("s = \"\"\"\n  a\n  \"\"\";\n");
+    ToolResult r15 = runTool({"tokens", "--release", "15", "--lines", path});
+    EXPECT_EQ(r15.status, 0);
+    EXPECT_EQ(
+        r15.out,
+        "== " + path + "\n328\ts\n61\t=\n379\t\"\"\"\\u000a  a\\u000a  \"\"\"\ta\\u000a\n59\t;\n");
+    // Before 15, "" is an empty string and the third quote opens a string the line ends.
+    ToolResult r14 = runTool({"tokens", "--release", "14", path});
+    EXPECT_EQ(r14.status, 1);
+    EXPECT_EQ(r14.out.substr(0, 7), "s = \"\" ");
+}
+
+// The samples' expected dumps come from javac's own scanner (JDK 17's at 17, JDK 25's at 25;
+// scripts/javac-conformance/make-expected.sh), so this holds ornith to javac without a JDK.
+TEST(Tokens, SamplesLexAsJavacLexesThem) {
+    for (const char* name : {"Modern", "TextBlocks", "Unicode"}) {
+        for (const char* release : {"17", "25"}) {
+            std::string source = std::string("examples/java/levels/") + name + ".java";
+            ToolResult r = runTool({"tokens", "--release", release, "--lines", source});
+            EXPECT_EQ(r.status, 0) << source << " " << release;
+            EXPECT_EQ(r.err, "") << source << " " << release;
+            std::string header = "== " + source + "\n";
+            ASSERT_EQ(r.out.substr(0, header.size()), header);
+            std::string expected =
+                slurp(std::string("examples/java/levels/") + name + "." + release + ".tokens");
+            EXPECT_FALSE(expected.empty());
+            EXPECT_EQ(r.out.substr(header.size()), expected) << source << " " << release;
+        }
+    }
+}
+
+TEST(Tokens, RefusesAnUnknownRelease) {
+    for (const char* release : {"7", "26", "x", "017", ""}) {
+        ToolResult r = runTool({"tokens", "--release", release, kGreeter});
+        EXPECT_EQ(r.status, 2) << release;
+        EXPECT_EQ(r.out, "") << release;
+    }
 }
 
 TEST(Tokens, NeedsAtLeastOneFile) {

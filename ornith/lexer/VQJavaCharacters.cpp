@@ -1,6 +1,6 @@
-#include "VQJavaCharacters.h"
+#include "ornith/lexer/VQJavaCharacters.h"
 
-#include "VQJavaCharacterTable.h"
+#include "ornith/lexer/VQJavaCharacterTableInternal.h"
 
 namespace ornith {
 

@@ -1,8 +1,8 @@
-#include "VQJavaCharacters.h"
+#include "ornith/lexer/VQJavaCharacters.h"
 
 #include <gtest/gtest.h>
 
-#include "VQJavaCharacterTable.h"
+#include "ornith/lexer/VQJavaCharacterTableInternal.h"
 
 namespace ornith {
 namespace {

@@ -9,13 +9,25 @@
 //     a caret under the token (or under the bad escape)
 // and come back as VQJavaTokenError; the next request carries on after the bad characters.
 //
-// The grammar is the classic one: no annotations, varargs, lambdas, method references,
-// binary or underscored literals, or text blocks; their characters come out as the
-// single-character tokens, identifiers and errors that the classic rules make of them.
+// A lexer follows one lexical level, chosen when it is opened:
+// - VQJavaLevelClassic, the default of VQOpenJavaSourceFile: the first grammar Java had. No
+//   annotations, varargs, lambdas, method references, binary or underscored literals, or
+//   text blocks; their characters come out as the single-character tokens, identifiers and
+//   errors that the classic rules make of them. Bytes are characters (no UTF-8 decoding).
+// - 8 to 25: the lexical grammar of that Java release, token for token as javac's scanner
+//   has it: the tokens @ -> :: ..., binary literals, underscores between digits,
+//   hexadecimal floating-point literals, text blocks (from 15), the escape \s (from 15),
+//   the keywords assert, enum, strictfp, const, goto and _ (from 9), private with a kind
+//   of its own, identifiers of the Unicode version of the release's JDK (JDK 17's
+//   character classes for levels 8 to 17, JDK 25's for 18 to 25, as each JDK's javac has
+//   them; supplementary characters included), and UTF-8 input. Contextual words (var,
+//   yield, record, sealed, permits, when, the module words) stay identifiers, and
+//   non-sealed is three tokens, as in javac's scanner.
 
+#include <cstddef>
 #include <cstdint>
 
-#include "VQUnicodeStream.h"
+#include "ornith/lexer/VQUnicodeStream.h"
 
 namespace ornith {
 
@@ -24,27 +36,40 @@ struct VQJavaLexer {
     VQUnicodeStream* stream;  // owned
     char16_t*
         text;  // owned; the current token's characters, not terminated; null before the first read
-    std::uint32_t textLength;
-    std::uint32_t textCapacity;
-    std::uint32_t column;  // index in the stream's line of the token's first unit
-    std::int32_t
+    uint32_t textLength;
+    uint32_t textCapacity;
+    uint32_t column;  // index in the stream's line of the token's first unit
+    int32_t
         savedColumn;  // the string's column while one of its escapes is read; -1 until first used
-    std::int32_t characterValue;  // value of the last character literal (kind 324)
+    int32_t characterValue;  // value of the last character literal (kind 324)
 
     // Internal state beyond the fields above.
-    std::uint32_t _errorCount;  // lexical errors reported so far
-    std::int32_t _echoLine;     // line whose text the last reports echoed
-    std::uint32_t _echoCount;   // reports that echoed that line's text and caret
+    uint32_t _errorCount;  // lexical errors reported so far
+    int32_t _echoLine;     // line whose text the last reports echoed
+    uint32_t _echoCount;   // reports that echoed that line's text and caret
+    int32_t _level;        // VQJavaLevelClassic or a release from 8 to 25
+    int32_t _kind;         // kind of the current token
+    char16_t* _value;      // owned; a string literal's value, made on request
+    uint32_t _valueCapacity;
+    uint32_t _valueLength;
+};
+
+// Lexical levels.
+enum : int {
+    VQJavaLevelClassic = 0,
+    VQJavaLevelFirstRelease = 8,
+    VQJavaLevelLatestRelease = 25,
 };
 
 // Reports on one line echo its text and caret this many times; later reports on the same
 // line give their message line only, so that a hostile line full of bad characters makes
 // output linear in its length rather than quadratic.
-inline constexpr std::uint32_t kVQMaxEchoesPerLine = 16;
+inline constexpr uint32_t kVQMaxEchoesPerLine = 16;
 
 // Token kinds. A separator or operator of one character has that character's code as its
-// kind ('(' is 40, '+' is 43, ...); keywords have the kinds 329 to 373 (both "protected"
-// and "private" are 348; no token has 347).
+// kind ('(' is 40, '+' is 43, '@' is 64, ...); keywords have the kinds 329 to 373 (at the
+// classic level both "protected" and "private" are 348 and no token has 347; at release
+// levels "private" is 347) and, at release levels only, 380 to 385.
 enum : int {
     VQJavaTokenEndOfInput = -1,
     VQJavaTokenEqual = 300,                     // ==
@@ -79,10 +104,35 @@ enum : int {
     VQJavaTokenFirstKeyword = 329,  // boolean
     VQJavaTokenLastKeyword = 373,   // instanceof
     VQJavaTokenError = 375,
+    // Release levels only.
+    VQJavaTokenPrivate = 347,     // private (the classic level gives it 348, as protected)
+    VQJavaTokenArrow = 376,       // ->
+    VQJavaTokenColonColon = 377,  // ::
+    VQJavaTokenEllipsis = 378,    // ...
+    VQJavaTokenTextBlock = 379,   // """ ... """ (from release 15)
+    VQJavaTokenAssert = 380,
+    VQJavaTokenEnum = 381,
+    VQJavaTokenStrictfp = 382,
+    VQJavaTokenConst = 383,
+    VQJavaTokenGoto = 384,
+    VQJavaTokenUnderscore = 385,  // _ (from release 9)
 };
 
-// Opens a lexer on a regular file; null (and no message) when it cannot be opened.
+// Opens a lexer on a regular file at the classic level; null (and no message) when it cannot
+// be opened.
 VQJavaLexer* VQOpenJavaSourceFile(const char* path);
+
+// The same at a chosen level: VQJavaLevelClassic or a release from 8 to 25. Null also for
+// any other level.
+VQJavaLexer* VQOpenJavaSourceFileAtLevel(const char* path, int level);
+
+// A lexer over `length` bytes in memory, read as a file holding them would be; `name`
+// stands for the file in diagnostics. The bytes are not copied and must outlive the lexer.
+// Null for a level out of range, or when memory runs out.
+VQJavaLexer* VQOpenJavaSourceBytes(const void* bytes, size_t length, const char* name, int level);
+
+// The level the lexer was opened at.
+int VQJavaLexerLevel(const VQJavaLexer* lexer);
 
 // The kind of the next token; VQJavaTokenEndOfInput at the end, and again on every later call.
 int VQNextTokenFromJavaLexer(VQJavaLexer* lexer);
@@ -93,9 +143,19 @@ void VQCloseJavaSourceFile(VQJavaLexer* lexer);
 // How many lexical errors this lexer has reported. Not every report ends a token with
 // VQJavaTokenError: a bad escape inside a string and 8 or 9 in an octal integer are
 // reported while the token keeps its kind.
-std::uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer);
+uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer);
 
-// The keyword spelled by a kind from 329 to 373 ("private" for 348), or null.
+// The value of the current token when it is a string literal or a text block: escapes
+// processed and, in a text block, line ends made LF and incidental white space stripped as
+// the release says. Points into the lexer until the next request; *length gets its units.
+// Null (and *length 0) for any other token.
+const char16_t* VQJavaLexerStringValue(VQJavaLexer* lexer, uint32_t* length);
+
+// The keyword spelled by a keyword kind ("private" for 348 and 347), or null.
 const char* VQJavaKeywordForKind(int kind);
+
+// 1 when `kind` is a keyword's kind at some level (329 to 373, 347, 380 to 385), else 0.
+// true, false and null are literals, not keywords.
+int VQIsJavaKeywordKind(int kind);
 
 }  // namespace ornith

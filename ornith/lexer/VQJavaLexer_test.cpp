@@ -1,4 +1,4 @@
-#include "VQJavaLexer.h"
+#include "ornith/lexer/VQJavaLexer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,15 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "LexerTestSupport.h"
-#include "VQUnicodeStreamInline.h"
+#include "ornith/lexer/VQUnicodeStreamInternal.h"
+#include "ornith/testing/JavaTokenDump.h"
+#include "ornith/testing/OutputCapture.h"
 
 namespace ornith {
 namespace {
 
 using namespace std::string_literals;
-using lexer_testing::StderrCapture;
-using lexer_testing::writeSource;
+using testing::StderrCapture;
+using testing::writeSource;
 
 struct Token {
     int kind;
@@ -36,7 +37,7 @@ std::ostream& operator<<(std::ostream& out, const Token& t) {
 struct Positioned {
     int kind;
     int line;
-    std::uint32_t column;
+    uint32_t column;
     bool operator==(const Positioned&) const = default;
 };
 
@@ -50,7 +51,7 @@ struct Lexed {
     std::vector<int> characterValues;   // one per character literal
     std::string err;                    // with the file's path replaced by F
     bool ended = false;                 // end of input came, and came again on the next request
-    std::uint32_t errors = 0;           // as the lexer counted them
+    uint32_t errors = 0;                // as the lexer counted them
 };
 
 Lexed lex(const std::string& bytes) {
@@ -60,7 +61,7 @@ Lexed lex(const std::string& bytes) {
     VQJavaLexer* lexer = VQOpenJavaSourceFile(path.c_str());
     EXPECT_NE(lexer, nullptr);
     if (lexer == nullptr) return result;
-    for (std::size_t n = 0; n < 100000; ++n) {
+    for (size_t n = 0; n < 100000; ++n) {
         int kind = VQNextTokenFromJavaLexer(lexer);
         if (kind == VQJavaTokenEndOfInput) {
             result.ended = VQNextTokenFromJavaLexer(lexer) == VQJavaTokenEndOfInput;
@@ -74,18 +75,28 @@ Lexed lex(const std::string& bytes) {
     result.errors = VQJavaLexerErrorCount(lexer);
     VQCloseJavaSourceFile(lexer);
     std::string err = capture.text();
-    for (std::size_t at; (at = err.find(path)) != std::string::npos;)
-        err.replace(at, path.size(), "F");
+    for (size_t at; (at = err.find(path)) != std::string::npos;) err.replace(at, path.size(), "F");
     result.err = err;
     return result;
 }
 
+// Rows give the tokens as a dump (ornith/testing/JavaTokenDump.h): "id:a op:+= id:b".
 struct LexRow {
     const char* name;
     std::string source;
-    std::vector<Token> tokens;
+    std::string tokens;
     std::string err;
 };
+
+std::string dumpOf(const std::vector<Token>& tokens) {
+    std::string out;
+    for (const Token& t : tokens) {
+        if (!out.empty()) out += ' ';
+        out += testing::dumpJavaToken(t.kind, t.text.data(), static_cast<uint32_t>(t.text.size()),
+                                      VQJavaLevelClassic);
+    }
+    return out;
+}
 
 void PrintTo(const LexRow& row, std::ostream* out) {
     *out << row.name;
@@ -96,11 +107,11 @@ class LexRows : public ::testing::TestWithParam<LexRow> {};
 TEST_P(LexRows, YieldsTokensAndMessages) {
     const LexRow& row = GetParam();
     Lexed lexed = lex(row.source);
-    EXPECT_EQ(lexed.tokens, row.tokens) << row.name;
+    EXPECT_EQ(dumpOf(lexed.tokens), row.tokens) << row.name;
     EXPECT_EQ(lexed.err, row.err) << row.name;
     EXPECT_TRUE(lexed.ended) << row.name;
-    std::uint32_t messages = 0;
-    for (std::size_t at = 0; (at = row.err.find("F:", at)) != std::string::npos; at += 2)
+    uint32_t messages = 0;
+    for (size_t at = 0; (at = row.err.find("F:", at)) != std::string::npos; at += 2)
         messages += at == 0 || row.err[at - 1] == '\n';
     EXPECT_EQ(lexed.errors, messages) << row.name;
 }
@@ -110,368 +121,184 @@ auto rowName = [](const auto& info) { return "row" + std::to_string(info.index);
 INSTANTIATE_TEST_SUITE_P(
     Operators, LexRows,
     ::testing::Values(
-        LexRow{"plus-assign", "a+=b", {{328, u"a"}, {302, u"+="}, {328, u"b"}}, ""},
-        LexRow{"longest match of +",
-               "a+++b",
-               {{328, u"a"}, {304, u"++"}, {43, u"+"}, {328, u"b"}},
+        LexRow{"plus-assign", "a+=b", R"(id:a op:+= id:b)", ""},
+        LexRow{"longest match of +", "a+++b", R"(id:a op:++ op:+ id:b)", ""},
+        LexRow{"shift-assign", "x>>=2", R"(id:x op:>>= int:2)", ""},
+        LexRow{"unsigned shift", "a>>>b", R"(id:a op:>>> id:b)", ""},
+        LexRow{"runs of >", "a>>>=b>>b>b", R"(id:a op:>>>= id:b op:>> id:b op:> id:b)", ""},
+        LexRow{"the < family", "<<= << <= < >= >", R"(op:<<= op:<< op:<= op:< op:>= op:>)", ""},
+        LexRow{"two-character operators", "== != *= /= %= ^= &= |= && || -- -=",
+               R"(op:== op:!= op:*= op:/= op:%= op:^= op:&= op:|= op:&& op:|| op:-- op:-=)", ""},
+        LexRow{"no doubled forms for these", "===!!**%%^^&|",
+               R"(op:== op:= op:! op:! op:* op:* op:% op:% op:^ op:^ op:& op:|)", ""},
+        LexRow{"separators", "()[]{},:;?~.",
+               R"(op:( op:) op:[ op:] op:{ op:} op:, op:: op:; op:? op:~ op:.)", ""},
+        LexRow{"slash is division when no comment follows", "a/b/ *", R"(id:a op:/ id:b op:/ op:*)",
                ""},
-        LexRow{"shift-assign", "x>>=2", {{328, u"x"}, {318, u">>="}, {322, u"2"}}, ""},
-        LexRow{"unsigned shift", "a>>>b", {{328, u"a"}, {316, u">>>"}, {328, u"b"}}, ""},
-        LexRow{"runs of >",
-               "a>>>=b>>b>b",
-               {{328, u"a"},
-                {319, u">>>="},
-                {328, u"b"},
-                {315, u">>"},
-                {328, u"b"},
-                {62, u">"},
-                {328, u"b"}},
-               ""},
-        LexRow{"the < family",
-               "<<= << <= < >= >",
-               {{317, u"<<="}, {314, u"<<"}, {320, u"<="}, {60, u"<"}, {321, u">="}, {62, u">"}},
-               ""},
-        LexRow{"two-character operators",
-               "== != *= /= %= ^= &= |= && || -- -=",
-               {{300, u"=="},
-                {301, u"!="},
-                {306, u"*="},
-                {307, u"/="},
-                {308, u"%="},
-                {309, u"^="},
-                {310, u"&="},
-                {311, u"|="},
-                {312, u"&&"},
-                {313, u"||"},
-                {305, u"--"},
-                {303, u"-="}},
-               ""},
-        LexRow{"no doubled forms for these",
-               "===!!**%%^^&|",
-               {{300, u"=="},
-                {61, u"="},
-                {33, u"!"},
-                {33, u"!"},
-                {42, u"*"},
-                {42, u"*"},
-                {37, u"%"},
-                {37, u"%"},
-                {94, u"^"},
-                {94, u"^"},
-                {38, u"&"},
-                {124, u"|"}},
-               ""},
-        LexRow{"separators",
-               "()[]{},:;?~.",
-               {{40, u"("},
-                {41, u")"},
-                {91, u"["},
-                {93, u"]"},
-                {123, u"{"},
-                {125, u"}"},
-                {44, u","},
-                {58, u":"},
-                {59, u";"},
-                {63, u"?"},
-                {126, u"~"},
-                {46, u"."}},
-               ""},
-        LexRow{"slash is division when no comment follows",
-               "a/b/ *",
-               {{328, u"a"}, {47, u"/"}, {328, u"b"}, {47, u"/"}, {42, u"*"}},
-               ""},
-        LexRow{"modern tokens fall apart",
-               "a->b::c...",
-               {{328, u"a"},
-                {45, u"-"},
-                {62, u">"},
-                {328, u"b"},
-                {58, u":"},
-                {58, u":"},
-                {328, u"c"},
-                {46, u"."},
-                {46, u"."},
-                {46, u"."}},
-               ""}),
+        LexRow{"modern tokens fall apart", "a->b::c...",
+               R"(id:a op:- op:> id:b op:: op:: id:c op:. op:. op:.)", ""}),
     rowName);
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, LexRows,
     ::testing::Values(
-        LexRow{"integers",
-               "0 0L 0x 0x1Fl 017 00 0xFFe 1l 42",
-               {{322, u"0"},
-                {322, u"0L"},
-                {322, u"0x"},
-                {322, u"0x1Fl"},
-                {322, u"017"},
-                {322, u"00"},
-                {322, u"0xFFe"},
-                {322, u"1l"},
-                {322, u"42"}},
-               ""},
-        LexRow{"floating",
-               "1. .5 1e5 1.5e-3f 2D 09.5 08e1 09f 1f 5d 0.5 1E+5d 0f 0e1",
-               {{323, u"1."},
-                {323, u".5"},
-                {323, u"1e5"},
-                {323, u"1.5e-3f"},
-                {323, u"2D"},
-                {323, u"09.5"},
-                {323, u"08e1"},
-                {323, u"09f"},
-                {323, u"1f"},
-                {323, u"5d"},
-                {323, u"0.5"},
-                {323, u"1E+5d"},
-                {323, u"0f"},
-                {323, u"0e1"}},
-               ""},
-        LexRow{"point then semicolon", "1.;", {{323, u"1."}, {59, u";"}}, ""},
-        LexRow{"point before a letter",
-               ". x.y",
-               {{46, u"."}, {328, u"x"}, {46, u"."}, {328, u"y"}},
-               ""},
-        LexRow{"8 or 9 in an octal integer",
-               "09;\n",
-               {{322, u"09"}, {59, u";"}},
+        LexRow{"integers", "0 0L 0x 0x1Fl 017 00 0xFFe 1l 42",
+               R"(int:0 int:0L int:0x int:0x1Fl int:017 int:00 int:0xFFe int:1l int:42)", ""},
+        LexRow{
+            "floating", "1. .5 1e5 1.5e-3f 2D 09.5 08e1 09f 1f 5d 0.5 1E+5d 0f 0e1",
+            R"(float:1. float:.5 float:1e5 float:1.5e-3f float:2D float:09.5 float:08e1 float:09f float:1f float:5d float:0.5 float:1E+5d float:0f float:0e1)",
+            ""},
+        LexRow{"point then semicolon", "1.;", R"(float:1. op:;)", ""},
+        LexRow{"point before a letter", ". x.y", R"(op:. id:x op:. id:y)", ""},
+        LexRow{"8 or 9 in an octal integer", "09;\n", R"(int:09 op:;)",
                "F:1: Invalid character in octal number.\n09;\n^\n"},
-        LexRow{"exponent without digits",
-               "1e;\n",
-               {{375, u"1e"}, {59, u";"}},
+        LexRow{"exponent without digits", "1e;\n", R"(err:1e op:;)",
                "F:1: Invalid floating point format.\n1e;\n^\n"},
-        LexRow{"exponent sign without digits",
-               "x=1e+\n",
-               {{328, u"x"}, {61, u"="}, {375, u"1e+"}},
+        LexRow{"exponent sign without digits", "x=1e+\n", R"(id:x op:= err:1e+)",
                "F:1: Invalid floating point format.\nx=1e+\n  ^\n"},
-        LexRow{"doubled suffix",
-               "x=1.5ff;\n",
-               {{328, u"x"}, {61, u"="}, {375, u"1.5ff"}, {59, u";"}},
+        LexRow{"doubled suffix", "x=1.5ff;\n", R"(id:x op:= err:1.5ff op:;)",
                "F:1: Invalid character in number.\nx=1.5ff;\n  ^\n"},
-        LexRow{"letters, points and hex points after numbers",
-               "123abc 1.2.3 0x1F.\n",
-               {{375, u"123abc"}, {375, u"1.2.3"}, {375, u"0x1F."}},
+        LexRow{"letters, points and hex points after numbers", "123abc 1.2.3 0x1F.\n",
+               R"(err:123abc err:1.2.3 err:0x1F.)",
                "F:1: Invalid character in number.\n123abc 1.2.3 0x1F.\n^\n"
                "F:1: Invalid character in number.\n123abc 1.2.3 0x1F.\n       ^\n"
                "F:1: Invalid character in number.\n123abc 1.2.3 0x1F.\n             ^\n"},
-        LexRow{"reported once per token",
-               "int 9x;\n",
-               {{332, u"int"}, {375, u"9x"}, {59, u";"}},
+        LexRow{"reported once per token", "int 9x;\n", R"(kw:int err:9x op:;)",
                "F:1: Invalid character in number.\nint 9x;\n    ^\n"},
-        LexRow{"octal and trailing errors together",
-               "09x\n",
-               {{375, u"09x"}},
+        LexRow{"octal and trailing errors together", "09x\n", R"(err:09x)",
                "F:1: Invalid character in octal number.\n09x\n^\n"
                "F:1: Invalid character in number.\n09x\n^\n"},
-        LexRow{"exponent then letters is one error",
-               "1e5e2\n",
-               {{375, u"1e5e2"}},
+        LexRow{"exponent then letters is one error", "1e5e2\n", R"(err:1e5e2)",
                "F:1: Invalid character in number.\n1e5e2\n^\n"},
-        LexRow{"underscores and binary literals are not numbers",
-               "1_000 0b1\n",
-               {{375, u"1_000"}, {375, u"0b1"}},
+        LexRow{"underscores and binary literals are not numbers", "1_000 0b1\n",
+               R"(err:1_000 err:0b1)",
                "F:1: Invalid character in number.\n1_000 0b1\n^\n"
                "F:1: Invalid character in number.\n1_000 0b1\n      ^\n"},
-        LexRow{"a number at end of input", "12", {{322, u"12"}}, ""}),
+        LexRow{"a number at end of input", "12", R"(int:12)", ""}),
     rowName);
 
 INSTANTIATE_TEST_SUITE_P(
     CharacterLiterals, LexRows,
-    ::testing::Values(
-        LexRow{"valid",
-               "'a' '\\n' '\\377' '\\0' '\\u0041'",
-               {{324, u"'a'"}, {324, u"'\\n'"}, {324, u"'\\377'"}, {324, u"'\\0'"}, {324, u"'A'"}},
-               ""},
-        LexRow{"empty", "''\n", {{375, u"''"}}, "F:1: Invalid character constant.\n''\n^\n"},
-        LexRow{"too long",
-               "'ab' x\n",
-               {{375, u"'ab'"}, {328, u"x"}},
-               "F:1: Invalid character constant.\n'ab' x\n^\n"},
-        LexRow{"octal escape above 255",
-               "'\\400'\n",
-               {{375, u"'\\400'"}},
-               "F:1: Invalid character constant.\n'\\400'\n^\n"},
-        LexRow{"unknown escape",
-               " '\\q'\n",
-               {{375, u"'\\q'"}},
-               "F:1: Invalid character constant.\n '\\q'\n ^\n"},
-        LexRow{"cut by the line end",
-               "'a\nb",
-               {{375, u"'a\n"}, {328, u"b"}},
-               "F:1: Invalid character constant.\n'a\n^\n"},
-        LexRow{"cut by the end of input",
-               "x '",
-               {{328, u"x"}, {375, u"'\xFFFF"}},
-               "F:2: Invalid character constant.\n\n  ^\n"},
-        LexRow{"escape cut by the end of input",
-               "'\\",
-               {{375, u"'\\\xFFFF"}},
-               "F:2: Invalid character constant.\n\n^\n"}),
+    ::testing::Values(LexRow{"valid", "'a' '\\n' '\\377' '\\0' '\\u0041'",
+                             R"(char:'a' char:'\\n' char:'\\377' char:'\\0' char:'A')", ""},
+                      LexRow{"empty", "''\n", R"(err:'')",
+                             "F:1: Invalid character constant.\n''\n^\n"},
+                      LexRow{"too long", "'ab' x\n", R"(err:'ab' id:x)",
+                             "F:1: Invalid character constant.\n'ab' x\n^\n"},
+                      LexRow{"octal escape above 255", "'\\400'\n", R"(err:'\\400')",
+                             "F:1: Invalid character constant.\n'\\400'\n^\n"},
+                      LexRow{"unknown escape", " '\\q'\n", R"(err:'\\q')",
+                             "F:1: Invalid character constant.\n '\\q'\n ^\n"},
+                      LexRow{"cut by the line end", "'a\nb", R"(err:'a\u000a id:b)",
+                             "F:1: Invalid character constant.\n'a\n^\n"},
+                      LexRow{"cut by the end of input", "x '", R"(id:x err:'\uffff)",
+                             "F:2: Invalid character constant.\n\n  ^\n"},
+                      LexRow{"escape cut by the end of input", "'\\", R"(err:'\\\uffff)",
+                             "F:2: Invalid character constant.\n\n^\n"}),
     rowName);
 
 INSTANTIATE_TEST_SUITE_P(
     StringLiterals, LexRows,
-    ::testing::Values(LexRow{"valid",
-                             "\"abc\" \"\" \"a\\tb\\\"c\\\\\"",
-                             {{327, u"\"abc\""}, {327, u"\"\""}, {327, u"\"a\\tb\\\"c\\\\\""}},
-                             ""},
-                      LexRow{"unknown escape",
-                             "\"a\\qb\"\n",
-                             {{327, u"\"a\\qb\""}},
-                             "F:1: Invalid escape character.\n\"a\\qb\"\n   ^\n"},
-                      LexRow{"octal escape above 255",
-                             "  s = \"x\\400y\";\n",
-                             {{328, u"s"}, {61, u"="}, {327, u"\"x\\400y\""}, {59, u";"}},
-                             "F:1: Invalid escape character.\n  s = \"x\\400y\";\n         ^\n"},
-                      LexRow{"cut by the line end",
-                             "\"abc\nx",
-                             {{375, u"\"abc\n"}, {328, u"x"}},
-                             "F:1: String not terminated at end of line.\n\"abc\n^\n"},
-                      LexRow{"cut by the end of input",
-                             "  \"ab",
-                             {{375, u"\"ab\xFFFF"}},
-                             "F:2: String not terminated at end of line.\n\n  ^\n"},
-                      LexRow{"escape cut by the line end",
-                             "\"a\\\n",
-                             {{375, u"\"a\\\n"}},
-                             "F:1: Invalid escape character.\n\"a\\\n   ^\n"
-                             "F:1: String not terminated at end of line.\n\"a\\\n^\n"},
-                      LexRow{
-                          "a lone CR does not end a string", "\"a\rb\"", {{327, u"\"a\rb\""}}, ""},
-                      LexRow{"unicode escapes are resolved first",
-                             "\"\\u0041\\u005c\\u005c\"",
-                             {{327, u"\"A\\\\\""}},
-                             ""}),
+    ::testing::Values(
+        LexRow{"valid", "\"abc\" \"\" \"a\\tb\\\"c\\\\\"",
+               R"(str:"abc" str:"" str:"a\\tb\\"c\\\\")", ""},
+        LexRow{"unknown escape", "\"a\\qb\"\n", R"(str:"a\\qb")",
+               "F:1: Invalid escape character.\n\"a\\qb\"\n   ^\n"},
+        LexRow{"octal escape above 255", "  s = \"x\\400y\";\n", R"(id:s op:= str:"x\\400y" op:;)",
+               "F:1: Invalid escape character.\n  s = \"x\\400y\";\n         ^\n"},
+        LexRow{"cut by the line end", "\"abc\nx", R"(err:"abc\u000a id:x)",
+               "F:1: String not terminated at end of line.\n\"abc\n^\n"},
+        LexRow{"cut by the end of input", "  \"ab", R"(err:"ab\uffff)",
+               "F:2: String not terminated at end of line.\n\n  ^\n"},
+        LexRow{"escape cut by the line end", "\"a\\\n", R"(err:"a\\\u000a)",
+               "F:1: Invalid escape character.\n\"a\\\n   ^\n"
+               "F:1: String not terminated at end of line.\n\"a\\\n^\n"},
+        LexRow{"a lone CR does not end a string", "\"a\rb\"", R"(str:"a\u000db")", ""},
+        LexRow{"unicode escapes are resolved first", "\"\\u0041\\u005c\\u005c\"", R"(str:"A\\\\")",
+               ""}),
     rowName);
 
 INSTANTIATE_TEST_SUITE_P(
     Words, LexRows,
-    ::testing::Values(LexRow{"keywords and literals",
-                             "protected private const true false null goto int Int in intx",
-                             {{348, u"protected"},
-                              {348, u"private"},
-                              {328, u"const"},
-                              {325, u"true"},
-                              {325, u"false"},
-                              {326, u"null"},
-                              {328, u"goto"},
-                              {332, u"int"},
-                              {328, u"Int"},
-                              {328, u"in"},
-                              {328, u"intx"}},
-                             ""},
-                      LexRow{"identifier characters",
-                             "\xE9t\xE9 $x _y a1 a$b \\u4e2d",
-                             {{328, u"\u00e9t\u00e9"},
-                              {328, u"$x"},
-                              {328, u"_y"},
-                              {328, u"a1"},
-                              {328, u"a$b"},
-                              {328, u"\u4e2d"}},
-                             ""},
-                      LexRow{"last word without terminator", "abc", {{328, u"abc"}}, ""},
-                      LexRow{"a non-letter above 127",
-                             "a\xD7"
-                             "b\n",
-                             {{328, u"a"}, {375, u"\u00d7"}, {328, u"b"}},
-                             "F:1: Invalid character in input.\na\xD7"
-                             "b\n ^\n"}),
+    ::testing::Values(
+        LexRow{
+            "keywords and literals", "protected private const true false null goto int Int in intx",
+            R"(kw:private kw:private id:const bool:true bool:false null:null id:goto kw:int id:Int id:in id:intx)",
+            ""},
+        LexRow{"identifier characters", "\xE9t\xE9 $x _y a1 a$b \\u4e2d",
+               R"(id:\u00e9t\u00e9 id:$x id:_y id:a1 id:a$b id:\u4e2d)", ""},
+        LexRow{"last word without terminator", "abc", R"(id:abc)", ""},
+        LexRow{"a non-letter above 127",
+               "a\xD7"
+               "b\n",
+               R"(id:a err:\u00d7 id:b)",
+               "F:1: Invalid character in input.\na\xD7"
+               "b\n ^\n"}),
     rowName);
 
 INSTANTIATE_TEST_SUITE_P(
     InvalidCharacters, LexRows,
     ::testing::Values(
-        LexRow{"hash", "#\n", {{375, u"#"}}, "F:1: Invalid character in input.\n#\n^\n"},
-        LexRow{"backslash",
-               "a \\ b\n",
-               {{328, u"a"}, {375, u"\\"}, {328, u"b"}},
+        LexRow{"hash", "#\n", R"(err:#)", "F:1: Invalid character in input.\n#\n^\n"},
+        LexRow{"backslash", "a \\ b\n", R"(id:a err:\\ id:b)",
                "F:1: Invalid character in input.\na \\ b\n  ^\n"},
-        LexRow{"annotation",
-               "@A\n",
-               {{375, u"@"}, {328, u"A"}},
-               "F:1: Invalid character in input.\n@A\n^\n"},
-        LexRow{"vertical tab", "\v\n", {{375, u"\v"}}, "F:1: Invalid character in input.\n\v\n^\n"},
-        LexRow{"NUL",
-               "x\0y\n"s,
-               {{328, u"x"}, {375, u"\0"s}, {328, u"y"}},
+        LexRow{"annotation", "@A\n", R"(err:@ id:A)", "F:1: Invalid character in input.\n@A\n^\n"},
+        LexRow{"vertical tab", "\v\n", R"(err:\u000b)",
+               "F:1: Invalid character in input.\n\v\n^\n"},
+        LexRow{"NUL", "x\0y\n"s, R"(id:x err:\u0000 id:y)",
                "F:1: Invalid character in input.\nx\0y\n ^\n"s},
         // The look-ahead for an LF has already read the next line when the CR is reported.
-        LexRow{"lone CR",
-               "a\rb",
-               {{328, u"a"}, {375, u"\r"}, {328, u"b"}},
+        LexRow{"lone CR", "a\rb", R"(id:a err:\u000d id:b)",
                "F:2: Invalid character in input.\n\n ^\n"},
-        LexRow{"control-Z last", "a\x1A", {{328, u"a"}}, ""},
-        LexRow{"control-Z alone", "\x1A", {}, ""},
-        LexRow{"control-Z in the middle",
-               "a\x1A b\n",
-               {{328, u"a"}, {375, u"\x1A"}, {328, u"b"}},
+        LexRow{"control-Z last", "a\x1A", R"(id:a)", ""},
+        LexRow{"control-Z alone", "\x1A", R"()", ""},
+        LexRow{"control-Z in the middle", "a\x1A b\n", R"(id:a err:\u001a id:b)",
                "F:1: Invalid character in input.\na\x1A b\n ^\n"},
-        LexRow{"two control-Z",
-               "\x1A\x1A",
-               {{375, u"\x1A"}},
+        LexRow{"two control-Z", "\x1A\x1A", R"(err:\u001a)",
                "F:1: Invalid character in input.\n\x1A\n^\n"}),
     rowName);
 
 INSTANTIATE_TEST_SUITE_P(
     WhiteSpaceAndComments, LexRows,
-    ::testing::Values(
-        LexRow{"white space", " \t\f\n\r\nx", {{328, u"x"}}, ""},
-        LexRow{"block comment", "/* c */a", {{328, u"a"}}, ""},
-        LexRow{
-            "star runs", "/** doc **/b /***/c /**/d", {{328, u"b"}, {328, u"c"}, {328, u"d"}}, ""},
-        LexRow{"comments do not nest", "/* /* */ x */", {{328, u"x"}, {42, u"*"}, {47, u"/"}}, ""},
-        LexRow{"block comment open at end of input", "a /* open\n more", {{328, u"a"}}, ""},
-        LexRow{"star at end of input", "/* *", {}, ""},
-        LexRow{"line comment", "// line\nx", {{328, u"x"}}, ""},
-        LexRow{"line comment at end of input", "x //", {{328, u"x"}}, ""},
-        LexRow{"mixed",
-               "a/b/*c*/d//e\nf",
-               {{328, u"a"}, {47, u"/"}, {328, u"b"}, {328, u"d"}, {328, u"f"}},
-               ""},
-        LexRow{"escaped star and slash end a comment",
-               "/* \\u002a\\u002f x */",
-               {{328, u"x"}, {42, u"*"}, {47, u"/"}},
-               ""},
-        LexRow{"escaped LF ends a line comment", "//a\\u000ab", {{328, u"b"}}, ""}),
+    ::testing::Values(LexRow{"white space", " \t\f\n\r\nx", R"(id:x)", ""},
+                      LexRow{"block comment", "/* c */a", R"(id:a)", ""},
+                      LexRow{"star runs", "/** doc **/b /***/c /**/d", R"(id:b id:c id:d)", ""},
+                      LexRow{"comments do not nest", "/* /* */ x */", R"(id:x op:* op:/)", ""},
+                      LexRow{"block comment open at end of input", "a /* open\n more", R"(id:a)",
+                             ""},
+                      LexRow{"star at end of input", "/* *", R"()", ""},
+                      LexRow{"line comment", "// line\nx", R"(id:x)", ""},
+                      LexRow{"line comment at end of input", "x //", R"(id:x)", ""},
+                      LexRow{"mixed", "a/b/*c*/d//e\nf", R"(id:a op:/ id:b id:d id:f)", ""},
+                      LexRow{"escaped star and slash end a comment", "/* \\u002a\\u002f x */",
+                             R"(id:x op:* op:/)", ""},
+                      LexRow{"escaped LF ends a line comment", "//a\\u000ab", R"(id:b)", ""}),
     rowName);
 
 INSTANTIATE_TEST_SUITE_P(
     Reporter, LexRows,
-    ::testing::Values(LexRow{"caret buffer is not shrunk",
-                             "          #\n   #\n",
-                             {{375, u"#"}, {375, u"#"}},
+    ::testing::Values(LexRow{"caret buffer is not shrunk", "          #\n   #\n", R"(err:# err:#)",
                              "F:1: Invalid character in input.\n          #\n          ^\n"
                              "F:2: Invalid character in input.\n   #\n   ^\n"},
-                      LexRow{"CR LF line keeps its CR",
-                             "#\r\n",
-                             {{375, u"#"}},
+                      LexRow{"CR LF line keeps its CR", "#\r\n", R"(err:#)",
                              "F:1: Invalid character in input.\n#\r\n^\n"},
-                      LexRow{"last line loses its last unit",
-                             "a #",
-                             {{328, u"a"}, {375, u"#"}},
+                      LexRow{"last line loses its last unit", "a #", R"(id:a err:#)",
                              "F:1: Invalid character in input.\na \n  ^\n"},
-                      LexRow{"line written raw",
-                             "\\u0023\n",
-                             {{375, u"#"}},
+                      LexRow{"line written raw", "\\u0023\n", R"(err:#)",
                              "F:1: Invalid character in input.\n\\u0023\n^\n"},
-                      LexRow{"tabs stay tabs",
-                             "\t#\n",
-                             {{375, u"#"}},
+                      LexRow{"tabs stay tabs", "\t#\n", R"(err:#)",
                              "F:1: Invalid character in input.\n\t#\n ^\n"},
-                      LexRow{"wide units as their low byte",
-                             "\xFE\xFF\x4E\x2D\x00\x20\x00\x23"s,
-                             {{328, u"\u4e2d"}, {375, u"#"}},
+                      LexRow{"wide units as their low byte", "\xFE\xFF\x4E\x2D\x00\x20\x00\x23"s,
+                             R"(id:\u4e2d err:#)",
                              "F:1: Invalid character in input.\n\x2D\x20\n  ^\n"}),
     rowName);
 
 INSTANTIATE_TEST_SUITE_P(
     BadInput, LexRows,
-    ::testing::Values(LexRow{"empty file", "", {}, ""}, LexRow{"one byte", "x", {{328, u"x"}}, ""},
-                      LexRow{"one byte that a mark begins with", "\xFF", {{328, u"\u00ff"}}, ""},
-                      LexRow{"lone byte after a mark", "\xFE\xFF\x41", {}, ""},
-                      LexRow{"only NUL bytes",
-                             "\0\0"s,
-                             {{375, u"\0"s}, {375, u"\0"s}},
+    ::testing::Values(LexRow{"empty file", "", R"()", ""}, LexRow{"one byte", "x", R"(id:x)", ""},
+                      LexRow{"one byte that a mark begins with", "\xFF", R"(id:\u00ff)", ""},
+                      LexRow{"lone byte after a mark", "\xFE\xFF\x41", R"()", ""},
+                      LexRow{"only NUL bytes", "\0\0"s, R"(err:\u0000 err:\u0000)",
                              "F:1: Invalid character in input.\n\0\n^\n"
                              "F:1: Invalid character in input.\n\0\n ^\n"s}),
     rowName);
@@ -635,7 +462,7 @@ TEST(VQJavaLexer, TextBufferGrowsByDoublingPlusEightAndIsReused) {
 
 // Inputs of a megabyte: one token each, read in one pass.
 TEST(VQJavaLexer, MegabyteTokens) {
-    const std::size_t n = std::size_t{1} << 20;
+    const size_t n = size_t{1} << 20;
     Lexed identifier = lex(std::string(n, 'a') + "\n");
     ASSERT_EQ(identifier.tokens.size(), 1u);
     EXPECT_EQ(identifier.tokens[0].text.size(), n);
@@ -658,12 +485,12 @@ TEST(VQJavaLexer, MegabyteTokens) {
 // A line full of bad characters echoes its text and caret for its first reports only, so
 // that the diagnostics stay linear in the line's length; the next line echoes again.
 TEST(VQJavaLexer, OnlyBackslashes) {
-    const std::size_t n = 300;
+    const size_t n = 300;
     Lexed lexed = lex(std::string(n, '\\') + "\n#\n");
     ASSERT_EQ(lexed.tokens.size(), n + 1);
-    for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(lexed.tokens[i], (Token{375, u"\\"}));
+    for (size_t i = 0; i < n; ++i) ASSERT_EQ(lexed.tokens[i], (Token{375, u"\\"}));
     std::string expected;
-    for (std::size_t column = 0; column < n; ++column) {
+    for (size_t column = 0; column < n; ++column) {
         expected += "F:1: Invalid character in input.\n";
         if (column < kVQMaxEchoesPerLine)
             expected += std::string(n, '\\') + "\n" + std::string(column, ' ') + "^\n";
@@ -686,8 +513,8 @@ TEST(VQJavaLexer, FastPathsChangeNothing) {
     std::mt19937 random(20240607);
     for (int round = 0; round < 1500; ++round) {
         std::string source;
-        std::size_t length = random() % 60;
-        for (std::size_t i = 0; i < length; ++i) source += pieces[random() % std::size(pieces)];
+        size_t length = random() % 60;
+        for (size_t i = 0; i < length; ++i) source += pieces[random() % std::size(pieces)];
         if (round % 7 == 0) {  // sometimes 16-bit
             std::string wide = "\xFF\xFE";
             for (char c : source) wide += {c, '\0'};

@@ -1,4 +1,4 @@
-#include "VQJavaTokenPrinter.h"
+#include "ornith/lexer/VQJavaTokenPrinter.h"
 
 #include <cctype>
 #include <iterator>
@@ -14,8 +14,7 @@ constexpr const char* kOperators[] = {
 static_assert(std::size(kOperators) == VQJavaTokenGreaterOrEqual - VQJavaTokenEqual + 1);
 
 void printText(std::FILE* file, const VQJavaLexer* lexer) {
-    for (std::uint32_t i = 0; i < lexer->textLength; ++i)
-        _VQPrintJavaCharacter(file, lexer->text[i]);
+    for (uint32_t i = 0; i < lexer->textLength; ++i) _VQPrintJavaCharacter(file, lexer->text[i]);
     std::fputc(' ', file);
 }
 
@@ -59,6 +58,28 @@ int _VQPrintJavaCharacter(std::FILE* file, int character) {
 }
 
 void VQPrintJavaLexerTokenToFile(std::FILE* file, const VQJavaLexer* lexer, int kind) {
+    if (lexer->_level != VQJavaLevelClassic && kind > VQJavaTokenError) {
+        // The tokens that only release levels make.
+        const char* spelling = nullptr;
+        if (kind == VQJavaTokenArrow) spelling = "->";
+        if (kind == VQJavaTokenColonColon) spelling = "::";
+        if (kind == VQJavaTokenEllipsis) spelling = "...";
+        if (kind == VQJavaTokenTextBlock) {
+            printText(file, lexer);
+            return;
+        }
+        if (spelling == nullptr) spelling = VQJavaKeywordForKind(kind);
+        if (spelling != nullptr) {
+            std::fputs(spelling, file);
+            std::fputc(' ', file);
+        }
+        return;
+    }
+    if (lexer->_level != VQJavaLevelClassic && (kind == 348 || kind == VQJavaTokenPrivate)) {
+        // Release levels write every keyword as itself.
+        std::fputs(kind == 348 ? "protected " : "private ", file);
+        return;
+    }
     if (kind >= 0 && kind < VQJavaTokenEqual) {
         std::fprintf(file, "%c ", kind);
     } else if (kind <= VQJavaTokenGreaterOrEqual) {
@@ -68,7 +89,8 @@ void VQPrintJavaLexerTokenToFile(std::FILE* file, const VQJavaLexer* lexer, int 
         }
     } else if (kind <= VQJavaTokenIdentifier || kind == VQJavaTokenError) {
         printText(file, lexer);
-    } else if (const char* keyword = VQJavaKeywordForKind(kind)) {
+    } else if (const char* keyword =
+                   kind != VQJavaTokenPrivate ? VQJavaKeywordForKind(kind) : nullptr) {
         std::fputs(keyword, file);
         std::fputc(' ', file);
     }

@@ -4,15 +4,16 @@
 
 #include <cstdio>
 
-#include "VQJavaLexer.h"
+#include "ornith/lexer/VQJavaLexer.h"
 
 namespace ornith {
 
 // Writes the token that `kind` (as just returned by VQNextTokenFromJavaLexer) describes to
-// stdout: operators and keywords by their spelling ("private" for kind 348, also when the
-// source said protected), literals, identifiers and error tokens by their text with
-// unprintable characters escaped, single-character tokens as that character. End of input
-// writes nothing.
+// stdout: operators and keywords by their spelling (at the classic level "private" for kind
+// 348, also when the source said protected; at release levels every keyword as itself, and
+// -> :: ... by their spelling), literals, identifiers, text blocks and error tokens by their
+// text with unprintable characters escaped, single-character tokens as that character. End
+// of input writes nothing.
 void VQPrintJavaLexerToken(const VQJavaLexer* lexer, int kind);
 
 // The same, to any stream.

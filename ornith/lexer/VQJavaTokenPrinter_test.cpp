@@ -1,40 +1,40 @@
-#include "VQJavaTokenPrinter.h"
+#include "ornith/lexer/VQJavaTokenPrinter.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
-#include "LexerTestSupport.h"
+#include "ornith/testing/OutputCapture.h"
 
 namespace ornith {
 namespace {
 
 using namespace std::string_literals;
-using lexer_testing::StderrCapture;
-using lexer_testing::StdoutCapture;
-using lexer_testing::writeSource;
+using testing::StderrCapture;
+using testing::StdoutCapture;
+using testing::writeSource;
 
 // Collects what a function writes to a FILE*.
 class MemoryFile {
 public:
-    MemoryFile() : file_(open_memstream(&data_, &size_)) {}
+    MemoryFile() : _file(open_memstream(&_data, &_size)) {}
     ~MemoryFile() {
-        if (file_ != nullptr) std::fclose(file_);
-        std::free(data_);
+        if (_file != nullptr) std::fclose(_file);
+        std::free(_data);
     }
     MemoryFile(const MemoryFile&) = delete;
     MemoryFile& operator=(const MemoryFile&) = delete;
-    std::FILE* file() { return file_; }
+    std::FILE* file() { return _file; }
     std::string text() {
-        std::fflush(file_);
-        return std::string(data_, size_);
+        std::fflush(_file);
+        return std::string(_data, _size);
     }
 
 private:
-    char* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::FILE* file_;
+    char* _data = nullptr;
+    size_t _size = 0;
+    std::FILE* _file;
 };
 
 struct CharacterRow {

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "ornith/lexer/LexerTestSupport.h"
 #include "ornith/lexer/VQJavaLexer.h"
+#include "ornith/testing/OutputCapture.h"
 
 namespace ornith {
 namespace {
 
-using lexer_testing::StderrCapture;
-using lexer_testing::writeSource;
+using testing::StderrCapture;
+using testing::writeSource;
 
 struct Lexed {
     std::vector<int> kinds;  // without the final end of input
@@ -95,6 +95,114 @@ TEST(VQLexerHostileInput, EveryPrefixOfTheExampleSourcesReachesTheEnd) {
         EXPECT_GT(wholeTokens, 10u) << entry.path();
     }
     EXPECT_GE(files, 5u);
+}
+
+// Release levels: inputs that could make a lexer quadratic or loop. Each must end with the
+// tokens and errors below; how long it takes is for the benchmarks, not for a test.
+struct ReleaseLexed {
+    std::vector<int> kinds;
+    std::vector<uint32_t> lengths;  // text lengths
+    uint32_t valueLength = 0;       // of the last string or text block
+    uint32_t errors = 0;
+    std::string diagnostics;
+};
+
+ReleaseLexed lexRelease(const std::string& bytes, int level = VQJavaLevelLatestRelease) {
+    ReleaseLexed out;
+    StderrCapture capture;
+    VQJavaLexer* lexer = VQOpenJavaSourceBytes(bytes.data(), bytes.size(), "F", level);
+    EXPECT_NE(lexer, nullptr);
+    if (lexer == nullptr) return out;
+    for (size_t n = 0; n <= bytes.size(); ++n) {
+        const int kind = VQNextTokenFromJavaLexer(lexer);
+        if (kind == VQJavaTokenEndOfInput) break;
+        out.kinds.push_back(kind);
+        out.lengths.push_back(lexer->textLength);
+        uint32_t length = 0;
+        if (VQJavaLexerStringValue(lexer, &length) != nullptr) out.valueLength = length;
+    }
+    EXPECT_EQ(VQNextTokenFromJavaLexer(lexer), VQJavaTokenEndOfInput);
+    out.errors = VQJavaLexerErrorCount(lexer);
+    VQCloseJavaSourceFile(lexer);
+    out.diagnostics = capture.text();
+    return out;
+}
+
+std::string repeated(const std::string& piece, size_t times) {
+    std::string out;
+    out.reserve(piece.size() * times);
+    for (size_t i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+constexpr size_t kMillion = 1000000;
+
+TEST(VQLexerHostileInput, TextBlocksOfAMillionLines) {
+    const std::string lines = repeated("    line\n", kMillion);
+    ReleaseLexed closed = lexRelease("\"\"\"\n" + lines + "    \"\"\";");
+    EXPECT_EQ(closed.kinds, (std::vector<int>{VQJavaTokenTextBlock, ';'}));
+    EXPECT_EQ(closed.valueLength, 5 * kMillion);  // "line\n" each, the indentation stripped
+    EXPECT_EQ(closed.errors, 0u);
+
+    ReleaseLexed open = lexRelease("\"\"\"\n" + lines);
+    EXPECT_EQ(open.kinds, (std::vector<int>{VQJavaTokenError}));
+    EXPECT_EQ(open.lengths, (std::vector<uint32_t>{4 + 9 * kMillion}));
+    EXPECT_EQ(open.errors, 1u);
+    EXPECT_NE(open.diagnostics.find("Text block not terminated at end of input."),
+              std::string::npos);
+
+    // Escaped line ends, each a line of its own, join a million lines into one.
+    ReleaseLexed joined = lexRelease("\"\"\"\n" + repeated("a\\\n", kMillion) + "\"\"\"");
+    EXPECT_EQ(joined.kinds, (std::vector<int>{VQJavaTokenTextBlock}));
+    EXPECT_EQ(joined.valueLength, kMillion);
+}
+
+TEST(VQLexerHostileInput, AMillionUnderscores) {
+    const std::string underscores(kMillion, '_');
+    ReleaseLexed between = lexRelease("1" + underscores + "2");
+    EXPECT_EQ(between.kinds, (std::vector<int>{VQJavaTokenIntegerLiteral}));
+    EXPECT_EQ(between.errors, 0u);
+    ReleaseLexed trailing = lexRelease("0x1" + underscores + ";");
+    EXPECT_EQ(trailing.kinds, (std::vector<int>{VQJavaTokenError, ';'}));
+    EXPECT_EQ(trailing.errors, 1u);
+    EXPECT_NE(trailing.diagnostics.find("Invalid underscore in number."), std::string::npos);
+    // An identifier made of them.
+    ReleaseLexed word = lexRelease(underscores);
+    EXPECT_EQ(word.kinds, (std::vector<int>{VQJavaTokenIdentifier}));
+    EXPECT_EQ(word.lengths, (std::vector<uint32_t>{kMillion}));
+}
+
+TEST(VQLexerHostileInput, SurrogateHalvesAtTheEndOfInput) {
+    // A high half as an escape, as UTF-8 (which may not encode one), and in a UTF-16 file.
+    ReleaseLexed escaped = lexRelease("x \\uD83D");
+    EXPECT_EQ(escaped.kinds, (std::vector<int>{VQJavaTokenIdentifier, VQJavaTokenError}));
+    EXPECT_EQ(escaped.errors, 1u);
+    ReleaseLexed encoded = lexRelease("x\xED\xA0\xBD");
+    EXPECT_EQ(encoded.kinds, (std::vector<int>{VQJavaTokenIdentifier, VQJavaTokenError}));
+    EXPECT_NE(encoded.diagnostics.find("Invalid UTF-8 byte sequence."), std::string::npos);
+    ReleaseLexed wide = lexRelease(std::string("\xFE\xFF\0x\xD8\x3D", 6));
+    EXPECT_EQ(wide.kinds, (std::vector<int>{VQJavaTokenIdentifier, VQJavaTokenError}));
+    EXPECT_EQ(wide.errors, 1u);
+    // A sequence that the end of input cuts short.
+    ReleaseLexed cut = lexRelease("x\xF0\x9F\x98");
+    EXPECT_EQ(cut.kinds, (std::vector<int>{VQJavaTokenIdentifier, VQJavaTokenError}));
+}
+
+TEST(VQLexerHostileInput, IdentifiersOfAMillionIgnorableCharacters) {
+    // U+00AD (soft hyphen) and U+0001 may sit inside an identifier and are dropped from its
+    // name; the text keeps them.
+    ReleaseLexed soft = lexRelease("x" + repeated("\xC2\xAD", kMillion) + ";");
+    EXPECT_EQ(soft.kinds, (std::vector<int>{VQJavaTokenIdentifier, ';'}));
+    EXPECT_EQ(soft.lengths[0], kMillion + 1);
+    EXPECT_EQ(soft.errors, 0u);
+    ReleaseLexed controls = lexRelease("int" + std::string(kMillion, '\x01'));
+    EXPECT_EQ(controls.kinds, (std::vector<int>{332}));  // the keyword int, ignorables dropped
+    // They cannot begin one: each is an error of its own, and the reports of one line echo
+    // it (200,000 bytes) 16 times at most.
+    ReleaseLexed alone = lexRelease(repeated("\xC2\xAD", 100000));
+    EXPECT_EQ(alone.kinds.size(), 100000u);
+    EXPECT_EQ(alone.errors, 100000u);
+    EXPECT_LT(alone.diagnostics.size(), 100000u * 40 + 16u * 300010);
 }
 
 }  // namespace

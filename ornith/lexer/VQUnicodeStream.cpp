@@ -1,15 +1,14 @@
-#include "VQUnicodeStream.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "ornith/lexer/VQUnicodeStream.h"
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
-#include "VQUnicodeStreamInline.h"
+#include "ornith/base/VQEndian.h"
+#include "ornith/base/VQFile.h"
+#include "ornith/lexer/VQUnicodeStreamInternal.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -22,32 +21,42 @@ namespace {
 // Bytes are taken from the file in blocks of at most this size (less for a smaller file)
 // and split into lines from there, which also holds the bytes of a failed byte-order-mark
 // test and the unit after a CR until they are needed.
-constexpr std::uint32_t kMaxReadAheadBytes = 64 * 1024;
+constexpr uint32_t kMaxReadAheadBytes = 64 * 1024;
 
 // Both buffers have this many spare bytes or units after their end, so that bytes can be
 // widened into units sixteen at a time without a scalar tail. What lands in the spare room
 // past lineLength is never read.
-constexpr std::uint32_t kSlack = 16;
+constexpr uint32_t kSlack = 16;
 
 // A line longer than this many units is cut, the rest starting the next line: it keeps the
 // line index, columns and caret widths far inside 32-bit signed range.
-constexpr std::uint32_t kMaxLineUnits = std::uint32_t{1} << 30;
+constexpr uint32_t kMaxLineUnits = uint32_t{1} << 30;
 
 // Makes at least `wanted` (1 or 2) bytes available unless the file ends first; answers
 // how many are available.
-std::uint32_t fillBytes(VQUnicodeStream* s, std::uint32_t wanted) {
-    std::uint32_t available = s->_bytesEnd - s->_bytesStart;
+uint32_t fillBytes(VQUnicodeStream* s, uint32_t wanted) {
+    uint32_t available = s->_bytesEnd - s->_bytesStart;
     while (available < wanted && !s->_fileEnded) {
         if (s->_bytesStart > 0) {
             std::memmove(s->_bytes, s->_bytes + s->_bytesStart, available);
             s->_bytesStart = 0;
             s->_bytesEnd = available;
         }
-        std::size_t room = s->_bytesSize - s->_bytesEnd;
-        std::size_t got = std::fread(s->_bytes + s->_bytesEnd, 1, room, s->file);
-        // A short count is the end of the file or a read error; both end the input.
-        if (got < room) s->_fileEnded = 1;
-        s->_bytesEnd += static_cast<std::uint32_t>(got);
+        uint64_t room = s->_bytesSize - s->_bytesEnd;
+        uint64_t left = s->_inputLength - s->_inputOffset;
+        uint32_t got = static_cast<uint32_t>(left < room ? left : room);
+        unsigned char* into = s->_bytes + s->_bytesEnd;
+        if (s->file == nullptr) {
+            std::memcpy(into, s->_memory + s->_inputOffset, got);
+        } else if (got > 0 && s->file->readAt(s->_inputOffset, into, got) != VQFileStatus::ok) {
+            // The file shrank or could not be read: the input ends with what came before.
+            got = 0;
+            s->_fileEnded = 1;
+        }
+        s->_inputOffset += got;
+        s->_highByteKnown = 0;
+        if (s->_inputOffset == s->_inputLength) s->_fileEnded = 1;
+        s->_bytesEnd += got;
         // widen() may read a few bytes past the data; they are never used, but defined.
         std::memset(s->_bytes + s->_bytesEnd, 0, kSlack);
         available = s->_bytesEnd - s->_bytesStart;
@@ -58,15 +67,15 @@ std::uint32_t fillBytes(VQUnicodeStream* s, std::uint32_t wanted) {
 // The next unit without consuming it, or -1 at end of input. In wide mode a lone trailing
 // byte is no unit, in either byte order: it is dropped.
 int peekUnit(VQUnicodeStream* s) {
-    const std::uint32_t size = s->wide ? 2 : 1;
-    std::uint32_t available = fillBytes(s, size);
+    const uint32_t size = s->wide ? 2 : 1;
+    uint32_t available = fillBytes(s, size);
     if (available < size) {
         s->_bytesStart = s->_bytesEnd;
         return -1;
     }
     const unsigned char* b = s->_bytes + s->_bytesStart;
     if (!s->wide) return b[0];
-    return s->bigEndian ? (b[0] << 8) | b[1] : (b[1] << 8) | b[0];
+    return s->bigEndian ? VQLoadBE16(b) : VQLoadLE16(b);
 }
 
 void consumeUnit(VQUnicodeStream* s) {
@@ -75,11 +84,11 @@ void consumeUnit(VQUnicodeStream* s) {
 
 // Makes room for `count` more units. Answers how many of them fit (fewer only when the line
 // reached its limit or memory ran out).
-std::uint32_t reserveLine(VQUnicodeStream* s, std::uint32_t count) {
-    const std::uint64_t needed = std::uint64_t{s->lineLength} + count;
+uint32_t reserveLine(VQUnicodeStream* s, uint32_t count) {
+    const uint64_t needed = uint64_t{s->lineLength} + count;
     if (needed > s->lineCapacity)
         lexer_detail::growUnits(s->line, s->lineCapacity, needed, kMaxLineUnits, kSlack);
-    std::uint32_t room = s->lineCapacity - s->lineLength;
+    uint32_t room = s->lineCapacity - s->lineLength;
     return count < room ? count : room;
 }
 
@@ -100,7 +109,7 @@ const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* en
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         int mask =
             _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
-        if (mask != 0) return p + __builtin_ctz(mask);
+        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
         p += 16;
     }
 #endif
@@ -110,34 +119,146 @@ const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* en
 
 // Bytes become units of the same value. Up to 15 bytes after `count` may be read, and as
 // many units written, all inside the buffers' slack.
-void widen(char16_t* out, const unsigned char* in, std::uint32_t count) {
+void widen(char16_t* out, const unsigned char* in, uint32_t count) {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    for (std::uint32_t i = 0; i < count; i += 16) {
+    for (uint32_t i = 0; i < count; i += 16) {
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
     }
 #else
-    for (std::uint32_t i = 0; i < count; ++i) out[i] = in[i];
+    for (uint32_t i = 0; i < count; ++i) out[i] = in[i];
 #endif
 }
 
+// The index in _bytes of the first byte above 127 from `from` on, or _bytesEnd.
+uint32_t findHighByte(const VQUnicodeStream* s, uint32_t from) {
+    const unsigned char* p = s->_bytes;
+    uint32_t i = from;
+    const uint32_t end = s->_bytesEnd;
+#if defined(__SSE2__)
+    for (; i + 16 <= end; i += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (int mask = _mm_movemask_epi8(bytes))
+            return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    while (i < end && p[i] < 0x80) ++i;
+    return i;
+}
+
+// Whether the `count` bytes at _bytesStart hold one above 127. The answer for a block of
+// ASCII lines comes from one look per read-ahead block, not one per line.
+bool hasHighBytes(VQUnicodeStream* s, uint32_t count) {
+    if (!s->_highByteKnown || s->_highByteAt < s->_bytesStart) {
+        s->_highByteAt = findHighByte(s, s->_bytesStart);
+        s->_highByteKnown = 1;
+    }
+    return s->_highByteAt < s->_bytesStart + count;
+}
+
+struct Utf8Decoded {
+    uint32_t used;     // bytes taken
+    uint32_t written;  // units written
+    bool cut;          // stopped before a sequence that the end of the bytes may cut short
+};
+
+// Decodes UTF-8 from [p, end) into at most `room` units. A sequence of four bytes becomes a
+// surrogate pair; a malformed one (a bad lead byte, an overlong form, a surrogate, a value
+// past U+10FFFF, or a sequence broken off) becomes one U+FFFD for the bytes it got right
+// (for all three of an encoded surrogate).
+// Unless `final`, a sequence that runs into `end` is left for when more bytes are there.
+Utf8Decoded decodeUtf8(VQUnicodeStream* s, const unsigned char* p, const unsigned char* end,
+                       bool final, char16_t* out, uint32_t room) {
+    const unsigned char* begin = p;
+    uint32_t written = 0;
+    while (p < end && written < room) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            out[written++] = lead;
+            ++p;
+            continue;
+        }
+        uint32_t need = 0;
+        uint32_t value = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            need = 1;
+            value = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            need = 2;
+            value = lead & 0x0Fu;
+            if (lead == 0xE0) low = 0xA0;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            need = 3;
+            value = lead & 0x07u;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        }
+        uint32_t got = 0;
+        while (got < need && p + 1 + got < end) {
+            const unsigned char next = p[1 + got];
+            if (next < (got == 0 ? low : 0x80) || next > (got == 0 ? high : 0xBF)) break;
+            value = (value << 6) | (next & 0x3Fu);
+            ++got;
+        }
+        if (need > 0 && got < need && p + 1 + got == end && !final) {
+            return {static_cast<uint32_t>(p - begin), written, true};
+        }
+        // An encoded surrogate is malformed as a whole, as Java's own decoder has it.
+        if (need == 0 || got < need || (value >= 0xD800 && value <= 0xDFFF)) {
+            if (s->_malformedColumn == UINT32_MAX) s->_malformedColumn = s->lineLength + written;
+            out[written++] = 0xFFFD;
+            p += 1 + got;
+            continue;
+        }
+        if (value >= 0x10000) {
+            if (written + 2 > room) break;
+            value -= 0x10000;
+            out[written++] = static_cast<char16_t>(0xD800 + (value >> 10));
+            out[written++] = static_cast<char16_t>(0xDC00 + (value & 0x3FF));
+        } else {
+            out[written++] = static_cast<char16_t>(value);
+        }
+        p += 1 + need;
+    }
+    return {static_cast<uint32_t>(p - begin), written, false};
+}
+
 // One byte per character: lines are cut out of the read-ahead bytes a block at a time.
+// At release levels bytes above 127 are decoded as UTF-8 instead.
 void readNarrowLine(VQUnicodeStream* s) {
     for (;;) {
-        std::uint32_t available = fillBytes(s, 1);
+        uint32_t available = fillBytes(s, 1);
         if (available == 0) return;
         const unsigned char* begin = s->_bytes + s->_bytesStart;
         const unsigned char* end = begin + available;
         const unsigned char* p = findLineEnd(begin, end);
         bool terminated = p < end;
-        std::uint32_t count = static_cast<std::uint32_t>(p - begin) + (terminated ? 1 : 0);
-        std::uint32_t fits = reserveLine(s, count);
-        widen(s->line + s->lineLength, begin, fits);
-        s->lineLength += fits;
-        s->_bytesStart += fits;
-        if (fits < count) return;  // the line is cut here
+        uint32_t count = static_cast<uint32_t>(p - begin) + (terminated ? 1 : 0);
+        if (s->_utf8 && hasHighBytes(s, count)) {
+            // UTF-8 never makes more units than bytes.
+            uint32_t fits = reserveLine(s, count);
+            bool final = terminated || (s->_fileEnded && count == available);
+            Utf8Decoded d =
+                decodeUtf8(s, begin, begin + count, final, s->line + s->lineLength, fits);
+            s->lineLength += d.written;
+            s->_bytesStart += d.used;
+            if (d.cut) {
+                // A sequence runs past the bytes at hand: fetch more (or learn that none come).
+                fillBytes(s, count - d.used + 1);
+                continue;
+            }
+            if (d.used < count) return;  // the line is cut here
+        } else {
+            uint32_t fits = reserveLine(s, count);
+            widen(s->line + s->lineLength, begin, fits);
+            s->lineLength += fits;
+            s->_bytesStart += fits;
+            if (fits < count) return;  // the line is cut here
+        }
         if (terminated) {
             if (*p == '\r') takeLineFeedAfterCarriageReturn(s);
             return;
@@ -174,24 +295,58 @@ void readLine(VQUnicodeStream* s) {
     s->position = 0;
     s->lineLength = 0;
     if (s->lineNumber < INT32_MAX) ++s->lineNumber;
+    s->_plainBackslash = 0;
+    s->_malformedColumn = UINT32_MAX;
     if (s->wide)
         readWideLine(s);
     else
         readNarrowLine(s);
+    if (s->_malformedColumn != UINT32_MAX && s->_report != nullptr)
+        s->_report(s->_reportContext, "Invalid UTF-8 byte sequence.", s->_malformedColumn);
+}
+
+void setReleaseReading(VQUnicodeStream* s,
+                       void (*report)(void* context, const char* message, uint32_t column),
+                       void* context) {
+    s->_utf8 = s->wide ? 0 : 1;
+    s->_escapeParity = 1;
+    s->_report = report;
+    s->_reportContext = context;
 }
 
 int resolveEscape(VQUnicodeStream* s) {
     const char16_t* line = s->line;
-    std::uint32_t length = s->lineLength;
-    std::uint32_t at = s->position;  // just after the backslash
+    uint32_t length = s->lineLength;
+    uint32_t at = s->position;  // just after the backslash
+    if (s->_escapeParity) {
+        // Every raw backslash of a line passes here in order, so `_plainBackslash` tells
+        // whether the unit just before is a backslash that could have begun an escape and
+        // stood for itself: then this one is its partner and begins nothing.
+        if (at >= 2 && s->_plainBackslash == at - 1) {
+            s->_plainBackslash = 0;
+            return '\\';
+        }
+        if (at >= length || line[at] != 'u') {
+            s->_plainBackslash = at;
+            return '\\';
+        }
+    }
     if (at >= length || line[at] != 'u') return '\\';
     do ++at;
     while (at < length && line[at] == 'u');
-    if (length - at < 4) return '\\';
+    if (length - at < 4) {
+        if (s->_report != nullptr)
+            s->_report(s->_reportContext, "Invalid Unicode escape.", s->position - 1);
+        return '\\';
+    }
     int value = 0;
-    for (std::uint32_t i = 0; i < 4; ++i) {
+    for (uint32_t i = 0; i < 4; ++i) {
         int digit = hexValue(line[at + i]);
-        if (digit < 0) return '\\';
+        if (digit < 0) {
+            if (s->_report != nullptr)
+                s->_report(s->_reportContext, "Invalid Unicode escape.", s->position - 1);
+            return '\\';
+        }
         value = value * 16 + digit;
     }
     s->position = at + 4;
@@ -200,37 +355,25 @@ int resolveEscape(VQUnicodeStream* s) {
 
 }  // namespace lexer_detail
 
-VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
-    if (path == nullptr) return nullptr;
-    // Non-blocking only for the open itself, so that naming a FIFO cannot hang us; such
-    // files are refused right after.
-    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+namespace {
 
-    // One byte more than the file, so that the first block also meets the end of the file;
-    // at least two, for the byte-order mark.
-    std::uint32_t blockSize = kMaxReadAheadBytes;
-    if (info.st_size >= 0 && info.st_size < kMaxReadAheadBytes - 1)
-        blockSize = static_cast<std::uint32_t>(info.st_size) + 2;
+// Sets up the read-ahead block and takes a byte-order mark; releases `file` when that fails.
+VQUnicodeStream* openStream(VQFile* file, const unsigned char* memory, uint64_t length) {
+    // One byte more than the input, so that the first block also meets its end; at least
+    // two, for the byte-order mark.
+    uint32_t blockSize = kMaxReadAheadBytes;
+    if (length < kMaxReadAheadBytes - 1) blockSize = static_cast<uint32_t>(length) + 2;
     auto* s = new (std::nothrow) VQUnicodeStream{};
-    unsigned char* bytes = static_cast<unsigned char*>(std::malloc(blockSize + kSlack));
-    std::FILE* file = bytes != nullptr && s != nullptr ? ::fdopen(fd, "rb") : nullptr;
-    if (file == nullptr) {
-        ::close(fd);
+    auto* bytes = static_cast<unsigned char*>(std::malloc(blockSize + kSlack));
+    if (s == nullptr || bytes == nullptr) {
+        delete file;
         std::free(bytes);
         delete s;
         return nullptr;
     }
-    // The read-ahead block is the only buffer needed: stdio reads straight into it.
-    std::setvbuf(file, nullptr, _IONBF, 0);
     s->file = file;
+    s->_memory = memory;
+    s->_inputLength = length;
     s->_bytes = bytes;
     s->_bytesSize = blockSize;
     s->lastCharacter = -1;
@@ -248,6 +391,25 @@ VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
     return s;
 }
 
+}  // namespace
+
+VQUnicodeStream* VQOpenUnicodeFile(const char* path) {
+    if (path == nullptr) return nullptr;
+    // Only regular files: a FIFO or device would block or never end.
+    VQFile opened = VQFile::openRegular(path);
+    if (!opened) return nullptr;
+    uint64_t length = opened.size();
+    auto* file = new (std::nothrow) VQFile(std::move(opened));
+    if (file == nullptr) return nullptr;
+    return openStream(file, nullptr, length);
+}
+
+VQUnicodeStream* VQOpenUnicodeBytes(const void* bytes, size_t length) {
+    static const unsigned char kNoBytes[1] = {0};
+    const auto* memory = bytes != nullptr ? static_cast<const unsigned char*>(bytes) : kNoBytes;
+    return openStream(nullptr, memory, bytes != nullptr ? length : 0);
+}
+
 int VQGetUnicodeCharacter(VQUnicodeStream* stream) {
     return lexer_detail::getCharacter(stream);
 }
@@ -258,7 +420,7 @@ void VQUngetUnicodeCharacter(VQUnicodeStream* stream) {
 
 void VQCloseUnicodeStream(VQUnicodeStream* stream) {
     if (stream == nullptr) return;
-    if (stream->file != nullptr) std::fclose(stream->file);
+    delete stream->file;
     std::free(stream->line);
     std::free(stream->_bytes);
     delete stream;

@@ -1,4 +1,4 @@
-#include "VQUnicodeStream.h"
+#include "ornith/lexer/VQUnicodeStream.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "LexerTestSupport.h"
+#include "ornith/testing/OutputCapture.h"
 
 namespace ornith {
 namespace {
 
-using lexer_testing::writeSource;
+using testing::writeSource;
 
 struct Read {
     int character;
@@ -23,10 +23,11 @@ std::ostream& operator<<(std::ostream& out, const Read& r) {
     return out << "{" << r.character << ", line " << r.lineNumber << "}";
 }
 
-// Reads until end of input (and one read past it).
-std::vector<Read> readAll(const std::string& bytes) {
-    std::string path = writeSource(bytes);
-    VQUnicodeStream* s = VQOpenUnicodeFile(path.c_str());
+// Reads until end of input (and one read past it), from a file holding `bytes` or, with
+// `inMemory`, from the bytes themselves.
+std::vector<Read> readAll(const std::string& bytes, bool inMemory = false) {
+    VQUnicodeStream* s = inMemory ? VQOpenUnicodeBytes(bytes.data(), bytes.size())
+                                  : VQOpenUnicodeFile(writeSource(bytes).c_str());
     EXPECT_NE(s, nullptr);
     std::vector<Read> reads;
     if (s == nullptr) return reads;
@@ -53,6 +54,7 @@ class StreamRows : public ::testing::TestWithParam<StreamRow> {};
 TEST_P(StreamRows, DeliversCharactersAndLineNumbers) {
     const StreamRow& row = GetParam();
     EXPECT_EQ(readAll(row.bytes), row.expected) << row.name;
+    EXPECT_EQ(readAll(row.bytes, true), row.expected) << row.name << " (in memory)";
 }
 
 using namespace std::string_literals;
@@ -72,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "\xE9\xFF",
                   {{0xE9, 1}, {0xFF, 1}, {-1, 2}}},
         StreamRow{"NUL bytes are characters", "\0A\0"s, {{0, 1}, {'A', 1}, {0, 1}, {-1, 2}}}),
-    [](const auto& info) { return "row" + std::to_string(info.index); });
+    [](const auto& row) { return "row" + std::to_string(row.index); });
 
 // Byte-order marks and 16-bit units.
 INSTANTIATE_TEST_SUITE_P(
@@ -107,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
         StreamRow{"a mark later in the file is data",
                   "a\xFE\xFF",
                   {{'a', 1}, {0xFE, 1}, {0xFF, 1}, {-1, 2}}}),
-    [](const auto& info) { return "row" + std::to_string(info.index); });
+    [](const auto& row) { return "row" + std::to_string(row.index); });
 
 // Unicode escapes.
 INSTANTIATE_TEST_SUITE_P(
@@ -139,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         StreamRow{"wide escape",
                   "\xFE\xFF\x00\\\x00u\x00\x34\x00\x31\x00\x30\x00\x30"s,
                   {{0x4100, 1}, {-1, 2}}}),
-    [](const auto& info) { return "row" + std::to_string(info.index); });
+    [](const auto& row) { return "row" + std::to_string(row.index); });
 
 struct OpenStream {
     explicit OpenStream(const std::string& bytes)
@@ -228,12 +230,12 @@ TEST(VQUnicodeStream, LineBufferGrowsByDoublingPlusEight) {
     ASSERT_NE(o.s, nullptr);
     EXPECT_EQ(VQGetUnicodeCharacter(o.s), 'a');
     EXPECT_EQ(o.s->lineLength, (1u << 20) + 1);
-    std::uint32_t capacity = 8;
+    uint32_t capacity = 8;
     while (capacity < o.s->lineLength) capacity = 2 * capacity + 8;
     EXPECT_EQ(o.s->lineCapacity, capacity);
-    std::size_t count = 1;
+    size_t count = 1;
     while (VQGetUnicodeCharacter(o.s) == 'a') ++count;
-    EXPECT_EQ(count, std::size_t{1} << 20);
+    EXPECT_EQ(count, size_t{1} << 20);
 }
 
 TEST(VQUnicodeStream, RefusesWhatIsNotARegularFile) {

@@ -301,15 +301,15 @@ inline constexpr CodeRange kPlainLetterRanges[] = {{0x3400, 0x9FA5}, {0xF900, 0x
 
 struct BitmapBlock {
     char32_t first;
-    char32_t last;     // included
-    std::size_t word;  // index of the block's first word in kLetterBitmap
+    char32_t last;  // included
+    size_t word;    // index of the block's first word in kLetterBitmap
 };
 
 inline constexpr BitmapBlock kLetterBlocks[] = {
     {0x0000, 0x06FF, 0},  {0x0900, 0x0EFF, 28}, {0x1080, 0x11FF, 52},
     {0x1E00, 0x1FFF, 58}, {0x3040, 0x33FF, 66}, {0xFB00, 0xFFFF, 81},
 };
-inline constexpr std::size_t kLetterBitmapWords = 101;
+inline constexpr size_t kLetterBitmapWords = 101;
 
 constexpr bool isPlainRange(const CodeRange& r) {
     for (const CodeRange& p : kPlainLetterRanges)
@@ -317,29 +317,29 @@ constexpr bool isPlainRange(const CodeRange& r) {
     return false;
 }
 
-constexpr std::array<std::uint64_t, kLetterBitmapWords> makeLetterBitmap() {
-    std::array<std::uint64_t, kLetterBitmapWords> words{};
+constexpr std::array<uint64_t, kLetterBitmapWords> makeLetterBitmap() {
+    std::array<uint64_t, kLetterBitmapWords> words{};
     for (const CodeRange& r : kLetterRanges) {
         if (isPlainRange(r)) continue;
-        std::size_t home = std::size(kLetterBlocks);
-        for (std::size_t i = 0; i < std::size(kLetterBlocks); ++i)
+        size_t home = std::size(kLetterBlocks);
+        for (size_t i = 0; i < std::size(kLetterBlocks); ++i)
             if (kLetterBlocks[i].first <= r.first && r.last <= kLetterBlocks[i].last) home = i;
         // A range outside every block would be silently lost: refuse to compile instead.
         if (home == std::size(kLetterBlocks) || r.first > r.last)
             throw "letter range outside the bitmap blocks";
         const BitmapBlock& block = kLetterBlocks[home];
         for (char32_t c = r.first; c <= r.last; ++c) {
-            std::size_t offset = c - block.first;
-            words[block.word + offset / 64] |= std::uint64_t{1} << (offset % 64);
+            size_t offset = c - block.first;
+            words[block.word + offset / 64] |= uint64_t{1} << (offset % 64);
         }
     }
     return words;
 }
 
-inline constexpr std::array<std::uint64_t, kLetterBitmapWords> kLetterBitmap = makeLetterBitmap();
+inline constexpr std::array<uint64_t, kLetterBitmapWords> kLetterBitmap = makeLetterBitmap();
 
 constexpr bool blocksAreContiguousInTheBitmap() {
-    std::size_t next = 0;
+    size_t next = 0;
     for (const BitmapBlock& b : kLetterBlocks) {
         if (b.word != next || (b.first % 64) != 0 || ((b.last + 1) % 64) != 0) return false;
         next += (b.last + 1 - b.first) / 64;
@@ -349,7 +349,7 @@ constexpr bool blocksAreContiguousInTheBitmap() {
 static_assert(blocksAreContiguousInTheBitmap());
 
 constexpr bool testBitmap(const BitmapBlock& b, int c) {
-    std::size_t offset = static_cast<std::size_t>(c) - b.first;
+    size_t offset = static_cast<size_t>(c) - b.first;
     return (kLetterBitmap[b.word + offset / 64] >> (offset % 64)) & 1;
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "VQUnicodeStream.h"
+#include "ornith/lexer/VQUnicodeStream.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,17 +18,26 @@ namespace ornith::lexer_detail {
 // by the rule 2 x old + 8 as often as needed but never beyond `limit`, with `slack` spare
 // units allocated past the capacity. When memory runs out the buffer stays as it was; the
 // caller sees how much room there is from the capacity.
-inline void growUnits(char16_t*& units, std::uint32_t& capacity, std::uint64_t needed,
-                      std::uint64_t limit, std::uint32_t slack) {
-    std::uint64_t grown = capacity;
+inline void growUnits(char16_t*& units, uint32_t& capacity, uint64_t needed, uint64_t limit,
+                      uint32_t slack) {
+    uint64_t grown = capacity;
     while (grown < needed && grown < limit) grown = 2 * grown + 8;
     if (grown > limit) grown = limit;
     if (grown <= capacity) return;
     if (void* moved = std::realloc(units, (grown + slack) * sizeof(char16_t))) {
         units = static_cast<char16_t*>(moved);
-        capacity = static_cast<std::uint32_t>(grown);
+        capacity = static_cast<uint32_t>(grown);
     }
 }
+
+// Switches a freshly opened stream to the reading of the Java releases: one-byte input is
+// decoded as UTF-8 (a malformed sequence becomes U+FFFD), and a backslash preceded by an odd
+// number of raw backslashes begins no Unicode escape. Problems in a line (a malformed
+// sequence, an invalid Unicode escape) are handed to `report` with their index in the line,
+// when the line is read or the escape is met.
+void setReleaseReading(VQUnicodeStream* stream,
+                       void (*report)(void* context, const char* message, uint32_t column),
+                       void* context);
 
 // Reads the next line of the file into stream->line (empty at end of input).
 void readLine(VQUnicodeStream* stream);
@@ -50,7 +59,7 @@ inline int getCharacter(VQUnicodeStream* s) {
             return -1;
         }
     }
-    std::uint32_t start = s->position;
+    uint32_t start = s->position;
     int c = s->line[start];
     s->position = start + 1;
     s->_characterStart = start;
@@ -65,14 +74,13 @@ inline void ungetCharacter(VQUnicodeStream* s) {
 
 // The index in the line at which the character that the next read returns begins: a put-back
 // character begins where it began before, and a line not yet read begins at 0.
-inline std::uint32_t nextCharacterStart(const VQUnicodeStream* s) {
+inline uint32_t nextCharacterStart(const VQUnicodeStream* s) {
     if (s->pushedBack) return s->_characterStart;
     return s->position < s->lineLength ? s->position : 0;
 }
 
 // The index of the first unit in [at, end) that is `a` or `b` or a backslash, or end.
-inline std::uint32_t findUnit(const char16_t* line, std::uint32_t at, std::uint32_t end, char16_t a,
-                              char16_t b) {
+inline uint32_t findUnit(const char16_t* line, uint32_t at, uint32_t end, char16_t a, char16_t b) {
 #if defined(__SSE2__)
     const __m128i wantA = _mm_set1_epi16(static_cast<short>(a));
     const __m128i wantB = _mm_set1_epi16(static_cast<short>(b));
@@ -83,7 +91,7 @@ inline std::uint32_t findUnit(const char16_t* line, std::uint32_t at, std::uint3
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, wantA), _mm_cmpeq_epi16(units, wantB)),
                          _mm_cmpeq_epi16(units, backslash));
         if (int mask = _mm_movemask_epi8(hits))
-            return at + static_cast<std::uint32_t>(__builtin_ctz(mask)) / 2;
+            return at + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
         at += 8;
     }
 #endif
@@ -92,8 +100,8 @@ inline std::uint32_t findUnit(const char16_t* line, std::uint32_t at, std::uint3
 }
 
 // Marks the units [position, at) as handed out, as reading them one at a time would.
-inline std::uint32_t consumeTo(VQUnicodeStream* s, std::uint32_t at) {
-    const std::uint32_t begin = s->position;
+inline uint32_t consumeTo(VQUnicodeStream* s, uint32_t at) {
+    const uint32_t begin = s->position;
     if (at == begin) return 0;
     s->position = at;
     s->_characterStart = at - 1;
@@ -106,36 +114,36 @@ enum : unsigned char { kRunBlank = 1, kRunWordPart = 2, kRunDigit = 4 };
 
 constexpr std::array<unsigned char, 128> makeRunClasses() {
     std::array<unsigned char, 128> classes{};
-    for (int c : {' ', '\t', '\n', '\f'}) classes[c] = kRunBlank;
-    for (int c = 'a'; c <= 'z'; ++c) classes[c] = kRunWordPart;
-    for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kRunWordPart;
-    for (int c = '0'; c <= '9'; ++c) classes[c] = kRunWordPart | kRunDigit;
+    for (size_t c : {size_t{' '}, size_t{'\t'}, size_t{'\n'}, size_t{'\f'}}) classes[c] = kRunBlank;
+    for (size_t c = 'a'; c <= 'z'; ++c) classes[c] = kRunWordPart;
+    for (size_t c = 'A'; c <= 'Z'; ++c) classes[c] = kRunWordPart;
+    for (size_t c = '0'; c <= '9'; ++c) classes[c] = kRunWordPart | kRunDigit;
     classes['_'] = classes['$'] = kRunWordPart;
     return classes;
 }
 inline constexpr std::array<unsigned char, 128> kRunClasses = makeRunClasses();
 
-// Off only in tests, which compare the lexer with and without its fast paths.
+// Off only in tests, which compare the lexer with and without its fast paths. This header is
+// internal (not installed).
 inline bool gTakeRuns = true;
 
 // For the lexer's fast paths: hands out the ASCII units of class `runClass` from `position`
 // on, in the current line. The stream is left exactly as if they had been read one at a
 // time. Returns their number, with *units pointing at them in `line`. Nothing is taken
 // while a put-back character waits.
-inline std::uint32_t takeRun(VQUnicodeStream* s, const char16_t** units, unsigned char runClass) {
-    const std::uint32_t begin = s->position;
+inline uint32_t takeRun(VQUnicodeStream* s, const char16_t** units, unsigned char runClass) {
+    const uint32_t begin = s->position;
     *units = s->line + begin;
     if (s->pushedBack || !gTakeRuns) return 0;
     const char16_t* line = s->line;
-    const std::uint32_t end = s->lineLength;
-    std::uint32_t at = begin;
+    const uint32_t end = s->lineLength;
+    uint32_t at = begin;
     while (at < end && line[at] < 128 && (kRunClasses[line[at]] & runClass)) ++at;
     return consumeTo(s, at);
 }
 
 // takeRun for runs that end at the unit `a` or `b` (or a backslash, or the line end).
-inline std::uint32_t takeRunUntil(VQUnicodeStream* s, const char16_t** units, char16_t a,
-                                  char16_t b) {
+inline uint32_t takeRunUntil(VQUnicodeStream* s, const char16_t** units, char16_t a, char16_t b) {
     *units = s->line + s->position;
     if (s->pushedBack || !gTakeRuns) return 0;
     return consumeTo(s, findUnit(s->line, s->position, s->lineLength, a, b));

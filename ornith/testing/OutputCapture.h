@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-namespace ornith::lexer_testing {
+namespace ornith::testing {
 
 // Writes `bytes` to a fresh file under the test temp directory and returns its path.
 inline std::string writeSource(const std::string& bytes, const std::string& suffix = ".java") {
@@ -26,13 +26,13 @@ inline std::string writeSource(const std::string& bytes, const std::string& suff
 // text() ends the capture and returns what was written.
 class OutputCapture {
 public:
-    OutputCapture(std::FILE* stream, int fd) : stream_(stream), fd_(fd) {
-        std::fflush(stream_);
-        path_ = ::testing::TempDir() + "ornith_lexer_output_" + std::to_string(::getpid()) + "_" +
-                std::to_string(++serial_);
-        std::FILE* sink = std::fopen(path_.c_str(), "wb");
-        saved_ = ::dup(fd_);
-        ::dup2(::fileno(sink), fd_);
+    OutputCapture(std::FILE* stream, int fd) : _stream(stream), _fd(fd) {
+        std::fflush(_stream);
+        _path = ::testing::TempDir() + "ornith_lexer_output_" + std::to_string(::getpid()) + "_" +
+                std::to_string(++_serial);
+        std::FILE* sink = std::fopen(_path.c_str(), "wb");
+        _saved = ::dup(_fd);
+        ::dup2(::fileno(sink), _fd);
         std::fclose(sink);
     }
     ~OutputCapture() { text(); }
@@ -40,27 +40,27 @@ public:
     OutputCapture& operator=(const OutputCapture&) = delete;
 
     std::string text() {
-        if (saved_ >= 0) {
-            std::fflush(stream_);
-            ::dup2(saved_, fd_);
-            ::close(saved_);
-            saved_ = -1;
-            std::ifstream in(path_, std::ios::binary);
+        if (_saved >= 0) {
+            std::fflush(_stream);
+            ::dup2(_saved, _fd);
+            ::close(_saved);
+            _saved = -1;
+            std::ifstream in(_path, std::ios::binary);
             std::ostringstream all;
             all << in.rdbuf();
-            captured_ = all.str();
-            std::remove(path_.c_str());
+            _captured = all.str();
+            std::remove(_path.c_str());
         }
-        return captured_;
+        return _captured;
     }
 
 private:
-    static inline int serial_ = 0;
-    std::FILE* stream_;
-    int fd_;
-    std::string path_;
-    std::string captured_;
-    int saved_ = -1;
+    static inline int _serial = 0;
+    std::FILE* _stream;
+    int _fd;
+    std::string _path;
+    std::string _captured;
+    int _saved = -1;
 };
 
 struct StderrCapture : OutputCapture {
@@ -71,4 +71,4 @@ struct StdoutCapture : OutputCapture {
     StdoutCapture() : OutputCapture(stdout, 1) {}
 };
 
-}  // namespace ornith::lexer_testing
+}  // namespace ornith::testing
