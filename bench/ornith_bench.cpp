@@ -24,6 +24,7 @@
 //                     keeps its list of models); freeing them is untimed, as the peer's
 //                     System.gc() between rounds is. fields = fields, methods = methods plus
 //                     constructors (every method record). check: as asm-parse-model's.
+//                     heap_bytes = the heap that the kept models of one round take.
 //   ornith-describe   a VQJavaClass per class plus its description; each class is dropped
 //                     as soon as it is described (timed). text_bytes = text produced.
 //   ornith-zip-list   a VQJarFileStore (the whole index) per archive. items = central-
@@ -43,6 +44,7 @@
 //                     decoded beforehand. Standard error goes to /dev/null during the job.
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -483,6 +485,14 @@ void parse(const Options& options, const std::string& dir) {
     std::vector<std::shared_ptr<VQJavaClass>> models;
     models.reserve(set.data.size());
     int64_t fields = 0, methods = 0;
+    // The heap that a kept model of every class takes, measured once before the rounds.
+    settleAllocator();
+    const size_t heapBefore = mallinfo2().uordblks + mallinfo2().hblkhd;
+    for (const auto& file : set.data) models.push_back(VQJavaClass::classWithData(*file));
+    const auto heapBytes =
+        static_cast<int64_t>(mallinfo2().uordblks + mallinfo2().hblkhd - heapBefore);
+    models.clear();
+    settleAllocator();
     Timing t = timeRounds(
         options,
         [&] {
@@ -503,7 +513,7 @@ void parse(const Options& options, const std::string& dir) {
             settleAllocator();
         });
     report("ornith-parse", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
-           {{"fields", fields, {}}, {"methods", methods, {}}});
+           {{"fields", fields, {}}, {"methods", methods, {}}, {"heap_bytes", heapBytes, {}}});
 }
 
 void describe(const Options& options, const std::string& dir) {

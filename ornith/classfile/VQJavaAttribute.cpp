@@ -11,7 +11,11 @@
 
 #include "ornith/base/VQException.h"
 #include "ornith/base/VQFormat.h"
+#include "ornith/classfile/VQAnnotationAttributes.h"
+#include "ornith/classfile/VQMemberAttributes.h"
+#include "ornith/classfile/VQNestingAttributes.h"
 #include "ornith/classfile/VQPathUtilities.h"
+#include "ornith/classfile/VQRecordAttribute.h"
 
 namespace ornith {
 
@@ -103,6 +107,21 @@ Registry& registry() {
         {"SourceFile", &make<VQJavaSourceAttribute>},
         {"ConstantValue", &make<VQJavaConstantAttribute>},
         {"Exceptions", &make<VQJavaExceptionsAttribute>},
+        // Nesting, records, sealed classes, parameters and annotations.
+        {"InnerClasses", &make<VQJavaInnerClassesAttribute>},
+        {"EnclosingMethod", &make<VQJavaEnclosingMethodAttribute>},
+        {"NestHost", &make<VQJavaNestHostAttribute>},
+        {"NestMembers", &make<VQJavaClassListAttribute>},
+        {"PermittedSubclasses", &make<VQJavaClassListAttribute>},
+        {"Record", &make<VQJavaRecordAttribute>},
+        {"MethodParameters", &make<VQJavaMethodParametersAttribute>},
+        {"RuntimeVisibleAnnotations", &make<VQJavaAnnotationsAttribute>},
+        {"RuntimeInvisibleAnnotations", &make<VQJavaAnnotationsAttribute>},
+        {"RuntimeVisibleParameterAnnotations", &make<VQJavaParameterAnnotationsAttribute>},
+        {"RuntimeInvisibleParameterAnnotations", &make<VQJavaParameterAnnotationsAttribute>},
+        {"AnnotationDefault", &make<VQJavaAnnotationDefaultAttribute>},
+        {"Deprecated", &VQJavaMarkerAttribute::markerWithName},
+        {"Synthetic", &VQJavaMarkerAttribute::markerWithName},
     };
     return rows;
 }
