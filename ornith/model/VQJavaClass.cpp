@@ -6,6 +6,7 @@
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/library/VQClassLibraryLookups.h"
+#include "ornith/model/VQModernQueries.h"
 
 namespace ornith {
 
@@ -186,6 +187,72 @@ std::string VQJavaClass::description() const {
     _appendDescriptions(_methods, out);
     out.push_back('}');
     return out;
+}
+
+// ---- Nesting, records, sealed classes and annotations --------------------------------
+
+const VQJavaInnerClassesAttribute* VQJavaClass::innerClasses() const {
+    return modern::decoded<VQJavaInnerClassesAttribute>(_attributes, "InnerClasses");
+}
+
+std::optional<VQInnerClassEntry> VQJavaClass::innerClassEntry() const {
+    const VQJavaInnerClassesAttribute* list = innerClasses();
+    if (!list || !_className) return std::nullopt;
+    return list->entryForClassName(*_className);
+}
+
+uint32_t VQJavaClass::declaredAccessFlags() const {
+    if (std::optional<VQInnerClassEntry> entry = innerClassEntry()) return entry->accessFlags;
+    return _accessFlags;
+}
+
+std::string VQJavaClass::simpleName() const {
+    if (std::optional<VQInnerClassEntry> entry = innerClassEntry())
+        return std::string(entry->simpleName.value_or(std::string_view()));
+    return lastJavaComponent(_className.value_or(""));
+}
+
+const VQJavaEnclosingMethodAttribute* VQJavaClass::enclosingMethod() const {
+    return modern::decoded<VQJavaEnclosingMethodAttribute>(_attributes, "EnclosingMethod");
+}
+
+const std::string* VQJavaClass::nestHost() const {
+    const auto* host = modern::decoded<VQJavaNestHostAttribute>(_attributes, "NestHost");
+    return host ? &host->hostClassName() : nullptr;
+}
+
+const VQJavaClassListAttribute* VQJavaClass::nestMembers() const {
+    return modern::decoded<VQJavaClassListAttribute>(_attributes, "NestMembers");
+}
+
+const VQJavaClassListAttribute* VQJavaClass::permittedSubclasses() const {
+    return modern::decoded<VQJavaClassListAttribute>(_attributes, "PermittedSubclasses");
+}
+
+const std::vector<VQRecordComponent>* VQJavaClass::recordComponents() const {
+    const auto* record = modern::decoded<VQJavaRecordAttribute>(_attributes, "Record");
+    return record ? &record->components() : nullptr;
+}
+
+std::vector<const VQAnnotation*> VQJavaClass::annotations() const {
+    return modern::annotationsIn(_attributes);
+}
+
+const VQJavaAnnotationsAttribute* VQJavaClass::visibleAnnotations() const {
+    return modern::decoded<VQJavaAnnotationsAttribute>(_attributes, "RuntimeVisibleAnnotations");
+}
+
+const VQJavaAnnotationsAttribute* VQJavaClass::invisibleAnnotations() const {
+    return modern::decoded<VQJavaAnnotationsAttribute>(_attributes, "RuntimeInvisibleAnnotations");
+}
+
+bool VQJavaClass::isDeprecated() const {
+    return modern::deprecatedIn(_attributes);
+}
+
+bool VQJavaClass::isSynthetic() const {
+    constexpr uint32_t kSyntheticFlag = 0x1000;
+    return (_accessFlags & kSyntheticFlag) || modern::firstWithName(_attributes, "Synthetic");
 }
 
 }  // namespace ornith

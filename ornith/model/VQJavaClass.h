@@ -14,7 +14,10 @@
 #include <vector>
 
 #include "ornith/base/VQByteBuffer.h"
+#include "ornith/classfile/VQAnnotationAttributes.h"
 #include "ornith/classfile/VQJavaAttribute.h"
+#include "ornith/classfile/VQNestingAttributes.h"
+#include "ornith/classfile/VQRecordAttribute.h"
 #include "ornith/model/VQJavaConstructor.h"
 #include "ornith/model/VQJavaField.h"
 #include "ornith/model/VQJavaMethod.h"
@@ -79,6 +82,40 @@ public:
     // The declaration header, then one line per field, constructor and method inside
     // braces, with no newline after the closing brace.
     std::string description() const;
+
+    // ---- Nesting, records, sealed classes and annotations ----------------------------
+    // Read from the class's attributes on each call; nothing is kept beside them. An
+    // attribute that is malformed, or decoded by a host's own kind, answers as absent.
+
+    // The InnerClasses attribute: every nested class that the class file names, its own
+    // entry among them when it is nested itself.
+    const VQJavaInnerClassesAttribute* innerClasses() const;
+    // The class's own InnerClasses entry; absent for a top-level class.
+    std::optional<VQInnerClassEntry> innerClassEntry() const;
+    // The modifiers as declared in source: the own entry's flags for a nested class (with
+    // private, protected and static, which a class file's own flags cannot carry), else
+    // accessFlags().
+    uint32_t declaredAccessFlags() const;
+    // The name in source: the own entry's for a nested class ("" for an anonymous one),
+    // else the class name after its package.
+    std::string simpleName() const;
+    // The EnclosingMethod attribute of a local or anonymous class.
+    const VQJavaEnclosingMethodAttribute* enclosingMethod() const;
+    // The dotted name of the nest host; null for a class that names none.
+    const std::string* nestHost() const;
+    // The NestMembers and PermittedSubclasses attributes (dotted names, file order).
+    const VQJavaClassListAttribute* nestMembers() const;
+    const VQJavaClassListAttribute* permittedSubclasses() const;
+    // The components of a record class; null for a class without a Record attribute.
+    const std::vector<VQRecordComponent>* recordComponents() const;
+    // The annotations of both retentions: visible ones first, each in file order.
+    std::vector<const VQAnnotation*> annotations() const;
+    const VQJavaAnnotationsAttribute* visibleAnnotations() const;
+    const VQJavaAnnotationsAttribute* invisibleAnnotations() const;
+    // A Deprecated attribute or a visible @java.lang.Deprecated.
+    bool isDeprecated() const;
+    // The synthetic flag (0x1000) or a Synthetic attribute.
+    bool isSynthetic() const;
 
     // Builder operations (ClassFileParsing), called by the parser during construction.
     void setClassAccess(int32_t flags);

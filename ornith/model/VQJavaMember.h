@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "ornith/classfile/VQAnnotationAttributes.h"
 #include "ornith/classfile/VQJavaAttribute.h"
 
 namespace ornith {
@@ -58,6 +60,21 @@ public:
 
     // The first attribute whose typeName is exactly the given name; null when none.
     std::shared_ptr<const VQJavaAttribute> attributeWithName(std::string_view name) const;
+
+    // ---- Annotations and markers ----------------------------------------------------
+    // Read from the member's attributes on each call; nothing is kept beside them. An
+    // attribute that is malformed, or decoded by a host's own kind, answers as absent.
+
+    // The annotations of both retentions: visible ones first, each in file order.
+    std::vector<const VQAnnotation*> annotations() const;
+    // The RuntimeVisibleAnnotations and RuntimeInvisibleAnnotations attributes; null
+    // when absent.
+    const VQJavaAnnotationsAttribute* visibleAnnotations() const;
+    const VQJavaAnnotationsAttribute* invisibleAnnotations() const;
+    // A Deprecated attribute or a visible @java.lang.Deprecated.
+    bool isDeprecated() const;
+    // The synthetic flag (0x1000) or a Synthetic attribute.
+    bool isSynthetic() const;
 
 protected:
     // The same lookup without touching the reference count.
