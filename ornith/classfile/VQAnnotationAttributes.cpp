@@ -363,6 +363,59 @@ VQJavaAnnotationsAttribute::VQJavaAnnotationsAttribute(const std::string& name,
     }
 }
 
+namespace {
+
+// The type descriptors of an attribute that holds only annotations without elements;
+// false for any other attribute (or one that does not hold).
+bool markerTypes(VQByteCursor in, const VQConstantPool& pool,
+                 std::vector<std::string_view>& types) {
+    types.clear();
+    uint16_t count = 0;
+    if (!in.be16(count) || in.remaining() != size_t{count} * 4) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint16_t type = 0, pairs = 0;
+        in.be16(type), in.be16(pairs);
+        std::optional<std::string_view> text = VQPlainTextAtIndex(pool, type);
+        if (pairs != 0 || !text) return false;
+        types.push_back(*text);
+    }
+    return true;
+}
+
+bool sameMarkers(const VQJavaAnnotationsAttribute& attribute,
+                 const std::vector<std::string_view>& types) {
+    const VQAnnotationList& list = attribute.annotations();
+    if (list.size() != types.size()) return false;
+    for (size_t i = 0; i < types.size(); ++i)
+        if (list[i].typeDescriptor() != types[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+std::shared_ptr<const VQJavaAttribute> VQJavaAnnotationsAttribute::attributeWithData(
+    const std::string& name, VQByteStream& stream, const VQConstantPool& pool) {
+    constexpr size_t kRemembered = 8;
+    struct Remembered {
+        std::shared_ptr<const VQJavaAnnotationsAttribute> attributes[kRemembered];
+        size_t next = 0;
+    };
+    thread_local Remembered remembered[2];  // invisible, visible
+    thread_local std::vector<std::string_view> types;
+
+    const bool markers = markerTypes(parsing::attributeCursor(stream), pool, types);
+    Remembered& mine = remembered[name == kVisible ? 1 : 0];
+    if (markers)
+        for (const auto& attribute : mine.attributes)
+            if (attribute && sameMarkers(*attribute, types)) return attribute;
+    auto made = std::make_shared<const VQJavaAnnotationsAttribute>(name, stream, pool);
+    if (markers && !made->isMalformed()) {
+        mine.attributes[mine.next] = made;
+        mine.next = (mine.next + 1) % kRemembered;
+    }
+    return made;
+}
+
 const std::string& VQJavaAnnotationsAttribute::typeName() const {
     return _visible ? kVisible : kInvisible;
 }

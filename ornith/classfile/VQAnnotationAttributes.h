@@ -96,6 +96,12 @@ class VQJavaAnnotationsAttribute : public VQJavaAttribute {
 public:
     VQJavaAnnotationsAttribute(const std::string& name, VQByteStream& stream,
                                const VQConstantPool& pool);
+    // The registry's decoder: most annotated members carry a few marker annotations
+    // (@Deprecated, @IntrinsicCandidate) without elements, and an attribute of markers
+    // equal to one of the last few read on this thread is that same immutable object.
+    static std::shared_ptr<const VQJavaAttribute> attributeWithData(const std::string& name,
+                                                                    VQByteStream& stream,
+                                                                    const VQConstantPool& pool);
     const std::string& typeName() const override;
     const char* kindName() const override { return "VQJavaAnnotationsAttribute"; }
     bool isMalformed() const noexcept { return _malformed; }

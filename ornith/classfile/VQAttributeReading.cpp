@@ -31,6 +31,12 @@ const uint8_t* utf8Bytes(const VQConstantPool& pool, uint32_t index, size_t& len
 }  // namespace
 
 bool poolTextAt(const VQConstantPool& pool, uint32_t index, std::string& out) {
+    // Names are nearly always plain ASCII, whose modified UTF-8 is the text itself.
+    if (std::optional<std::string_view> plain =
+            VQPlainTextAtIndex(pool, static_cast<int32_t>(index))) {
+        out.assign(*plain);
+        return true;
+    }
     size_t length = 0;
     if (const uint8_t* text = utf8Bytes(pool, index, length)) {
         out.clear();
@@ -51,6 +57,52 @@ bool poolClassNameAt(const VQConstantPool& pool, uint32_t index, std::string& ou
     const uint8_t* body = poolEntryAt(pool, index, kVQConstantClass, 2);
     if (!body || !poolTextAt(pool, VQLoadBE16(body), out)) return false;
     convertPathToJavaIdentifierInPlace(out);
+    return true;
+}
+
+std::optional<std::string_view> poolRawClassNameAt(const VQConstantPool& pool,
+                                                   uint32_t index) noexcept {
+    const uint8_t* body = poolEntryAt(pool, index, kVQConstantClass, 2);
+    if (!body) return std::nullopt;
+    size_t length = 0;
+    const uint8_t* text = utf8Bytes(pool, VQLoadBE16(body), length);
+    if (!text) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(text), length);
+}
+
+std::optional<std::string_view> poolRawTextAt(const VQConstantPool& pool, uint32_t index) noexcept {
+    size_t length = 0;
+    const uint8_t* text = utf8Bytes(pool, index, length);
+    if (!text) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(text), length);
+}
+
+bool appendDottedClassName(const VQConstantPool& pool, uint32_t index, std::string& out,
+                           std::string_view* plain) {
+    if (plain) *plain = {};
+    if (std::optional<std::string_view> raw = poolRawClassNameAt(pool, index)) {
+        // Copied, converted and checked for plain ASCII in one pass over the bytes (a loop
+        // the compiler vectorizes); anything else is taken back and decoded in full below.
+        const size_t start = out.size(), n = raw->size();
+        out.resize(start + n);
+        const auto* from = reinterpret_cast<const unsigned char*>(raw->data());
+        auto* to = reinterpret_cast<unsigned char*>(out.data() + start);
+        unsigned char seen = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const unsigned char c = from[i];
+            seen |= c;
+            to[i] = c == '/' || c == '\\' ? '.' : c;
+        }
+        // A name that ends in a separator loses it when converted: the full way then.
+        if (seen < 0x80 && (n == 0 || to[n - 1] != '.' || from[n - 1] == '.')) {
+            if (plain) *plain = *raw;
+            return true;
+        }
+        out.resize(start);
+    }
+    thread_local std::string decoded;
+    if (!poolClassNameAt(pool, index, decoded)) return false;
+    out.append(decoded);
     return true;
 }
 

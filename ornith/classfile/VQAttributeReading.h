@@ -8,8 +8,10 @@
 // class the model read before these attributes were decoded still reads the same.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "ornith/base/VQByteCursor.h"
 #include "ornith/classfile/VQConstantPool.h"
@@ -29,6 +31,16 @@ const uint8_t* poolEntryAt(const VQConstantPool& pool, uint32_t index, int tag,
 bool poolTextAt(const VQConstantPool& pool, uint32_t index, std::string& out);
 // The dotted name of the Class entry at the index (java/util/Map$Entry -> java.util.Map$Entry).
 bool poolClassNameAt(const VQConstantPool& pool, uint32_t index, std::string& out);
+// The bytes of the Class entry's name, or of the Utf8 entry, as they stand in the pool
+// (modified UTF-8, '/' form), bounds checked; none for an entry of another kind.
+std::optional<std::string_view> poolRawClassNameAt(const VQConstantPool& pool,
+                                                   uint32_t index) noexcept;
+std::optional<std::string_view> poolRawTextAt(const VQConstantPool& pool, uint32_t index) noexcept;
+// Appends the dotted name of the Class entry at the index, as poolClassNameAt makes it.
+// When the name is plain ASCII, `plain` (if given) is set to its bytes in the pool, of
+// which the appended text is the '.' form byte for byte; else it is set empty.
+bool appendDottedClassName(const VQConstantPool& pool, uint32_t index, std::string& out,
+                           std::string_view* plain = nullptr);
 // True when the Utf8 entry at the index is exactly `text` (compared without decoding).
 bool poolTextEquals(const VQConstantPool& pool, uint32_t index, std::string_view text) noexcept;
 

@@ -1,5 +1,9 @@
 #include "ornith/classfile/VQNestingAttributes.h"
 
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
 #include "ornith/base/VQEndian.h"
 #include "ornith/classfile/VQAttributeReading.h"
 
@@ -49,61 +53,103 @@ VQJavaInnerClassesAttribute::VQJavaInnerClassesAttribute(const std::string&, VQB
         _malformed = true;
         return;
     }
-    size_t textBytes = 0;
-    for (size_t i = 0; i < count; ++i)
-        textBytes += classNameLength(pool, VQLoadBE16(in.current() + i * 8));
-    _names.storage().reserve(textBytes);
-    _entries.reserve(count);
-
+    // Rows and names are gathered in buffers of the thread, then copied into one block
+    // of exactly their size.
+    thread_local std::vector<Row> rows;
+    thread_local VQNameBlock names;
+    rows.clear();
+    names.clear();
     std::string& text = scratch();
     for (size_t i = 0; i < count; ++i) {
         uint16_t inner = 0, outer = 0, simple = 0, flags = 0;
         in.be16(inner), in.be16(outer), in.be16(simple), in.be16(flags);
         Row row{};
         row.flags = flags;
-        if (!parsing::poolClassNameAt(pool, inner, text)) break;
-        row.inner = _names.add(text);
-        const std::string_view innerName = *_names.text(row.inner);
+        std::string& block = names.storage();
+        const auto innerStart = static_cast<uint32_t>(block.size());
+        std::string_view rawInner;
+        if (!parsing::appendDottedClassName(pool, inner, block, &rawInner)) break;
+        row.inner = {innerStart, static_cast<uint32_t>(block.size() - innerStart)};
         // javac names a member class Outer$Simple: the outer name and the simple name are
-        // then the two ends of the inner name, and take no room of their own.
+        // then the two ends of the inner name, and take no room of their own. Both are
+        // compared with the inner name as the pool holds it, so that the usual case
+        // decodes and copies nothing.
         if (outer != 0) {
-            if (!parsing::poolClassNameAt(pool, outer, text)) break;
-            if (innerName.starts_with(text))
-                row.outer = {row.inner.offset, static_cast<uint32_t>(text.size())};
-            else
-                row.outer = _names.add(text);
+            const std::optional<std::string_view> raw = parsing::poolRawClassNameAt(pool, outer);
+            if (!rawInner.empty() && raw && !raw->empty() && rawInner.starts_with(*raw) &&
+                raw->back() != '/' && raw->back() != '\\') {
+                row.outer = {row.inner.offset, static_cast<uint32_t>(raw->size())};
+            } else {
+                if (!parsing::poolClassNameAt(pool, outer, text)) break;
+                const std::string_view innerName = *names.text(row.inner);
+                row.outer =
+                    innerName.starts_with(text)
+                        ? VQNameBlock::Range{row.inner.offset, static_cast<uint32_t>(text.size())}
+                        : names.add(text);
+            }
         }
         if (simple != 0) {
-            if (!parsing::poolTextAt(pool, simple, text)) break;
-            const std::string_view name = *_names.text(row.inner);
-            if (name.ends_with(text))
-                row.simple = {row.inner.offset + static_cast<uint32_t>(name.size() - text.size()),
-                              static_cast<uint32_t>(text.size())};
-            else
-                row.simple = _names.add(text);
+            const std::optional<std::string_view> raw = parsing::poolRawTextAt(pool, simple);
+            if (!rawInner.empty() && raw && rawInner.ends_with(*raw) &&
+                std::none_of(raw->begin(), raw->end(),
+                             [](char c) { return c == '/' || c == '\\'; })) {
+                row.simple = {
+                    row.inner.offset + row.inner.length - static_cast<uint32_t>(raw->size()),
+                    static_cast<uint32_t>(raw->size())};
+            } else {
+                if (!parsing::poolTextAt(pool, simple, text)) break;
+                const std::string_view innerName = *names.text(row.inner);
+                if (innerName.ends_with(text))
+                    row.simple = {
+                        row.inner.offset + static_cast<uint32_t>(innerName.size() - text.size()),
+                        static_cast<uint32_t>(text.size())};
+                else
+                    row.simple = names.add(text);
+            }
         }
-        _entries.push_back(row);
+        rows.push_back(row);
     }
-    if (_entries.size() != count) {
+    if (rows.size() != count) {
         _malformed = true;
-        _entries = {};
-        _names = {};
+        return;
     }
+    const std::string& allText = names.storage();
+    const size_t rowBytes = rows.size() * sizeof(Row);
+    _data = std::make_unique_for_overwrite<uint8_t[]>(rowBytes + allText.size());
+    if (rowBytes) std::memcpy(_data.get(), rows.data(), rowBytes);
+    if (!allText.empty()) std::memcpy(_data.get() + rowBytes, allText.data(), allText.size());
+    _count = count;
+    _textLength = static_cast<uint32_t>(allText.size());
 }
 
 const std::string& VQJavaInnerClassesAttribute::typeName() const {
     return kInnerClasses;
 }
 
+VQJavaInnerClassesAttribute::Row VQJavaInnerClassesAttribute::rowAt(size_t index) const noexcept {
+    Row row;
+    std::memcpy(&row, _data.get() + index * sizeof(Row), sizeof(Row));
+    return row;
+}
+
+std::string_view VQJavaInnerClassesAttribute::textOf(VQNameBlock::Range range) const noexcept {
+    const char* text = reinterpret_cast<const char*>(_data.get() + _count * sizeof(Row));
+    return std::string_view(text + range.offset, range.length);
+}
+
 VQInnerClassEntry VQJavaInnerClassesAttribute::entryAtIndex(size_t index) const {
-    const Row& row = _entries.at(index);
-    return {*_names.text(row.inner), _names.text(row.outer), _names.text(row.simple), row.flags};
+    if (index >= _count) throw std::out_of_range("VQJavaInnerClassesAttribute::entryAtIndex");
+    const Row row = rowAt(index);
+    VQInnerClassEntry entry{textOf(row.inner), std::nullopt, std::nullopt, row.flags};
+    if (row.outer.offset != VQNameBlock::kAbsent) entry.outerClassName = textOf(row.outer);
+    if (row.simple.offset != VQNameBlock::kAbsent) entry.simpleName = textOf(row.simple);
+    return entry;
 }
 
 std::optional<VQInnerClassEntry> VQJavaInnerClassesAttribute::entryForClassName(
     std::string_view dottedName) const {
-    for (size_t i = 0; i < _entries.size(); ++i)
-        if (*_names.text(_entries[i].inner) == dottedName) return entryAtIndex(i);
+    for (size_t i = 0; i < _count; ++i)
+        if (textOf(rowAt(i).inner) == dottedName) return entryAtIndex(i);
     return std::nullopt;
 }
 
@@ -146,6 +192,20 @@ VQJavaNestHostAttribute::VQJavaNestHostAttribute(const std::string&, VQByteStrea
     if (_malformed) _hostClassName.clear();
 }
 
+std::shared_ptr<const VQJavaAttribute> VQJavaNestHostAttribute::attributeWithData(
+    const std::string& name, VQByteStream& stream, const VQConstantPool& pool) {
+    thread_local std::shared_ptr<const VQJavaNestHostAttribute> last;
+    VQByteCursor in = parsing::attributeCursor(stream);
+    uint16_t index = 0;
+    std::string& text = scratch();
+    if (last && in.be16(index) && in.atEnd() && parsing::poolClassNameAt(pool, index, text) &&
+        text == last->hostClassName())
+        return last;
+    auto made = std::make_shared<const VQJavaNestHostAttribute>(name, stream, pool);
+    if (!made->isMalformed()) last = made;
+    return made;
+}
+
 const std::string& VQJavaNestHostAttribute::typeName() const {
     return kNestHost;
 }
@@ -166,17 +226,18 @@ VQJavaClassListAttribute::VQJavaClassListAttribute(const std::string& name, VQBy
         textBytes += classNameLength(pool, VQLoadBE16(in.current() + i * 2));
     _names.storage().reserve(textBytes);
     _classes.reserve(count);
-    std::string& text = scratch();
+    std::string& block = _names.storage();
     for (size_t i = 0; i < count; ++i) {
         uint16_t index = 0;
         in.be16(index);
-        if (!parsing::poolClassNameAt(pool, index, text)) {
+        const auto start = static_cast<uint32_t>(block.size());
+        if (!parsing::appendDottedClassName(pool, index, block)) {
             _malformed = true;
             _classes = {};
             _names = {};
             return;
         }
-        _classes.push_back(_names.add(text));
+        _classes.push_back({start, static_cast<uint32_t>(block.size() - start)});
     }
 }
 

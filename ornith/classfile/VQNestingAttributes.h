@@ -9,6 +9,7 @@
 // decodes as empty and answers isMalformed(); the class's parse goes on.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,7 +61,7 @@ public:
     const char* kindName() const override { return "VQJavaInnerClassesAttribute"; }
     bool isMalformed() const noexcept { return _malformed; }
 
-    size_t numberOfEntries() const noexcept { return _entries.size(); }
+    size_t numberOfEntries() const noexcept { return _count; }
     // File order; the index must be below numberOfEntries.
     VQInnerClassEntry entryAtIndex(size_t index) const;
     // The first entry whose inner class has the dotted name.
@@ -71,8 +72,13 @@ private:
         VQNameBlock::Range inner, outer, simple;
         uint32_t flags;
     };
-    VQNameBlock _names;
-    std::vector<Row> _entries;
+    Row rowAt(size_t index) const noexcept;
+    std::string_view textOf(VQNameBlock::Range range) const noexcept;
+
+    // The rows, then the text of their names: one allocation for the whole attribute.
+    std::unique_ptr<uint8_t[]> _data;
+    uint32_t _count = 0;
+    uint32_t _textLength = 0;
     bool _malformed = false;
 };
 
@@ -100,6 +106,12 @@ class VQJavaNestHostAttribute : public VQJavaAttribute {
 public:
     VQJavaNestHostAttribute(const std::string& name, VQByteStream& stream,
                             const VQConstantPool& pool);
+    // The registry's decoder: the nested classes of one host are usually read one after
+    // another, and an attribute that names the same host as the one read last on this
+    // thread is that same (immutable) object.
+    static std::shared_ptr<const VQJavaAttribute> attributeWithData(const std::string& name,
+                                                                    VQByteStream& stream,
+                                                                    const VQConstantPool& pool);
     const std::string& typeName() const override;
     const char* kindName() const override { return "VQJavaNestHostAttribute"; }
     bool isMalformed() const noexcept { return _malformed; }
