@@ -157,6 +157,23 @@ TEST_F(Annotations, EveryCutAndEveryCountBeyondTheBytesIsMalformed) {
                     ->isMalformed());
 }
 
+TEST_F(Annotations, EqualMarkerListsAreOneObjectAndOthersAreNot) {
+    AttributePool pool(w);
+    const Bytes markers = testing::u2s({2, tag, 0, policy, 0});
+    auto first = pool.decode("RuntimeVisibleAnnotations", markers);
+    EXPECT_EQ(pool.decode("RuntimeVisibleAnnotations", markers), first);
+    // The other retention, another order, or an element: another object.
+    auto invisible = pool.decode("RuntimeInvisibleAnnotations", markers);
+    EXPECT_NE(invisible, first);
+    EXPECT_EQ(invisible->typeName(), "RuntimeInvisibleAnnotations");
+    EXPECT_NE(pool.decode("RuntimeVisibleAnnotations", testing::u2s({2, policy, 0, tag, 0})),
+              first);
+    Bytes withElement = testing::u2s({1, tag, 1, nameA});
+    value(withElement, 'I', {one});
+    auto a = pool.decode("RuntimeVisibleAnnotations", withElement);
+    EXPECT_NE(pool.decode("RuntimeVisibleAnnotations", withElement), a);
+}
+
 TEST_F(Annotations, ParameterAnnotationsAndDefaults) {
     AttributePool pool(w);
     Bytes info;

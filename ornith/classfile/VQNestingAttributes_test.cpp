@@ -139,6 +139,22 @@ TEST(VQJavaNestingAttributes, NestHostNestMembersAndPermittedSubclasses) {
     }
 }
 
+// Nested classes of one host are read one after another: the same host is the same object.
+TEST(VQJavaNestingAttributes, ConsecutiveNestHostsOfOneHostAreOneObject) {
+    ClassFileWriter w;
+    const uint16_t host = w.classRef("p/Shape"), other = w.classRef("p/Other");
+    AttributePool pool(w);
+    auto first = pool.decode("NestHost", u2s({host}));
+    EXPECT_EQ(pool.decode("NestHost", u2s({host})), first);
+    auto second = pool.decode("NestHost", u2s({other}));
+    EXPECT_NE(second, first);
+    EXPECT_EQ(std::dynamic_pointer_cast<const VQJavaNestHostAttribute>(second)->hostClassName(),
+              "p.Other");
+    EXPECT_TRUE(
+        std::dynamic_pointer_cast<const VQJavaNestHostAttribute>(pool.decode("NestHost", u2s({0})))
+            ->isMalformed());
+}
+
 // A host's decoder takes the place of the library's, and the library's can be put back.
 struct HostNestHost : VQJavaAttribute {
     HostNestHost(const std::string&, VQByteStream&, const VQConstantPool&) {}
