@@ -11,7 +11,9 @@
 
 #include "ornith/base/VQException.h"
 #include "ornith/base/VQFormat.h"
+#include "ornith/classfile/VQModuleAttributes.h"
 #include "ornith/classfile/VQPathUtilities.h"
+#include "ornith/classfile/VQSignatureAttribute.h"
 
 namespace ornith {
 
@@ -103,6 +105,10 @@ Registry& registry() {
         {"SourceFile", &make<VQJavaSourceAttribute>},
         {"ConstantValue", &make<VQJavaConstantAttribute>},
         {"Exceptions", &make<VQJavaExceptionsAttribute>},
+        {"Signature", &make<VQJavaSignatureAttribute>},
+        {"Module", &make<VQJavaModuleAttribute>},
+        {"ModulePackages", &make<VQJavaModulePackagesAttribute>},
+        {"ModuleMainClass", &make<VQJavaModuleMainClassAttribute>},
     };
     return rows;
 }

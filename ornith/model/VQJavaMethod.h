@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ornith/model/VQJavaMember.h"
+#include "ornith/model/VQJavaSignature.h"
 #include "ornith/model/VQJavaType.h"
 
 namespace ornith {
@@ -39,6 +40,15 @@ public:
     // The declaration: modifier words, result, name, argument types and throws clause.
     std::string description() const;
     virtual void appendDescription(std::string& out) const;
+
+    // --- Generic signatures ---
+    // Type parameters, parameters, result and throws: from the Signature attribute, or
+    // from the descriptor (no type parameters, no throws) when there is none or it is
+    // malformed; absent only when both fail to parse. A signature may list fewer
+    // parameters than the descriptor (javac leaves out those the compiler adds).
+    std::optional<VQMethodSignature> methodSignature() const;
+    // The type parameters of the Signature attribute; empty without one.
+    std::vector<VQTypeParameter> typeParameters() const;
 
 protected:
     // Modifier words, then "(arguments)" and the throws clause around what the caller
