@@ -13,9 +13,11 @@
 #include "ornith/base/VQFormat.h"
 #include "ornith/classfile/VQAnnotationAttributes.h"
 #include "ornith/classfile/VQMemberAttributes.h"
+#include "ornith/classfile/VQModuleAttributes.h"
 #include "ornith/classfile/VQNestingAttributes.h"
 #include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/classfile/VQRecordAttribute.h"
+#include "ornith/classfile/VQSignatureAttribute.h"
 
 namespace ornith {
 
@@ -107,6 +109,10 @@ Registry& registry() {
         {"SourceFile", &make<VQJavaSourceAttribute>},
         {"ConstantValue", &make<VQJavaConstantAttribute>},
         {"Exceptions", &make<VQJavaExceptionsAttribute>},
+        {"Signature", &make<VQJavaSignatureAttribute>},
+        {"Module", &make<VQJavaModuleAttribute>},
+        {"ModulePackages", &make<VQJavaModulePackagesAttribute>},
+        {"ModuleMainClass", &make<VQJavaModuleMainClassAttribute>},
         // Nesting, records, sealed classes, parameters and annotations.
         {"InnerClasses", &make<VQJavaInnerClassesAttribute>},
         {"EnclosingMethod", &make<VQJavaEnclosingMethodAttribute>},

@@ -110,7 +110,8 @@ void VQJavaClass::setFieldCount(int32_t count) {
 void VQJavaClass::addFieldName(std::string name, std::string signature, int32_t flags,
                                std::optional<VQAttributeList> attributes) {
     auto field = std::make_shared<const VQJavaField>(
-        std::move(name), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes));
+        std::move(name), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes),
+        static_cast<uint32_t>(_fields ? _fields->size() : 0));
     if (!_fields) makeList(_fields, kFirstMemberCapacity);
     _fields->push_back(std::move(field));
 }
@@ -119,15 +120,16 @@ void VQJavaClass::addConstructorName(std::string dottedClassName, std::string si
                                      int32_t flags, std::optional<VQAttributeList> attributes) {
     auto constructor = std::make_shared<const VQJavaConstructor>(
         std::move(dottedClassName), std::move(signature), static_cast<uint32_t>(flags),
-        std::move(attributes));
+        std::move(attributes), _methodTableSize++);
     if (!_constructors) makeList(_constructors, kFirstConstructorCapacity);
     _constructors->push_back(std::move(constructor));
 }
 
 void VQJavaClass::addMethodName(std::string name, std::string signature, int32_t flags,
                                 std::optional<VQAttributeList> attributes) {
-    auto method = std::make_shared<const VQJavaMethod>(
-        std::move(name), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes));
+    auto method = std::make_shared<const VQJavaMethod>(std::move(name), std::move(signature),
+                                                       static_cast<uint32_t>(flags),
+                                                       std::move(attributes), _methodTableSize++);
     if (!_methods) makeList(_methods, kFirstMemberCapacity);
     _methods->push_back(std::move(method));
 }

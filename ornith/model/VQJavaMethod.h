@@ -9,6 +9,7 @@
 
 #include "ornith/classfile/VQMemberAttributes.h"
 #include "ornith/model/VQJavaMember.h"
+#include "ornith/model/VQJavaSignature.h"
 #include "ornith/model/VQJavaType.h"
 
 namespace ornith {
@@ -58,6 +59,15 @@ public:
     const VQJavaParameterAnnotationsAttribute* invisibleParameterAnnotations() const;
     // The default of an annotation interface's element; null when it has none.
     const VQElementValue* annotationDefault() const;
+
+    // --- Generic signatures ---
+    // Type parameters, parameters, result and throws: from the Signature attribute, or
+    // from the descriptor (no type parameters, no throws) when there is none or it is
+    // malformed; absent only when both fail to parse. A signature may list fewer
+    // parameters than the descriptor (javac leaves out those the compiler adds).
+    std::optional<VQMethodSignature> methodSignature() const;
+    // The type parameters of the Signature attribute; empty without one.
+    std::vector<VQTypeParameter> typeParameters() const;
 
 protected:
     // Modifier words, then "(arguments)" and the throws clause around what the caller
