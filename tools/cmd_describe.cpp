@@ -1,7 +1,7 @@
 // `ornith describe [-cp PATH] NAME...` and `ornith describe [-cp PATH] --all`: prints the
 // declaration of each class, one after another. `--format javap [-p] [--constants]` prints
-// each as JDK 25's javap does. Text from the class files is escaped for the terminal
-// unless --raw is given.
+// each as JDK 25's javap does, `--format json` each as one JSON object per line. Text from the
+// class files is escaped for the terminal unless --raw is given.
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "JsonFormat.h"
 #include "SafeText.h"
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
@@ -70,7 +71,9 @@ std::string safeDescription(const VQJavaClass& javaClass) {
 
 void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
     std::string text;
-    if (options.format == "javap") {
+    if (options.format == "json") {
+        text = classJsonLine(javaClass, options.raw);
+    } else if (options.format == "javap") {
         VQJavapOptions javap;
         javap.showPrivate = options.showPrivate;
         javap.showConstants = options.showConstants;
@@ -135,8 +138,8 @@ void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     command
         ->add_flag("--all", options->all, "Describe every class on the class path, sorted by name")
         ->excludes(names);
-    command->add_option("--format", options->format, "Output format: text or javap")
-        ->check(CLI::IsMember({"text", "javap"}));
+    command->add_option("--format", options->format, "Output format: text, javap or json")
+        ->check(CLI::IsMember({"text", "javap", "json"}));
     command->add_flag("-p", options->showPrivate, "javap format: show private members too");
     command->add_flag("--constants", options->showConstants,
                       "javap format: show the values of constant fields");
