@@ -325,6 +325,7 @@ int main(int argc, char** argv) {
         for (const char* target : {"class_model", "class_name"}) {
             const fs::path dir = out / target;
             copyExamples(source / "examples/classes", dir, {".class"});
+            copyExamples(source / "examples/attributes/classes", dir, {".class"});
             writeFile(dir / "gen_rich.class", richClass());
             writeFile(dir / "gen_root.class", rootClass());
             writeFile(dir / "gen_interface.class", interfaceWithOddPool());
