@@ -308,8 +308,7 @@ json classJson(const VQJavaClass& javaClass) {
 }
 
 std::string classJsonLine(const VQJavaClass& javaClass, bool raw) {
-    std::string line =
-        classJson(javaClass).dump(-1, ' ', !raw, json::error_handler_t::replace);
+    std::string line = classJson(javaClass).dump(-1, ' ', !raw, json::error_handler_t::replace);
     line.push_back('\n');
     return line;
 }
