@@ -27,6 +27,9 @@
 //                     heap_bytes = the heap that the kept models of one round take.
 //   ornith-describe   a VQJavaClass per class plus its description; each class is dropped
 //                     as soon as it is described (timed). text_bytes = text produced.
+//   ornith-javap      as ornith-describe, with the javap view (VQJavapText, default
+//                     options) in place of the description. Compare with one javap
+//                     process given every class name (bench/javap-rate.sh).
 //   ornith-zip-list   a VQJarFileStore (the whole index) per archive. items = central-
 //                     directory entries (directories included, as java.util.zip counts
 //                     them), bytes = archive file sizes (nominal), cd_bytes = central
@@ -73,6 +76,7 @@
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/lexer/VQJavaLexer.h"
 #include "ornith/model/VQJavaClass.h"
+#include "ornith/model/VQJavapText.h"
 #include "ornith/stores/VQJarFileStore.h"
 #include "ornith/stores/zipfile.h"
 
@@ -533,6 +537,23 @@ void describe(const Options& options, const std::string& dir) {
            {{"text_bytes", textBytes, {}}});
 }
 
+void javapView(const Options& options, const std::string& dir) {
+    const ClassFiles set = readClasses(dir);
+    int64_t textBytes = 0;
+    Timing t = timeRounds(options, [&] {
+        int64_t check = 0, total = 0;
+        for (const auto& file : set.data) {
+            const std::string text = ornith::VQJavapText(*VQJavaClass::classWithData(*file));
+            total += static_cast<int64_t>(text.size());
+            check = fold(check, text.empty() ? 0 : text[text.size() / 2]);
+        }
+        textBytes = total;
+        return check ^ total;
+    });
+    report("ornith-javap", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
+           {{"text_bytes", textBytes, {}}});
+}
+
 void zipList(const Options& options, const Archives& a) {
     Timing t = timeRounds(options, [&] {
         int64_t check = 0;
@@ -651,6 +672,7 @@ int main(int argc, char** argv) {
     jobs.push_back({"ornith-name-only", "classes", [&] { nameOnly(options, classes); }});
     jobs.push_back({"ornith-parse", "classes", [&] { parse(options, classes); }});
     jobs.push_back({"ornith-describe", "classes", [&] { describe(options, classes); }});
+    jobs.push_back({"ornith-javap", "classes", [&] { javapView(options, classes); }});
     for (const char* mode : {"ornith-zip-list", "ornith-zip-read"}) {
         for (const std::string& input : zipInputs) {
             const std::string name = mode;

@@ -14,6 +14,7 @@
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/model/VQJavaClass.h"
+#include "ornith/model/VQJavapText.h"
 #include "ornith/testing/ModernQuestions.h"
 
 using namespace ornith;
@@ -103,6 +104,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // whose answers must not change when asked again.
     const size_t modern = testing::askModernQuestions(*javaClass);
     ORNITH_FUZZ_CHECK(testing::askModernQuestions(*javaClass) == modern);
+
+    // The generic and module questions and the javap view, which fall back on the
+    // descriptors wherever a signature is malformed.
+    (void)javaClass->genericText();
+    (void)javaClass->typeParameters();
+    (void)javaClass->moduleDescriptor();
+    (void)javaClass->modulePackages();
+    (void)javaClass->moduleMainClass();
+    if (const auto& fields = javaClass->fields())
+        for (const auto& field : *fields) (void)field->genericTypeText();
+    if (const auto& methods = javaClass->methods())
+        for (const auto& method : *methods) (void)method->methodSignature();
+    const std::string javap = VQJavapText(*javaClass, {.showPrivate = true, .showConstants = true});
+    ORNITH_FUZZ_CHECK(!javap.empty() && javap.back() == '\n');
 
     // ... then the class's text, which must not depend on which caches were filled first.
     const std::string text = javaClass->description();

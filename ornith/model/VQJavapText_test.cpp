@@ -76,10 +76,12 @@ TEST(VQJavapText, ModelAnswersGenericAndModuleQuestions) {
         EXPECT_EQ(signature->exceptions[0].javaText(), "E");
         EXPECT_EQ(method->typeParameters().size(), 1u);
     }
-    for (const auto& field : *generics->fields())
-        if (field->name() == "chain")
+    for (const auto& field : *generics->fields()) {
+        if (field->name() == "chain") {
             EXPECT_EQ(field->genericTypeText(),
                       "m.impl.Generics<K, V>.Inner<java.lang.String>.Deeper<java.lang.Integer>");
+        }
+    }
 
     // A class without a signature answers from its header.
     auto square = load("m/impl/Square.class");
