@@ -24,8 +24,12 @@
 //                     keeps its list of models); freeing them is untimed, as the peer's
 //                     System.gc() between rounds is. fields = fields, methods = methods plus
 //                     constructors (every method record). check: as asm-parse-model's.
+//                     heap_bytes = the heap that the kept models of one round take.
 //   ornith-describe   a VQJavaClass per class plus its description; each class is dropped
 //                     as soon as it is described (timed). text_bytes = text produced.
+//   ornith-javap      as ornith-describe, with the javap view (VQJavapText, default
+//                     options) in place of the description. Compare with one javap
+//                     process given every class name (bench/javap-rate.sh).
 //   ornith-zip-list   a VQJarFileStore (the whole index) per archive. items = central-
 //                     directory entries (directories included, as java.util.zip counts
 //                     them), bytes = archive file sizes (nominal), cd_bytes = central
@@ -44,6 +48,7 @@
 //   ornith-lex-25     the same at the lexical level of Java 25 (VQOpenJavaSourceFileAtLevel),
 //                     which makes the tokens javac's and the Eclipse scanner's make.
 
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +78,7 @@
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/lexer/VQJavaLexer.h"
 #include "ornith/model/VQJavaClass.h"
+#include "ornith/model/VQJavapText.h"
 #include "ornith/stores/VQJarFileStore.h"
 #include "ornith/stores/zipfile.h"
 
@@ -481,6 +487,14 @@ void parse(const Options& options, const std::string& dir) {
     std::vector<std::shared_ptr<VQJavaClass>> models;
     models.reserve(set.data.size());
     int64_t fields = 0, methods = 0;
+    // The heap that a kept model of every class takes, measured once before the rounds.
+    settleAllocator();
+    const size_t heapBefore = mallinfo2().uordblks + mallinfo2().hblkhd;
+    for (const auto& file : set.data) models.push_back(VQJavaClass::classWithData(*file));
+    const auto heapBytes =
+        static_cast<int64_t>(mallinfo2().uordblks + mallinfo2().hblkhd - heapBefore);
+    models.clear();
+    settleAllocator();
     Timing t = timeRounds(
         options,
         [&] {
@@ -501,7 +515,7 @@ void parse(const Options& options, const std::string& dir) {
             settleAllocator();
         });
     report("ornith-parse", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
-           {{"fields", fields, {}}, {"methods", methods, {}}});
+           {{"fields", fields, {}}, {"methods", methods, {}}, {"heap_bytes", heapBytes, {}}});
 }
 
 void describe(const Options& options, const std::string& dir) {
@@ -518,6 +532,23 @@ void describe(const Options& options, const std::string& dir) {
         return check ^ total;
     });
     report("ornith-describe", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
+           {{"text_bytes", textBytes, {}}});
+}
+
+void javapView(const Options& options, const std::string& dir) {
+    const ClassFiles set = readClasses(dir);
+    int64_t textBytes = 0;
+    Timing t = timeRounds(options, [&] {
+        int64_t check = 0, total = 0;
+        for (const auto& file : set.data) {
+            const std::string text = ornith::VQJavapText(*VQJavaClass::classWithData(*file));
+            total += static_cast<int64_t>(text.size());
+            check = fold(check, text.empty() ? 0 : text[text.size() / 2]);
+        }
+        textBytes = total;
+        return check ^ total;
+    });
+    report("ornith-javap", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
            {{"text_bytes", textBytes, {}}});
 }
 
@@ -640,6 +671,7 @@ int main(int argc, char** argv) {
     jobs.push_back({"ornith-name-only", "classes", [&] { nameOnly(options, classes); }});
     jobs.push_back({"ornith-parse", "classes", [&] { parse(options, classes); }});
     jobs.push_back({"ornith-describe", "classes", [&] { describe(options, classes); }});
+    jobs.push_back({"ornith-javap", "classes", [&] { javapView(options, classes); }});
     for (const char* mode : {"ornith-zip-list", "ornith-zip-read"}) {
         for (const std::string& input : zipInputs) {
             const std::string name = mode;

@@ -1,5 +1,6 @@
 // The whole class model over arbitrary bytes: construction, then every query a host can
-// make of the class and each of its members, and the declaration text of all of them.
+// make of the class and each of its members (the nesting, record, parameter and
+// annotation questions among them), and the declaration text of all of them.
 // A class that is made must render the same text twice (the lazily decoded caches must
 // not change what is shown), and whatever the full model accepts, the name-only parse
 // that the single class-file store uses must accept too, with the same name.
@@ -13,6 +14,8 @@
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/model/VQJavaClass.h"
+#include "ornith/model/VQJavapText.h"
+#include "ornith/testing/ModernQuestions.h"
 
 using namespace ornith;
 
@@ -96,6 +99,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     touchAttributes(javaClass->attributes());
     (void)javaClass->sourceFile();
     ORNITH_FUZZ_CHECK(javaClass->superclass() == nullptr && javaClass->package() == nullptr);
+
+    // The questions about nesting, records, sealed classes, parameters and annotations,
+    // whose answers must not change when asked again.
+    const size_t modern = testing::askModernQuestions(*javaClass);
+    ORNITH_FUZZ_CHECK(testing::askModernQuestions(*javaClass) == modern);
+
+    // The generic and module questions and the javap view, which fall back on the
+    // descriptors wherever a signature is malformed.
+    (void)javaClass->genericText();
+    (void)javaClass->typeParameters();
+    (void)javaClass->moduleDescriptor();
+    (void)javaClass->modulePackages();
+    (void)javaClass->moduleMainClass();
+    if (const auto& fields = javaClass->fields())
+        for (const auto& field : *fields) (void)field->genericTypeText();
+    if (const auto& methods = javaClass->methods())
+        for (const auto& method : *methods) (void)method->methodSignature();
+    const std::string javap = VQJavapText(*javaClass, {.showPrivate = true, .showConstants = true});
+    ORNITH_FUZZ_CHECK(!javap.empty() && javap.back() == '\n');
 
     // ... then the class's text, which must not depend on which caches were filled first.
     const std::string text = javaClass->description();

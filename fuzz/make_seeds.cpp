@@ -313,6 +313,19 @@ void writeNames(const fs::path& dir) {
     for (auto name : names) writeText(dir / ("gen_" + std::to_string(i++)), name);
 }
 
+void writeSignatures(const fs::path& dir) {
+    const char* const signatures[] = {
+        ("<K:Ljava/lang/Object;V::Ljava/lang/Comparable<TV;>;>Ljava/util/AbstractMap<TK;TV;>;"
+         "Ljava/io/Serializable;"),
+        "<T:Ljava/lang/Exception;>(ILjava/util/List<+TT;>;[[J)TT;^TT;^Ljava/io/IOException;",
+        "Lp/Outer<TT;>.Inner<*>.Deep<-Ljava/lang/String;>;",
+        "[[Ljava/util/Map$Entry<TK;TV;>;",
+        "(I[Ljava/lang/String;)V",
+    };
+    int i = 0;
+    for (auto signature : signatures) writeText(dir / ("gen_" + std::to_string(i++)), signature);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -322,14 +335,16 @@ int main(int argc, char** argv) {
     }
     const fs::path source = argv[1], out = argv[2];
     try {
-        for (const char* target :
-             {"class_model", "class_name", "zip_reader", "zip_store", "lexer", "path_utilities"}) {
+        for (const char* target : {"class_model", "class_name", "zip_reader", "zip_store", "lexer",
+                                   "path_utilities", "signature"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }
         for (const char* target : {"class_model", "class_name"}) {
             const fs::path dir = out / target;
             copyExamples(source / "examples/classes", dir, {".class"});
+            copyExamples(source / "examples/attributes/classes", dir, {".class"});
+            copyExamples(source / "examples/modern/classes", dir, {".class"});
             writeFile(dir / "gen_rich.class", richClass());
             writeFile(dir / "gen_root.class", rootClass());
             writeFile(dir / "gen_interface.class", interfaceWithOddPool());
@@ -343,6 +358,7 @@ int main(int argc, char** argv) {
         copyExamples(source / "examples", out / "lexer", {".java"});
         writeSources(out / "lexer");
         writeNames(out / "path_utilities");
+        writeSignatures(out / "signature");
     } catch (const std::exception& e) {
         std::cerr << "fuzz_make_seeds: " << e.what() << "\n";
         return 1;

@@ -13,7 +13,9 @@
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/classfile/VQConstantPool.h"
 #include "ornith/classfile/VQJavaAttribute.h"
+#include "ornith/classfile/VQModuleAttributes.h"
 #include "ornith/classfile/VQPathUtilities.h"
+#include "ornith/classfile/VQSignatureAttribute.h"
 
 // The class model.
 #include "ornith/model/VQJavaClass.h"
@@ -21,7 +23,9 @@
 #include "ornith/model/VQJavaField.h"
 #include "ornith/model/VQJavaMember.h"
 #include "ornith/model/VQJavaMethod.h"
+#include "ornith/model/VQJavaSignature.h"
 #include "ornith/model/VQJavaType.h"
+#include "ornith/model/VQJavapText.h"
 
 // Class stores and the zip archive reader.
 #include "ornith/stores/VQClassFileStore.h"

@@ -1,5 +1,7 @@
 // `ornith describe [-cp PATH] NAME...` and `ornith describe [-cp PATH] --all`: prints the
-// declaration of each class, one after another.
+// declaration of each class, one after another. `--format javap [-p] [--constants]` prints
+// each as JDK 25's javap does, `--format json` each as one JSON object per line. Text from the
+// class files is escaped for the terminal unless --raw is given.
 
 #include <algorithm>
 #include <cstdio>
@@ -8,12 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "JsonFormat.h"
+#include "SafeText.h"
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
 #include "ornith/base/VQException.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/library/VQJavaPackage.h"
 #include "ornith/model/VQJavaClass.h"
+#include "ornith/model/VQJavapText.h"
 
 namespace ornith::tool {
 
@@ -23,6 +28,10 @@ struct DescribeOptions {
     std::vector<std::string> names;
     bool all = false;
     ClassPathOptions classPath;
+    std::string format = "text";
+    bool showPrivate = false;    // javap -p
+    bool showConstants = false;  // javap -constants
+    bool raw = false;            // the library's text unescaped
 };
 
 // A NAME that ends in ".class" or holds a '/' is a file; anything else a class name.
@@ -30,14 +39,56 @@ bool namesAFile(const std::string& name) {
     return name.ends_with(".class") || name.find('/') != std::string::npos;
 }
 
-void print(const VQJavaClass& javaClass) {
-    std::string text = javaClass.description();
-    text.push_back('\n');
+// The member lines of description(), each "    TEXT;\n", escaped one by one so that the
+// line breaks between members stay line breaks.
+template <class List>
+void appendSafeMembers(const std::optional<List>& list, std::string& out, size_t& rawLength) {
+    if (!list) return;
+    for (const auto& member : *list) {
+        const std::string text = member->description();
+        rawLength += text.size() + 6;
+        out.append("    ");
+        appendSafeText(text, out);
+        out.append(";\n");
+    }
+}
+
+std::string safeDescription(const VQJavaClass& javaClass) {
+    const std::string raw = javaClass.description();
+    std::string members;
+    size_t membersLength = 0;
+    appendSafeMembers(javaClass.fields(), members, membersLength);
+    appendSafeMembers(javaClass.constructors(), members, membersLength);
+    appendSafeMembers(javaClass.methods(), members, membersLength);
+    // description() is the header, "\n{\n", the member lines and "}".
+    const size_t headerLength = raw.size() - membersLength - 4;
+    std::string out = safeText(std::string_view(raw).substr(0, headerLength));
+    out.append("\n{\n");
+    out.append(members);
+    out.push_back('}');
+    return out;
+}
+
+void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
+    std::string text;
+    if (options.format == "json") {
+        text = classJsonLine(javaClass, options.raw);
+    } else if (options.format == "javap") {
+        VQJavapOptions javap;
+        javap.showPrivate = options.showPrivate;
+        javap.showConstants = options.showConstants;
+        if (!options.raw) javap.filter = &appendSafeText;
+        text = VQJavapText(javaClass, javap);
+    } else {
+        text = options.raw ? javaClass.description() : safeDescription(javaClass);
+        text.push_back('\n');
+    }
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 // Describes one class; false (after reporting why) when it cannot be.
-bool describeOne(const std::string& name, const std::shared_ptr<VQClassLibrary>& library) {
+bool describeOne(const std::string& name, const std::shared_ptr<VQClassLibrary>& library,
+                 const DescribeOptions& options) {
     try {
         std::shared_ptr<VQJavaClass> javaClass =
             library ? library->classWithName(name) : VQJavaClass::classWithContentsOfFile(name);
@@ -45,7 +96,7 @@ bool describeOne(const std::string& name, const std::shared_ptr<VQClassLibrary>&
             reportFailure(name, "not found");
             return false;
         }
-        print(*javaClass);
+        print(*javaClass, options);
         return true;
     } catch (const VQException& e) {
         reportFailure(name, e.reason());
@@ -69,12 +120,12 @@ int runDescribe(const DescribeOptions& options) {
         // One class at a time: each is dropped once printed.
         for (size_t i = 0; i < names.size(); ++i) {
             progress.step(names[i], i + 1, names.size());
-            if (!describeOne(names[i], library)) status = 1;
+            if (!describeOne(names[i], library, options)) status = 1;
         }
         return status;
     }
     for (const std::string& name : options.names)
-        if (!describeOne(name, namesAFile(name) ? nullptr : library)) status = 1;
+        if (!describeOne(name, namesAFile(name) ? nullptr : library, options)) status = 1;
     return status;
 }
 
@@ -87,6 +138,13 @@ void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     command
         ->add_flag("--all", options->all, "Describe every class on the class path, sorted by name")
         ->excludes(names);
+    command->add_option("--format", options->format, "Output format: text, javap or json")
+        ->check(CLI::IsMember({"text", "javap", "json"}));
+    command->add_flag("-p", options->showPrivate, "javap format: show private members too");
+    command->add_flag("--constants", options->showConstants,
+                      "javap format: show the values of constant fields");
+    command->add_flag("--raw", options->raw,
+                      "Write text from class files unchanged (no escaping of control characters)");
     addClassPathOptions(command, options->classPath);
     command->callback([options, &runner] {
         if (options->names.empty() && !options->all) throw CLI::RequiredError("NAME or --all");

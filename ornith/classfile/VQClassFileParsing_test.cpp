@@ -399,7 +399,7 @@ TEST(VQParseClassFile, NamesEveryAttributeByItsOwnName) {
     names.push_back(std::string(200, 'L'));           // beyond its name length
     names.push_back("Caf\xC3\xA9");                   // not plain ASCII
     names.push_back("Nul\xC0\x80");                   // U+0000 in the class-file form
-    for (const char* repeated : {"Code", "Signature", "Code", "Code", "Signature"})
+    for (const char* repeated : {"Code", "StackMapTable", "Code", "Code", "StackMapTable"})
         names.push_back(repeated);
 
     ClassFileWriter w;

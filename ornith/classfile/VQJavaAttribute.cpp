@@ -8,7 +8,13 @@
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQException.h"
 #include "ornith/base/VQFormat.h"
+#include "ornith/classfile/VQAnnotationAttributes.h"
+#include "ornith/classfile/VQMemberAttributes.h"
+#include "ornith/classfile/VQModuleAttributes.h"
+#include "ornith/classfile/VQNestingAttributes.h"
 #include "ornith/classfile/VQPathUtilities.h"
+#include "ornith/classfile/VQRecordAttribute.h"
+#include "ornith/classfile/VQSignatureAttribute.h"
 
 namespace ornith {
 
@@ -27,6 +33,25 @@ Registry& registry() {
         {"SourceFile", &make<VQJavaSourceAttribute>},
         {"ConstantValue", &make<VQJavaConstantAttribute>},
         {"Exceptions", &make<VQJavaExceptionsAttribute>},
+        {"Signature", &make<VQJavaSignatureAttribute>},
+        {"Module", &make<VQJavaModuleAttribute>},
+        {"ModulePackages", &make<VQJavaModulePackagesAttribute>},
+        {"ModuleMainClass", &make<VQJavaModuleMainClassAttribute>},
+        // Nesting, records, sealed classes, parameters and annotations.
+        {"InnerClasses", &make<VQJavaInnerClassesAttribute>},
+        {"EnclosingMethod", &make<VQJavaEnclosingMethodAttribute>},
+        {"NestHost", &VQJavaNestHostAttribute::attributeWithData},
+        {"NestMembers", &make<VQJavaClassListAttribute>},
+        {"PermittedSubclasses", &make<VQJavaClassListAttribute>},
+        {"Record", &make<VQJavaRecordAttribute>},
+        {"MethodParameters", &make<VQJavaMethodParametersAttribute>},
+        {"RuntimeVisibleAnnotations", &VQJavaAnnotationsAttribute::attributeWithData},
+        {"RuntimeInvisibleAnnotations", &VQJavaAnnotationsAttribute::attributeWithData},
+        {"RuntimeVisibleParameterAnnotations", &make<VQJavaParameterAnnotationsAttribute>},
+        {"RuntimeInvisibleParameterAnnotations", &make<VQJavaParameterAnnotationsAttribute>},
+        {"AnnotationDefault", &make<VQJavaAnnotationDefaultAttribute>},
+        {"Deprecated", &VQJavaMarkerAttribute::markerWithName},
+        {"Synthetic", &VQJavaMarkerAttribute::markerWithName},
     };
     return rows;
 }

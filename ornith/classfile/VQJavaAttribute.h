@@ -1,6 +1,7 @@
 #pragma once
-// Attribute objects: SourceFile, ConstantValue and Exceptions are decoded; every other
-// attribute is kept by its name alone. A host may register decoders of its own.
+// Attribute objects: SourceFile, ConstantValue and Exceptions are decoded here, the nesting,
+// record, parameter and annotation attributes in their own files; every other attribute
+// is kept by its name alone. A host may register decoders of its own.
 
 #include <cstdint>
 #include <memory>

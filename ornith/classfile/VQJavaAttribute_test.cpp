@@ -1,4 +1,5 @@
 #include "ornith/classfile/VQJavaAttribute.h"
+#include "ornith/classfile/VQSignatureAttribute.h"
 
 #include <gtest/gtest.h>
 
@@ -196,13 +197,13 @@ TEST(VQJavaAttribute, AHostRegistersAndReplacesKinds) {
         void setClassAttributes(std::optional<VQAttributeList> a) { list = std::move(a); }
     } before, after, restored;
     VQParseClassFile(std::span<const uint8_t>(bytes), before);
-    EXPECT_NE(dynamic_cast<const VQJavaUnknownAttribute*>((*before.list)[0].get()), nullptr);
+    EXPECT_NE(dynamic_cast<const VQJavaSignatureAttribute*>((*before.list)[0].get()), nullptr);
 
     VQJavaAttribute::registerAttributeClass<Signature>("Signature");
     VQJavaAttribute::registerAttributeClass<Shouting>("SourceFile");
     VQParseClassFile(std::span<const uint8_t>(bytes), after);
     VQJavaAttribute::registerAttributeClass<VQJavaSourceAttribute>("SourceFile");
-    VQJavaAttribute::registerAttributeClass<VQJavaUnknownAttribute>("Signature");
+    VQJavaAttribute::registerAttributeClass<VQJavaSignatureAttribute>("Signature");
 
     ASSERT_TRUE(after.list && after.list->size() == 2);
     EXPECT_EQ(dynamic_cast<const Signature&>(*(*after.list)[0]).text, "Ljava/util/List<TT;>;");

@@ -6,6 +6,7 @@
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/model/VQClassLibraryLookups.h"
+#include "ornith/model/VQModernQueries.h"
 
 namespace ornith {
 
@@ -109,7 +110,8 @@ void VQJavaClass::setFieldCount(int32_t count) {
 void VQJavaClass::addFieldName(std::string name, std::string signature, int32_t flags,
                                std::optional<VQAttributeList> attributes) {
     auto field = std::make_shared<const VQJavaField>(
-        std::move(name), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes));
+        std::move(name), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes),
+        static_cast<uint32_t>(_fields ? _fields->size() : 0));
     if (!_fields) makeList(_fields, kFirstMemberCapacity);
     _fields->push_back(std::move(field));
 }
@@ -118,15 +120,16 @@ void VQJavaClass::addConstructorName(std::string dottedClassName, std::string si
                                      int32_t flags, std::optional<VQAttributeList> attributes) {
     auto constructor = std::make_shared<const VQJavaConstructor>(
         std::move(dottedClassName), std::move(signature), static_cast<uint32_t>(flags),
-        std::move(attributes));
+        std::move(attributes), _methodTableSize++);
     if (!_constructors) makeList(_constructors, kFirstConstructorCapacity);
     _constructors->push_back(std::move(constructor));
 }
 
 void VQJavaClass::addMethodName(std::string name, std::string signature, int32_t flags,
                                 std::optional<VQAttributeList> attributes) {
-    auto method = std::make_shared<const VQJavaMethod>(
-        std::move(name), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes));
+    auto method = std::make_shared<const VQJavaMethod>(std::move(name), std::move(signature),
+                                                       static_cast<uint32_t>(flags),
+                                                       std::move(attributes), _methodTableSize++);
     if (!_methods) makeList(_methods, kFirstMemberCapacity);
     _methods->push_back(std::move(method));
 }
@@ -186,6 +189,72 @@ std::string VQJavaClass::description() const {
     _appendDescriptions(_methods, out);
     out.push_back('}');
     return out;
+}
+
+// ---- Nesting, records, sealed classes and annotations --------------------------------
+
+const VQJavaInnerClassesAttribute* VQJavaClass::innerClasses() const {
+    return modern::decoded<VQJavaInnerClassesAttribute>(_attributes, "InnerClasses");
+}
+
+std::optional<VQInnerClassEntry> VQJavaClass::innerClassEntry() const {
+    const VQJavaInnerClassesAttribute* list = innerClasses();
+    if (!list || !_className) return std::nullopt;
+    return list->entryForClassName(*_className);
+}
+
+uint32_t VQJavaClass::declaredAccessFlags() const {
+    if (std::optional<VQInnerClassEntry> entry = innerClassEntry()) return entry->accessFlags;
+    return _accessFlags;
+}
+
+std::string VQJavaClass::simpleName() const {
+    if (std::optional<VQInnerClassEntry> entry = innerClassEntry())
+        return std::string(entry->simpleName.value_or(std::string_view()));
+    return lastJavaComponent(_className.value_or(""));
+}
+
+const VQJavaEnclosingMethodAttribute* VQJavaClass::enclosingMethod() const {
+    return modern::decoded<VQJavaEnclosingMethodAttribute>(_attributes, "EnclosingMethod");
+}
+
+const std::string* VQJavaClass::nestHost() const {
+    const auto* host = modern::decoded<VQJavaNestHostAttribute>(_attributes, "NestHost");
+    return host ? &host->hostClassName() : nullptr;
+}
+
+const VQJavaClassListAttribute* VQJavaClass::nestMembers() const {
+    return modern::decoded<VQJavaClassListAttribute>(_attributes, "NestMembers");
+}
+
+const VQJavaClassListAttribute* VQJavaClass::permittedSubclasses() const {
+    return modern::decoded<VQJavaClassListAttribute>(_attributes, "PermittedSubclasses");
+}
+
+const std::vector<VQRecordComponent>* VQJavaClass::recordComponents() const {
+    const auto* record = modern::decoded<VQJavaRecordAttribute>(_attributes, "Record");
+    return record ? &record->components() : nullptr;
+}
+
+std::vector<const VQAnnotation*> VQJavaClass::annotations() const {
+    return modern::annotationsIn(_attributes);
+}
+
+const VQJavaAnnotationsAttribute* VQJavaClass::visibleAnnotations() const {
+    return modern::decoded<VQJavaAnnotationsAttribute>(_attributes, "RuntimeVisibleAnnotations");
+}
+
+const VQJavaAnnotationsAttribute* VQJavaClass::invisibleAnnotations() const {
+    return modern::decoded<VQJavaAnnotationsAttribute>(_attributes, "RuntimeInvisibleAnnotations");
+}
+
+bool VQJavaClass::isDeprecated() const {
+    return modern::deprecatedIn(_attributes);
+}
+
+bool VQJavaClass::isSynthetic() const {
+    constexpr uint32_t kSyntheticFlag = 0x1000;
+    return (_accessFlags & kSyntheticFlag) || modern::firstWithName(_attributes, "Synthetic");
 }
 
 }  // namespace ornith

@@ -14,10 +14,15 @@
 #include <vector>
 
 #include "ornith/base/VQByteBuffer.h"
+#include "ornith/classfile/VQAnnotationAttributes.h"
 #include "ornith/classfile/VQJavaAttribute.h"
+#include "ornith/classfile/VQModuleAttributes.h"
+#include "ornith/classfile/VQNestingAttributes.h"
+#include "ornith/classfile/VQRecordAttribute.h"
 #include "ornith/model/VQJavaConstructor.h"
 #include "ornith/model/VQJavaField.h"
 #include "ornith/model/VQJavaMethod.h"
+#include "ornith/model/VQJavaSignature.h"
 
 namespace ornith {
 
@@ -80,6 +85,62 @@ public:
     // braces, with no newline after the closing brace.
     std::string description() const;
 
+    // ---- Nesting, records, sealed classes and annotations ----------------------------
+    // Read from the class's attributes on each call; nothing is kept beside them. An
+    // attribute that is malformed, or decoded by a host's own kind, answers as absent.
+
+    // The InnerClasses attribute: every nested class that the class file names, its own
+    // entry among them when it is nested itself.
+    const VQJavaInnerClassesAttribute* innerClasses() const;
+    // The class's own InnerClasses entry; absent for a top-level class.
+    std::optional<VQInnerClassEntry> innerClassEntry() const;
+    // The modifiers as declared in source: the own entry's flags for a nested class (with
+    // private, protected and static, which a class file's own flags cannot carry), else
+    // accessFlags().
+    uint32_t declaredAccessFlags() const;
+    // The name in source: the own entry's for a nested class ("" for an anonymous one),
+    // else the class name after its package.
+    std::string simpleName() const;
+    // The EnclosingMethod attribute of a local or anonymous class.
+    const VQJavaEnclosingMethodAttribute* enclosingMethod() const;
+    // The dotted name of the nest host; null for a class that names none.
+    const std::string* nestHost() const;
+    // The NestMembers and PermittedSubclasses attributes (dotted names, file order).
+    const VQJavaClassListAttribute* nestMembers() const;
+    const VQJavaClassListAttribute* permittedSubclasses() const;
+    // The components of a record class; null for a class without a Record attribute.
+    const std::vector<VQRecordComponent>* recordComponents() const;
+    // The annotations of both retentions: visible ones first, each in file order.
+    std::vector<const VQAnnotation*> annotations() const;
+    const VQJavaAnnotationsAttribute* visibleAnnotations() const;
+    const VQJavaAnnotationsAttribute* invisibleAnnotations() const;
+    // A Deprecated attribute or a visible @java.lang.Deprecated.
+    bool isDeprecated() const;
+    // The synthetic flag (0x1000) or a Synthetic attribute.
+    bool isSynthetic() const;
+
+    // --- Generic signatures and modules ---
+    // The text of the class's Signature attribute; null when there is none.
+    const std::string* genericSignature() const;
+    // The class signature parsed from that text; absent without one or when it is
+    // malformed (the header's names then stand: superclassName and interfaces).
+    std::optional<VQClassSignature> classSignature() const;
+    // The type parameters of the class signature; empty without one.
+    std::vector<VQTypeParameter> typeParameters() const;
+    // The name with type parameters, then extends and implements as a declaration says
+    // them: "p.Box<T extends java.lang.Number> extends p.Base<T> implements
+    // java.lang.Comparable<p.Box<T>>". An interface lists its superinterfaces after
+    // extends; a class leaves out extends java.lang.Object. From the header's names when
+    // the class has no usable signature.
+    std::string genericText() const;
+
+    // A module-info class: the ACC_MODULE flag.
+    bool isModule() const noexcept { return _accessFlags & 0x8000; }
+    // The Module, ModulePackages and ModuleMainClass attributes; null when absent.
+    const VQJavaModuleAttribute* moduleDescriptor() const;
+    const std::vector<std::string>* modulePackages() const;
+    const std::string* moduleMainClass() const;
+
     // Builder operations (ClassFileParsing), called by the parser during construction.
     void setClassAccess(int32_t flags);
     void setClassName(std::string dottedName);
@@ -111,6 +172,7 @@ private:
     std::optional<std::string> _className;
     std::optional<std::string> _superclassName;
     uint32_t _accessFlags = 0;
+    uint32_t _methodTableSize = 0;  // methods and constructors added so far
     std::optional<std::vector<std::string>> _interfaces;
     std::optional<FieldList> _fields;
     std::optional<MethodList> _methods;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ornith/model/VQJavaMember.h"
+#include "ornith/model/VQJavaSignature.h"
 #include "ornith/model/VQJavaType.h"
 
 namespace ornith {
@@ -27,6 +28,14 @@ public:
     // The declaration: modifier words, type, name and " = value" for a constant.
     std::string description() const;
     void appendDescription(std::string& out) const;
+
+    // --- Generic signatures ---
+    // The field's type as a tree: from its Signature attribute, or from its descriptor
+    // when there is none or it is malformed; absent only when both fail to parse.
+    std::optional<VQSignatureType> signatureType() const;
+    // Java text of that type (java.util.List<java.lang.String>); the descriptor's
+    // declaration text when neither parses.
+    std::string genericTypeText() const;
 
 private:
     // Made on first request: most fields of most classes never have their type asked

@@ -1,5 +1,7 @@
 #include "ornith/model/VQJavaMember.h"
 
+#include "ornith/model/VQModernQueries.h"
+
 namespace ornith {
 
 VQJavaMember::~VQJavaMember() = default;
@@ -17,6 +19,29 @@ std::shared_ptr<const VQJavaAttribute> VQJavaMember::attributeWithName(
     for (const auto& attribute : *_attributes)
         if (attribute && attribute->typeName() == name) return attribute;
     return nullptr;
+}
+
+// ---- Annotations and markers --------------------------------------------------------
+
+std::vector<const VQAnnotation*> VQJavaMember::annotations() const {
+    return modern::annotationsIn(_attributes);
+}
+
+const VQJavaAnnotationsAttribute* VQJavaMember::visibleAnnotations() const {
+    return modern::decoded<VQJavaAnnotationsAttribute>(_attributes, "RuntimeVisibleAnnotations");
+}
+
+const VQJavaAnnotationsAttribute* VQJavaMember::invisibleAnnotations() const {
+    return modern::decoded<VQJavaAnnotationsAttribute>(_attributes, "RuntimeInvisibleAnnotations");
+}
+
+bool VQJavaMember::isDeprecated() const {
+    return modern::deprecatedIn(_attributes);
+}
+
+bool VQJavaMember::isSynthetic() const {
+    constexpr uint32_t kSyntheticFlag = 0x1000;
+    return (_accessMask & kSyntheticFlag) || modern::firstWithName(_attributes, "Synthetic");
 }
 
 }  // namespace ornith

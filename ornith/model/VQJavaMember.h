@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "ornith/classfile/VQAnnotationAttributes.h"
 #include "ornith/classfile/VQJavaAttribute.h"
 
 namespace ornith {
@@ -29,12 +31,14 @@ enum : uint32_t {
 
 class VQJavaMember {
 public:
-    // The attribute list is taken over as it is (absent stays absent).
+    // The attribute list is taken over as it is (absent stays absent). The position is
+    // the member's index in its class-file table (see tablePosition).
     VQJavaMember(std::string name, std::string signature, uint32_t accessMask,
-                 std::optional<VQAttributeList> attributes) noexcept
+                 std::optional<VQAttributeList> attributes, uint32_t position = 0) noexcept
         : _name(std::move(name)),
           _signature(std::move(signature)),
           _accessMask(accessMask),
+          _position(position),
           _attributes(std::move(attributes)) {}
     virtual ~VQJavaMember();
 
@@ -59,6 +63,29 @@ public:
     // The first attribute whose typeName is exactly the given name; null when none.
     std::shared_ptr<const VQJavaAttribute> attributeWithName(std::string_view name) const;
 
+    // ---- Annotations and markers ----------------------------------------------------
+    // Read from the member's attributes on each call; nothing is kept beside them. An
+    // attribute that is malformed, or decoded by a host's own kind, answers as absent.
+
+    // The annotations of both retentions: visible ones first, each in file order.
+    std::vector<const VQAnnotation*> annotations() const;
+    // The RuntimeVisibleAnnotations and RuntimeInvisibleAnnotations attributes; null
+    // when absent.
+    const VQJavaAnnotationsAttribute* visibleAnnotations() const;
+    const VQJavaAnnotationsAttribute* invisibleAnnotations() const;
+    // A Deprecated attribute or a visible @java.lang.Deprecated.
+    bool isDeprecated() const;
+    // The synthetic flag (0x1000) or a Synthetic attribute.
+    bool isSynthetic() const;
+
+    // --- Generic signatures ---
+    // The text of the member's Signature attribute as the class file gives it; null when
+    // it has none (or a host decoder replaced ours).
+    const std::string* genericSignature() const;
+    // The member's index in the class file's field table, or in its method table for
+    // methods and constructors alike, so that a view can list them in file order.
+    uint32_t tablePosition() const noexcept { return _position; }
+
 protected:
     // The same lookup without touching the reference count.
     const VQJavaAttribute* findAttribute(std::string_view name) const;
@@ -67,6 +94,7 @@ private:
     std::string _name;
     std::string _signature;
     uint32_t _accessMask;
+    uint32_t _position;  // in the padding after the mask: members stay the same size
     std::optional<VQAttributeList> _attributes;
 };
 

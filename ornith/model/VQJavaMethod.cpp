@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "ornith/model/VQModernQueries.h"
+
 namespace ornith {
 
 namespace {
@@ -26,9 +28,16 @@ const char* skipArgument(const char* p, const char* end) noexcept {
     return p;
 }
 
-// The '(' is passed over unexamined.
+// The '(' is passed over unexamined. In a malformed descriptor the first character may be
+// one beyond ASCII: the whole character is passed over, so that no argument starts inside
+// it and no text carries a part of it.
 const char* firstArgument(const std::string& descriptor) noexcept {
-    return descriptor.data() + (descriptor.empty() ? 0 : 1);
+    const char* p = descriptor.data();
+    const char* const end = p + descriptor.size();
+    if (p == end) return p;
+    ++p;
+    while (p < end && (static_cast<unsigned char>(*p) & 0xC0) == 0x80) ++p;
+    return p;
 }
 
 }  // namespace
@@ -121,6 +130,45 @@ std::string VQJavaMethod::description() const {
     std::string text;
     appendDescription(text);
     return text;
+}
+
+// ---- Parameters and annotation defaults ---------------------------------------------
+
+const std::vector<VQMethodParameter>* VQJavaMethod::parameters() const {
+    const auto* attribute =
+        modern::decoded<VQJavaMethodParametersAttribute>(attributes(), "MethodParameters");
+    return attribute ? &attribute->parameters() : nullptr;
+}
+
+std::optional<std::string> VQJavaMethod::parameterNameAtIndex(uint32_t index) const {
+    const std::vector<VQMethodParameter>* list = parameters();
+    if (!list || index >= list->size()) return std::nullopt;
+    return (*list)[index].name;
+}
+
+std::vector<const VQAnnotation*> VQJavaMethod::parameterAnnotationsAtIndex(uint32_t index) const {
+    std::vector<const VQAnnotation*> out;
+    for (const auto* attribute : {visibleParameterAnnotations(), invisibleParameterAnnotations()})
+        if (attribute && index < attribute->parameterAnnotations().size())
+            for (const VQAnnotation& annotation : attribute->parameterAnnotations()[index])
+                out.push_back(&annotation);
+    return out;
+}
+
+const VQJavaParameterAnnotationsAttribute* VQJavaMethod::visibleParameterAnnotations() const {
+    return modern::decoded<VQJavaParameterAnnotationsAttribute>(
+        attributes(), "RuntimeVisibleParameterAnnotations");
+}
+
+const VQJavaParameterAnnotationsAttribute* VQJavaMethod::invisibleParameterAnnotations() const {
+    return modern::decoded<VQJavaParameterAnnotationsAttribute>(
+        attributes(), "RuntimeInvisibleParameterAnnotations");
+}
+
+const VQElementValue* VQJavaMethod::annotationDefault() const {
+    const auto* attribute =
+        modern::decoded<VQJavaAnnotationDefaultAttribute>(attributes(), "AnnotationDefault");
+    return attribute ? attribute->defaultValue() : nullptr;
 }
 
 }  // namespace ornith

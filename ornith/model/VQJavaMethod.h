@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "ornith/classfile/VQMemberAttributes.h"
 #include "ornith/model/VQJavaMember.h"
+#include "ornith/model/VQJavaSignature.h"
 #include "ornith/model/VQJavaType.h"
 
 namespace ornith {
@@ -39,6 +41,33 @@ public:
     // The declaration: modifier words, result, name, argument types and throws clause.
     std::string description() const;
     virtual void appendDescription(std::string& out) const;
+
+    // ---- Parameters and annotation defaults -----------------------------------------
+    // Read from the method's attributes on each call, as the member's annotations are.
+
+    // The MethodParameters entries (names and modifiers); null when the method has none.
+    const std::vector<VQMethodParameter>* parameters() const;
+    // The name that MethodParameters gives the parameter at the index; absent without one.
+    std::optional<std::string> parameterNameAtIndex(uint32_t index) const;
+    // The annotations of the parameter at the index, visible ones first. The index counts
+    // the parameter-annotation attributes' own lists, which javac may make shorter than
+    // the descriptor's arguments (it leaves out implicit ones, such as an inner class
+    // constructor's outer instance).
+    std::vector<const VQAnnotation*> parameterAnnotationsAtIndex(uint32_t index) const;
+    // The two parameter-annotation attributes; null when absent.
+    const VQJavaParameterAnnotationsAttribute* visibleParameterAnnotations() const;
+    const VQJavaParameterAnnotationsAttribute* invisibleParameterAnnotations() const;
+    // The default of an annotation interface's element; null when it has none.
+    const VQElementValue* annotationDefault() const;
+
+    // --- Generic signatures ---
+    // Type parameters, parameters, result and throws: from the Signature attribute, or
+    // from the descriptor (no type parameters, no throws) when there is none or it is
+    // malformed; absent only when both fail to parse. A signature may list fewer
+    // parameters than the descriptor (javac leaves out those the compiler adds).
+    std::optional<VQMethodSignature> methodSignature() const;
+    // The type parameters of the Signature attribute; empty without one.
+    std::vector<VQTypeParameter> typeParameters() const;
 
 protected:
     // Modifier words, then "(arguments)" and the throws clause around what the caller

@@ -1,0 +1,126 @@
+// The generic-signature and module questions of the class model, answered from the
+// Signature and module attributes that the parse decoded. Nothing is cached: a tree is
+// parsed from its text whenever it is asked for, so a model that is never asked keeps
+// only the texts.
+
+#include "ornith/classfile/VQSignatureAttribute.h"
+#include "ornith/model/VQJavaClass.h"
+
+namespace ornith {
+
+namespace {
+
+// The first class attribute of the name, when it is of our kind (a host may register
+// its own decoder for any name).
+template <class Kind>
+const Kind* classAttribute(const std::optional<VQAttributeList>& attributes,
+                           std::string_view name) {
+    if (!attributes) return nullptr;
+    for (const auto& attribute : *attributes)
+        if (attribute && attribute->typeName() == name)
+            return dynamic_cast<const Kind*>(attribute.get());
+    return nullptr;
+}
+
+void appendTypeList(const char* first, const std::vector<VQSignatureType>& types,
+                    std::string& out) {
+    for (size_t i = 0; i < types.size(); ++i) {
+        out.append(i ? ", " : first);
+        types[i].appendJavaText(out);
+    }
+}
+
+}  // namespace
+
+const std::string* VQJavaMember::genericSignature() const {
+    const auto* attribute =
+        dynamic_cast<const VQJavaSignatureAttribute*>(findAttribute("Signature"));
+    return attribute ? &attribute->signature() : nullptr;
+}
+
+std::optional<VQSignatureType> VQJavaField::signatureType() const {
+    if (const std::string* text = genericSignature())
+        if (auto type = VQParseTypeSignature(*text)) return type;
+    return VQParseTypeSignature(signature());
+}
+
+std::string VQJavaField::genericTypeText() const {
+    if (auto tree = signatureType()) return tree->javaText();
+    std::string out;
+    type().appendDeclarationText(out);
+    return out;
+}
+
+std::optional<VQMethodSignature> VQJavaMethod::methodSignature() const {
+    if (const std::string* text = genericSignature())
+        if (auto parsed = VQParseMethodSignature(*text)) return parsed;
+    return VQParseMethodSignature(signature());
+}
+
+std::vector<VQTypeParameter> VQJavaMethod::typeParameters() const {
+    if (const std::string* text = genericSignature())
+        if (auto parsed = VQParseMethodSignature(*text)) return std::move(parsed->typeParameters);
+    return {};
+}
+
+const std::string* VQJavaClass::genericSignature() const {
+    const auto* attribute = classAttribute<VQJavaSignatureAttribute>(_attributes, "Signature");
+    return attribute ? &attribute->signature() : nullptr;
+}
+
+std::optional<VQClassSignature> VQJavaClass::classSignature() const {
+    const std::string* text = genericSignature();
+    if (!text) return std::nullopt;
+    return VQParseClassSignature(*text);
+}
+
+std::vector<VQTypeParameter> VQJavaClass::typeParameters() const {
+    if (auto parsed = classSignature()) return std::move(parsed->typeParameters);
+    return {};
+}
+
+std::string VQJavaClass::genericText() const {
+    std::string out = _className.value_or("");
+    if (auto parsed = classSignature()) {
+        VQAppendTypeParametersText(parsed->typeParameters, out);
+        if (isInterface()) {
+            appendTypeList(" extends ", parsed->interfaces, out);
+        } else {
+            if (!parsed->superclass.isObject()) {
+                out.append(" extends ");
+                parsed->superclass.appendJavaText(out);
+            }
+            appendTypeList(" implements ", parsed->interfaces, out);
+        }
+        return out;
+    }
+    if (!isInterface() && _superclassName && *_superclassName != "java.lang.Object") {
+        out.append(" extends ");
+        out.append(*_superclassName);
+    }
+    if (_interfaces) {
+        for (size_t i = 0; i < _interfaces->size(); ++i) {
+            out.append(i ? ", " : isInterface() ? " extends " : " implements ");
+            out.append((*_interfaces)[i]);
+        }
+    }
+    return out;
+}
+
+const VQJavaModuleAttribute* VQJavaClass::moduleDescriptor() const {
+    return classAttribute<VQJavaModuleAttribute>(_attributes, "Module");
+}
+
+const std::vector<std::string>* VQJavaClass::modulePackages() const {
+    const auto* attribute =
+        classAttribute<VQJavaModulePackagesAttribute>(_attributes, "ModulePackages");
+    return attribute ? &attribute->packages() : nullptr;
+}
+
+const std::string* VQJavaClass::moduleMainClass() const {
+    const auto* attribute =
+        classAttribute<VQJavaModuleMainClassAttribute>(_attributes, "ModuleMainClass");
+    return attribute ? &attribute->mainClass() : nullptr;
+}
+
+}  // namespace ornith

@@ -1,0 +1,287 @@
+#include "ornith/model/VQJavaSignature.h"
+
+namespace ornith {
+
+namespace {
+
+// A recursive-descent reader over the text. Every step either consumes at least one
+// character or fails, and a failure ends the parse, so the work is linear in the text.
+class SignatureReader {
+public:
+    explicit SignatureReader(std::string_view text) : _text(text) {}
+
+    bool atEnd() const noexcept { return _at >= _text.size(); }
+    bool match(char c) noexcept {
+        if (_at < _text.size() && _text[_at] == c) {
+            ++_at;
+            return true;
+        }
+        return false;
+    }
+    char peek() const noexcept { return _at < _text.size() ? _text[_at] : '\0'; }
+
+    // Identifiers run to the next character that has a meaning in a signature.
+    bool identifier(std::string& out) {
+        const size_t start = _at;
+        while (_at < _text.size()) {
+            const char c = _text[_at];
+            if (c == '.' || c == ';' || c == '[' || c == '/' || c == '<' || c == '>' || c == ':')
+                break;
+            ++_at;
+        }
+        if (_at == start) return false;
+        out.append(_text.substr(start, _at - start));
+        return true;
+    }
+
+    bool typeParameters(std::vector<VQTypeParameter>& out) {
+        if (!match('<')) return true;
+        do {  // "<>" is not a list
+            VQTypeParameter parameter;
+            if (!identifier(parameter.name) || !match(':')) return false;
+            if (peek() != ':') {
+                VQSignatureType bound;
+                if (!referenceType(bound)) return false;
+                parameter.classBound = std::move(bound);
+            }
+            while (match(':')) {
+                if (!referenceType(parameter.interfaceBounds.emplace_back())) return false;
+            }
+            out.push_back(std::move(parameter));
+        } while (!match('>'));
+        return true;
+    }
+
+    bool type(VQSignatureType& out) {
+        switch (peek()) {
+            case 'B':
+            case 'C':
+            case 'D':
+            case 'F':
+            case 'I':
+            case 'J':
+            case 'S':
+            case 'Z':
+            case 'V':
+                out.kind = VQSignatureType::Kind::base;
+                out.baseType = _text[_at++];
+                return true;
+            default:
+                return referenceType(out);
+        }
+    }
+
+    bool referenceType(VQSignatureType& out) {
+        if (_depth >= kVQMaxSignatureDepth) return false;
+        ++_depth;
+        bool ok = false;
+        switch (peek()) {
+            case 'L':
+                ok = classType(out);
+                break;
+            case 'T':
+                ++_at;
+                out.kind = VQSignatureType::Kind::typeVariable;
+                ok = identifier(out.variable) && match(';');
+                break;
+            case '[':
+                ++_at;
+                out.kind = VQSignatureType::Kind::array;
+                ok = type(out.component.emplace_back());
+                break;
+            default:
+                break;
+        }
+        --_depth;
+        return ok;
+    }
+
+    bool classType(VQSignatureType& out) {
+        if (!match('L')) return false;
+        out.kind = VQSignatureType::Kind::classType;
+        for (;;) {
+            VQClassTypeSegment& segment = out.segments.emplace_back();
+            if (!identifier(segment.name)) return false;
+            if (out.segments.size() == 1) {
+                while (match('/')) {
+                    segment.name.push_back('/');
+                    if (!identifier(segment.name)) return false;
+                }
+            }
+            if (match('<')) {
+                do {
+                    if (!typeArgument(segment.arguments.emplace_back())) return false;
+                } while (!match('>'));
+            }
+            if (match(';')) return true;
+            if (!match('.')) return false;
+        }
+    }
+
+    bool typeArgument(VQTypeArgument& out) {
+        if (match('*')) {
+            out.kind = VQTypeArgument::Kind::unbounded;
+            return true;
+        }
+        if (match('+'))
+            out.kind = VQTypeArgument::Kind::extends;
+        else if (match('-'))
+            out.kind = VQTypeArgument::Kind::super;
+        return referenceType(out.bound.emplace_back());
+    }
+
+private:
+    std::string_view _text;
+    size_t _at = 0;
+    uint32_t _depth = 0;
+};
+
+const char* baseTypeText(char code) {
+    switch (code) {
+        case 'B':
+            return "byte";
+        case 'C':
+            return "char";
+        case 'D':
+            return "double";
+        case 'F':
+            return "float";
+        case 'I':
+            return "int";
+        case 'J':
+            return "long";
+        case 'S':
+            return "short";
+        case 'Z':
+            return "boolean";
+        default:
+            return "void";
+    }
+}
+
+void appendDotted(std::string_view binaryName, std::string& out) {
+    for (char c : binaryName) out.push_back(c == '/' ? '.' : c);
+}
+
+void appendArgument(const VQTypeArgument& argument, std::string& out) {
+    switch (argument.kind) {
+        case VQTypeArgument::Kind::unbounded:
+            out.push_back('?');
+            return;
+        case VQTypeArgument::Kind::extends:
+            out.append("? extends ");
+            break;
+        case VQTypeArgument::Kind::super:
+            out.append("? super ");
+            break;
+        case VQTypeArgument::Kind::exact:
+            break;
+    }
+    if (!argument.bound.empty()) argument.bound.front().appendJavaText(out);
+}
+
+}  // namespace
+
+void VQSignatureType::appendJavaText(std::string& out) const {
+    switch (kind) {
+        case Kind::base:
+            out.append(baseTypeText(baseType));
+            return;
+        case Kind::typeVariable:
+            out.append(variable);
+            return;
+        case Kind::array:
+            if (!component.empty()) component.front().appendJavaText(out);
+            out.append("[]");
+            return;
+        case Kind::classType:
+            for (size_t i = 0; i < segments.size(); ++i) {
+                if (i) out.push_back('.');
+                appendDotted(segments[i].name, out);
+                const auto& arguments = segments[i].arguments;
+                if (arguments.empty()) continue;
+                out.push_back('<');
+                for (size_t a = 0; a < arguments.size(); ++a) {
+                    if (a) out.append(", ");
+                    appendArgument(arguments[a], out);
+                }
+                out.push_back('>');
+            }
+            return;
+    }
+}
+
+std::string VQSignatureType::javaText() const {
+    std::string out;
+    appendJavaText(out);
+    return out;
+}
+
+bool VQSignatureType::isObject() const noexcept {
+    return kind == Kind::classType && segments.size() == 1 &&
+           segments[0].name == "java/lang/Object" && segments[0].arguments.empty();
+}
+
+std::optional<VQClassSignature> VQParseClassSignature(std::string_view text) {
+    SignatureReader reader(text);
+    VQClassSignature signature;
+    if (!reader.typeParameters(signature.typeParameters)) return std::nullopt;
+    if (!reader.classType(signature.superclass)) return std::nullopt;
+    while (!reader.atEnd())
+        if (!reader.classType(signature.interfaces.emplace_back())) return std::nullopt;
+    return signature;
+}
+
+std::optional<VQMethodSignature> VQParseMethodSignature(std::string_view text) {
+    SignatureReader reader(text);
+    VQMethodSignature signature;
+    if (!reader.typeParameters(signature.typeParameters)) return std::nullopt;
+    if (!reader.match('(')) return std::nullopt;
+    while (!reader.match(')'))
+        if (!reader.type(signature.parameters.emplace_back())) return std::nullopt;
+    if (!reader.type(signature.result)) return std::nullopt;
+    while (!reader.atEnd()) {
+        if (!reader.match('^')) return std::nullopt;
+        // A thrown type is a class type or a type variable, never an array.
+        if (reader.peek() == '[') return std::nullopt;
+        if (!reader.referenceType(signature.exceptions.emplace_back())) return std::nullopt;
+    }
+    return signature;
+}
+
+std::optional<VQSignatureType> VQParseTypeSignature(std::string_view text) {
+    SignatureReader reader(text);
+    VQSignatureType type;
+    if (!reader.type(type) || !reader.atEnd()) return std::nullopt;
+    return type;
+}
+
+void VQAppendTypeParametersText(const std::vector<VQTypeParameter>& parameters, std::string& out) {
+    if (parameters.empty()) return;
+    out.push_back('<');
+    for (size_t i = 0; i < parameters.size(); ++i) {
+        const VQTypeParameter& parameter = parameters[i];
+        if (i) out.append(", ");
+        out.append(parameter.name);
+        const char* separator = " extends ";
+        if (parameter.classBound && !parameter.classBound->isObject()) {
+            out.append(separator);
+            parameter.classBound->appendJavaText(out);
+            separator = " & ";
+        }
+        for (const VQSignatureType& bound : parameter.interfaceBounds) {
+            out.append(separator);
+            bound.appendJavaText(out);
+            separator = " & ";
+        }
+    }
+    out.push_back('>');
+}
+
+std::string VQTypeParametersText(const std::vector<VQTypeParameter>& parameters) {
+    std::string out;
+    VQAppendTypeParametersText(parameters, out);
+    return out;
+}
+
+}  // namespace ornith

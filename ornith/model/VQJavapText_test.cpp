@@ -1,0 +1,227 @@
+#include "ornith/model/VQJavapText.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ornith/base/VQException.h"
+#include "ornith/testing/ClassFileWriter.h"
+
+namespace ornith {
+namespace {
+
+using testing::Bytes;
+using testing::ClassFileWriter;
+
+const std::filesystem::path kModern = std::filesystem::path(ORNITH_SOURCE_DIR) / "examples/modern";
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every class compiled by javac 25 under examples/modern/classes, as its path there.
+std::vector<std::filesystem::path> modernClasses() {
+    std::vector<std::filesystem::path> out;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(kModern / "classes"))
+        if (entry.is_regular_file() && entry.path().extension() == ".class")
+            out.push_back(std::filesystem::relative(entry.path(), kModern / "classes"));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::shared_ptr<VQJavaClass> load(const std::filesystem::path& relative) {
+    return VQJavaClass::classWithContentsOfFile((kModern / "classes" / relative).string());
+}
+
+TEST(VQJavapText, EveryModernExampleMatchesJavapInEveryView) {
+    const auto classes = modernClasses();
+    ASSERT_GE(classes.size(), 18u);
+    struct View {
+        const char* suffix;
+        VQJavapOptions options;
+    };
+    const View views[] = {{".default.txt", {}},
+                          {".p.txt", {.showPrivate = true}},
+                          {".constants.txt", {.showConstants = true}}};
+    for (const auto& relative : classes) {
+        auto javaClass = load(relative);
+        for (const View& view : views) {
+            std::filesystem::path expected = kModern / "javap" / relative;
+            expected.replace_extension(view.suffix);
+            ASSERT_TRUE(std::filesystem::exists(expected)) << expected;
+            EXPECT_EQ(VQJavapText(*javaClass, view.options), readFile(expected))
+                << relative << " " << view.suffix;
+        }
+    }
+}
+
+TEST(VQJavapText, ModelAnswersGenericAndModuleQuestions) {
+    auto generics = load("m/impl/Generics.class");
+    EXPECT_EQ(VQTypeParametersText(generics->typeParameters()),
+              "<K extends java.lang.Comparable<K> & java.io.Serializable, V>");
+    EXPECT_EQ(generics->genericText(),
+              "m.impl.Generics<K extends java.lang.Comparable<K> & java.io.Serializable, V> "
+              "extends java.util.ArrayList<java.util.Map$Entry<K, V>> implements "
+              "java.lang.Comparable<m.impl.Generics<K, V>>, java.lang.Cloneable");
+    for (const auto& method : *generics->methods()) {
+        if (method->name() != "mayThrow") continue;
+        auto signature = method->methodSignature();
+        ASSERT_TRUE(signature);
+        ASSERT_EQ(signature->exceptions.size(), 2u);
+        EXPECT_EQ(signature->exceptions[0].javaText(), "E");
+        EXPECT_EQ(method->typeParameters().size(), 1u);
+    }
+    for (const auto& field : *generics->fields()) {
+        if (field->name() == "chain") {
+            EXPECT_EQ(field->genericTypeText(),
+                      "m.impl.Generics<K, V>.Inner<java.lang.String>.Deeper<java.lang.Integer>");
+        }
+    }
+
+    // A class without a signature answers from its header.
+    auto square = load("m/impl/Square.class");
+    EXPECT_FALSE(square->genericSignature());
+    EXPECT_EQ(square->genericText(), "m.impl.Square implements m.api.Shape");
+
+    auto module = load("module-info.class");
+    ASSERT_TRUE(module->isModule());
+    const VQJavaModuleAttribute* descriptor = module->moduleDescriptor();
+    ASSERT_TRUE(descriptor);
+    EXPECT_EQ(descriptor->moduleName(), "org.ornith.examples");
+    EXPECT_EQ(descriptor->version(), "1.0");
+    ASSERT_EQ(descriptor->requiresDirectives().size(), 3u);
+    EXPECT_EQ(descriptor->requiresDirectives()[1].module, "java.logging");
+    EXPECT_TRUE(descriptor->requiresDirectives()[1].flags & kVQRequiresTransitive);
+    EXPECT_TRUE(descriptor->requiresDirectives()[2].flags & kVQRequiresStaticPhase);
+    ASSERT_EQ(descriptor->exports().size(), 2u);
+    EXPECT_EQ(descriptor->exports()[1].package, "m.impl");
+    EXPECT_EQ(descriptor->exports()[1].to, (std::vector<std::string>{"java.base", "java.logging"}));
+    EXPECT_EQ(descriptor->opens().size(), 2u);
+    EXPECT_EQ(descriptor->uses(), std::vector<std::string>{"m.api.Shape"});
+    ASSERT_EQ(descriptor->provides().size(), 1u);
+    EXPECT_EQ(descriptor->provides()[0].with,
+              (std::vector<std::string>{"m.impl.Circle", "m.impl.Square"}));
+    // javac writes no ModulePackages (jar and jlink add it) and no ModuleMainClass.
+    EXPECT_FALSE(module->modulePackages());
+    EXPECT_FALSE(module->moduleMainClass());
+}
+
+// A class whose signatures are all malformed: each member falls back to its descriptor.
+Bytes classWithBrokenSignatures() {
+    ClassFileWriter w;
+    w.setAccess(0x0021);
+    w.setThisClass("p/Broken");
+    w.setSuperClass("java/lang/Object");
+    auto signature = [&](std::string_view text) {
+        Bytes info;
+        testing::putU2(info, w.utf8(text));
+        return w.attribute("Signature", std::move(info));
+    };
+    w.addField(0x0001, "f", "Ljava/util/List;", {signature("Ljava/util/List<TT;")});
+    w.addMethod(0x0081, "m", "(I[Ljava/lang/String;)V", {signature("<T>(I)V")});
+    w.addClassAttribute(signature("<T:>Ljava/lang/Object;"));
+    return w.bytes();
+}
+
+TEST(VQJavapText, MalformedSignaturesFallBackToDescriptors) {
+    const Bytes bytes = classWithBrokenSignatures();
+    auto javaClass = VQJavaClass::classWithData(bytes);
+    EXPECT_FALSE(javaClass->classSignature());
+    EXPECT_TRUE(javaClass->genericSignature());
+    EXPECT_EQ(VQJavapText(*javaClass),
+              "public class p.Broken {\n"
+              "  public java.util.List f;\n"
+              "  public void m(int, java.lang.String...);\n"
+              "}\n");
+}
+
+TEST(VQJavapText, ConstantsAreQuotedAsJavapQuotesThem) {
+    EXPECT_EQ(VQJavapQuotedString("plain 'q' \"dq\" \\"), "\"plain 'q' \\\"dq\\\" \\\\\"");
+    EXPECT_EQ(VQJavapQuotedString("\b\t\n\f\r\x1b\x7f"), "\"\\b\\t\\n\\f\\r\\u001b\\u007f\"");
+    // Outside ASCII every UTF-16 unit is escaped, surrogate pairs as two.
+    EXPECT_EQ(VQJavapQuotedString("\xC3\xA9\xE2\x80\xAE\xF0\x9F\x98\x80"),
+              "\"\\u00e9\\u202e\\ud83d\\ude00\"");
+    EXPECT_EQ(VQJavapQuotedString(std::string_view("\0", 1)), "\"\\u0000\"");
+}
+
+TEST(VQJavapText, FilterSeesClassTextButNotLineBreaks) {
+    ClassFileWriter w;
+    w.setAccess(0);
+    w.setThisClass("p/Odd\nName");
+    w.setSuperClass("java/lang/Object");
+    w.addField(0, "x\x1b", "I");
+    const Bytes bytes = w.bytes();
+    auto javaClass = VQJavaClass::classWithData(bytes);
+    // Unfiltered, a line break in a name breaks the line, as in javap.
+    EXPECT_EQ(VQJavapText(*javaClass), "class p.Odd\nName {\n  int x\x1b;\n}\n");
+    VQJavapOptions options;
+    options.filter = [](std::string_view text, std::string& out) {
+        for (char c : text) {
+            if (c == '\n')
+                out.append("<LF>");
+            else if (c == '\x1b')
+                out.append("<ESC>");
+            else
+                out.push_back(c);
+        }
+    };
+    EXPECT_EQ(VQJavapText(*javaClass, options), "class p.Odd<LF>Name {\n  int x<ESC>;\n}\n");
+}
+
+TEST(VQJavapText, ModuleFlagWithoutModuleAttributeIsAClass) {
+    ClassFileWriter w;
+    w.setAccess(0x8000);
+    w.setThisClass("module-info");
+    w.setSuperClassIndex(0);
+    const Bytes bytes = w.bytes();
+    auto javaClass = VQJavaClass::classWithData(bytes);
+    EXPECT_TRUE(javaClass->isModule());
+    EXPECT_EQ(VQJavapText(*javaClass), "class module-info {\n}\n");
+}
+
+// Cut short at every byte and changed at single bytes, each modern example either makes a
+// class whose every new question and view answers, or raises a parse failure.
+TEST(VQJavapText, TruncatedAndMutatedModernClassesNeverCrash) {
+    size_t classes = 0, failures = 0;
+    auto exercise = [&](std::span<const uint8_t> bytes) {
+        std::shared_ptr<VQJavaClass> javaClass;
+        try {
+            javaClass = VQJavaClass::classWithData(bytes);
+        } catch (const VQException&) {
+            ++failures;
+            return;
+        }
+        ++classes;
+        (void)VQJavapText(*javaClass, {.showPrivate = true, .showConstants = true});
+        (void)javaClass->genericText();
+        (void)javaClass->moduleDescriptor();
+        if (const auto& methods = javaClass->methods())
+            for (const auto& method : *methods) (void)method->methodSignature();
+        if (const auto& fields = javaClass->fields())
+            for (const auto& field : *fields) (void)field->genericTypeText();
+    };
+    for (const auto& relative : modernClasses()) {
+        const std::string text = readFile(kModern / "classes" / relative);
+        const Bytes bytes(text.begin(), text.end());
+        for (size_t length = 0; length < bytes.size(); ++length)
+            exercise(std::span<const uint8_t>(bytes.data(), length));
+        Bytes mutated = bytes;
+        for (size_t at = 8; at < mutated.size(); at += 3) {
+            for (uint8_t value : {uint8_t{0}, uint8_t{0xFF}, uint8_t(bytes[at] ^ 0x01)}) {
+                mutated[at] = value;
+                exercise(mutated);
+            }
+            mutated[at] = bytes[at];
+        }
+    }
+    EXPECT_GT(classes, 0u);
+    EXPECT_GT(failures, 0u);
+}
+
+}  // namespace
+}  // namespace ornith

@@ -1,0 +1,316 @@
+#include "JsonFormat.h"
+
+#include <cmath>
+#include <variant>
+
+#include "ornith/classfile/VQAnnotationAttributes.h"
+#include "ornith/model/VQJavaSignature.h"
+
+namespace ornith::tool {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+json optionalText(const std::string* text) {
+    return text ? json(*text) : json(nullptr);
+}
+
+template <class T>
+json optionalText(const std::optional<T>& text) {
+    return text ? json(std::string(*text)) : json(nullptr);
+}
+
+json annotationJson(const VQAnnotation& annotation, std::optional<bool> visible);
+
+// Numbers stay numbers where JSON can hold them; every value also carries its Java text.
+json elementValueJson(const VQElementValue& value) {
+    json out{{"tag", std::string(1, value.tag())}, {"text", VQElementValueText(value)}};
+    std::visit(
+        [&](const auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, int64_t>) {
+                if (value.tag() == 'Z')
+                    out["value"] = v != 0;
+                else
+                    out["value"] = v;
+            } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
+                if (std::isfinite(v)) out["value"] = v;
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                out[value.tag() == 'c' ? "descriptor" : "value"] = v;
+            } else if constexpr (std::is_same_v<T, VQEnumConstant>) {
+                out["descriptor"] = v.typeDescriptor;
+                out["constant"] = v.constantName;
+            } else if constexpr (std::is_same_v<T, std::shared_ptr<const VQAnnotation>>) {
+                if (v) out["annotation"] = annotationJson(*v, std::nullopt);
+            } else {
+                json values = json::array();
+                for (const VQElementValue& element : v) values.push_back(elementValueJson(element));
+                out["values"] = std::move(values);
+            }
+        },
+        value.value());
+    return out;
+}
+
+json annotationJson(const VQAnnotation& annotation, std::optional<bool> visible) {
+    json elements = json::array();
+    for (const auto& [name, value] : annotation.elements())
+        elements.push_back({{"name", name}, {"value", elementValueJson(value)}});
+    json out{{"type", annotation.typeName()},
+             {"descriptor", annotation.typeDescriptor()},
+             {"elements", std::move(elements)}};
+    if (visible) out["visible"] = *visible;
+    return out;
+}
+
+void appendAnnotations(json& list, const VQJavaAnnotationsAttribute* attribute, bool visible) {
+    if (!attribute) return;
+    for (const VQAnnotation& annotation : attribute->annotations())
+        list.push_back(annotationJson(annotation, visible));
+}
+
+template <class Owner>
+json annotationsJson(const Owner& owner) {
+    json list = json::array();
+    appendAnnotations(list, owner.visibleAnnotations(), true);
+    appendAnnotations(list, owner.invisibleAnnotations(), false);
+    return list;
+}
+
+json componentAnnotationsJson(const VQRecordComponent& component) {
+    json list = json::array();
+    appendAnnotations(list,
+                      dynamic_cast<const VQJavaAnnotationsAttribute*>(
+                          component.attributeWithName("RuntimeVisibleAnnotations")),
+                      true);
+    appendAnnotations(list,
+                      dynamic_cast<const VQJavaAnnotationsAttribute*>(
+                          component.attributeWithName("RuntimeInvisibleAnnotations")),
+                      false);
+    return list;
+}
+
+json stringList(const std::vector<std::string>& names) {
+    return json(names);
+}
+
+json typeParametersJson(const std::vector<VQTypeParameter>& parameters) {
+    json list = json::array();
+    for (const VQTypeParameter& parameter : parameters) {
+        json bounds = json::array();
+        for (const VQSignatureType& bound : parameter.interfaceBounds)
+            bounds.push_back(bound.javaText());
+        list.push_back({{"name", parameter.name},
+                        {"classBound", parameter.classBound ? json(parameter.classBound->javaText())
+                                                            : json(nullptr)},
+                        {"interfaceBounds", std::move(bounds)}});
+    }
+    return list;
+}
+
+json typeTexts(const std::vector<VQSignatureType>& types) {
+    json list = json::array();
+    for (const VQSignatureType& type : types) list.push_back(type.javaText());
+    return list;
+}
+
+json memberCommon(const VQJavaMember& member) {
+    return {{"name", member.name()},
+            {"descriptor", member.signature()},
+            {"accessFlags", member.accessMask()},
+            {"signature", optionalText(member.genericSignature())},
+            {"deprecated", member.isDeprecated()},
+            {"synthetic", member.isSynthetic()},
+            {"annotations", annotationsJson(member)}};
+}
+
+json fieldJson(const VQJavaField& field) {
+    json out = memberCommon(field);
+    out["type"] = field.type().description().value_or(field.signature());
+    out["genericType"] = field.genericTypeText();
+    if (const VQConstantValue* value = field.initialValue()) {
+        json constant{{"text", value->description()}};
+        std::visit(
+            [&](const auto& v) {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
+                    if (std::isfinite(v)) constant["value"] = v;
+                } else {
+                    constant["value"] = v;
+                }
+            },
+            value->value());
+        out["constantValue"] = std::move(constant);
+    } else {
+        out["constantValue"] = nullptr;
+    }
+    return out;
+}
+
+json parameterAnnotationsJson(const VQJavaMethod& method) {
+    const auto* visible = method.visibleParameterAnnotations();
+    const auto* invisible = method.invisibleParameterAnnotations();
+    if (!visible && !invisible) return nullptr;
+    size_t count = 0;
+    if (visible) count = visible->parameterAnnotations().size();
+    if (invisible) count = std::max(count, invisible->parameterAnnotations().size());
+    json lists = json::array();
+    for (size_t i = 0; i < count; ++i) {
+        json list = json::array();
+        for (const auto* attribute : {visible, invisible})
+            if (attribute && i < attribute->parameterAnnotations().size())
+                for (const VQAnnotation& annotation : attribute->parameterAnnotations()[i])
+                    list.push_back(annotationJson(annotation, attribute == visible));
+        lists.push_back(std::move(list));
+    }
+    return lists;
+}
+
+json methodJson(const VQJavaMethod& method, bool constructor) {
+    json out = memberCommon(method);
+    out["constructor"] = constructor;
+    const VQJavaType* result = method.returnType();
+    out["returnType"] =
+        result ? json(result->description().value_or(result->signature())) : json(nullptr);
+    json types = json::array();
+    for (uint32_t i = 0; i < method.numberOfArguments(); ++i) {
+        const VQJavaType* type = method.argumentTypeAtIndex(i);
+        types.push_back(type->description().value_or(type->signature()));
+    }
+    out["parameterTypes"] = std::move(types);
+    const std::vector<std::string>* exceptions = method.exceptions();
+    out["exceptions"] = exceptions ? stringList(*exceptions) : json::array();
+    if (std::optional<VQMethodSignature> generic = method.methodSignature();
+        generic && method.genericSignature()) {
+        out["generic"] = {{"typeParameters", typeParametersJson(generic->typeParameters)},
+                          {"parameterTypes", typeTexts(generic->parameters)},
+                          {"returnType", generic->result.javaText()},
+                          {"exceptions", typeTexts(generic->exceptions)}};
+    } else {
+        out["generic"] = nullptr;
+    }
+    if (const auto* parameters = method.parameters()) {
+        json list = json::array();
+        for (const VQMethodParameter& parameter : *parameters)
+            list.push_back(
+                {{"name", optionalText(parameter.name)}, {"accessFlags", parameter.accessFlags}});
+        out["methodParameters"] = std::move(list);
+    } else {
+        out["methodParameters"] = nullptr;
+    }
+    out["parameterAnnotations"] = parameterAnnotationsJson(method);
+    const VQElementValue* byDefault = method.annotationDefault();
+    out["annotationDefault"] = byDefault ? elementValueJson(*byDefault) : json(nullptr);
+    return out;
+}
+
+json moduleJson(const VQJavaClass& javaClass) {
+    const VQJavaModuleAttribute* module = javaClass.moduleDescriptor();
+    if (!module) return nullptr;
+    json requiresList = json::array();
+    for (const VQModuleRequires& r : module->requiresDirectives())
+        requiresList.push_back(
+            {{"module", r.module}, {"flags", r.flags}, {"version", optionalText(r.version)}});
+    auto directives = [](const std::vector<VQModulePackageDirective>& list) {
+        json out = json::array();
+        for (const VQModulePackageDirective& d : list)
+            out.push_back({{"package", d.package}, {"flags", d.flags}, {"to", d.to}});
+        return out;
+    };
+    json provides = json::array();
+    for (const VQModuleProvides& p : module->provides())
+        provides.push_back({{"service", p.service}, {"with", p.with}});
+    const std::vector<std::string>* packages = javaClass.modulePackages();
+    return {{"name", module->moduleName()},
+            {"flags", module->moduleFlags()},
+            {"version", optionalText(module->version())},
+            {"requires", std::move(requiresList)},
+            {"exports", directives(module->exports())},
+            {"opens", directives(module->opens())},
+            {"uses", module->uses()},
+            {"provides", std::move(provides)},
+            {"packages", packages ? json(*packages) : json(nullptr)},
+            {"mainClass", optionalText(javaClass.moduleMainClass())}};
+}
+
+}  // namespace
+
+json classJson(const VQJavaClass& javaClass) {
+    json out;
+    out["name"] = optionalText(javaClass.className());
+    out["simpleName"] = javaClass.simpleName();
+    out["accessFlags"] = javaClass.accessFlags();
+    out["declaredAccessFlags"] = javaClass.declaredAccessFlags();
+    out["superclass"] = optionalText(javaClass.superclassName());
+    out["interfaces"] =
+        javaClass.interfaces() ? stringList(*javaClass.interfaces()) : json::array();
+    out["sourceFile"] = optionalText(javaClass.sourceFile());
+    out["deprecated"] = javaClass.isDeprecated();
+    out["synthetic"] = javaClass.isSynthetic();
+    out["signature"] = optionalText(javaClass.genericSignature());
+    out["typeParameters"] = typeParametersJson(javaClass.typeParameters());
+    out["genericText"] = javaClass.genericText();
+    out["annotations"] = annotationsJson(javaClass);
+
+    json inner = json::array();
+    if (const VQJavaInnerClassesAttribute* list = javaClass.innerClasses()) {
+        for (size_t i = 0; i < list->numberOfEntries(); ++i) {
+            const VQInnerClassEntry entry = list->entryAtIndex(i);
+            inner.push_back({{"innerClass", std::string(entry.innerClassName)},
+                             {"outerClass", optionalText(entry.outerClassName)},
+                             {"simpleName", optionalText(entry.simpleName)},
+                             {"accessFlags", entry.accessFlags}});
+        }
+    }
+    out["innerClasses"] = std::move(inner);
+    if (const VQJavaEnclosingMethodAttribute* enclosing = javaClass.enclosingMethod())
+        out["enclosingMethod"] = {{"class", enclosing->className()},
+                                  {"name", optionalText(enclosing->methodName())},
+                                  {"descriptor", optionalText(enclosing->methodDescriptor())}};
+    else
+        out["enclosingMethod"] = nullptr;
+    out["nestHost"] = optionalText(javaClass.nestHost());
+    const VQJavaClassListAttribute* members = javaClass.nestMembers();
+    out["nestMembers"] = members ? stringList(members->classNames()) : json(nullptr);
+    const VQJavaClassListAttribute* permitted = javaClass.permittedSubclasses();
+    out["permittedSubclasses"] = permitted ? stringList(permitted->classNames()) : json(nullptr);
+
+    if (const std::vector<VQRecordComponent>* components = javaClass.recordComponents()) {
+        json list = json::array();
+        for (const VQRecordComponent& component : *components) {
+            std::optional<VQSignatureType> type =
+                VQParseTypeSignature(component.genericSignature().value_or(component.descriptor()));
+            list.push_back({{"name", component.name()},
+                            {"descriptor", component.descriptor()},
+                            {"signature", optionalText(component.genericSignature())},
+                            {"type", type ? json(type->javaText()) : json(component.descriptor())},
+                            {"annotations", componentAnnotationsJson(component)}});
+        }
+        out["recordComponents"] = std::move(list);
+    } else {
+        out["recordComponents"] = nullptr;
+    }
+    out["module"] = moduleJson(javaClass);
+
+    json fields = json::array();
+    if (const auto& list = javaClass.fields())
+        for (const auto& field : *list) fields.push_back(fieldJson(*field));
+    out["fields"] = std::move(fields);
+    // Constructors (and the static initializer) first, as description() lists them.
+    json methods = json::array();
+    if (const auto& list = javaClass.constructors())
+        for (const auto& constructor : *list) methods.push_back(methodJson(*constructor, true));
+    if (const auto& list = javaClass.methods())
+        for (const auto& method : *list) methods.push_back(methodJson(*method, false));
+    out["methods"] = std::move(methods);
+    return out;
+}
+
+std::string classJsonLine(const VQJavaClass& javaClass, bool raw) {
+    std::string line = classJson(javaClass).dump(-1, ' ', !raw, json::error_handler_t::replace);
+    line.push_back('\n');
+    return line;
+}
+
+}  // namespace ornith::tool
