@@ -41,6 +41,14 @@
 //                     input not counted), bytes = file sizes. The lexer reads its own files
 //                     (from the page cache), which the peers do not: theirs lex char[]
 //                     decoded beforehand. Standard error goes to /dev/null during the job.
+//   ornith-image-open    a VQRuntimeImageStore on a JDK's lib/modules (ORNITH_IMAGE, else
+//                     JAVA_HOME's): header and index read and checked. items = resources
+//                     the header declares, bytes = the file's size.
+//   ornith-image-lookup  a new store, then containsClassName for every class of the image
+//                     (names gathered untimed from its listings). items = classes.
+//   ornith-image-read    a new store, then dataForClassName for every class: positioned
+//                     reads, inflated where jlink compressed. items = classes, bytes =
+//                     their bytes.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,6 +80,7 @@
 #include "ornith/lexer/VQJavaLexer.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQJarFileStore.h"
+#include "ornith/stores/VQRuntimeImageStore.h"
 #include "ornith/stores/zipfile.h"
 
 namespace {
@@ -606,6 +615,63 @@ void lex(const Options& options, const std::string& dir) {
            {{"files", static_cast<int64_t>(files.size()), {}}, {"lex_errors", errors, {}}});
 }
 
+// Every class of the image, fully qualified, from its package listings.
+std::vector<std::string> imageClassNames(const std::string& path) {
+    const ornith::VQRuntimeImageStore store(path);
+    std::vector<std::string> names, pending{""};
+    while (!pending.empty()) {
+        const std::string package = std::move(pending.back());
+        pending.pop_back();
+        for (const std::string& sub :
+             store.packageNamesInPackage(package).value_or(std::vector<std::string>()))
+            pending.push_back(package.empty() ? sub : package + "." + sub);
+        for (const std::string& name :
+             store.classNamesInPackage(package).value_or(std::vector<std::string>()))
+            names.push_back(package.empty() ? name : package + "." + name);
+    }
+    return names;
+}
+
+void imageOpen(const Options& options, const std::string& path) {
+    uint32_t resources = 0;
+    Timing t = timeRounds(options, [&] {
+        const ornith::VQRuntimeImageStore store(path);
+        resources = store.resourceCount();
+        return static_cast<int64_t>(resources) ^ (store.containsPackageName("java.lang") ? 1 : 2);
+    });
+    report("ornith-image-open", label(path), resources, fileSize(path), t, {});
+}
+
+void imageLookup(const Options& options, const std::string& path) {
+    const std::vector<std::string> names = imageClassNames(path);
+    Timing t = timeRounds(options, [&] {
+        const ornith::VQRuntimeImageStore store(path);
+        int64_t found = 0;
+        for (const std::string& name : names) found += store.containsClassName(name) ? 1 : 0;
+        if (found != static_cast<int64_t>(names.size())) fail("a listed class was not found");
+        return found;
+    });
+    report("ornith-image-lookup", label(path), static_cast<int64_t>(names.size()), 0, t, {});
+}
+
+void imageRead(const Options& options, const std::string& path) {
+    const std::vector<std::string> names = imageClassNames(path);
+    int64_t bytes = 0;
+    Timing t = timeRounds(options, [&] {
+        const ornith::VQRuntimeImageStore store(path);
+        int64_t check = 0, total = 0;
+        for (const std::string& name : names) {
+            const auto data = store.dataForClassName(name);
+            if (!data) fail("cannot read " + name + " from " + path);
+            total += static_cast<int64_t>(data->length());
+            check = fold(check, static_cast<int8_t>(data->bytes()[data->length() - 1]));
+        }
+        bytes = total;
+        return check ^ total;
+    });
+    report("ornith-image-read", label(path), static_cast<int64_t>(names.size()), bytes, t, {});
+}
+
 // ---- Job table ---------------------------------------------------------------------------
 
 struct Job {
@@ -656,6 +722,16 @@ int main(int argc, char** argv) {
         }
     }
     jobs.push_back({"ornith-lex", "src", [&] { lex(options, src); }});
+    std::string image;
+    if (const char* given = std::getenv("ORNITH_IMAGE"); given && *given)
+        image = given;
+    else if (const char* home = std::getenv("JAVA_HOME"); home && *home)
+        image = std::string(home) + "/lib/modules";
+    if (!image.empty() && ornith::VQIsRegularFile(image)) {
+        jobs.push_back({"ornith-image-open", label(image), [&] { imageOpen(options, image); }});
+        jobs.push_back({"ornith-image-lookup", label(image), [&] { imageLookup(options, image); }});
+        jobs.push_back({"ornith-image-read", label(image), [&] { imageRead(options, image); }});
+    }
 
     bool any = false;
     for (const Job& job : jobs) {
