@@ -3,7 +3,7 @@
 # that are missing, so that a machine that has them all does not touch the network.
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libdeflate-dev libcli11-dev)
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libdeflate-dev libcli11-dev help2man)
 if [ "${ORNITH_WITH_FUZZ:-0}" = 1 ]; then
     packages+=(clang libclang-rt-14-dev)
 fi

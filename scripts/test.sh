@@ -20,6 +20,14 @@ cmake -S tests/consumer -B build/consumer -DCMAKE_PREFIX_PATH="$PWD/build/consum
 cmake --build build/consumer -j"$jobs" >/dev/null
 build/consumer/ornith_consumer examples/classes/p/Point.class
 
+echo "== build the same host program with pkg-config --static"
+pc_dir=$(dirname "$(find build/consumer-prefix -name ornith.pc -print -quit)")
+# shellcheck disable=SC2046 # the flags are words
+c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror tests/consumer/main.cpp \
+    $(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs --static ornith) \
+    -o build/consumer/ornith_consumer_pc
+build/consumer/ornith_consumer_pc examples/classes/p/Point.class
+
 echo "== libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-10} s each"
 # Each target starts from its seed corpus and the committed crash inputs, then mutates
 # for the given time; any crash, leak, timeout or property violation fails the run.

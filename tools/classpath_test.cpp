@@ -545,6 +545,11 @@ TEST(ClassPath, UsageErrors) {
     ToolResult help = runTool({"list", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--class-path"), std::string::npos);
+    // What the manual page is made from: every command with its options.
+    ToolResult all = runTool({"--help-all"});
+    EXPECT_EQ(all.status, 0);
+    for (const char* word : {"describe", "list", "which", "tokens", "--system", "--no-default"})
+        EXPECT_NE(all.out.find(word), std::string::npos) << word;
 }
 
 }  // namespace
