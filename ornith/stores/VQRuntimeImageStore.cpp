@@ -58,6 +58,71 @@ bool startsWith(std::string_view text, std::string_view prefix) noexcept {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+// Names in an image are in modified UTF-8, and hashed as such: characters beyond U+FFFF
+// are stored as two three-byte surrogates where standard UTF-8, which the library speaks,
+// has one four-byte sequence. Names are converted at the store's edges; almost every name
+// is ASCII and passes through untouched.
+bool hasFourByteSequences(std::string_view text) noexcept {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<uint8_t>(c) >= 0xF0; });
+}
+
+std::string toModifiedUtf8(std::string_view text) {
+    if (!hasFourByteSequences(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    auto putSurrogate = [&out](uint32_t unit) {
+        out.push_back(static_cast<char>(0xE0 | (unit >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto lead = static_cast<uint8_t>(text[i]);
+        if (lead >= 0xF0 && lead <= 0xF4 && i + 3 < text.size()) {
+            const uint32_t point = (uint32_t{lead & 0x07u} << 18) |
+                                   (uint32_t{static_cast<uint8_t>(text[i + 1]) & 0x3Fu} << 12) |
+                                   (uint32_t{static_cast<uint8_t>(text[i + 2]) & 0x3Fu} << 6) |
+                                   uint32_t{static_cast<uint8_t>(text[i + 3]) & 0x3Fu};
+            const uint32_t offset = point - 0x10000;
+            putSurrogate(0xD800 | (offset >> 10));
+            putSurrogate(0xDC00 | (offset & 0x3FF));
+            i += 3;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+std::string fromModifiedUtf8(std::string_view text) {
+    // A high surrogate is ED A0..AF; without one the text is standard UTF-8 already.
+    if (text.find('\xED') == std::string_view::npos) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    auto unitAt = [&text](size_t at) {
+        return (uint32_t{static_cast<uint8_t>(text[at]) & 0x0Fu} << 12) |
+               (uint32_t{static_cast<uint8_t>(text[at + 1]) & 0x3Fu} << 6) |
+               uint32_t{static_cast<uint8_t>(text[at + 2]) & 0x3Fu};
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (i + 5 < text.size() && static_cast<uint8_t>(text[i]) == 0xED &&
+            static_cast<uint8_t>(text[i + 3]) == 0xED) {
+            const uint32_t high = unitAt(i), low = unitAt(i + 3);
+            if (high >= 0xD800 && high <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                const uint32_t point = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+                out.push_back(static_cast<char>(0xF0 | (point >> 18)));
+                out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
+                out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+                out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+                i += 5;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
 [[noreturn]] void refuse(const std::string& reason) {
     throw VQInvalidArgumentException(reason);
 }
@@ -207,8 +272,11 @@ std::optional<std::string> VQRuntimeImageStore::fullNameOf(const Location& locat
 }
 
 std::optional<VQRuntimeImageStore::Location> VQRuntimeImageStore::findLocation(
-    std::string_view fullName) const {
+    std::string_view name) const {
     if (_tableLength == 0) return std::nullopt;
+    std::string converted;
+    std::string_view fullName = name;
+    if (hasFourByteSequences(name)) fullName = converted = toModifiedUtf8(name);
     const uint32_t bucket = imageHash(fullName) % _tableLength;
     const auto redirect = static_cast<int32_t>(loadU32(_index.data() + size_t{bucket} * 4));
     uint32_t slot;
@@ -363,7 +431,7 @@ std::optional<std::string> VQRuntimeImageStore::moduleNameForClassName(
     std::string_view className) const {
     std::string_view module;
     if (!classLocation(className, &module)) return std::nullopt;
-    return std::string(module);
+    return fromModifiedUtf8(module);
 }
 
 bool VQRuntimeImageStore::containsPackageName(std::string_view packageName) const {
@@ -382,7 +450,8 @@ const std::vector<std::string>& VQRuntimeImageStore::allPackageNames() const {
         if (!full || !startsWith(*full, "/packages/")) continue;
         // Listed only when found by name too, so that a listing never names a package
         // that containsPackageName denies, whatever a damaged index says.
-        if (full->size() > 10 && findLocation(*full)) names.push_back(full->substr(10));
+        if (full->size() > 10 && findLocation(*full))
+            names.push_back(fromModifiedUtf8(std::string_view(*full).substr(10)));
     }
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
@@ -410,7 +479,7 @@ std::optional<std::vector<std::string>> VQRuntimeImageStore::classNamesInPackage
     if (packageName->empty()) return std::vector<std::string>();
     const auto* modules = modulesOfPackage(*packageName);
     if (!modules) return std::nullopt;
-    const std::string path = internalPath(*packageName);
+    const std::string path = toModifiedUtf8(internalPath(*packageName));
     std::vector<std::string> names;
     for (const std::string_view module : *modules) {
         // /modules/M/java/lang lists the package's resources and subdirectories.
@@ -424,8 +493,9 @@ std::optional<std::vector<std::string>> VQRuntimeImageStore::classNamesInPackage
             if (*owner != module || *parent != path || *extension != "class" || base->empty())
                 continue;
             // As for packages: what is listed is found by name.
-            if (!classLocation(std::string(*packageName) + "." + std::string(*base))) continue;
-            names.emplace_back(*base);
+            std::string name = fromModifiedUtf8(*base);
+            if (!classLocation(std::string(*packageName) + "." + name)) continue;
+            names.push_back(std::move(name));
         }
     }
     std::sort(names.begin(), names.end());
@@ -440,7 +510,7 @@ std::vector<std::string> VQRuntimeImageStore::moduleNames() const {
         if (!locationAt(offset, location)) continue;
         const auto full = fullNameOf(location);
         if (full && startsWith(*full, "/modules/") && full->size() > 9)
-            names.push_back(full->substr(9));
+            names.push_back(fromModifiedUtf8(std::string_view(*full).substr(9)));
     }
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
@@ -453,7 +523,7 @@ std::vector<std::string> VQRuntimeImageStore::resourceNames() const {
         const uint32_t offset = loadU32(_index.data() + _offsetsStart + size_t{slot} * 4);
         Location location;
         if (offset == 0 || !locationAt(offset, location)) continue;
-        if (auto full = fullNameOf(location)) names.push_back(std::move(*full));
+        if (auto full = fullNameOf(location)) names.push_back(fromModifiedUtf8(*full));
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -174,6 +174,22 @@ TEST(VQRuntimeImageStore, IsChosenForAFileNamedModulesAndRefusesOtherFilesOfThat
               "runtime image truncated (index beyond the file)");
 }
 
+TEST(VQRuntimeImageStore, NamesBeyondTheBasicPlaneAreModifiedUtf8InTheImageAndUtf8Outside) {
+    ScratchDirectory dir;
+    // U+1F600 is F0 9F 98 80 in UTF-8; the image keeps it as the surrogates D83D DE00,
+    // ED A0 BD ED B8 80, and hashes those bytes.
+    const std::string utf8 = "Gr\xF0\x9F\x98\x80", modified = "Gr\xED\xA0\xBD\xED\xB8\x80";
+    ImageWriter w;
+    w.add("m", "p/" + modified + ".class", "smiling");
+    w.add("m", "p/\xC3\xA9t\xC3\xA9.class", "summer");  // two-byte characters are the same in both
+    VQRuntimeImageStore store(writeImage(dir, w.bytes()));
+    EXPECT_EQ(text(store.dataForClassName("p." + utf8)), "smiling");
+    EXPECT_EQ(text(store.dataForClassName("p.\xC3\xA9t\xC3\xA9")), "summer");
+    EXPECT_EQ(store.classNamesInPackage(std::string_view("p")), (Names{utf8, "\xC3\xA9t\xC3\xA9"}));
+    const Names names = store.resourceNames();
+    EXPECT_TRUE(std::binary_search(names.begin(), names.end(), "/m/p/" + utf8 + ".class"));
+}
+
 TEST(VQRuntimeImageStore, AnUnsupportedCompressionIsAbsentWithOneLineNamingIt) {
     ScratchDirectory dir;
     ImageWriter w;
