@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "ornith/base/VQEndian.h"
+#include "ornith/stores/VQJmodFileStore.h"
 #include "ornith/stores/store_test_support.h"
 #include "ornith/testing/ImageWriter.h"
 
@@ -145,6 +146,12 @@ TEST(VQRuntimeImageStore, IsChosenForAFileNamedModulesAndRefusesOtherFilesOfThat
     auto store = VQClassStore::classStoreForName(image);
     ASSERT_NE(store, nullptr);
     EXPECT_EQ(store->kindName(), "VQRuntimeImageStore");
+    // Registered after the module store, so asked before it.
+    const auto kinds = VQClassStore::registeredClassStores();
+    const auto imageKind = std::find(kinds.begin(), kinds.end(), &VQRuntimeImageStore::storeKind);
+    const auto jmod = std::find(kinds.begin(), kinds.end(), &VQJmodFileStore::storeKind);
+    ASSERT_NE(imageKind, kinds.end());
+    EXPECT_GT(imageKind, jmod);
     EXPECT_TRUE(VQRuntimeImageStore::canGrokName(image));
     // Only the name "modules", and only a regular file: a directory of that name is a
     // directory store's, and other names are not images even when their bytes are.
