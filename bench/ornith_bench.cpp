@@ -47,6 +47,14 @@
 //                     decoded beforehand. Standard error goes to /dev/null during the job.
 //   ornith-lex-25     the same at the lexical level of Java 25 (VQOpenJavaSourceFileAtLevel),
 //                     which makes the tokens javac's and the Eclipse scanner's make.
+//   ornith-image-open    a VQRuntimeImageStore on a JDK's lib/modules (ORNITH_IMAGE, else
+//                     JAVA_HOME's): header and index read and checked. items = resources
+//                     the header declares, bytes = the file's size.
+//   ornith-image-lookup  a new store, then containsClassName for every class of the image
+//                     (names gathered untimed from its listings). items = classes.
+//   ornith-image-read    a new store, then dataForClassName for every class: positioned
+//                     reads, inflated where jlink compressed. items = classes, bytes =
+//                     their bytes.
 
 #include <malloc.h>
 #include <sys/stat.h>
@@ -80,6 +88,7 @@
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/model/VQJavapText.h"
 #include "ornith/stores/VQJarFileStore.h"
+#include "ornith/stores/VQRuntimeImageStore.h"
 #include "ornith/stores/zipfile.h"
 
 namespace {
@@ -636,6 +645,63 @@ void lex(const Options& options, const std::string& dir, const char* name, int l
            {{"files", static_cast<int64_t>(files.size()), {}}, {"lex_errors", errors, {}}});
 }
 
+// Every class of the image, fully qualified, from its package listings.
+std::vector<std::string> imageClassNames(const std::string& path) {
+    const ornith::VQRuntimeImageStore store(path);
+    std::vector<std::string> names, pending{""};
+    while (!pending.empty()) {
+        const std::string package = std::move(pending.back());
+        pending.pop_back();
+        for (const std::string& sub :
+             store.packageNamesInPackage(package).value_or(std::vector<std::string>()))
+            pending.push_back(package.empty() ? sub : package + "." + sub);
+        for (const std::string& name :
+             store.classNamesInPackage(package).value_or(std::vector<std::string>()))
+            names.push_back(package.empty() ? name : package + "." + name);
+    }
+    return names;
+}
+
+void imageOpen(const Options& options, const std::string& path) {
+    uint32_t resources = 0;
+    Timing t = timeRounds(options, [&] {
+        const ornith::VQRuntimeImageStore store(path);
+        resources = store.resourceCount();
+        return static_cast<int64_t>(resources) ^ (store.containsPackageName("java.lang") ? 1 : 2);
+    });
+    report("ornith-image-open", label(path), resources, fileSize(path), t, {});
+}
+
+void imageLookup(const Options& options, const std::string& path) {
+    const std::vector<std::string> names = imageClassNames(path);
+    Timing t = timeRounds(options, [&] {
+        const ornith::VQRuntimeImageStore store(path);
+        int64_t found = 0;
+        for (const std::string& name : names) found += store.containsClassName(name) ? 1 : 0;
+        if (found != static_cast<int64_t>(names.size())) fail("a listed class was not found");
+        return found;
+    });
+    report("ornith-image-lookup", label(path), static_cast<int64_t>(names.size()), 0, t, {});
+}
+
+void imageRead(const Options& options, const std::string& path) {
+    const std::vector<std::string> names = imageClassNames(path);
+    int64_t bytes = 0;
+    Timing t = timeRounds(options, [&] {
+        const ornith::VQRuntimeImageStore store(path);
+        int64_t check = 0, total = 0;
+        for (const std::string& name : names) {
+            const auto data = store.dataForClassName(name);
+            if (!data) fail("cannot read " + name + " from " + path);
+            total += static_cast<int64_t>(data->length());
+            check = fold(check, static_cast<int8_t>(data->bytes()[data->length() - 1]));
+        }
+        bytes = total;
+        return check ^ total;
+    });
+    report("ornith-image-read", label(path), static_cast<int64_t>(names.size()), bytes, t, {});
+}
+
 // ---- Job table ---------------------------------------------------------------------------
 
 struct Job {
@@ -690,6 +756,16 @@ int main(int argc, char** argv) {
                     [&] { lex(options, src, "ornith-lex", ornith::VQJavaLevelClassic); }});
     jobs.push_back({"ornith-lex-25", "src",
                     [&] { lex(options, src, "ornith-lex-25", ornith::VQJavaLevelLatestRelease); }});
+    std::string image;
+    if (const char* given = std::getenv("ORNITH_IMAGE"); given && *given)
+        image = given;
+    else if (const char* home = std::getenv("JAVA_HOME"); home && *home)
+        image = std::string(home) + "/lib/modules";
+    if (!image.empty() && ornith::VQIsRegularFile(image)) {
+        jobs.push_back({"ornith-image-open", label(image), [&] { imageOpen(options, image); }});
+        jobs.push_back({"ornith-image-lookup", label(image), [&] { imageLookup(options, image); }});
+        jobs.push_back({"ornith-image-read", label(image), [&] { imageRead(options, image); }});
+    }
 
     bool any = false;
     for (const Job& job : jobs) {

@@ -82,13 +82,15 @@ if [ "${ONLY:-}" != inproc ]; then
   proc 'javap java.lang.String' 1 "$(sz "$CORPUS/classes/java/lang/String.class")" \
        'jrt:/ runtime image (default class path)' "javap java.lang.String > /dev/null"
   proc 'ornith describe java.lang.String' 1 "$(sz "$CORPUS/classes/java/lang/String.class")" \
-       "the JDK's jmods (default class path: modules indexed when a lookup reaches them)" \
+       "the JDK's runtime image (lib/modules of JAVA_HOME, else of the java on PATH)" \
        "'$ORNITH' describe java.lang.String > /dev/null"
-  proc 'ornith describe -cp $CORPUS/jdk-stored.jar java.util.HashMap' 1 \
+  # Rows that mean to read a jar turn the platform off: with it, java.util.HashMap would
+  # come from the JDK, as it does for java.
+  proc 'ornith describe --system none -cp $CORPUS/jdk-stored.jar java.util.HashMap' 1 \
        "$(sz "$CORPUS/classes/java/util/HashMap.class")" 'corpus stored jar' \
-       "'$ORNITH' describe -cp '$CORPUS/jdk-stored.jar' java.util.HashMap > /dev/null"
-  proc 'ornith list -r -cp guava.jar' "$(unzip -Z1 "$GUAVA" | grep -c '\.class$')" "$(sz "$GUAVA")" \
-       'guava.jar (classes listed)' "'$ORNITH' list -r -cp '$GUAVA' > /dev/null"
+       "'$ORNITH' describe --system none -cp '$CORPUS/jdk-stored.jar' java.util.HashMap > /dev/null"
+  proc 'ornith list -r --system none -cp guava.jar' "$(unzip -Z1 "$GUAVA" | grep -c '\.class$')" "$(sz "$GUAVA")" \
+       'guava.jar (classes listed)' "'$ORNITH' list -r --system none -cp '$GUAVA' > /dev/null"
 
   # Peak memory of describing every class of the corpus, one after another.
   /usr/bin/time -f '%M %e' -o "$OUT/describe-all.time" "$ORNITH" describe --all -cp "$CORPUS/classes" > "$OUT/describe-all.txt"
@@ -166,12 +168,12 @@ if os.path.exists(meta):
     for o, p, target in [
         ("ornith describe java.lang.String", "javap java.lang.String", 10),
         ("ornith describe java.lang.String", "javap -cp $CORPUS/classes java.lang.String", None),
-        ("ornith describe -cp $CORPUS/jdk-stored.jar java.util.HashMap",
+        ("ornith describe --system none -cp $CORPUS/jdk-stored.jar java.util.HashMap",
          "javap -p -bootclasspath $CORPUS/jdk-stored.jar java.util.HashMap", None),
-        ("ornith describe -cp $CORPUS/jdk-stored.jar java.util.HashMap",
+        ("ornith describe --system none -cp $CORPUS/jdk-stored.jar java.util.HashMap",
          "javap -p -cp $CORPUS/jdk-stored.jar java.util.HashMap", None),
-        ("ornith list -r -cp guava.jar", "jar tf guava.jar", None),
-        ("ornith list -r -cp guava.jar", "unzip -l guava.jar", None),
+        ("ornith list -r --system none -cp guava.jar", "jar tf guava.jar", None),
+        ("ornith list -r --system none -cp guava.jar", "unzip -l guava.jar", None),
     ]:
         if o in med and p in med:
             r = med[p] / med[o]

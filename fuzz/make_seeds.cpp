@@ -19,6 +19,7 @@
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/testing/ClassFileWriter.h"
+#include "ornith/testing/ImageWriter.h"
 
 namespace fs = std::filesystem;
 using ornith::VQStoreLE16;
@@ -249,6 +250,25 @@ void writeArchives(const fs::path& dir) {
     writeFile(dir / "gen_empty.zip", zipArchive({}));
 }
 
+// --- runtime images ---------------------------------------------------------------------
+
+void writeImages(const fs::path& dir) {
+    auto save = [&](const char* name, const ornith::testing::ImageWriter& w) {
+        const auto bytes = w.bytes();
+        writeFile(dir / name, Bytes(bytes.begin(), bytes.end()));
+    };
+    const Bytes a = tinyClass("p/A");
+    ornith::testing::ImageWriter w;
+    w.add("java.base", "module-info.class", "mi");
+    w.add("java.base", "p/A.class", std::string(a.begin(), a.end()));
+    w.add("java.base", "p/q/B.class", std::string(64, 'B'), "zip");
+    w.add("other", "p/C.class", "C", "compact-cp");
+    w.add("other", "p/res.txt", "resource");
+    save("gen_image_le", w);
+    w.bigEndian = true;
+    save("gen_image_be", w);
+}
+
 // --- source text ------------------------------------------------------------------------
 
 constexpr std::string_view kJavaSource =
@@ -336,7 +356,8 @@ int main(int argc, char** argv) {
     const fs::path source = argv[1], out = argv[2];
     try {
         for (const char* target : {"class_model", "class_name", "zip_reader", "zip_store", "lexer",
-                                   "path_utilities", "signature"}) {
+                                   "path_utilities", "signature",
+                                   "runtime_image"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }
@@ -359,6 +380,7 @@ int main(int argc, char** argv) {
         writeSources(out / "lexer");
         writeNames(out / "path_utilities");
         writeSignatures(out / "signature");
+        writeImages(out / "runtime_image");
     } catch (const std::exception& e) {
         std::cerr << "fuzz_make_seeds: " << e.what() << "\n";
         return 1;

@@ -33,6 +33,7 @@
 #include "ornith/stores/VQFileSystemStore.h"
 #include "ornith/stores/VQJarFileStore.h"
 #include "ornith/stores/VQJmodFileStore.h"
+#include "ornith/stores/VQRuntimeImageStore.h"
 #include "ornith/stores/VQZipFileEntry.h"
 #include "ornith/stores/VQZipFileStore.h"
 #include "ornith/stores/zipfile.h"

@@ -3,7 +3,7 @@
 # that are missing, so that a machine that has them all does not touch the network.
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libdeflate-dev libcli11-dev nlohmann-json3-dev)
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libdeflate-dev libcli11-dev nlohmann-json3-dev help2man)
 # What the whole test suite needs beyond a build: clang 14 (the second compiler, and
 # libFuzzer) and clang-format 14 (the formatting check).
 if [ "${ORNITH_WITH_FUZZ:-0}" = 1 ]; then

@@ -32,6 +32,14 @@ cmake -S tests/consumer -B build/consumer -DCMAKE_PREFIX_PATH="$PWD/build/consum
 cmake --build build/consumer -j"$jobs" >/dev/null
 build/consumer/ornith_consumer examples/classes/p/Point.class
 
+echo "== build the same host program with pkg-config --static"
+pc_dir=$(dirname "$(find build/consumer-prefix -name ornith.pc -print -quit)")
+# shellcheck disable=SC2046 # the flags are words
+c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror tests/consumer/main.cpp \
+    $(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs --static ornith) \
+    -o build/consumer/ornith_consumer_pc
+build/consumer/ornith_consumer_pc examples/classes/p/Point.class
+
 echo "== clang 14 build and unit tests"
 # The second supported compiler: the unit tests only (no tool, benchmarks or fuzz replays,
 # which the g++ builds cover). Its warnings differ from g++'s and are not errors here.

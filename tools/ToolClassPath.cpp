@@ -1,15 +1,15 @@
 #include "ToolClassPath.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <set>
 
 #include "ToolCommand.h"
+#include "ToolJdk.h"
+#include "ToolProgress.h"
+#include "ornith/base/VQByteBuffer.h"
+#include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/library/VQJavaPackage.h"
 #include "ornith/stores/VQClassStore.h"
@@ -19,16 +19,19 @@ namespace ornith::tool {
 void addClassPathOptions(CLI::App* command, ClassPathOptions& options) {
     command->add_option("--class-path,--cp", options.classPath,
                         "Class path: entries separated by ';', or by ':' when there is no ';' "
-                        "(default: CLASSPATH, else the JDK's modules)");
-    command->add_flag("--no-default", options.noDefault,
-                      "Without -cp or CLASSPATH, use no class path instead of the JDK's modules");
+                        "(default: CLASSPATH); also -cp and -classpath");
+    command->add_option("--system", options.system,
+                        "The JDK whose classes come first (default: JAVA_HOME, else the java "
+                        "on PATH); none for no platform classes");
+    command->add_flag("--no-default", options.noDefault, "The same as --system none");
 }
 
 void normaliseClassPathArguments(int argc, char** argv) {
     static char classPath[] = "--class-path";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) break;
-        if (std::strcmp(argv[i], "-cp") == 0) argv[i] = classPath;
+        if (std::strcmp(argv[i], "-cp") == 0 || std::strcmp(argv[i], "-classpath") == 0)
+            argv[i] = classPath;
     }
 }
 
@@ -64,81 +67,226 @@ std::vector<std::string> splitClassPath(std::string_view text) {
 
 namespace {
 
-std::vector<std::string> modulesIn(const std::filesystem::path& home) {
-    std::vector<std::string> modules;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(home / "jmods", error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.ends_with(".jmod") && it->is_regular_file(error))
-            modules.push_back(it->path().string());
+// Adds entries to a library, reporting each unusable one once, in words that say what
+// is wrong with it rather than what the library could not do.
+class EntryAdder {
+public:
+    explicit EntryAdder(ToolLibrary& result) : _result(result) {}
+
+    // checkContents: say so when an archive yielded nothing (it was no archive, or an
+    // empty one). Module files of a JDK are not opened to check: each is indexed only
+    // when a lookup reaches it.
+    void add(const std::string& entry, bool checkContents) {
+        // An empty piece (a doubled or trailing separator) names nothing worth a word.
+        if (entry.empty()) return;
+        VQClassLibrary& library = *_result.library;
+        const size_t before = library.classStores().size();
+        library.appendToClassPath(entry,
+                                  [&](const std::string& dropped, const std::exception& failure) {
+                                      report(dropped, reasonFor(dropped, failure));
+                                  });
+        if (library.classStores().size() == before || !checkContents) return;
+        if (!library.classStores().back()->containsPackageName(""))
+            report(entry, "no classes found in it");
     }
-    std::sort(modules.begin(), modules.end());
-    return modules;
+
+    void report(const std::string& entry, const std::string& reason) {
+        _result.unusableEntry = true;
+        if (_reported.insert(entry).second) reportFailure(entry, reason);
+    }
+
+private:
+    static std::string reasonFor(const std::string& entry, const std::exception& failure) {
+        const std::string expanded = stringByExpandingEnvironmentVariables(entry);
+        if (!VQFileExists(expanded)) return "no such file or directory";
+        // The registry found no kind for it; anything else raised says why itself.
+        if (std::string_view(failure.what()).starts_with("Unknown source of class files"))
+            return "not a directory, archive, runtime image or class file";
+        return failure.what();
+    }
+
+    ToolLibrary& _result;
+    std::set<std::string> _reported;
+};
+
+std::optional<std::string> givenClassPath(const ClassPathOptions& options) {
+    if (options.classPath) return options.classPath;
+    if (const char* variable = std::getenv("CLASSPATH"); variable && *variable)
+        return std::string(variable);
+    return std::nullopt;
+}
+
+// The platform's entries, after reporting a chosen JDK that has none.
+void addPlatform(const ClassPathOptions& options, ToolLibrary& result, EntryAdder& adder) {
+    const JdkChoice jdk = chooseJdk(options.system, options.noDefault);
+    if (jdk.source == JdkChoice::Source::none) result.noJdkFound = true;
+    if (jdk.home.empty()) return;
+    const auto entries = VQClassLibrary::platformEntriesForJavaHome(jdk.home);
+    if (entries.empty()) {
+        bool isDirectory = false;
+        adder.report(jdk.home, VQFileExists(jdk.home, &isDirectory) && isDirectory
+                                   ? "no runtime image (lib/modules) and no jmods"
+                                   : "no such JDK directory");
+        return;
+    }
+    for (const std::string& entry : entries) adder.add(entry, false);
+}
+
+void addClassPath(const std::string& path, EntryAdder& adder) {
+    for (const std::string& entry : splitClassPath(path)) adder.add(entry, true);
 }
 
 }  // namespace
 
-std::vector<std::string> defaultJdkModules() {
-    if (const char* home = std::getenv("JAVA_HOME"); home && *home) {
-        auto modules = modulesIn(home);
-        if (!modules.empty()) return modules;
-    }
-    // The JDK of each `java` on PATH in turn: HOME/bin/java, reached through whatever
-    // symbolic links (alternatives, /usr/bin/java) lead to it.
-    const char* path = std::getenv("PATH");
-    std::string_view rest = path ? path : "";
-    while (true) {
-        const size_t colon = rest.find(':');
-        const std::string directory(rest.substr(0, colon));
-        if (!directory.empty()) {
-            const std::string candidate = directory + "/java";
-            if (::access(candidate.c_str(), X_OK) == 0) {
-                std::error_code error;
-                const auto real = std::filesystem::canonical(candidate, error);
-                if (!error) {
-                    auto modules = modulesIn(real.parent_path().parent_path());
-                    if (!modules.empty()) return modules;
-                }
-            }
-        }
-        if (colon == std::string_view::npos) break;
-        rest.remove_prefix(colon + 1);
-    }
-    return {};
+ToolLibrary classLibraryForLookups(const ClassPathOptions& options) {
+    ToolLibrary result{VQClassLibrary::classLibrary()};
+    EntryAdder adder(result);
+    addPlatform(options, result, adder);
+    if (const auto path = givenClassPath(options)) addClassPath(*path, adder);
+    return result;
 }
 
-std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& options) {
-    std::vector<std::string> entries;
-    // The JDK's own modules are not second-guessed: each is indexed only when a lookup
-    // reaches it, and asking it for classes here would index all of them up front.
-    bool checkEntries = true;
-    if (options.classPath) {
-        entries = splitClassPath(*options.classPath);
-    } else if (const char* variable = std::getenv("CLASSPATH"); variable && *variable) {
-        entries = splitClassPath(variable);
-    } else if (!options.noDefault) {
-        entries = defaultJdkModules();
-        checkEntries = false;
+ToolLibrary classLibraryForListings(const ClassPathOptions& options) {
+    ToolLibrary result{VQClassLibrary::classLibrary()};
+    EntryAdder adder(result);
+    if (const auto path = givenClassPath(options)) {
+        addClassPath(*path, adder);
+        return result;
     }
+    addPlatform(options, result, adder);
+    if (result.noJdkFound) {
+        // Nothing to list at all, and the user did not ask for nothing.
+        reportFailure("JDK", "none found (give -cp PATH, or --system JDK, or set JAVA_HOME)");
+        result.unusableEntry = true;
+    }
+    return result;
+}
 
-    auto library = VQClassLibrary::classLibrary();
-    const VQClassLibrary::DroppedEntryHandler report = [](const std::string& entry,
-                                                          const std::exception& failure) {
-        reportFailure(entry, failure.what());
-    };
-    for (const std::string& entry : entries) {
-        // An empty piece (a doubled or trailing separator) names nothing worth a word.
-        if (entry.empty()) continue;
-        const size_t before = library->_stores().size();
-        library->appendToClassPath(entry, report);
-        if (library->_stores().size() == before || !checkEntries) continue;
-        // An archive store is made for any file with the right suffix; one that indexed
-        // nothing was no archive or an empty one, which the user will want to know.
-        if (!library->_stores().back()->containsPackageName(""))
-            reportFailure(entry, "no classes found in it");
+// ---- Names ----
+
+std::optional<std::string> findClassName(const VQClassLibrary& library, std::string_view typed) {
+    std::string name(typed);
+    if (name.ends_with(".class")) name.resize(name.size() - 6);
+    std::replace(name.begin(), name.end(), '/', '.');
+    if (name.empty()) return std::nullopt;
+    if (library.classStoreNameForClassWithName(name)) return name;
+    // A nested class named with dots: the last dots may stand for '$'.
+    for (size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0;
+         dot = name.rfind('.', dot - 1)) {
+        name[dot] = '$';
+        if (library.classStoreNameForClassWithName(name)) return name;
     }
-    return library;
+    return std::nullopt;
+}
+
+namespace {
+
+// Edit distance (insertions, deletions, substitutions, adjacent swaps), or limit + 1 as
+// soon as it must exceed the limit.
+size_t editDistance(std::string_view a, std::string_view b, size_t limit) {
+    if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > limit) return limit + 1;
+    std::vector<size_t> before(b.size() + 1), previous(b.size() + 1), current(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        current[0] = i;
+        size_t rowBest = current[0];
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                current[j] = std::min(current[j], before[j - 2] + 1);
+            rowBest = std::min(rowBest, current[j]);
+        }
+        if (rowBest > limit) return limit + 1;
+        before.swap(previous);
+        previous.swap(current);
+    }
+    return previous[b.size()];
+}
+
+// Close enough to be worth suggesting: a slip of a key or two, or a difference of case.
+size_t suggestionLimit(std::string_view word) {
+    return std::max<size_t>(1, word.size() / 3);
+}
+
+std::string lowered(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+// The words nearest to `word`, best first, at most three.
+std::vector<std::string> nearestWords(const std::vector<std::string>& words,
+                                      std::string_view word) {
+    const size_t limit = suggestionLimit(word);
+    const std::string lower = lowered(word);
+    std::vector<std::pair<size_t, std::string>> scored;
+    for (const std::string& candidate : words) {
+        if (candidate == word) continue;
+        size_t distance = editDistance(word, candidate, limit);
+        // A difference of case alone counts as the smallest slip.
+        if (distance > 1 && lowered(candidate) == lower) distance = 1;
+        if (distance <= limit) scored.emplace_back(distance, candidate);
+    }
+    std::sort(scored.begin(), scored.end());
+    if (!scored.empty()) {
+        const size_t best = scored.front().first;
+        scored.erase(std::remove_if(scored.begin(), scored.end(),
+                                    [best](const auto& s) { return s.first > best; }),
+                     scored.end());
+    }
+    std::vector<std::string> nearest;
+    for (size_t i = 0; i < scored.size() && i < 3; ++i) nearest.push_back(scored[i].second);
+    return nearest;
+}
+
+std::string qualified(std::string_view package, std::string_view name) {
+    return package.empty() ? std::string(name) : std::string(package) + "." + std::string(name);
+}
+
+}  // namespace
+
+std::vector<std::string> nearestClassNames(const VQClassLibrary& library, std::string_view typed) {
+    std::string name(typed);
+    if (name.ends_with(".class")) name.resize(name.size() - 6);
+    std::replace(name.begin(), name.end(), '/', '.');
+    const size_t dot = name.rfind('.');
+    const std::string package = dot == std::string::npos ? std::string() : name.substr(0, dot);
+    const std::string simple = dot == std::string::npos ? name : name.substr(dot + 1);
+    std::vector<std::string> suggestions;
+    const auto& stores = library.classStores();
+    if (package.empty() || std::any_of(stores.begin(), stores.end(), [&](const auto& store) {
+            return store->containsPackageName(package);
+        })) {
+        // The package is there: the classes in it nearest to the one asked for.
+        for (const std::string& near : nearestWords(library.classNamesInPackage(package), simple))
+            suggestions.push_back(qualified(package, near));
+        return suggestions;
+    }
+    // A package that is not there: the same class in the packages nearest to it.
+    const size_t up = package.rfind('.');
+    const std::string parent = up == std::string::npos ? std::string() : package.substr(0, up);
+    const std::string last = up == std::string::npos ? package : package.substr(up + 1);
+    for (const std::string& near : nearestWords(library.packageNamesInPackage(parent), last)) {
+        const std::string candidate = qualified(qualified(parent, near), simple);
+        if (library.classStoreNameForClassWithName(candidate)) suggestions.push_back(candidate);
+    }
+    return suggestions;
+}
+
+void reportNotFound(const ToolLibrary& result, std::string_view name) {
+    std::string reason = "not found";
+    const auto nearest = nearestClassNames(*result.library, name);
+    if (!nearest.empty()) {
+        reason += " (did you mean ";
+        for (size_t i = 0; i < nearest.size(); ++i)
+            reason.append(i == 0 ? "" : " or ").append(nearest[i]);
+        reason += "?)";
+    } else if (result.noJdkFound) {
+        reason += " (no JDK found: give --system JDK or set JAVA_HOME)";
+    }
+    reportFailure(name, reason);
 }
 
 std::vector<std::string> sortedClassNamesBelow(const VQJavaPackage& package) {
@@ -153,33 +301,6 @@ std::vector<std::string> sortedClassNamesBelow(const VQJavaPackage& package) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-ProgressLine::ProgressLine(std::string verb)
-    : _verb(std::move(verb)), _enabled(::isatty(STDERR_FILENO) == 1) {}
-
-ProgressLine::~ProgressLine() {
-    if (_shown) std::fputs("\r\033[K", stderr);
-}
-
-void ProgressLine::step(std::string_view item, size_t done, size_t total) {
-    if (!_enabled || done % 128 != 0) return;
-    std::string line = _verb + " " + std::to_string(done);
-    if (total) line += "/" + std::to_string(total);
-    line += " ";
-    line += item;
-    // One terminal line at most: a line that wraps could not be taken back with "\r".
-    winsize size{};
-    const size_t columns =
-        ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col : 80;
-    if (line.size() > columns - 1) line.resize(columns - 1);
-    // Names come from archives; none may steer the terminal.
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    std::fflush(stdout);
-    std::fprintf(stderr, "\r\033[K%s", line.c_str());
-    std::fflush(stderr);
-    _shown = true;
 }
 
 }  // namespace ornith::tool

@@ -1,19 +1,21 @@
 #pragma once
-// The class path of the commands that look classes up (describe, list, which).
+// Where the commands that read classes (describe, list, which) find them, and how they
+// take and report class names.
 //
-// Where it comes from, first match wins:
-//   1. -cp/--class-path PATH;
-//   2. CLASSPATH, when set and not empty;
-//   3. unless --no-default: the .jmod files of the JDK found through JAVA_HOME, else
-//      through the first `java` on PATH whose JDK has them;
-//   4. nothing.
-// A path is split at ';' when it holds one, otherwise at ':' outside "${...}" (so that
-// $HOME/a.jar:${X:y}/b is two entries). Empty pieces are skipped; an entry that gives no
-// store is reported on stderr and skipped, and the command goes on.
+// Two sources:
+//   - the class path: -cp/-classpath/--cp/--class-path PATH, else CLASSPATH when set and
+//     not empty. A path is split at ';' when it holds one, otherwise at ':' outside
+//     "${...}" (so that $HOME/a.jar:${X:y}/b is two entries); empty pieces are skipped.
+//   - the platform: the runtime image (lib/modules) of the JDK that ToolJdk.h chooses,
+//     else its jmods/*.jmod; --system none (or --no-default) turns it off.
+// Lookups (describe NAME, which) search the platform first and then the class path, as
+// java does. Listings (list, describe --all) cover the class path when there is one, and
+// the platform when there is none.
+//
+// Every unusable entry is reported once, as "ornith: ENTRY: REASON".
 
 #include <CLI/CLI.hpp>
 
-#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,46 +31,50 @@ namespace ornith::tool {
 
 struct ClassPathOptions {
     std::optional<std::string> classPath;
-    bool noDefault = false;
+    std::optional<std::string> system;  // a JDK home, or "none"
+    bool noDefault = false;             // the old name of --system none
 };
 
-// Adds --class-path (also --cp) and --no-default to the command.
+// Adds --class-path (also --cp), --system and --no-default to the command.
 void addClassPathOptions(CLI::App* command, ClassPathOptions& options);
 // The argument parser takes single-dash options of one letter only, so the customary
-// "-cp" is rewritten to "--class-path" before parsing (up to a "--").
+// "-cp" and "-classpath" are rewritten to "--class-path" before parsing (up to a "--").
 void normaliseClassPathArguments(int argc, char** argv);
 
 // The pieces of a class path, empty ones included.
 std::vector<std::string> splitClassPath(std::string_view text);
 
-// The JDK's .jmod files in name order, or none: JAVA_HOME's, else those of the JDK of the
-// first `java` on PATH (symbolic links resolved) that has a jmods folder.
-std::vector<std::string> defaultJdkModules();
+// A library for one command, and what happened while it was made.
+struct ToolLibrary {
+    std::shared_ptr<VQClassLibrary> library;
+    bool unusableEntry = false;  // an entry (or the chosen JDK) was reported as unusable
+    bool noJdkFound = false;     // the platform was wanted, but no JDK could be found
+};
 
-// The library for the options, as described above. Entries that give no store, and
-// archives in which nothing could be indexed, are reported as "ornith: ENTRY: REASON".
-std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& options);
+// Platform first, then the class path.
+ToolLibrary classLibraryForLookups(const ClassPathOptions& options);
+// The class path when one is given, else the platform. Reports "ornith: JDK: none found
+// ..." when neither is there.
+ToolLibrary classLibraryForListings(const ClassPathOptions& options);
+
+// The binary name of the class that NAME, as a Java developer types it, names on the
+// library: java.lang.String, java/lang/String, java/lang/String.class, or a nested class
+// with dots (java.util.Map.Entry, tried as java.util.Map$Entry, then java.util$Map$Entry,
+// replacing dots from the right as javap does). Absent when there is none.
+std::optional<std::string> findClassName(const VQClassLibrary& library, std::string_view name);
+
+// Reports "ornith: NAME: not found", with the nearest names of the package NAME names
+// when there are close ones ("(did you mean java.lang.String?)"), or a word that no JDK
+// was found when that may be why.
+void reportNotFound(const ToolLibrary& library, std::string_view name);
+
+// Up to three class names on the library nearest to NAME (dotted): from the classes of
+// its package, or, when the package does not exist, the same class in the nearest
+// packages beside it. Never costs more than listing those packages.
+std::vector<std::string> nearestClassNames(const VQClassLibrary& library, std::string_view name);
 
 // Every class name below the package (its own classes included), fully qualified and
 // sorted by bytes; a progress line shows while they are gathered.
 std::vector<std::string> sortedClassNamesBelow(const VQJavaPackage& package);
-
-// A one-line progress report on stderr for long walks, shown only when stderr is a
-// terminal; the line is cleared when the object goes.
-class ProgressLine {
-public:
-    explicit ProgressLine(std::string verb);
-    ~ProgressLine();
-    ProgressLine(const ProgressLine&) = delete;
-    ProgressLine& operator=(const ProgressLine&) = delete;
-
-    // Called once per item; redraws now and then.
-    void step(std::string_view item, size_t done, size_t total = 0);
-
-private:
-    std::string _verb;
-    bool _enabled;
-    bool _shown = false;
-};
 
 }  // namespace ornith::tool

@@ -14,6 +14,8 @@
 #include "SafeText.h"
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
+#include "ToolProgress.h"
+#include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/library/VQJavaPackage.h"
@@ -34,9 +36,9 @@ struct DescribeOptions {
     bool raw = false;            // the library's text unescaped
 };
 
-// A NAME that ends in ".class" or holds a '/' is a file; anything else a class name.
+// A NAME that names an existing regular file is a class file; anything else a class name.
 bool namesAFile(const std::string& name) {
-    return name.ends_with(".class") || name.find('/') != std::string::npos;
+    return VQIsRegularFile(name);
 }
 
 // The member lines of description(), each "    TEXT;\n", escaped one by one so that the
@@ -86,14 +88,22 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-// Describes one class; false (after reporting why) when it cannot be.
-bool describeOne(const std::string& name, const std::shared_ptr<VQClassLibrary>& library,
+// Describes one class, a file when there is no library; false (after reporting why)
+// when it cannot be.
+bool describeOne(const std::string& name, const ToolLibrary* found,
                  const DescribeOptions& options) {
     try {
-        std::shared_ptr<VQJavaClass> javaClass =
-            library ? library->classWithName(name) : VQJavaClass::classWithContentsOfFile(name);
+        std::shared_ptr<VQJavaClass> javaClass;
+        if (!found) {
+            javaClass = VQJavaClass::classWithContentsOfFile(name);
+        } else if (const auto className = findClassName(*found->library, name)) {
+            javaClass = found->library->classWithName(*className);
+        }
         if (!javaClass) {
-            reportFailure(name, "not found");
+            if (found)
+                reportNotFound(*found, name);
+            else
+                reportFailure(name, "not found");
             return false;
         }
         print(*javaClass, options);
@@ -108,33 +118,37 @@ bool describeOne(const std::string& name, const std::shared_ptr<VQClassLibrary>&
 
 int runDescribe(const DescribeOptions& options) {
     // The class path is read only when some NAME needs it.
-    std::shared_ptr<VQClassLibrary> library;
-    if (options.all || !std::all_of(options.names.begin(), options.names.end(), namesAFile))
-        library = classLibraryForOptions(options.classPath);
+    ToolLibrary found;
+    if (options.all)
+        found = classLibraryForListings(options.classPath);
+    else if (!std::all_of(options.names.begin(), options.names.end(), namesAFile))
+        found = classLibraryForLookups(options.classPath);
 
     int status = 0;
     if (options.all) {
+        // A listing over an unusable entry is incomplete.
+        if (found.unusableEntry) status = 1;
         const std::vector<std::string> names =
-            sortedClassNamesBelow(*library->packageWithName(std::string_view()));
+            sortedClassNamesBelow(*found.library->packageWithName(std::string_view()));
         ProgressLine progress("describing");
         // One class at a time: each is dropped once printed.
         for (size_t i = 0; i < names.size(); ++i) {
             progress.step(names[i], i + 1, names.size());
-            if (!describeOne(names[i], library, options)) status = 1;
+            if (!describeOne(names[i], &found, options)) status = 1;
         }
         return status;
     }
     for (const std::string& name : options.names)
-        if (!describeOne(name, namesAFile(name) ? nullptr : library, options)) status = 1;
+        if (!describeOne(name, namesAFile(name) ? nullptr : &found, options)) status = 1;
     return status;
 }
 
 void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<DescribeOptions>();
     CLI::App* command = app.add_subcommand("describe", "Print the declaration of each class");
-    CLI::Option* names =
-        command->add_option("NAME", options->names,
-                            "A class name looked up on the class path, or a path to a .class file");
+    CLI::Option* names = command->add_option("NAME", options->names,
+                                             "A class name (java.lang.String, java/lang/String, "
+                                             "java.util.Map.Entry), or a path to a .class file");
     command
         ->add_flag("--all", options->all, "Describe every class on the class path, sorted by name")
         ->excludes(names);

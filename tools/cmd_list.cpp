@@ -1,5 +1,7 @@
 // `ornith list [-cp PATH] [-r] [PACKAGE]`: the subpackages ("name/") and classes of a
-// package on the class path, or with -r every class below it, fully qualified.
+// package on the class path (the JDK's when no class path is given), or with -r every
+// class below it, fully qualified. Exits 1 when an entry was unusable: the listing is
+// then incomplete.
 
 #include <algorithm>
 #include <cstdio>
@@ -29,15 +31,19 @@ void printLine(const std::string& text, const char* suffix = "") {
 }
 
 int runList(const ListOptions& options) {
-    auto library = classLibraryForOptions(options.classPath);
-    auto package = library->packageWithName(options.package);
+    const ToolLibrary found = classLibraryForListings(options.classPath);
+    const int status = found.unusableEntry ? 1 : 0;
+    // java/lang names the package java.lang, as it does a class.
+    std::string packageName = options.package;
+    std::replace(packageName.begin(), packageName.end(), '/', '.');
+    auto package = found.library->packageWithName(packageName);
     if (!package) {
         reportFailure(options.package, "not found");
         return 1;
     }
     if (options.recursive) {
         for (const std::string& name : sortedClassNamesBelow(*package)) printLine(name);
-        return 0;
+        return status;
     }
     // Each group in byte order, whatever order the class path gave.
     auto packages = package->packageNames();
@@ -46,7 +52,7 @@ int runList(const ListOptions& options) {
     std::sort(classes.begin(), classes.end());
     for (const std::string& name : packages) printLine(name, "/");
     for (const std::string& name : classes) printLine(name);
-    return 0;
+    return status;
 }
 
 void addListCommand(CLI::App& app, CommandRunner& runner) {

@@ -1,5 +1,6 @@
-// `ornith which [-cp PATH] CLASS...`: the class-path entry that supplies each class (for a
-// single class-file entry, the class name it holds).
+// `ornith which [-cp PATH] CLASS...`: the class-path entry that supplies each class: the
+// JDK's runtime image (or module file) for a platform class, the entry for any other (for
+// a single class-file entry, the class name it holds).
 
 #include <cstdio>
 #include <memory>
@@ -20,14 +21,16 @@ struct WhichOptions {
 };
 
 int runWhich(const WhichOptions& options) {
-    auto library = classLibraryForOptions(options.classPath);
+    const ToolLibrary found = classLibraryForLookups(options.classPath);
     int status = 0;
     for (const std::string& name : options.names) {
-        if (auto store = library->classStoreNameForClassWithName(name)) {
+        const auto className = findClassName(*found.library, name);
+        if (auto store = className ? found.library->classStoreNameForClassWithName(*className)
+                                   : std::nullopt) {
             store->push_back('\n');
             std::fwrite(store->data(), 1, store->size(), stdout);
         } else {
-            reportFailure(name, "not found");
+            reportNotFound(found, name);
             status = 1;
         }
     }
@@ -38,7 +41,10 @@ void addWhichCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<WhichOptions>();
     CLI::App* command =
         app.add_subcommand("which", "Print the class-path entry that supplies each class");
-    command->add_option("CLASS", options->names, "Dotted class name")->required();
+    command
+        ->add_option("CLASS", options->names,
+                     "A class name: java.lang.String, java/lang/String or java.util.Map.Entry")
+        ->required();
     addClassPathOptions(command, options->classPath);
     command->callback([options, &runner] { runner = [options] { return runWhich(*options); }; });
 }

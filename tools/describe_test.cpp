@@ -40,18 +40,18 @@ TEST(Describe, FailuresAreReportedAndTheRestStillPrinted) {
     ToolResult r = runTool({"describe", "examples/classes/p/Missing.class", kPoint, junk});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, kPointText);
+    // A name that names no file is a class name in internal form, and there is no such class.
     EXPECT_EQ(r.err,
-              "ornith: examples/classes/p/Missing.class: Can't map java class file "
-              "examples/classes/p/Missing.class\n"
+              "ornith: examples/classes/p/Missing.class: not found\n"
               "ornith: " +
                   junk + ": Not a java .class file\n");
     std::remove(junk.c_str());
 
-    // A directory cannot be read as a class file.
+    // A directory is no class file, so it is taken for a class name.
     ToolResult dir = runTool({"describe", "examples/classes"});
     EXPECT_EQ(dir.status, 1);
     EXPECT_EQ(dir.out, "");
-    EXPECT_EQ(dir.err, "ornith: examples/classes: Can't map java class file examples/classes\n");
+    EXPECT_EQ(dir.err, "ornith: examples/classes: not found\n");
 }
 
 TEST(Describe, UsageErrorsAndHelp) {

@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
     using namespace ornith::tool;
     CLI::App app{"ornith: Java class files, class paths and Java source tokens", "ornith"};
     app.set_version_flag("--version", "ornith " ORNITH_VERSION);
+    app.set_help_all_flag("--help-all", "Print this help and every command's, then exit");
     app.require_subcommand(1);
     app.fallthrough(false);
 

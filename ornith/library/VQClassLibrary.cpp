@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQPathUtilities.h"
@@ -62,6 +63,33 @@ std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibraryWithClassPath(
     library->_classPath = std::move(classPath);
     library->_addClassStoresForPath(library->_classPath,
                                     onDroppedEntry ? &onDroppedEntry : nullptr);
+    return library;
+}
+
+std::vector<std::string> VQClassLibrary::platformEntriesForJavaHome(const std::string& javaHome) {
+    // The image is what the JVM itself runs from, and every JDK and JRE since 9 has one;
+    // module files are what a JDK links images from, and recent JDKs ship without them.
+    const std::string home = javaHome.ends_with('/') ? javaHome : javaHome + "/";
+    if (VQIsRegularFile(home + "lib/modules")) return {home + "lib/modules"};
+    std::vector<std::string> modules;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(home + "jmods", error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.ends_with(".jmod") && it->is_regular_file(error))
+            modules.push_back(it->path().string());
+    }
+    std::sort(modules.begin(), modules.end());
+    return modules;
+}
+
+std::shared_ptr<VQClassLibrary> VQClassLibrary::classLibraryWithJavaHome(
+    const std::string& javaHome, const std::optional<std::string>& classPath,
+    const DroppedEntryHandler& onDroppedEntry) {
+    auto library = classLibrary();
+    for (const std::string& entry : platformEntriesForJavaHome(javaHome))
+        library->appendToClassPath(entry, onDroppedEntry);
+    if (classPath) library->appendToClassPath(*classPath, onDroppedEntry);
     return library;
 }
 
@@ -167,10 +195,10 @@ std::vector<std::string> VQClassLibrary::namesInPackage(std::string_view package
     std::vector<const VQClassStore*> stores;
     stores.reserve(_classStores.size());
     for (const auto& store : _classStores) stores.push_back(store.get());
-    return _mergedNamesInPackage(stores, packageName, listing);
+    return mergedNamesInPackage(stores, packageName, listing);
 }
 
-std::vector<std::string> VQClassLibrary::_mergedNamesInPackage(
+std::vector<std::string> VQClassLibrary::mergedNamesInPackage(
     const std::vector<const VQClassStore*>& stores, std::string_view packageName,
     PackageListing listing) {
     std::vector<std::string> names;

@@ -91,26 +91,43 @@ public:
     // its own: appending to either later leaves the other as it is.
     std::shared_ptr<VQClassLibrary> copyWithZone() const;
 
+    // ---- The Java platform beside a class path ----
+
+    // The class-path entries of a JDK's or JRE's own classes: its runtime image
+    // (HOME/lib/modules) when it has one, else its jmods/*.jmod files sorted by name, else
+    // none. Nothing is opened; a home of neither kind gives an empty list.
+    static std::vector<std::string> platformEntriesForJavaHome(const std::string& javaHome);
+    // A library that finds classes as java does: the platform of the JDK at javaHome
+    // first, so that no class path entry can shadow java.lang.String, then the class
+    // path. The class path reads "PLATFORM;...;PATH"; an unusable entry is skipped as by
+    // classLibraryWithClassPath.
+    static std::shared_ptr<VQClassLibrary> classLibraryWithJavaHome(
+        const std::string& javaHome, const std::optional<std::string>& classPath,
+        const DroppedEntryHandler& onDroppedEntry = DroppedEntryHandler());
+
+    // The stores, one per usable entry, in class-path order.
+    const std::vector<std::shared_ptr<VQClassStore>>& classStores() const noexcept {
+        return _classStores;
+    }
+    // What namesInPackage merges, over the given stores only: each name once, sorted.
+    static std::vector<std::string> mergedNamesInPackage(
+        const std::vector<const VQClassStore*>& stores, std::string_view packageName,
+        PackageListing listing);
+
     // ---- Internal to the library (public for its tests) ----
+
+    // Expands environment variables in the entry and appends the registry's store for it;
+    // raises VQInvalidArgumentException "Unknown source of class files 'ENTRY'" (with the
+    // expanded entry) when there is none.
+    void _addClassStoreForName(const std::string& name);
+
+private:
+    VQClassLibrary();
 
     // Splits at every ";" (empty pieces included) and adds a store per piece, dropping a
     // piece whose store cannot be made and going on with the next.
     void _addClassStoresForPath(const std::optional<std::string>& path,
                                 const DroppedEntryHandler* onDroppedEntry = nullptr);
-    // Expands environment variables in the entry and appends the registry's store for it;
-    // raises VQInvalidArgumentException "Unknown source of class files 'ENTRY'" (with the
-    // expanded entry) when there is none.
-    void _addClassStoreForName(const std::string& name);
-    const std::vector<std::shared_ptr<VQClassStore>>& _stores() const noexcept {
-        return _classStores;
-    }
-    // namesInPackage over the given stores only: the merged, sorted set of their answers.
-    static std::vector<std::string> _mergedNamesInPackage(
-        const std::vector<const VQClassStore*>& stores, std::string_view packageName,
-        PackageListing listing);
-
-private:
-    VQClassLibrary();
 
     // Not owning: the package removes itself when it goes, so a cached package is alive
     // or in the middle of its destructor (its weak reference already expired).

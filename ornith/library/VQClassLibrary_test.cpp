@@ -12,6 +12,7 @@
 #include "ornith/library/VQJavaPackage.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQClassStore.h"
+#include "ornith/testing/ImageWriter.h"
 #include "ornith/testing/LibraryTestSupport.h"
 
 namespace ornith {
@@ -53,7 +54,7 @@ TEST(VQClassLibraryDefault, IsReadFromClassPathOnceAndSharedAcrossThreads) {
     auto library = seen.front();
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(library->classPath(), defaultEntry() + ";;" + defaultEntry() + "/missing.jar");
-    EXPECT_EQ(library->_stores().size(), 1u);  // the empty piece and the missing jar give none
+    EXPECT_EQ(library->classStores().size(), 1u);  // the empty piece and the missing jar give none
     EXPECT_NE(library->classWithName("d.FromDefault"), nullptr);
 
     // Later changes to the environment are not seen.
@@ -66,7 +67,7 @@ TEST(VQClassLibrary, WithoutAPathHasNoStoresAndOnlyTheRootPackage) {
     for (auto library : {VQClassLibrary::classLibrary(),
                          VQClassLibrary::classLibraryWithClassPath(std::nullopt)}) {
         EXPECT_EQ(library->classPath(), std::nullopt);
-        EXPECT_TRUE(library->_stores().empty());
+        EXPECT_TRUE(library->classStores().empty());
         EXPECT_EQ(library->dataForClassName("java.lang.Object"), nullptr);
         EXPECT_EQ(library->classWithName("java.lang.Object"), nullptr);
         EXPECT_EQ(library->classStoreNameForClassWithName("java.lang.Object"), std::nullopt);
@@ -92,9 +93,9 @@ TEST(VQClassLibrary, SplitsAtEverySemicolonAndKeepsThePathAsGiven) {
             dropped.emplace_back(entry, e.what());
         });
     EXPECT_EQ(library->classPath(), path);
-    ASSERT_EQ(library->_stores().size(), 2u);
-    EXPECT_EQ(library->_stores()[0]->name(), dir / "a");
-    EXPECT_EQ(library->_stores()[1]->name(), dir / "b");
+    ASSERT_EQ(library->classStores().size(), 2u);
+    EXPECT_EQ(library->classStores()[0]->name(), dir / "a");
+    EXPECT_EQ(library->classStores()[1]->name(), dir / "b");
     EXPECT_EQ(dropped, (std::vector<std::pair<std::string, std::string>>{
                            {"", "Unknown source of class files ''"}}));
     EXPECT_NE(library->classWithName("A"), nullptr);
@@ -134,12 +135,12 @@ TEST(VQClassLibrary, DropsEveryEntryItCannotUseAndKeepsTheRest) {
             dropped.emplace_back(entry, e.what());
         });
     EXPECT_EQ(dropped, expected);
-    EXPECT_EQ(library->_stores().size(), 3u);
+    EXPECT_EQ(library->classStores().size(), 3u);
     EXPECT_EQ(library->classPath(), path);
     EXPECT_NE(library->classWithName("p.Good"), nullptr);
     EXPECT_EQ(library->classStoreNameForClassWithName("p.InDirectory"), dir / "dir.jar");
     // Without a handler the same entries are dropped silently.
-    EXPECT_EQ(VQClassLibrary::classLibraryWithClassPath(path)->_stores().size(), 3u);
+    EXPECT_EQ(VQClassLibrary::classLibraryWithClassPath(path)->classStores().size(), 3u);
 }
 
 TEST(VQClassLibrary, AddingOneEntryDirectlyRaisesForAnUnknownSource) {
@@ -152,7 +153,7 @@ TEST(VQClassLibrary, AddingOneEntryDirectlyRaisesForAnUnknownSource) {
             [&] { library->_addClassStoreForName("${ORNITH_LIBRARY_TEST_DIR}/x.jar"); }, &name),
         "Unknown source of class files '" + dir / "x.jar" + "'");
     EXPECT_EQ(name, "InvalidArgumentException");
-    EXPECT_TRUE(library->_stores().empty());
+    EXPECT_TRUE(library->classStores().empty());
 
     // Entries are expanded before the registry sees them; the path keeps the text.
     writeClass(dir / "classes", "E");
@@ -403,6 +404,71 @@ TEST(VQClassLibrary, ACopySharesThePathButNotTheCacheOrLaterAppends) {
     EXPECT_NE(copy->classWithName("q.B"), nullptr);
     EXPECT_EQ(library->classWithName("q.B"), nullptr);
     EXPECT_EQ(library->classPath(), dir / "a");
+}
+
+// A JDK home made up for the test: HOME/lib/modules holding java.lang.String (marked
+// "platform") and java.lang.Object, in the module java.base.
+void writeJavaHome(const std::string& home) {
+    testing::ImageWriter image;
+    image.add("java.base", "java/lang/String.class",
+              testing::classBytes("java/lang/String", "java/lang/Object", "platform"), "zip");
+    image.add("java.base", "java/lang/Object.class", testing::classBytes("java/lang/Object", {}));
+    image.add("java.base", "module-info.class", "not a class of any package");
+    testing::writeBytes(home + "/lib/modules", image.bytes());
+}
+
+TEST(VQClassLibrary, APlatformLibraryAsksTheJdkFirstAndThenTheClassPath) {
+    ScratchDirectory dir;
+    writeJavaHome(dir / "jdk");
+    // A class path that tries to replace String, and adds a class of its own.
+    writeClass(dir / "cp", "java/lang/String", "java/lang/Object", "impostor");
+    writeClass(dir / "cp", "p/Mine");
+    std::vector<std::string> dropped;
+    auto library = VQClassLibrary::classLibraryWithJavaHome(
+        dir / "jdk", dir / "cp" + ";" + dir / "missing.jar",
+        [&](const std::string& entry, const std::exception&) { dropped.push_back(entry); });
+    EXPECT_EQ(library->classPath(), dir / "jdk/lib/modules;" + dir / "cp;" + dir / "missing.jar");
+    ASSERT_EQ(library->classStores().size(), 2u);
+    EXPECT_EQ(library->classStores()[0]->kindName(), "VQRuntimeImageStore");
+    EXPECT_EQ(dropped, Names{dir / "missing.jar"});
+
+    EXPECT_EQ(markerOf(library->classWithName("java.lang.String")), "platform");
+    EXPECT_EQ(library->classStoreNameForClassWithName("java.lang.String"), dir / "jdk/lib/modules");
+    EXPECT_EQ(library->classStoreNameForClassWithName("p.Mine"), dir / "cp");
+    // Superclasses resolve through the platform too.
+    auto mine = library->classWithName("p.Mine");
+    ASSERT_NE(mine, nullptr);
+    ASSERT_NE(mine->superclass(), nullptr);
+    EXPECT_EQ(mine->superclass()->className(), "java.lang.Object");
+    EXPECT_EQ(library->classNamesInPackage("java.lang"), (Names{"Object", "String"}));
+    EXPECT_EQ(library->packageNamesInPackage(""), (Names{"java", "p"}));
+    EXPECT_EQ(library->classWithName("module-info"), nullptr);
+
+    // Without a class path: the platform alone.
+    auto platformOnly = VQClassLibrary::classLibraryWithJavaHome(dir / "jdk", std::nullopt);
+    EXPECT_EQ(platformOnly->classPath(), dir / "jdk/lib/modules");
+    EXPECT_EQ(platformOnly->classWithName("p.Mine"), nullptr);
+}
+
+TEST(VQClassLibrary, ThePlatformIsTheImageElseTheModuleFilesElseNothing) {
+    ScratchDirectory dir;
+    testing::writeFile(dir / "jmods-only/jmods/b.jmod", "");
+    testing::writeFile(dir / "jmods-only/jmods/a.jmod", "");
+    testing::writeFile(dir / "jmods-only/jmods/notes.txt", "");
+    EXPECT_EQ(VQClassLibrary::platformEntriesForJavaHome(dir / "jmods-only"),
+              (Names{dir / "jmods-only/jmods/a.jmod", dir / "jmods-only/jmods/b.jmod"}));
+    // The image wins over module files; a trailing slash changes nothing.
+    writeJavaHome(dir / "jmods-only");
+    EXPECT_EQ(VQClassLibrary::platformEntriesForJavaHome(dir / "jmods-only/"),
+              Names{dir / "jmods-only/lib/modules"});
+    std::filesystem::create_directories(dir / "empty/lib");
+    EXPECT_EQ(VQClassLibrary::platformEntriesForJavaHome(dir / "empty"), Names{});
+    EXPECT_EQ(VQClassLibrary::platformEntriesForJavaHome(dir / "nowhere"), Names{});
+    // A home of neither kind gives a library of the class path alone.
+    writeClass(dir / "cp", "p/Mine");
+    auto library = VQClassLibrary::classLibraryWithJavaHome(dir / "empty", dir / "cp");
+    EXPECT_EQ(library->classPath(), dir / "cp");
+    EXPECT_EQ(library->classStores().size(), 1u);
 }
 
 }  // namespace

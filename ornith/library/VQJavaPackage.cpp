@@ -82,7 +82,7 @@ size_t VQJavaPackage::hash() const noexcept {
 VQJavaPackageEnumerator::VQJavaPackageEnumerator(const VQJavaPackage& package)
     : _library(package.classLibrary()), _path(package.packageName()) {
     std::vector<const VQClassStore*> everyStore;
-    for (const auto& store : _library->_stores()) everyStore.push_back(store.get());
+    for (const auto& store : _library->classStores()) everyStore.push_back(store.get());
     _enter(everyStore);
 }
 
@@ -90,10 +90,10 @@ void VQJavaPackageEnumerator::_enter(const std::vector<const VQClassStore*>& can
     Level level{_path.size(), {}, {}, {}, 0, false};
     for (const VQClassStore* store : candidates)
         if (store->containsPackageName(_path)) level.stores.push_back(store);
-    level.packages = VQClassLibrary::_mergedNamesInPackage(level.stores, _path,
-                                                           &VQClassStore::packageNamesInPackage);
-    level.classNames = VQClassLibrary::_mergedNamesInPackage(level.stores, _path,
-                                                             &VQClassStore::classNamesInPackage);
+    level.packages = VQClassLibrary::mergedNamesInPackage(level.stores, _path,
+                                                          &VQClassStore::packageNamesInPackage);
+    level.classNames = VQClassLibrary::mergedNamesInPackage(level.stores, _path,
+                                                            &VQClassStore::classNamesInPackage);
     _levels.push_back(std::move(level));
 }
 

@@ -8,6 +8,7 @@
 #include "ornith/stores/VQFileSystemStore.h"
 #include "ornith/stores/VQJarFileStore.h"
 #include "ornith/stores/VQJmodFileStore.h"
+#include "ornith/stores/VQRuntimeImageStore.h"
 #include "ornith/stores/VQZipFileStore.h"
 
 namespace ornith {
@@ -25,6 +26,8 @@ std::vector<const VQClassStoreKind*>& registry() {
         &VQJarFileStore::storeKind,
         // JDK module files, asked before everything else.
         &VQJmodFileStore::storeKind,
+        // A JDK's runtime image (lib/modules), asked before the module files.
+        &VQRuntimeImageStore::storeKind,
     };
     return kinds;
 }
