@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                   z.member(1).flags = 8;
                   z.member(2).flags = 8;
               }}),
-    [](const ::testing::TestParamInfo<Shape>& info) { return std::string(info.param.label); });
+    [](const ::testing::TestParamInfo<Shape>& p) { return std::string(p.param.label); });
 
 TEST(ZipReader, DeflatedMembersGiveTheirExactBytes) {
     ScratchDirectory dir;
@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
         // headers would start before the file.
         Damage{"recorded_directory_offset_too_far", -2, 0,
                [](ZipWriter& z) { z.declaredDirectoryOffset = 5000; }}),
-    [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.label); });
+    [](const ::testing::TestParamInfo<Damage>& p) { return std::string(p.param.label); });
 
 TEST(ZipReader, LocalHeaderPointingIntoTheDirectoryIsRefused) {
     ScratchDirectory dir;
