@@ -214,12 +214,12 @@ void VQZipFileStore::addMember(const VQZipDirectoryMember& member) {
         if (!name.starts_with(_memberPrefix)) return;
         name.remove_prefix(_memberPrefix.size());
     }
+    // Found whatever its case, as java finds it; listed as before.
+    if (!_manifest && isManifestName(name))
+        _manifest = ManifestMember{member.localHeaderOffset, member.length, member.compressedLength,
+                                   member.compressionMethod};
     if (name.find("META-INF") != std::string_view::npos) {
-        if (isManifestName(name)) {
-            if (!_manifest)
-                _manifest = ManifestMember{member.localHeaderOffset, member.length,
-                                           member.compressedLength, member.compressionMethod};
-        } else if (_options.multiReleaseVersion >= kFirstVersionedRelease) {
+        if (_options.multiReleaseVersion >= kFirstVersionedRelease) {
             std::string_view rest;
             const int version = versionOf(name, &rest);
             if (version >= kFirstVersionedRelease && version <= _options.multiReleaseVersion &&
