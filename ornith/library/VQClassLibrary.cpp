@@ -102,10 +102,13 @@ void VQClassLibrary::_addClassStoresForPath(const std::optional<std::string>& pa
 
 void VQClassLibrary::_addClassStoreForName(const std::string& name) {
     const std::string expanded = stringByExpandingEnvironmentVariables(name);
+    if (addWildcardEntry(expanded)) return;
     auto store = VQClassStore::classStoreForName(expanded);
     if (!store)
         throw VQInvalidArgumentException("Unknown source of class files '" + expanded + "'");
+    configureArchiveStore(*store);
     _classStores.push_back(std::move(store));
+    followManifestClassPath(_classStores.size() - 1);
 }
 
 std::shared_ptr<const VQByteBuffer> VQClassLibrary::dataForClassName(
