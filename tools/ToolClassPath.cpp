@@ -22,6 +22,7 @@ void addClassPathOptions(CLI::App* command, ClassPathOptions& options) {
                         "(default: CLASSPATH, else the JDK's modules)");
     command->add_flag("--no-default", options.noDefault,
                       "Without -cp or CLASSPATH, use no class path instead of the JDK's modules");
+    addArchiveToolOptions(command, options.archive);
 }
 
 void normaliseClassPathArguments(int argc, char** argv) {
@@ -123,6 +124,7 @@ std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& o
     }
 
     auto library = VQClassLibrary::classLibrary();
+    applyArchiveToolOptions(*library, options.archive);
     const VQClassLibrary::DroppedEntryHandler report = [](const std::string& entry,
                                                           const std::exception& failure) {
         reportFailure(entry, failure.what());
@@ -135,7 +137,7 @@ std::shared_ptr<VQClassLibrary> classLibraryForOptions(const ClassPathOptions& o
         if (library->_stores().size() == before || !checkEntries) continue;
         // An archive store is made for any file with the right suffix; one that indexed
         // nothing was no archive or an empty one, which the user will want to know.
-        if (!library->_stores().back()->containsPackageName(""))
+        if (!library->_stores()[before]->containsPackageName(""))
             reportFailure(entry, "no classes found in it");
     }
     return library;

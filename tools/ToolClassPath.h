@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ToolArchiveOptions.h"
+
 namespace ornith {
 class VQClassLibrary;
 class VQJavaPackage;
@@ -30,6 +32,7 @@ namespace ornith::tool {
 struct ClassPathOptions {
     std::optional<std::string> classPath;
     bool noDefault = false;
+    ArchiveToolOptions archive;
 };
 
 // Adds --class-path (also --cp) and --no-default to the command.
