@@ -27,6 +27,9 @@ Registration& registration() {
 }
 
 constexpr uint32_t kMaxCommentLength = 65535;
+// The tail searched first for the end record: enough for short archive comments, and for
+// the whole directory of a small archive.
+constexpr uint64_t kShortTail = 16 * 1024;
 constexpr uint32_t kMagic32 = 0xFFFFFFFF;
 
 // ---- The records, read through named fields ----
@@ -200,7 +203,8 @@ int64_t findEndRecord(const Source& source, const uint8_t* tail, uint64_t tailSt
                       std::vector<uint8_t>& scratch) {
     const uint64_t size = source.size();
     const uint64_t last = size - EndRecord::kSize;
-    const uint64_t first = last > kMaxCommentLength ? last - kMaxCommentLength : 0;
+    const uint64_t first =
+        std::max(last > kMaxCommentLength ? last - kMaxCommentLength : 0, tailStart);
     for (uint64_t at = last + 1; at-- > first;) {
         const EndRecord end{tail + (at - tailStart)};
         if (end.signature() != EndRecord::kSignature) continue;
@@ -243,13 +247,21 @@ const uint8_t* findZip64Record(const Source& source, uint64_t endRecord, uint64_
 int locateDirectory(const Source& source, Directory& directory) {
     const uint64_t size = source.size();
     if (size <= EndRecord::kSize) return -1;
-    const uint64_t tailLength = std::min<uint64_t>(size, EndRecord::kSize + kMaxCommentLength);
-    const uint64_t tailStart = size - tailLength;
+    // Most archives end with their end record: a short tail is searched first, and the
+    // longest a comment allows only when that finds nothing. The search runs from the end
+    // backwards, so both find the same record.
     std::vector<uint8_t> tailScratch, scratch;
-    const uint8_t* tail = source.view(tailStart, static_cast<size_t>(tailLength), tailScratch);
-    if (!tail) return -2;
-
-    const int64_t found = findEndRecord(source, tail, tailStart, scratch);
+    uint64_t tailStart = 0;
+    const uint8_t* tail = nullptr;
+    int64_t found = -1;
+    for (const uint64_t window : {kShortTail, uint64_t{EndRecord::kSize} + kMaxCommentLength}) {
+        const uint64_t tailLength = std::min<uint64_t>(size, window);
+        tailStart = size - tailLength;
+        tail = source.view(tailStart, static_cast<size_t>(tailLength), tailScratch);
+        if (!tail) return -2;
+        found = findEndRecord(source, tail, tailStart, scratch);
+        if (found >= 0 || tailLength == size) break;
+    }
     if (found < 0) return -1;
     const uint64_t endRecord = static_cast<uint64_t>(found);
     const EndRecord end{tail + (endRecord - tailStart)};
@@ -271,6 +283,12 @@ int locateDirectory(const Source& source, Directory& directory) {
     if (directory.size > directoryEnd) return -2;
     if (directory.size > kMaxDirectorySize) return -1;
     directory.start = directoryEnd - directory.size;
+    if (directory.start >= tailStart) {
+        // Read with the tail already (the directory of a small archive).
+        directory.owned = std::move(tailScratch);
+        directory.bytes = tail + (directory.start - tailStart);
+        return 0;
+    }
     directory.bytes =
         source.view(directory.start, static_cast<size_t>(directory.size), directory.owned);
     if (!directory.bytes) return -2;
