@@ -209,7 +209,8 @@ int versionOf(std::string_view name, std::string_view* rest) {
 }  // namespace
 
 void VQZipFileStore::addMember(const VQZipDirectoryMember& member) {
-    std::string_view name = member.name;
+    // A name ends at its first NUL, as it always did when names came NUL-terminated.
+    std::string_view name = member.name.substr(0, member.name.find('\0'));
     if (!_memberPrefix.empty()) {
         if (!name.starts_with(_memberPrefix)) return;
         name.remove_prefix(_memberPrefix.size());

@@ -389,3 +389,26 @@ TEST(ExampleJarsShape, AreWhatTheirNamesSay) {
 
 }  // namespace
 }  // namespace ornith
+
+namespace ornith {
+namespace {
+
+// Names end at their first NUL byte, as they did when the walk handed them out as C
+// strings: what the store lists it also finds.
+TEST(VQZipFileStore, NamesEndAtTheirFirstNul) {
+    ScratchDirectory dir;
+    ZipWriter zip;
+    zip.add(std::string("p/Q.class\0junk", 14), "q");
+    zip.add(std::string("images/logo.\0\0\0", 15), "");
+    zip.writeTo(dir / "nul.zip");
+    VQZipFileStore store(dir / "nul.zip");
+    EXPECT_EQ(text(store.dataForClassName("p.Q")), "q");
+    EXPECT_TRUE(store.containsPackageName("images.logo."));
+    const auto listed = store.packageNamesInPackage("images");
+    ASSERT_TRUE(listed);
+    for (const auto& name : *listed)
+        EXPECT_TRUE(store.containsPackageName("images." + name)) << name;
+}
+
+}  // namespace
+}  // namespace ornith
