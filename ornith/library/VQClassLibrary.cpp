@@ -206,6 +206,10 @@ std::shared_ptr<VQClassLibrary> VQClassLibrary::copyWithZone() const {
     auto copy = classLibrary();
     copy->_classPath = _classPath;
     copy->_classStores = _classStores;
+    // Entries appended to the copy are treated alike, and share the open-archive bound.
+    copy->_archiveOptions = _archiveOptions;
+    copy->_openArchives = _openArchives;
+    copy->_archivesOnPath = _archivesOnPath;
     return copy;
 }
 

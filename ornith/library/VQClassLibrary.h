@@ -111,8 +111,8 @@ public:
 
     // "VQClassLibrary(PATH)"; an absent path renders as nothing between the parentheses.
     std::string description() const;
-    // A new library with the same class path and the same stores, and a package cache of
-    // its own: appending to either later leaves the other as it is.
+    // A new library with the same class path, stores and archive options, and a package
+    // cache of its own: appending to either later leaves the other as it is.
     std::shared_ptr<VQClassLibrary> copyWithZone() const;
 
     // Sets how entries added from now on are treated (entries already on the class path

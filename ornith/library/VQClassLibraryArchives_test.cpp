@@ -97,6 +97,10 @@ TEST(VQClassLibraryArchives, WildcardsExpandToJarsInNameOrder) {
         storeNames(*library),
         (std::vector<std::string>{dir / "libs/A.JAR", dir / "libs/a.jar", dir / "libs/b.jar"}));
     EXPECT_FALSE(library->classStoreNameForClassWithName("p.Deep"));
+    // A copy keeps the options for what is appended to it.
+    auto copy = library->copyWithZone();
+    copy->appendToClassPath(dir.path() + "/libs/sub/*");
+    EXPECT_EQ(copy->classStoreNameForClassWithName("p.Deep"), dir / "libs/sub/deep.jar");
 }
 
 TEST(VQClassLibraryArchives, MultiReleaseThroughTheLibrary) {
