@@ -30,11 +30,13 @@
 //   ornith-javap      as ornith-describe, with the javap view (VQJavapText, default
 //                     options) in place of the description. Compare with one javap
 //                     process given every class name (bench/javap-rate.sh).
-//   ornith-zip-list   a VQJarFileStore (the whole index) per archive. items = central-
+//   ornith-zip-list   a VQJarFileStore (the whole index, from the central directory;
+//                     local headers are read with the members) per archive. items = central-
 //                     directory entries (directories included, as java.util.zip counts
 //                     them), bytes = archive file sizes (nominal), cd_bytes = central
 //                     directory sizes: the peer's definitions.
-//   ornith-zip-read   a VQJarFileStore per archive, its package index walked and every
+//   ornith-zip-read   a VQJarFileStore per archive, kept open while it is read (as a
+//                     class library keeps it), its package index walked and every
 //                     class read through dataForClassName. items = classes read, bytes =
 //                     their uncompressed bytes. The peer reads every non-directory entry;
 //                     in the corpus jars those are exactly the classes, while in the real
@@ -605,8 +607,10 @@ void zipRead(const Options& options, const Archives& a) {
         int64_t check = 0;
         classes = 0;
         bytes = 0;
+        const auto openArchives = std::make_shared<ornith::VQOpenArchives>(1);
         for (const std::string& path : a.paths) {
             VQJarFileStore store(path);
+            store.setOptions({0, openArchives});
             readPackage(store, std::string(), classes, bytes, check);
         }
         return check ^ classes;

@@ -20,6 +20,7 @@
 #include "ornith/base/VQEndian.h"
 #include "ornith/testing/ClassFileWriter.h"
 #include "ornith/testing/ImageWriter.h"
+#include "ornith/testing/ZipWriter.h"
 
 namespace fs = std::filesystem;
 using ornith::VQStoreLE16;
@@ -248,6 +249,40 @@ void writeArchives(const fs::path& dir) {
     writeFile(dir / "gen_rich.jar", zipArchive({member("p/Rich.class", richClass(), true),
                                                 member("p/Rich.class", richClass())}));
     writeFile(dir / "gen_empty.zip", zipArchive({}));
+
+    // zip64: extra fields in central and local headers, the zip64 record and locator,
+    // behind a prefix, and with true values left in the end record.
+    auto text = [](const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); };
+    for (int shape = 0; shape < 3; ++shape) {
+        ornith::testing::ZipWriter zip;
+        zip.zip64 = true;
+        zip.add("p/A.class", text(a));
+        zip.add("p/q/B.class", text(b), 8);
+        if (shape == 1) zip.prefix = {'J', 'M', 1, 0};
+        if (shape == 2) zip.zip64TrueEndValues = true;
+        writeFile(dir / ("gen_zip64_" + std::to_string(shape) + ".jar"), zip.bytes());
+    }
+    // A multi-release jar: base, versioned and versioned-only classes.
+    ornith::testing::ZipWriter mr;
+    mr.add("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nMulti-Release: true\r\n\r\n", 8);
+    mr.add("p/A.class", text(a));
+    mr.add("META-INF/versions/11/p/A.class", text(a), 8);
+    mr.add("META-INF/versions/17/p/q/B.class", text(b));
+    mr.add("META-INF/versions/9/Top.class", text(top));
+    writeFile(dir / "gen_multi_release.jar", mr.bytes());
+}
+
+void writeManifests(const fs::path& dir) {
+    const char* manifests[] = {
+        "Manifest-Version: 1.0\r\nMulti-Release: true\r\nClass-Path: a.jar lib/b.jar\r\n\r\n",
+        "manifest-version: 1.0\nclass-path: ../x.jar\n  /abs/y.jar file:/z%20z.jar\n "
+        "http://h/u.jar\n",
+        "Class-Path: file://localhost/a.jar file://other/b.jar ./c/../d.jar\rName: p\r\rX: y\r",
+        "Multi-Release: TRUE\n\nMulti-Release: false\n",
+        " continuation first\nno colon line\n : empty name\n",
+    };
+    int i = 0;
+    for (const char* m : manifests) writeText(dir / ("gen_" + std::to_string(i++) + ".mf"), m);
 }
 
 // --- runtime images ---------------------------------------------------------------------
@@ -357,7 +392,7 @@ int main(int argc, char** argv) {
     try {
         for (const char* target : {"class_model", "class_name", "zip_reader", "zip_store", "lexer",
                                    "path_utilities", "signature",
-                                   "runtime_image"}) {
+                                   "runtime_image", "jar_manifest"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }
@@ -381,6 +416,7 @@ int main(int argc, char** argv) {
         writeNames(out / "path_utilities");
         writeSignatures(out / "signature");
         writeImages(out / "runtime_image");
+        writeManifests(out / "jar_manifest");
     } catch (const std::exception& e) {
         std::cerr << "fuzz_make_seeds: " << e.what() << "\n";
         return 1;

@@ -24,6 +24,7 @@ void addClassPathOptions(CLI::App* command, ClassPathOptions& options) {
                         "The JDK whose classes come first (default: JAVA_HOME, else the java "
                         "on PATH); none for no platform classes");
     command->add_flag("--no-default", options.noDefault, "The same as --system none");
+    addArchiveToolOptions(command, options.archive);
 }
 
 void normaliseClassPathArguments(int argc, char** argv) {
@@ -86,7 +87,8 @@ public:
                                       report(dropped, reasonFor(dropped, failure));
                                   });
         if (library.classStores().size() == before || !checkContents) return;
-        if (!library.classStores().back()->containsPackageName(""))
+        // The entry's own store: Class-Path entries it names come after it.
+        if (!library.classStores()[before]->containsPackageName(""))
             report(entry, "no classes found in it");
     }
 
@@ -140,6 +142,7 @@ void addClassPath(const std::string& path, EntryAdder& adder) {
 
 ToolLibrary classLibraryForLookups(const ClassPathOptions& options) {
     ToolLibrary result{VQClassLibrary::classLibrary()};
+    applyArchiveToolOptions(*result.library, options.archive);
     EntryAdder adder(result);
     addPlatform(options, result, adder);
     if (const auto path = givenClassPath(options)) addClassPath(*path, adder);
@@ -148,6 +151,7 @@ ToolLibrary classLibraryForLookups(const ClassPathOptions& options) {
 
 ToolLibrary classLibraryForListings(const ClassPathOptions& options) {
     ToolLibrary result{VQClassLibrary::classLibrary()};
+    applyArchiveToolOptions(*result.library, options.archive);
     EntryAdder adder(result);
     if (const auto path = givenClassPath(options)) {
         addClassPath(*path, adder);

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ToolArchiveOptions.h"
+
 namespace ornith {
 class VQClassLibrary;
 class VQJavaPackage;
@@ -33,6 +35,7 @@ struct ClassPathOptions {
     std::optional<std::string> classPath;
     std::optional<std::string> system;  // a JDK home, or "none"
     bool noDefault = false;             // the old name of --system none
+    ArchiveToolOptions archive;
 };
 
 // Adds --class-path (also --cp), --system and --no-default to the command.

@@ -2,19 +2,11 @@
 
 #include "ornith/base/VQFile.h"
 
-#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <cstring>
 
 namespace ornith {
-namespace {
-
-// Below this size a read() is cheaper than setting up and tearing down a mapping.
-constexpr size_t kMapThreshold = 256 * 1024;
-
-}  // namespace
-
 std::shared_ptr<const VQByteBuffer> VQByteBuffer::bufferWithBytes(const void* bytes,
                                                                   size_t length) {
     auto buffer = bufferWithLength(length);
@@ -40,31 +32,6 @@ std::shared_ptr<const VQByteBuffer> VQByteBuffer::bufferWithContentsOfFile(
     auto buffer = bufferWithLength(length);
     if (file.readAt(0, buffer->mutableBytes(), length) != VQFileStatus::ok) return nullptr;
     return buffer;
-}
-
-VQMappedFile::VQMappedFile(const std::string& path) {
-    VQFile file = VQFile::openRegular(path, nullptr, kVQMaxDataLength);
-    if (!file) return;
-    _length = static_cast<size_t>(file.size());
-    if (_length == 0) {
-        _ok = true;
-    } else if (_length < kMapThreshold) {
-        _copy.reset(new uint8_t[_length]);
-        _ok = file.readAt(0, _copy.get(), _length) == VQFileStatus::ok;
-        _data = _copy.get();
-    } else {
-        void* map = ::mmap(nullptr, _length, PROT_READ, MAP_PRIVATE, file.descriptor(), 0);
-        if (map != MAP_FAILED) {
-            _map = map;
-            _data = static_cast<const uint8_t*>(map);
-            _ok = true;
-        }
-    }
-    if (!_ok) _length = 0;
-}
-
-VQMappedFile::~VQMappedFile() {
-    if (_map) ::munmap(_map, _length);
 }
 
 bool VQIsRegularFile(const std::string& path) {

@@ -1,9 +1,8 @@
 #pragma once
 // Immutable bytes: the whole content of a class file or of an archive member.
 //
-// A buffer handed to a caller owns its bytes. Files are mapped only for the length of
-// one call (VQMappedFile): a mapping handed out would turn a later truncation of the
-// file by somebody else into SIGBUS in the host.
+// A buffer always owns its bytes. Files are read, never mapped: a library cannot install
+// a SIGBUS handler, and a mapped file that another process shrinks kills the host.
 
 #include <cstddef>
 #include <cstdint>
@@ -41,27 +40,6 @@ public:
 private:
     std::unique_ptr<uint8_t[]> _bytes;
     size_t _length;
-};
-
-// A read-only view of a whole regular file, valid while the object lives. Small files
-// are read into memory, larger ones mapped. Used inside one call only.
-class VQMappedFile {
-public:
-    // Opens the file; ok() tells whether it worked.
-    explicit VQMappedFile(const std::string& path);
-    ~VQMappedFile();
-    VQMappedFile(const VQMappedFile&) = delete;
-    VQMappedFile& operator=(const VQMappedFile&) = delete;
-
-    bool ok() const noexcept { return _ok; }
-    std::span<const uint8_t> span() const noexcept { return {_data, _length}; }
-
-private:
-    const uint8_t* _data = nullptr;
-    size_t _length = 0;
-    void* _map = nullptr;
-    std::unique_ptr<uint8_t[]> _copy;
-    bool _ok = false;
 };
 
 // True when the path names an existing regular file (symbolic links followed).

@@ -130,10 +130,13 @@ void VQClassLibrary::_addClassStoresForPath(const std::optional<std::string>& pa
 
 void VQClassLibrary::_addClassStoreForName(const std::string& name) {
     const std::string expanded = stringByExpandingEnvironmentVariables(name);
+    if (addWildcardEntry(expanded)) return;
     auto store = VQClassStore::classStoreForName(expanded);
     if (!store)
         throw VQInvalidArgumentException("Unknown source of class files '" + expanded + "'");
+    configureArchiveStore(*store);
     _classStores.push_back(std::move(store));
+    followManifestClassPath(_classStores.size() - 1);
 }
 
 std::shared_ptr<const VQByteBuffer> VQClassLibrary::dataForClassName(
@@ -231,6 +234,10 @@ std::shared_ptr<VQClassLibrary> VQClassLibrary::copyWithZone() const {
     auto copy = classLibrary();
     copy->_classPath = _classPath;
     copy->_classStores = _classStores;
+    // Entries appended to the copy are treated alike, and share the open-archive bound.
+    copy->_archiveOptions = _archiveOptions;
+    copy->_openArchives = _openArchives;
+    copy->_archivesOnPath = _archivesOnPath;
     return copy;
 }
 

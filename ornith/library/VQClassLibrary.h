@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "ornith/base/VQByteBuffer.h"
@@ -22,8 +23,31 @@ namespace ornith {
 
 class VQClassStore;
 class VQJavaClass;
+class VQOpenArchives;
 class VQJavaPackage;
 class VQJavaPackageEnumerator;
+
+// How a library treats archives on its class path. The defaults are the specified
+// behaviour: every option is off.
+struct VQClassLibraryArchiveOptions {
+    // Follow the Class-Path attribute of each jar's main manifest as java's application
+    // class loader does: its space-separated URLs resolved against the jar (relative
+    // paths against its directory, "file:" URLs decoded, other schemes skipped), inserted
+    // right after the jar that names them, depth first, each archive once (so cycles
+    // end). Entries that name nothing are skipped, and told to onMissingClassPathEntry.
+    bool followManifestClassPath = false;
+    // An entry DIR/* stands for the .jar and .JAR files directly in DIR, in name order;
+    // without this option it is refused as an unknown source, as before.
+    bool expandWildcards = false;
+    // Multi-release jars answer with their versioned classes for this release (9 or
+    // more); 0 leaves versioned entries out.
+    int multiReleaseVersion = 0;
+    // Archives kept open between reads, at most this many at a time for the library; 0
+    // opens an archive for every read.
+    size_t maxOpenArchives = 0;
+    // Told the jar and the resolved path of each Class-Path entry that names nothing.
+    std::function<void(const std::string& jar, const std::string& missing)> onMissingClassPathEntry;
+};
 
 class VQClassLibrary : public std::enable_shared_from_this<VQClassLibrary> {
 public:
@@ -87,8 +111,8 @@ public:
 
     // "VQClassLibrary(PATH)"; an absent path renders as nothing between the parentheses.
     std::string description() const;
-    // A new library with the same class path and the same stores, and a package cache of
-    // its own: appending to either later leaves the other as it is.
+    // A new library with the same class path, stores and archive options, and a package
+    // cache of its own: appending to either later leaves the other as it is.
     std::shared_ptr<VQClassLibrary> copyWithZone() const;
 
     // ---- The Java platform beside a class path ----
@@ -114,6 +138,11 @@ public:
         const std::vector<const VQClassStore*>& stores, std::string_view packageName,
         PackageListing listing);
 
+    // Sets how entries added from now on are treated (entries already on the class path
+    // keep their stores).
+    void setArchiveOptions(VQClassLibraryArchiveOptions options);
+    const VQClassLibraryArchiveOptions& archiveOptions() const noexcept { return _archiveOptions; }
+
     // ---- Internal to the library (public for its tests) ----
 
     // Expands environment variables in the entry and appends the registry's store for it;
@@ -135,6 +164,14 @@ private:
         const VQJavaPackage* package;
         std::weak_ptr<VQJavaPackage> reference;
     };
+
+    // Archive options (VQClassLibraryArchives.cpp).
+    bool addWildcardEntry(const std::string& entry);
+    void configureArchiveStore(VQClassStore& store);
+    void followManifestClassPath(size_t storeIndex);
+    VQClassLibraryArchiveOptions _archiveOptions;
+    std::shared_ptr<VQOpenArchives> _openArchives;
+    std::unordered_set<std::string> _archivesOnPath;  // normalised paths: each archive once
 
     std::optional<std::string> _classPath;
     std::vector<std::shared_ptr<VQClassStore>> _classStores;

@@ -32,11 +32,11 @@ std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(const VQByteBuffer& data
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::string& path) {
-    // The view lives only for this call: the class keeps nothing of the bytes, and a
-    // mapping kept beyond it would turn a later truncation of the file into SIGBUS.
-    VQMappedFile file(path);
-    if (!file.ok()) throw VQInvalidArgumentException("Can't map java class file " + path);
-    return std::make_shared<VQJavaClass>(file.span());
+    // Read, not mapped: a file that shrinks while it is parsed must give a short read,
+    // never SIGBUS in the host.
+    const auto data = VQByteBuffer::bufferWithContentsOfFile(path);
+    if (!data) throw VQInvalidArgumentException("Can't map java class file " + path);
+    return std::make_shared<VQJavaClass>(data->span());
 }
 
 const std::string* VQJavaClass::sourceFile() const {

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ornith/base/VQException.h"
@@ -299,6 +304,44 @@ TEST(VQJavaClass, SetFieldCountKeepsFieldsAlreadyAdded) {
     g->setFieldCount(-1);
     ASSERT_TRUE(g->fields().has_value());
     EXPECT_TRUE(g->fields()->empty());
+}
+
+// A class file that another process truncates and rewrites while it is read: each read
+// gives a class or an exception, never SIGBUS (the file is read, not mapped).
+TEST(VQJavaClass, AFileShrunkWhileReadGivesNoSignal) {
+    ClassFileWriter w;
+    w.setThisClass("p/Big");
+    w.setSuperClass("java/lang/Object");
+    w.addClassAttribute(w.attribute("Padding", Bytes(300 * 1024, 0x5A)));
+    const Bytes whole = w.bytes();
+    const std::string path =
+        ::testing::TempDir() + "ornith_shrinking_" + std::to_string(::getpid()) + ".class";
+    auto write = [&](size_t length) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(whole.data()),
+                   static_cast<std::streamsize>(length));
+    };
+    write(whole.size());
+    std::atomic<bool> stop{false};
+    std::thread shrinker([&] {
+        for (size_t round = 0; !stop.load(); ++round) {
+            ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(round % 7 * 100)), 0);
+            write(whole.size());
+        }
+    });
+    size_t parsed = 0, failed = 0;
+    for (int i = 0; i < 300; ++i) {
+        try {
+            EXPECT_EQ(VQJavaClass::classWithContentsOfFile(path)->className(), "p.Big");
+            ++parsed;
+        } catch (const VQException&) {
+            ++failed;
+        }
+    }
+    stop = true;
+    shrinker.join();
+    std::remove(path.c_str());
+    EXPECT_EQ(parsed + failed, 300u);
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ void exerciseReader(const std::string& path, uint64_t size, Tally& tally) {
     ASSERT_TRUE(w.result == 0 || w.result == -1 || w.result == -2) << w.result;
     (w.result == 0 ? tally.walked : tally.refused)++;
     for (const Member& m : w.members) {
-        EXPECT_LE(uint64_t{m.location} + m.compressedLength, size) << m.name;
+        // A member whose data runs past the end is reported, and fails when read.
+        const bool pastEnd = uint64_t{m.location} + m.compressedLength > size;
         std::shared_ptr<const VQByteBuffer> bytes;
         try {
             bytes = _VQ_read_zip_data(path, m.location, m.length, m.method, m.compressedLength);
@@ -106,6 +107,7 @@ void exerciseReader(const std::string& path, uint64_t size, Tally& tally) {
             continue;
         }
         ++tally.read;
+        EXPECT_FALSE(pastEnd && m.method == 8) << m.name;
         ASSERT_TRUE(bytes);
         EXPECT_EQ(bytes->length(), m.length);
         if (!std::string_view(m.name).ends_with(".class")) continue;
@@ -125,9 +127,10 @@ std::string qualify(const std::string& package, const std::string& bareName) {
 
 // Every package from the root down and every class in them: a class is read or absent
 // with exactly one logged line. Answers the number of classes listed.
-size_t exerciseStore(const std::string& path) {
+size_t exerciseStore(const std::string& path, int release = 0) {
     LogCapture log;
-    const VQJarFileStore store(path);
+    VQJarFileStore store(path);
+    if (release) store.setOptions({release, nullptr});
     (void)store.description();
     size_t classes = 0;
     std::vector<std::string> pending;
@@ -280,6 +283,94 @@ TEST(VQHostileArchive, EverySingleByteChangeOfASmallArchive) {
     EXPECT_GT(tally.read, 0u);
     EXPECT_GT(tally.readFailed, 0u);
     EXPECT_GT(tally.parsed, 0u);
+}
+
+// The 64-bit walk and reads: results, bounds, and every reported member read or refused
+// with the reader's own failure.
+void exerciseReader64(const std::string& path) {
+    struct Wide {
+        std::string name;
+        uint64_t location, length;
+        int32_t method;
+        uint64_t compressedLength;
+    };
+    std::vector<Wide> wide;
+    const int result = _VQ_walk_zip_archive64(
+        path,
+        [](const char* name, uint64_t location, uint64_t length, int32_t method,
+           uint64_t compressedLength, void* c) {
+            static_cast<std::vector<Wide>*>(c)->push_back(
+                {name, location, length, method, compressedLength});
+        },
+        &wide);
+    ASSERT_TRUE(result == 0 || result == -1 || result == -2) << result;
+    for (const Wide& m : wide) {
+        try {
+            const auto bytes =
+                _VQ_read_zip_data64(path, m.location, m.length, m.method, m.compressedLength);
+            ASSERT_TRUE(bytes);
+            EXPECT_EQ(bytes->length(), m.length);
+        } catch (const VQException& e) {
+            EXPECT_TRUE(e.reason().starts_with("Unsupported compression type ") ||
+                        e.reason().starts_with("Corrupt zip file " + path + " ("))
+                << e.reason();
+        }
+    }
+}
+
+ZipBytes zip64Archive() {
+    ZipWriter zip;
+    zip.zip64 = true;
+    zip.add("p/A.class", tinyClass("p/A"));
+    zip.add("p/B.class", tinyClass("p/B"), 8);
+    return zip.bytes();
+}
+
+ZipBytes multiReleaseJar() {
+    ZipWriter zip;
+    zip.add("META-INF/MANIFEST.MF", "Multi-Release: true\n");
+    zip.add("p/A.class", tinyClass("p/A"));
+    zip.add("META-INF/versions/11/p/A.class", tinyClass("p/A"), 8);
+    zip.add("META-INF/versions/9/q/B.class", tinyClass("q/B"));
+    return zip.bytes();
+}
+
+// Every prefix and telling single-byte changes of a zip64 archive and of a multi-release
+// jar, through both walks, every read and the jar store at release 17.
+TEST(VQHostileArchive, Zip64AndMultiReleaseSweeps) {
+    const ScratchFile file("swept.jar");
+    const std::string& path = file.path();
+    const int descriptors = testing::openDescriptorCount();
+    for (const ZipBytes& whole : {zip64Archive(), multiReleaseJar()}) {
+        writeBytes(path, whole);
+        const size_t classes = exerciseStore(path, 17);
+        EXPECT_EQ(classes, 2u);
+        Tally tally;
+        for (size_t length = 0; length < whole.size(); ++length) {
+            writeBytes(path, std::span<const uint8_t>(whole.data(), length));
+            exerciseReader(path, length, tally);
+            exerciseReader64(path);
+            exerciseStore(path, 17);
+            if (::testing::Test::HasFailure()) FAIL() << "prefix of " << length;
+        }
+        ZipBytes bytes = whole;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            const uint8_t original = bytes[i];
+            for (int value : {0, 0xFF, original ^ 0x80, original + 1, 0x7F}) {
+                if (static_cast<uint8_t>(value) == original) continue;
+                bytes[i] = static_cast<uint8_t>(value);
+                writeBytes(path, bytes);
+                exerciseReader(path, bytes.size(), tally);
+                exerciseReader64(path);
+                exerciseStore(path, 17);
+                if (::testing::Test::HasFailure()) FAIL() << "at byte " << i << " set to " << value;
+            }
+            bytes[i] = original;
+        }
+        EXPECT_GT(tally.walked, 0u);
+        EXPECT_GT(tally.refused, 0u);
+    }
+    EXPECT_EQ(testing::openDescriptorCount(), descriptors);
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ bool VQJarFileStore::canGrokName(const std::string& name) {
 }
 
 std::shared_ptr<VQClassStore> VQJarFileStore::storeWithName(const std::string& name) {
-    return std::make_shared<VQJarFileStore>(name);
+    return std::shared_ptr<VQClassStore>(
+        new VQJarFileStore(name, std::string_view(), Indexing::OnFirstUse));
 }
 
 VQJarFileStore::VQJarFileStore(std::string name)

@@ -11,6 +11,7 @@ public:
 
     // True when the name ends in ".jar" or ".JAR" and names something that is not a directory.
     static bool canGrokName(const std::string& name);
+    // Indexed when a question first reaches it, as for the zip store.
     static std::shared_ptr<VQClassStore> storeWithName(const std::string& name);
 
     explicit VQJarFileStore(std::string name);

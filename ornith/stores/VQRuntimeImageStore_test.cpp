@@ -8,7 +8,7 @@
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/stores/VQJmodFileStore.h"
-#include "ornith/stores/store_test_support.h"
+#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ImageWriter.h"
 
 namespace ornith {

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <exception>
 
+#include "ornith/base/VQException.h"
 #include "ornith/base/VQFormat.h"
 #include "ornith/base/VQLog.h"
+#include "ornith/stores/VQJarManifest.h"
 #include "ornith/stores/zipfile.h"
 
 namespace ornith {
@@ -78,7 +80,58 @@ bool VQZipFileStore::canGrokName(const std::string& name) {
 }
 
 std::shared_ptr<VQClassStore> VQZipFileStore::storeWithName(const std::string& name) {
-    return std::make_shared<VQZipFileStore>(name);
+    return std::shared_ptr<VQClassStore>(
+        new VQZipFileStore(name, std::string_view(), Indexing::OnFirstUse));
+}
+
+void VQOpenArchives::didUse(const VQZipFileStore* store) {
+    auto at = std::find(_open.begin(), _open.end(), store);
+    if (at != _open.end()) {
+        std::rotate(at, at + 1, _open.end());
+        return;
+    }
+    if (_open.size() >= _limit) {
+        const VQZipFileStore* oldest = _open.front();
+        _open.erase(_open.begin());
+        oldest->_file.close();
+    }
+    _open.push_back(store);
+}
+
+void VQOpenArchives::didClose(const VQZipFileStore* store) {
+    auto at = std::find(_open.begin(), _open.end(), store);
+    if (at != _open.end()) _open.erase(at);
+}
+
+VQZipFileStore::~VQZipFileStore() {
+    if (_options.openArchives) _options.openArchives->didClose(this);
+}
+
+void VQZipFileStore::setOptions(VQZipStoreOptions options) {
+    const bool reindex = !_indexPending && !_packages.empty() &&
+                         options.multiReleaseVersion != _options.multiReleaseVersion;
+    if (_options.openArchives && _options.openArchives != options.openArchives) {
+        _options.openArchives->didClose(this);
+        _file.close();
+    }
+    _options = std::move(options);
+    if (reindex) {
+        clearIndex();
+        _indexPending = true;
+    }
+}
+
+void VQZipFileStore::clearIndex() {
+    _packages.clear();
+    _children.clear();
+    _nameBlocks.clear();
+    _nameCursor = nullptr;
+    _nameRoom = 0;
+    _lastFoundName.clear();
+    _lastFoundId = 0;
+    _manifest.reset();
+    _manifestData.reset();
+    _versioned.clear();
 }
 
 VQZipFileStore::VQZipFileStore(std::string name)
@@ -95,7 +148,7 @@ VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix, 
         indexArchive(true);
 }
 
-void VQZipFileStore::indexArchive(bool throughRegistration) {
+void VQZipFileStore::indexArchive(bool) {
     // Cleared first: a walk that fails (or a callback that raises) is not repeated.
     // Whatever the walk's result, the store keeps what it indexed.
     _indexPending = false;
@@ -104,34 +157,85 @@ void VQZipFileStore::indexArchive(bool throughRegistration) {
         ~ResetRunState() {
             store._lastDirectory = std::string();
             store._lastPackage = nullptr;
+            store._versioned.clear();
         }
     } reset{*this};
-    if (!throughRegistration) {
-        (void)_VQ_walk_zip_archive(_zipFilePath, &VQZipFileStore::memberCallback, this);
-        return;
+    VQFile file = VQFile::openRegular(_zipFilePath);
+    if (!file) return;
+    _indexedSize = file.size();
+    (void)VQZipWalkDirectory(file, &VQZipFileStore::memberCallback, this);
+    if (_options.openArchives) {
+        // The file just indexed is the one the store answers from while it stays open.
+        _file = std::move(file);
+        _options.openArchives->didUse(this);
     }
-    // The registration is process-wide; clear it however the walk ends.
-    struct ClearRegistration {
-        ~ClearRegistration() { _VQ_register_zip_archive_callback(nullptr, nullptr); }
-    } clear;
-    _VQ_register_zip_archive_callback(&VQZipFileStore::memberCallback, this);
-    (void)_VQ_read_zip_archive(_zipFilePath);
+    if (!_versioned.empty()) applyVersions();
 }
 
-void VQZipFileStore::memberCallback(const char* name, uint32_t location, uint32_t length,
-                                    int32_t compressionMethod, uint32_t compressedLength,
-                                    void* context) {
-    static_cast<VQZipFileStore*>(context)->addMember(name, location, length, compressionMethod,
-                                                     compressedLength);
+void VQZipFileStore::memberCallback(const VQZipDirectoryMember& member, void* context) {
+    static_cast<VQZipFileStore*>(context)->addMember(member);
 }
 
-void VQZipFileStore::addMember(std::string_view name, uint32_t location, uint32_t length,
-                               int32_t compressionMethod, uint32_t compressedLength) {
+namespace {
+
+constexpr std::string_view kManifestName = "META-INF/MANIFEST.MF";
+constexpr std::string_view kVersionsDirectory = "META-INF/versions/";
+// The first release with multi-release jars.
+constexpr int kFirstVersionedRelease = 9;
+
+bool isManifestName(std::string_view name) {
+    return name.size() == kManifestName.size() &&
+           std::equal(name.begin(), name.end(), kManifestName.begin(), [](char a, char b) {
+               return std::toupper(static_cast<unsigned char>(a)) == b;
+           });
+}
+
+// The release of a member under META-INF/versions/N/, and the rest of its name; 0 when
+// the name is no versioned member.
+int versionOf(std::string_view name, std::string_view* rest) {
+    if (!name.starts_with(kVersionsDirectory)) return 0;
+    name.remove_prefix(kVersionsDirectory.size());
+    const size_t slash = name.find('/');
+    if (slash == 0 || slash == std::string_view::npos || slash > 6) return 0;
+    int version = 0;
+    for (char c : name.substr(0, slash)) {
+        if (c < '0' || c > '9') return 0;
+        version = version * 10 + (c - '0');
+    }
+    *rest = name.substr(slash + 1);
+    return version;
+}
+
+}  // namespace
+
+void VQZipFileStore::addMember(const VQZipDirectoryMember& member) {
+    // A name ends at its first NUL, as it always did when names came NUL-terminated.
+    std::string_view name = member.name.substr(0, member.name.find('\0'));
     if (!_memberPrefix.empty()) {
         if (!name.starts_with(_memberPrefix)) return;
         name.remove_prefix(_memberPrefix.size());
     }
-    if (name.find("META-INF") != std::string_view::npos) return;
+    // Found whatever its case, as java finds it; listed as before.
+    if (!_manifest && isManifestName(name))
+        _manifest = ManifestMember{member.localHeaderOffset, member.length, member.compressedLength,
+                                   member.compressionMethod};
+    if (name.find("META-INF") != std::string_view::npos) {
+        if (_options.multiReleaseVersion >= kFirstVersionedRelease) {
+            std::string_view rest;
+            const int version = versionOf(name, &rest);
+            if (version >= kFirstVersionedRelease && version <= _options.multiReleaseVersion &&
+                rest.ends_with(".class") && rest.find("META-INF") == std::string_view::npos) {
+                const std::string_view stem = rest.substr(0, rest.size() - 6);
+                const size_t split = afterLastSeparator(stem);
+                _versioned.push_back(VersionedMember{
+                    version,
+                    std::string(split == 0 ? std::string_view() : stem.substr(0, split - 1)),
+                    std::string(stem.substr(split)), member.localHeaderOffset, member.length,
+                    member.compressedLength, member.compressionMethod});
+            }
+        }
+        return;
+    }
 
     // A class is a member whose last path component has the extension "class", exactly:
     // since "class" holds neither "." nor "/", that is a name ending in ".class".
@@ -155,9 +259,47 @@ void VQZipFileStore::addMember(std::string_view name, uint32_t location, uint32_
         _lastPackage = &_packages[makePackage(directory)];
         _lastDirectory.assign(directory);
     }
-    _lastPackage->classes.push_back(VQZipFileEntry(VQZipFileEntry::InStore(), keepName(bareName),
-                                                   location, length, compressionMethod,
-                                                   compressedLength));
+    _lastPackage->classes.push_back(VQZipFileEntry(
+        VQZipFileEntry::AtLocalHeader(), keepName(bareName), member.localHeaderOffset,
+        member.length, member.compressionMethod, member.compressedLength));
+}
+
+void VQZipFileStore::applyVersions() {
+    if (!isMultiRelease()) return;
+    // Lower releases first, so that the highest one a class has is the one that stays.
+    std::stable_sort(
+        _versioned.begin(), _versioned.end(),
+        [](const VersionedMember& a, const VersionedMember& b) { return a.version < b.version; });
+    // Where each class already is: (package id, bare name) to its index in the package.
+    std::unordered_map<std::string, size_t> where;
+    auto key = [](uint32_t package, std::string_view bareName) {
+        std::string k = std::to_string(package);
+        k.push_back('/');
+        k.append(bareName);
+        return k;
+    };
+    std::vector<bool> mapped;
+    for (const VersionedMember& member : _versioned) {
+        const uint32_t id = makePackage(member.directory);
+        if (mapped.size() <= id) mapped.resize(id + 1, false);
+        Package& package = _packages[id];
+        if (!mapped[id]) {
+            mapped[id] = true;
+            // Ties keep archive order: the first entry of a name is the one looked up.
+            for (size_t i = package.classes.size(); i-- > 0;)
+                where[key(id, package.classes[i].name())] = i;
+        }
+        VQZipFileEntry entry(VQZipFileEntry::AtLocalHeader(), keepName(member.bareName),
+                             member.localHeader, member.length, member.method,
+                             member.compressedLength);
+        auto [at, added] = where.try_emplace(key(id, member.bareName), package.classes.size());
+        if (added) {
+            package.classes.push_back(entry);
+        } else {
+            package.classes[at->second] = entry;
+        }
+        package.byName.clear();
+    }
 }
 
 std::string_view VQZipFileStore::keepName(std::string_view name) {
@@ -220,9 +362,11 @@ void VQZipFileStore::addPackageEntry(std::string_view packageName) {
 
 void VQZipFileStore::addClassEntry(VQZipFileEntry entry, std::string_view packageName) {
     ensureIndexed();
-    _packages[makePackage(packageName)].classes.push_back(
-        VQZipFileEntry(VQZipFileEntry::InStore(), keepName(entry.name()), entry.locationInZipFile(),
-                       entry.length(), entry.compressionMethod(), entry.compressedLength()));
+    VQZipFileEntry kept(VQZipFileEntry::AtLocalHeader(), keepName(entry.name()), entry._localHeader,
+                        entry.length(), entry.compressionMethod(), entry.compressedLength());
+    kept._location = entry._location;
+    kept._locationKnown = entry._locationKnown;
+    _packages[makePackage(packageName)].classes.push_back(kept);
 }
 
 const VQZipFileStore::Package* VQZipFileStore::findPackage(std::string_view packageName) const {
@@ -288,6 +432,24 @@ const VQZipFileEntry* VQZipFileStore::findClass(const Package& package,
 }
 
 const VQZipFileEntry* VQZipFileStore::entryForClassName(std::string_view className) const {
+    const VQZipFileEntry* entry = findEntry(className);
+    if (entry && !entry->_locationKnown) {
+        // Where the data lies is known only from the local header.
+        try {
+            VQFile scratch;
+            uint64_t location = 0;
+            if (VQZipDataLocation(archiveFile(&scratch), entry->_localHeader, &location)) {
+                entry->_location = location;
+                entry->_locationKnown = true;
+            }
+        } catch (const std::exception&) {
+            // An archive that cannot be opened leaves the location unknown (0).
+        }
+    }
+    return entry;
+}
+
+const VQZipFileEntry* VQZipFileStore::findEntry(std::string_view className) const {
     if (!_isUsableName(className)) return nullptr;
     const size_t dot = className.rfind('.');
     const Package* package =
@@ -327,7 +489,7 @@ std::optional<std::vector<std::string>> VQZipFileStore::packageNamesInPackage(
 }
 
 bool VQZipFileStore::containsClassName(std::string_view className) const {
-    return entryForClassName(className) != nullptr;
+    return findEntry(className) != nullptr;
 }
 
 bool VQZipFileStore::containsPackageName(std::string_view packageName) const {
@@ -336,11 +498,10 @@ bool VQZipFileStore::containsPackageName(std::string_view packageName) const {
 
 std::shared_ptr<const VQByteBuffer> VQZipFileStore::dataForClassName(
     std::string_view className) const {
-    const VQZipFileEntry* entry = entryForClassName(className);
+    const VQZipFileEntry* entry = findEntry(className);
     if (!entry) return nullptr;
     try {
-        return _VQ_read_zip_data(_zipFilePath, entry->locationInZipFile(), entry->length(),
-                                 entry->compressionMethod(), entry->compressedLength());
+        return readEntry(*entry);
     } catch (const std::exception& e) {
         // A member that cannot be read is as good as absent: a later class-path entry may
         // still supply the class. The line says why.
@@ -348,6 +509,73 @@ std::shared_ptr<const VQByteBuffer> VQZipFileStore::dataForClassName(
                        static_cast<int>(className.size()), className.data(), e.what()));
         return nullptr;
     }
+}
+
+const VQFile& VQZipFileStore::archiveFile(VQFile* scratch) const {
+    if (_file) {
+        _options.openArchives->didUse(this);
+        return _file;
+    }
+    VQFile file = VQZipOpenForRead(_zipFilePath);
+    // Offsets from the index would land anywhere in another archive.
+    if (file.size() != _indexedSize)
+        throw VQInvalidArgumentException(
+            VQFormat("Corrupt zip file %s (the archive changed since it was indexed).",
+                     _zipFilePath.c_str()));
+    if (!_options.openArchives) {
+        *scratch = std::move(file);
+        return *scratch;
+    }
+    _file = std::move(file);
+    _options.openArchives->didUse(this);
+    return _file;
+}
+
+std::shared_ptr<const VQByteBuffer> VQZipFileStore::readEntry(const VQZipFileEntry& entry) const {
+    if (entry._localHeader == VQZipFileEntry::kNoLocalHeader)
+        return _VQ_read_zip_data64(_zipFilePath, entry._location, entry.length(),
+                                   entry.compressionMethod(), entry.compressedLength());
+    VQFile scratch;
+    const VQFile& file = archiveFile(&scratch);
+    uint64_t location = 0;
+    auto data = VQZipReadMember(file, _zipFilePath, entry._localHeader, entry.length(),
+                                entry.compressionMethod(), entry.compressedLength(), &location);
+    entry._location = location;
+    entry._locationKnown = true;
+    return data;
+}
+
+std::shared_ptr<const VQByteBuffer> VQZipFileStore::manifestData() const {
+    if (_manifestData) return *_manifestData;
+    _manifestData = nullptr;
+    if (!_manifest) return nullptr;
+    if (_manifest->length > VQJarManifest::kMaxLength) {
+        VQLog(VQFormat("Ignoring the manifest of %s: %llu bytes is more than a manifest may hold",
+                       _zipFilePath.c_str(), static_cast<unsigned long long>(_manifest->length)));
+        return nullptr;
+    }
+    try {
+        VQZipFileEntry entry(VQZipFileEntry::AtLocalHeader(), kManifestName, _manifest->localHeader,
+                             _manifest->length, _manifest->method, _manifest->compressedLength);
+        _manifestData = readEntry(entry);
+    } catch (const std::exception& e) {
+        VQLog(VQFormat("Exception raised reading the manifest of %s: %s", _zipFilePath.c_str(),
+                       e.what()));
+    }
+    return *_manifestData;
+}
+
+bool VQZipFileStore::isMultiRelease() const {
+    ensureIndexed();
+    const auto data = manifestData();
+    return data && VQJarManifest(data->span()).isMultiRelease();
+}
+
+std::vector<std::string> VQZipFileStore::manifestClassPath() const {
+    ensureIndexed();
+    const auto data = manifestData();
+    if (!data) return {};
+    return VQJarManifest(data->span()).classPath();
 }
 
 std::string VQZipFileStore::dottedName(uint32_t id) const {

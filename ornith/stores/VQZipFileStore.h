@@ -2,6 +2,11 @@
 // The store for a zip archive. Construction walks the archive's central directory once
 // and builds a package index in memory; listings and lookups are answered from it, and
 // only dataForClassName goes back to the file. Members under META-INF are left out.
+//
+// The index is built from the central directory alone: a member's local header is read
+// when the member is first read, with its data. So a member with a bad local header is
+// indexed and fails when read (logged, null), where a walk of its local headers would
+// have ended the index at it.
 
 #include <cstdint>
 #include <deque>
@@ -11,17 +16,58 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ornith/base/VQFile.h"
 #include "ornith/stores/VQClassStore.h"
 #include "ornith/stores/VQZipFileEntry.h"
+#include "ornith/stores/zipfile.h"
 
 namespace ornith {
+
+class VQZipFileStore;
+
+// The archives a group of stores (one class library's) keeps open between reads, at most
+// `limit` at a time: the least recently read is closed when another opens. Not
+// synchronised, like the library that owns it.
+class VQOpenArchives {
+public:
+    explicit VQOpenArchives(size_t limit) : _limit(limit ? limit : 1) {}
+    VQOpenArchives(const VQOpenArchives&) = delete;
+    VQOpenArchives& operator=(const VQOpenArchives&) = delete;
+    size_t limit() const noexcept { return _limit; }
+    size_t openCount() const noexcept { return _open.size(); }
+
+private:
+    friend class VQZipFileStore;
+    // The store has just read through its open file (opening it, when it was closed).
+    void didUse(const VQZipFileStore* store);
+    void didClose(const VQZipFileStore* store);
+
+    size_t _limit;
+    std::vector<const VQZipFileStore*> _open;  // most recently used last
+};
+
+// What a host may choose for a zip or jar store, before the store's first question.
+struct VQZipStoreOptions {
+    // Multi-release jars: the Java release whose versioned classes a lookup returns
+    // (META-INF/versions/N/ for the highest N from 9 up to this). Below 9, and by
+    // default, versioned entries are ignored.
+    int multiReleaseVersion = 0;
+    // Keeps the archive open between reads, within the group's bound; null (the default)
+    // opens it for every read. While open, the store reads the file it indexed even when
+    // the path has been replaced since; once closed, a replaced archive of another size
+    // fails to read ("the archive changed since it was indexed").
+    std::shared_ptr<VQOpenArchives> openArchives;
+};
 
 class VQZipFileStore : public VQClassStore {
 public:
     static const VQClassStoreKind storeKind;
+    ~VQZipFileStore() override;
 
     // True when the name ends in ".zip" or ".ZIP" and names something that is not a directory.
     static bool canGrokName(const std::string& name);
+    // A store for a class-path entry: the archive is indexed when a question first
+    // reaches it (what is answered is the same as for a store indexed at construction).
     static std::shared_ptr<VQClassStore> storeWithName(const std::string& name);
 
     // Indexes the archive. Always yields a store: an unreadable archive gives an empty
@@ -47,8 +93,18 @@ public:
     // "Zip File: " and the index: every package with its subpackages and classes.
     virtual std::string description() const;
 
-    // The class's entry (its first in archive order), or null. Valid while the store lives.
+    // The class's entry (its first in archive order; for a multi-release jar with a
+    // release set, the versioned one), or null. Valid while the store lives.
     const VQZipFileEntry* entryForClassName(std::string_view className) const;
+
+    // Takes effect for the index: a store already indexed indexes anew at its next
+    // question when the release changes.
+    void setOptions(VQZipStoreOptions options);
+    const VQZipStoreOptions& options() const noexcept { return _options; }
+    // The main manifest's Class-Path entries, as written; empty when there are none.
+    std::vector<std::string> manifestClassPath() const;
+    // True when the main manifest says "Multi-Release: true".
+    bool isMultiRelease() const;
 
 protected:
     // For archives that keep their classes below a directory (a .jmod keeps them under
@@ -104,10 +160,19 @@ private:
     void ensureIndexed() const {
         if (_indexPending) const_cast<VQZipFileStore*>(this)->indexArchive(false);
     }
-    static void memberCallback(const char* name, uint32_t location, uint32_t length,
-                               int32_t compressionMethod, uint32_t compressedLength, void* context);
-    void addMember(std::string_view name, uint32_t location, uint32_t length,
-                   int32_t compressionMethod, uint32_t compressedLength);
+    static void memberCallback(const VQZipDirectoryMember& member, void* context);
+    void addMember(const VQZipDirectoryMember& member);
+    // Overlays the versioned classes of a multi-release jar on the base ones.
+    void applyVersions();
+    // The main manifest's bytes, or null (none, unreadable, or too large: logged).
+    std::shared_ptr<const VQByteBuffer> manifestData() const;
+    std::shared_ptr<const VQByteBuffer> readEntry(const VQZipFileEntry& entry) const;
+    // The archive, open: the store's own while the group keeps it, else a new one in
+    // *scratch. Raises the reader's failure when it cannot be opened.
+    const VQFile& archiveFile(VQFile* scratch) const;
+    const VQZipFileEntry* findEntry(std::string_view className) const;
+    void clearIndex();
+    friend class VQOpenArchives;
     // The package named by a path whose components are separated by ".", "/" or "\",
     // indexed (with its missing ancestors) when it is not yet.
     uint32_t makePackage(std::string_view path);
@@ -132,6 +197,25 @@ private:
     mutable uint32_t _lastFoundId = 0;
 
     bool _indexPending = false;  // the walk is deferred and has not run yet
+
+    VQZipStoreOptions _options;
+    mutable VQFile _file;       // open while the group keeps it
+    uint64_t _indexedSize = 0;  // the archive's size when indexed
+    // The main manifest's member, when the archive has one.
+    struct ManifestMember {
+        uint64_t localHeader, length, compressedLength;
+        int32_t method;
+    };
+    std::optional<ManifestMember> _manifest;
+    mutable std::optional<std::shared_ptr<const VQByteBuffer>> _manifestData;
+    // Versioned classes of a multi-release jar, gathered while indexing.
+    struct VersionedMember {
+        int version;
+        std::string directory, bareName;
+        uint64_t localHeader, length, compressedLength;
+        int32_t method;
+    };
+    std::vector<VersionedMember> _versioned;
 
     // Indexing state, used only while the archive is walked.
     std::string _memberPrefix;

@@ -196,7 +196,7 @@ TEST(VQZipFileStore, UnreadableMembersAreLoggedAndAbsent) {
                   " any more (No such file or directory) - I swear it used to be there!");
 }
 
-TEST(VQZipFileStore, ADamagedArchiveKeepsWhatWasIndexedBeforeTheDamage) {
+TEST(VQZipFileStore, ABadLocalHeaderFailsOnlyItsOwnMember) {
     ScratchDirectory dir;
     ZipWriter zip;
     zip.add("a/One.class", "1");
@@ -205,8 +205,16 @@ TEST(VQZipFileStore, ADamagedArchiveKeepsWhatWasIndexedBeforeTheDamage) {
     zip.add("d/Four.class", "4");
     zip.writeTo(dir / "x.zip");
     VQZipFileStore store(dir / "x.zip");
-    EXPECT_EQ(store.packageNamesInPackage(""), list({"b", "a"}));
-    EXPECT_FALSE(store.containsClassName("d.Four"));
+    // The index comes from the directory alone: every member is there, and the one whose
+    // local header is bad fails when it is read, as java's and Go's readers do.
+    EXPECT_EQ(store.packageNamesInPackage(""), list({"d", "c", "b", "a"}));
+    EXPECT_EQ(text(store.dataForClassName("d.Four")), "4");
+    LogCapture log;
+    EXPECT_EQ(store.dataForClassName("c.Three"), nullptr);
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0], "Exception raised reading class c.Three: Corrupt zip file " +
+                                (dir / "x.zip") + " (invalid local header).");
+    EXPECT_EQ(store.entryForClassName("c.Three")->locationInZipFile(), 0u);
 
     // Not an archive at all, or not there: an empty store, no failure.
     testing::writeFile(dir / "junk.zip", std::string(100, 'j'));
@@ -377,6 +385,29 @@ TEST(ExampleJarsShape, AreWhatTheirNamesSay) {
     // The commented jar ends with its comment, not with an end record.
     const std::string commented = testing::readFile(testing::examplesPath("jars/commented.jar"));
     EXPECT_EQ(commented.substr(commented.size() - 26), "The comment ends the file.");
+}
+
+}  // namespace
+}  // namespace ornith
+
+namespace ornith {
+namespace {
+
+// Names end at their first NUL byte, as they did when the walk handed them out as C
+// strings: what the store lists it also finds.
+TEST(VQZipFileStore, NamesEndAtTheirFirstNul) {
+    ScratchDirectory dir;
+    ZipWriter zip;
+    zip.add(std::string("p/Q.class\0junk", 14), "q");
+    zip.add(std::string("images/logo.\0\0\0", 15), "");
+    zip.writeTo(dir / "nul.zip");
+    VQZipFileStore store(dir / "nul.zip");
+    EXPECT_EQ(text(store.dataForClassName("p.Q")), "q");
+    EXPECT_TRUE(store.containsPackageName("images.logo."));
+    const auto listed = store.packageNamesInPackage("images");
+    ASSERT_TRUE(listed);
+    for (const auto& name : *listed)
+        EXPECT_TRUE(store.containsPackageName("images." + name)) << name;
 }
 
 }  // namespace

@@ -1,0 +1,108 @@
+#include "ToolArchiveOptions.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ToolCommand.h"
+#include "ornith/library/VQClassLibrary.h"
+
+namespace ornith::tool {
+namespace {
+
+// The release the tool reads multi-release jars for when no JDK can be found.
+constexpr int kFallbackRelease = 25;
+// How many archives a command keeps open between reads.
+constexpr size_t kOpenArchives = 16;
+
+std::optional<int> releaseOfJdk(const std::filesystem::path& home) {
+    std::ifstream in(home / "release");
+    if (!in) return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return featureReleaseFromReleaseFile(text.str());
+}
+
+}  // namespace
+
+void addArchiveToolOptions(CLI::App* command, ArchiveToolOptions& options) {
+    command
+        ->add_option("--multi-release", options.multiRelease,
+                     "Read multi-release jars for this Java release (default: the selected "
+                     "JDK's, else 25)")
+        ->check(CLI::Range(0, 100000));
+    command->add_flag("--verbose", options.verbose,
+                      "List the manifest Class-Path entries that name nothing");
+}
+
+std::optional<int> featureReleaseFromReleaseFile(const std::string& text) {
+    const std::string key = "JAVA_VERSION=";
+    size_t at = 0;
+    while ((at = text.find(key, at)) != std::string::npos) {
+        if (at == 0 || text[at - 1] == '\n') break;
+        at += key.size();
+    }
+    if (at == std::string::npos) return std::nullopt;
+    at += key.size();
+    if (at < text.size() && text[at] == '"') ++at;
+    auto number = [&](size_t& i) -> std::optional<int> {
+        int value = 0;
+        const size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 6)
+            value = value * 10 + (text[i++] - '0');
+        if (i == start) return std::nullopt;
+        return value;
+    };
+    std::optional<int> first = number(at);
+    if (!first) return std::nullopt;
+    // "1.8.0_x": releases before 9 were numbered 1.N.
+    if (*first == 1 && at < text.size() && text[at] == '.') {
+        ++at;
+        return number(at);
+    }
+    return first;
+}
+
+int selectedJdkFeatureRelease() {
+    if (const char* home = std::getenv("JAVA_HOME"); home && *home)
+        if (auto release = releaseOfJdk(home)) return *release;
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path ? path : "";
+    while (!rest.empty()) {
+        const size_t colon = rest.find(':');
+        const std::string directory(rest.substr(0, colon));
+        if (!directory.empty()) {
+            const std::string candidate = directory + "/java";
+            if (::access(candidate.c_str(), X_OK) == 0) {
+                std::error_code error;
+                const auto real = std::filesystem::canonical(candidate, error);
+                if (!error) {
+                    if (auto release = releaseOfJdk(real.parent_path().parent_path()))
+                        return *release;
+                    break;  // the java that runs is this one, with no release file
+                }
+            }
+        }
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
+    return kFallbackRelease;
+}
+
+void applyArchiveToolOptions(VQClassLibrary& library, const ArchiveToolOptions& options) {
+    VQClassLibraryArchiveOptions archive;
+    archive.followManifestClassPath = true;
+    archive.expandWildcards = true;
+    archive.multiReleaseVersion = options.multiRelease.value_or(selectedJdkFeatureRelease());
+    archive.maxOpenArchives = kOpenArchives;
+    if (options.verbose)
+        archive.onMissingClassPathEntry = [](const std::string& jar, const std::string& missing) {
+            reportFailure(missing, "not found, skipped (named in the Class-Path of " + jar + ")");
+        };
+    library.setArchiveOptions(std::move(archive));
+}
+
+}  // namespace ornith::tool

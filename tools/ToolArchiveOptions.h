@@ -1,0 +1,36 @@
+#pragma once
+// The archive options of the class-path commands: multi-release jars read for the selected
+// JDK's release (or --multi-release N), manifest Class-Path entries followed and DIR/*
+// entries expanded (both always on in the tool), archives kept open between reads, and
+// --verbose to list the Class-Path entries that name nothing.
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <string>
+
+namespace ornith {
+class VQClassLibrary;
+}
+
+namespace ornith::tool {
+
+struct ArchiveToolOptions {
+    std::optional<int> multiRelease;
+    bool verbose = false;
+};
+
+// Adds --multi-release N and --verbose to the command.
+void addArchiveToolOptions(CLI::App* command, ArchiveToolOptions& options);
+
+// The feature release of the JDK the tool selects (JAVA_HOME, else the first `java` on
+// PATH), read from its `release` file; 25 when there is none.
+int selectedJdkFeatureRelease();
+// The feature release a `release` file's JAVA_VERSION names ("17.0.2" gives 17, "1.8.0"
+// gives 8); absent when the text holds none.
+std::optional<int> featureReleaseFromReleaseFile(const std::string& text);
+
+// Sets the library's archive options for the tool; call before adding entries.
+void applyArchiveToolOptions(VQClassLibrary& library, const ArchiveToolOptions& options);
+
+}  // namespace ornith::tool
