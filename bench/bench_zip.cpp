@@ -117,7 +117,7 @@ void readArchives(benchmark::State& state, const Archives& archives) {
             if (const VQZipFileEntry* entry = stores.back()->entryForClassName(name);
                 entry && (entry->compressionMethod() == 0 || entry->compressionMethod() == 8)) {
                 ++count;
-                bytes += entry->length();
+                bytes += static_cast<int64_t>(entry->length());
             }
         }
     }

@@ -2,6 +2,7 @@
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQException.h"
+#include "ornith/classfile/VQAttributeNameCache.h"
 #include "ornith/classfile/VQAttributeReading.h"
 
 namespace ornith {

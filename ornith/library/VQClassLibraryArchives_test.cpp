@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ornith/library/VQClassLibrary.h"
-#include "ornith/library/library_test_support.h"
+#include "ornith/testing/LibraryTestSupport.h"
 #include "ornith/stores/VQClassStore.h"
 
 namespace ornith {
