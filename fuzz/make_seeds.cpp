@@ -390,9 +390,9 @@ int main(int argc, char** argv) {
     }
     const fs::path source = argv[1], out = argv[2];
     try {
-        for (const char* target : {"class_model", "class_name", "zip_reader", "zip_store", "lexer",
-                                   "path_utilities", "signature",
-                                   "runtime_image", "jar_manifest"}) {
+        for (const char* target :
+             {"class_model", "class_name", "zip_reader", "zip_store", "lexer", "path_utilities",
+              "signature", "runtime_image", "jar_manifest"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }

@@ -1,6 +1,8 @@
 #pragma once
 // Identifier character classes of two JDKs, for code points from U+0080 on. Flags: 1 may
 // start an identifier, 2 may continue one, 4 is ignorable inside one. Internal to the lexer.
+// One range a line, as generated:
+// clang-format off
 
 #include <cstdint>
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "ornith/library/VQClassLibrary.h"
-#include "ornith/testing/LibraryTestSupport.h"
 #include "ornith/stores/VQClassStore.h"
+#include "ornith/testing/LibraryTestSupport.h"
 
 namespace ornith {
 namespace {

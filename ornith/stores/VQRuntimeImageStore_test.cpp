@@ -8,8 +8,8 @@
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/stores/VQJmodFileStore.h"
-#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ImageWriter.h"
+#include "ornith/testing/StoreTestSupport.h"
 
 namespace ornith {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "ornith/base/VQFile.h"
 #include "ornith/stores/VQJarFileStore.h"
-#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/stores/zipfile.h"
+#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ZipWriter.h"
 
 namespace ornith {

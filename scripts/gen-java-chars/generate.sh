@@ -13,6 +13,8 @@ out=$root/ornith/lexer/VQJavaIdentifierRangesInternal.h
     echo '#pragma once'
     echo '// Identifier character classes of two JDKs, for code points from U+0080 on. Flags: 1 may'
     echo '// start an identifier, 2 may continue one, 4 is ignorable inside one. Internal to the lexer.'
+    echo '// One range a line, as generated:'
+    echo '// clang-format off'
     echo
     echo '#include <cstdint>'
     echo
