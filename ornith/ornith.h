@@ -10,11 +10,15 @@
 #include "ornith/base/VQLog.h"
 
 // Class files: name conversions, the constant pool, attributes, the builder-driven parser.
+#include "ornith/classfile/VQAnnotationAttributes.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/classfile/VQConstantPool.h"
 #include "ornith/classfile/VQJavaAttribute.h"
+#include "ornith/classfile/VQMemberAttributes.h"
 #include "ornith/classfile/VQModuleAttributes.h"
+#include "ornith/classfile/VQNestingAttributes.h"
 #include "ornith/classfile/VQPathUtilities.h"
+#include "ornith/classfile/VQRecordAttribute.h"
 #include "ornith/classfile/VQSignatureAttribute.h"
 
 // The class model.
