@@ -6,6 +6,8 @@
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/classfile/VQAttributeReading.h"
+#include "ornith/classfile/VQModifiedUTF8.h"
+#include "ornith/classfile/VQSharedWithTail.h"
 
 namespace ornith {
 
@@ -33,6 +35,12 @@ size_t classNameLength(const VQConstantPool& pool, uint32_t index) {
     return text ? VQLoadBE16(text) : 0;
 }
 
+// The most name text one InnerClasses attribute may hold. Rows are eight bytes and may all
+// name the same 64 KiB name, so a small attribute could otherwise ask for gigabytes (and
+// offsets past what a row can hold); real ones hold a few kilobytes.
+constexpr size_t kMaxNameText = size_t{64} << 20;
+constexpr size_t kKeptScratch = size_t{1} << 20;
+
 }  // namespace
 
 VQNameBlock::Range VQNameBlock::add(std::string_view text) {
@@ -43,24 +51,133 @@ VQNameBlock::Range VQNameBlock::add(std::string_view text) {
 
 // ---- InnerClasses ---------------------------------------------------------------------
 
-VQJavaInnerClassesAttribute::VQJavaInnerClassesAttribute(const std::string&, VQByteStream& stream,
-                                                         const VQConstantPool& pool) {
+// What an attribute decodes to before room is made for it. In the usual attribute every
+// name is plain ASCII, and the outer and simple names are the ends of the inner name or
+// stand on their own: their bytes are then left where the pool has them until they are
+// copied and converted in one pass. Any other attribute is built the general way in the
+// thread's buffers. Either way the result is copied into one block of exactly its size.
+class VQJavaInnerClassesAttribute::Decoding {
+public:
+    Decoding(VQByteStream& stream, const VQConstantPool& pool);
+    ~Decoding();
+    Decoding(const Decoding&) = delete;
+    Decoding& operator=(const Decoding&) = delete;
+
+    bool malformed() const noexcept { return _malformed; }
+    uint16_t count() const noexcept { return _count; }
+    size_t textBytes() const noexcept { return _textBytes; }
+    size_t blockBytes() const noexcept { return size_t{_count} * sizeof(Row) + _textBytes; }
+    // Writes the rows, then their names, into blockBytes() bytes.
+    void fill(uint8_t* block) const;
+
+private:
+    // A row's names as the pool holds them.
+    struct RawRow {
+        std::string_view inner, outer, simple;
+        bool hasOuter, outerInInner, hasSimple, simpleInInner;
+    };
+    static std::vector<RawRow>& rawRows() {
+        thread_local std::vector<RawRow> rows;
+        return rows;
+    }
+    static std::vector<Row>& generalRows() {
+        thread_local std::vector<Row> rows;
+        return rows;
+    }
+    static VQNameBlock& generalNames() {
+        thread_local VQNameBlock names;
+        return names;
+    }
+
+    bool decodePlain(const uint8_t* rowBytes, const VQConstantPool& pool);
+    void decodeGeneral(VQByteCursor in, const VQConstantPool& pool);
+
+    const uint8_t* _rowBytes = nullptr;
+    size_t _textBytes = 0;
+    uint16_t _count = 0;
+    bool _plain = false;
+    bool _malformed = false;
+};
+
+VQJavaInnerClassesAttribute::Decoding::Decoding(VQByteStream& stream, const VQConstantPool& pool) {
     VQByteCursor in = parsing::attributeCursor(stream);
-    uint16_t count = 0;
     // Eight bytes per row and nothing after them: the count is checked before any room
     // is made for it.
-    if (!in.be16(count) || in.remaining() != size_t{count} * 8) {
+    if (!in.be16(_count) || in.remaining() != size_t{_count} * 8) {
         _malformed = true;
+        _count = 0;
         return;
     }
-    // Rows and names are gathered in buffers of the thread, then copied into one block
-    // of exactly their size.
-    thread_local std::vector<Row> rows;
-    thread_local VQNameBlock names;
+    _rowBytes = in.current();
+    _plain = decodePlain(_rowBytes, pool);
+    if (!_plain) decodeGeneral(in, pool);
+    if (!_malformed && _textBytes > kMaxNameText) _malformed = true;
+    if (_malformed) _count = 0, _textBytes = 0;
+}
+
+bool VQJavaInnerClassesAttribute::Decoding::decodePlain(const uint8_t* rowBytes,
+                                                        const VQConstantPool& pool) {
+    // A class name that ends in a separator, and a simple name that holds one, convert
+    // differently from the rest: the general way then.
+    const auto isSeparator = [](char c) { return c == '/' || c == '\\'; };
+    const auto plain = [](std::string_view text) {
+        return VQIsASCII(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    };
+    std::vector<RawRow>& raws = rawRows();
+    raws.resize(_count);
+    _textBytes = 0;
+    for (size_t i = 0; i < _count; ++i) {
+        const uint8_t* in = rowBytes + i * 8;
+        RawRow& raw = raws[i];
+        const std::optional<std::string_view> inner =
+            parsing::poolRawClassNameAt(pool, VQLoadBE16(in));
+        if (!inner || inner->empty() || isSeparator(inner->back()) || !plain(*inner)) return false;
+        raw.inner = *inner;
+        _textBytes += inner->size();
+        raw.hasOuter = VQLoadBE16(in + 2) != 0;
+        if (raw.hasOuter) {
+            const std::optional<std::string_view> outer =
+                parsing::poolRawClassNameAt(pool, VQLoadBE16(in + 2));
+            if (!outer || outer->empty() || isSeparator(outer->back())) return false;
+            raw.outer = *outer;
+            // javac names a member class Outer$Simple: the outer name is then the start of
+            // the inner one and takes no room of its own.
+            raw.outerInInner = inner->starts_with(*outer);
+            if (!raw.outerInInner) {
+                if (!plain(*outer)) return false;
+                _textBytes += outer->size();
+            }
+        }
+        raw.hasSimple = VQLoadBE16(in + 4) != 0;
+        if (raw.hasSimple) {
+            const std::optional<std::string_view> simple =
+                parsing::poolRawTextAt(pool, VQLoadBE16(in + 4));
+            if (!simple || std::any_of(simple->begin(), simple->end(), isSeparator)) return false;
+            raw.simple = *simple;
+            raw.simpleInInner = inner->ends_with(*simple);
+            if (!raw.simpleInInner) {
+                if (!plain(*simple)) return false;
+                _textBytes += simple->size();
+            }
+        }
+        // Rows that name the same long names over and over are refused before any room
+        // is made for them.
+        if (_textBytes > kMaxNameText) {
+            _malformed = true;
+            return true;
+        }
+    }
+    return true;
+}
+
+void VQJavaInnerClassesAttribute::Decoding::decodeGeneral(VQByteCursor in,
+                                                          const VQConstantPool& pool) {
+    std::vector<Row>& rows = generalRows();
+    VQNameBlock& names = generalNames();
     rows.clear();
     names.clear();
     std::string& text = scratch();
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < _count; ++i) {
         uint16_t inner = 0, outer = 0, simple = 0, flags = 0;
         in.be16(inner), in.be16(outer), in.be16(simple), in.be16(flags);
         Row row{};
@@ -70,10 +187,8 @@ VQJavaInnerClassesAttribute::VQJavaInnerClassesAttribute(const std::string&, VQB
         std::string_view rawInner;
         if (!parsing::appendDottedClassName(pool, inner, block, &rawInner)) break;
         row.inner = {innerStart, static_cast<uint32_t>(block.size() - innerStart)};
-        // javac names a member class Outer$Simple: the outer name and the simple name are
-        // then the two ends of the inner name, and take no room of their own. Both are
-        // compared with the inner name as the pool holds it, so that the usual case
-        // decodes and copies nothing.
+        // The outer and simple names are compared with the inner name as the pool holds
+        // it, so that a name at one of its ends is decoded and copied no more.
         if (outer != 0) {
             const std::optional<std::string_view> raw = parsing::poolRawClassNameAt(pool, outer);
             if (!rawInner.empty() && raw && !raw->empty() && rawInner.starts_with(*raw) &&
@@ -107,19 +222,88 @@ VQJavaInnerClassesAttribute::VQJavaInnerClassesAttribute(const std::string&, VQB
                     row.simple = names.add(text);
             }
         }
+        if (names.storage().size() > kMaxNameText) break;
         rows.push_back(row);
     }
-    if (rows.size() != count) {
-        _malformed = true;
+    _malformed = rows.size() != _count;
+    _textBytes = names.storage().size();
+}
+
+VQJavaInnerClassesAttribute::Decoding::~Decoding() {
+    // The thread's buffers keep what they grew to, but not a hostile attribute's worth.
+    if (!_plain && generalNames().storage().capacity() > kKeptScratch)
+        generalNames().storage() = std::string();
+}
+
+void VQJavaInnerClassesAttribute::Decoding::fill(uint8_t* block) const {
+    const size_t rowBytes = size_t{_count} * sizeof(Row);
+    char* const text = reinterpret_cast<char*>(block + rowBytes);
+    if (!_plain) {
+        if (rowBytes) std::memcpy(block, generalRows().data(), rowBytes);
+        if (_textBytes) std::memcpy(text, generalNames().storage().data(), _textBytes);
         return;
     }
-    const std::string& allText = names.storage();
-    const size_t rowBytes = rows.size() * sizeof(Row);
-    _data = std::make_unique_for_overwrite<uint8_t[]>(rowBytes + allText.size());
-    if (rowBytes) std::memcpy(_data.get(), rows.data(), rowBytes);
-    if (!allText.empty()) std::memcpy(_data.get() + rowBytes, allText.data(), allText.size());
-    _count = count;
-    _textLength = static_cast<uint32_t>(allText.size());
+    const std::vector<RawRow>& raws = rawRows();
+    uint32_t used = 0;
+    const auto place = [&](std::string_view name) {
+        const VQNameBlock::Range range{used, static_cast<uint32_t>(name.size())};
+        std::memcpy(text + used, name.data(), name.size());
+        used += static_cast<uint32_t>(name.size());
+        return range;
+    };
+    for (size_t i = 0; i < _count; ++i) {
+        const RawRow& raw = raws[i];
+        Row row{};
+        row.flags = VQLoadBE16(_rowBytes + i * 8 + 6);
+        row.inner = place(raw.inner);
+        if (raw.hasOuter)
+            row.outer =
+                raw.outerInInner
+                    ? VQNameBlock::Range{row.inner.offset, static_cast<uint32_t>(raw.outer.size())}
+                    : place(raw.outer);
+        if (raw.hasSimple)
+            row.simple = raw.simpleInInner
+                             ? VQNameBlock::Range{row.inner.offset + row.inner.length -
+                                                      static_cast<uint32_t>(raw.simple.size()),
+                                                  static_cast<uint32_t>(raw.simple.size())}
+                             : place(raw.simple);
+        std::memcpy(block + i * sizeof(Row), &row, sizeof(Row));
+    }
+    // Every name to its dotted form in one pass; simple names hold no separator, so it
+    // leaves them as they are.
+    // (The length is read once: stores through a char pointer could alias it.)
+    auto* bytes = reinterpret_cast<unsigned char*>(text);
+    const size_t length = _textBytes;
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char c = bytes[i];
+        bytes[i] = c == '/' || c == '\\' ? '.' : c;
+    }
+}
+
+VQJavaInnerClassesAttribute::VQJavaInnerClassesAttribute(const std::string&, VQByteStream& stream,
+                                                         const VQConstantPool& pool) {
+    const Decoding decoding(stream, pool);
+    _owned = std::make_unique_for_overwrite<uint8_t[]>(decoding.blockBytes());
+    adopt(decoding, _owned.get());
+}
+
+VQJavaInnerClassesAttribute::VQJavaInnerClassesAttribute(const VQTailRequest& block,
+                                                         const Decoding& decoding) {
+    adopt(decoding, block.tail);
+}
+
+void VQJavaInnerClassesAttribute::adopt(const Decoding& decoding, uint8_t* block) {
+    _malformed = decoding.malformed();
+    decoding.fill(block);
+    _data = block;
+    _count = decoding.count();
+    _textLength = static_cast<uint32_t>(decoding.textBytes());
+}
+
+std::shared_ptr<const VQJavaAttribute> VQJavaInnerClassesAttribute::attributeWithData(
+    const std::string&, VQByteStream& stream, const VQConstantPool& pool) {
+    const Decoding decoding(stream, pool);
+    return VQMakeSharedWithTail<const VQJavaInnerClassesAttribute>(decoding.blockBytes(), decoding);
 }
 
 const std::string& VQJavaInnerClassesAttribute::typeName() const {
@@ -128,12 +312,12 @@ const std::string& VQJavaInnerClassesAttribute::typeName() const {
 
 VQJavaInnerClassesAttribute::Row VQJavaInnerClassesAttribute::rowAt(size_t index) const noexcept {
     Row row;
-    std::memcpy(&row, _data.get() + index * sizeof(Row), sizeof(Row));
+    std::memcpy(&row, _data + index * sizeof(Row), sizeof(Row));
     return row;
 }
 
 std::string_view VQJavaInnerClassesAttribute::textOf(VQNameBlock::Range range) const noexcept {
-    const char* text = reinterpret_cast<const char*>(_data.get() + _count * sizeof(Row));
+    const char* text = reinterpret_cast<const char*>(_data + _count * sizeof(Row));
     return std::string_view(text + range.offset, range.length);
 }
 

@@ -19,6 +19,8 @@
 
 namespace ornith {
 
+struct VQTailRequest;
+
 // Names in one block of text: each name is a range of it.
 class VQNameBlock {
 public:
@@ -57,6 +59,11 @@ class VQJavaInnerClassesAttribute : public VQJavaAttribute {
 public:
     VQJavaInnerClassesAttribute(const std::string& name, VQByteStream& stream,
                                 const VQConstantPool& pool);
+    // The registry's decoder: the attribute, its rows and its names in one allocation
+    // (the attribute is on most classes of a library).
+    static std::shared_ptr<const VQJavaAttribute> attributeWithData(const std::string& name,
+                                                                    VQByteStream& stream,
+                                                                    const VQConstantPool& pool);
     const std::string& typeName() const override;
     const char* kindName() const override { return "VQJavaInnerClassesAttribute"; }
     bool isMalformed() const noexcept { return _malformed; }
@@ -72,11 +79,21 @@ private:
         VQNameBlock::Range inner, outer, simple;
         uint32_t flags;
     };
+    class Decoding;
+
+public:
+    // Made by attributeWithData only (no caller can name a Decoding).
+    VQJavaInnerClassesAttribute(const VQTailRequest& block, const Decoding& decoding);
+
+private:
+    void adopt(const Decoding& decoding, uint8_t* block);
     Row rowAt(size_t index) const noexcept;
     std::string_view textOf(VQNameBlock::Range range) const noexcept;
 
-    // The rows, then the text of their names: one allocation for the whole attribute.
-    std::unique_ptr<uint8_t[]> _data;
+    // The rows, then the text of their names: in the allocation of the attribute itself
+    // when the registry made it, else in a block of its own.
+    const uint8_t* _data = nullptr;
+    std::unique_ptr<uint8_t[]> _owned;
     uint32_t _count = 0;
     uint32_t _textLength = 0;
     bool _malformed = false;

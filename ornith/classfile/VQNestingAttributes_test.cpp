@@ -56,6 +56,69 @@ TEST(VQJavaInnerClassesAttribute, EntriesOfMemberLocalAndAnonymousClasses) {
     EXPECT_THROW(a->entryAtIndex(4), std::out_of_range);
 }
 
+// Most attributes are plain ASCII and take a quicker way than the rest; a row that is not
+// (a non-ASCII name, a simple name holding a separator) must not change what any row says.
+TEST(VQJavaInnerClassesAttribute, RowsOutsidePlainAsciiReadAsTheOthersDo) {
+    ClassFileWriter w;
+    const uint16_t member = w.classRef("p/Outer$Inner"), outer = w.classRef("p/Outer");
+    const uint16_t inner = w.utf8("Inner");
+    const uint16_t accented = w.classRef("p/\u00c4u\u00dfere$Innen");
+    const uint16_t accentedOuter = w.classRef("p/\u00c4u\u00dfere"), innen = w.utf8("Innen");
+    const uint16_t slashed = w.utf8("a/b");
+    AttributePool pool(w);
+    const auto plain = pool.decodeAs<VQJavaInnerClassesAttribute>(
+        "InnerClasses", u2s({1, member, outer, inner, 0x0008}));
+    const auto mixed = pool.decodeAs<VQJavaInnerClassesAttribute>(
+        "InnerClasses", u2s({3, member, outer, inner, 0x0008, accented, accentedOuter, innen, 0,
+                             member, outer, slashed, 0}));
+    ASSERT_TRUE(plain && mixed);
+    ASSERT_FALSE(mixed->isMalformed());
+    ASSERT_EQ(mixed->numberOfEntries(), 3u);
+    for (const auto* a : {plain.get(), mixed.get()}) {
+        const VQInnerClassEntry e = a->entryAtIndex(0);
+        EXPECT_EQ(e.innerClassName, "p.Outer$Inner");
+        EXPECT_EQ(e.outerClassName, "p.Outer");
+        EXPECT_EQ(e.simpleName, "Inner");
+        EXPECT_EQ(e.accessFlags, 0x0008u);
+    }
+    const VQInnerClassEntry e = mixed->entryAtIndex(1);
+    EXPECT_EQ(e.innerClassName, "p.\u00c4u\u00dfere$Innen");
+    EXPECT_EQ(e.outerClassName, "p.\u00c4u\u00dfere");
+    EXPECT_EQ(e.simpleName, "Innen");
+    // A simple name is not a class name: its separator stays as it is.
+    EXPECT_EQ(mixed->entryAtIndex(2).simpleName, "a/b");
+    const auto slashedOnly = pool.decodeAs<VQJavaInnerClassesAttribute>(
+        "InnerClasses", u2s({1, member, outer, slashed, 0}));
+    EXPECT_EQ(slashedOnly->entryAtIndex(0).simpleName, "a/b");
+    EXPECT_EQ(slashedOnly->entryAtIndex(0).innerClassName, "p.Outer$Inner");
+}
+
+// Eight bytes a row, each naming the same long name: a small attribute must not be able to
+// ask for gigabytes of text.
+TEST(VQJavaInnerClassesAttribute, RowsRepeatingALongNameBeyondTheLimitAreMalformed) {
+    const auto append = [](Bytes& to, const Bytes& more) {
+        to.insert(to.end(), more.begin(), more.end());
+    };
+    ClassFileWriter w;
+    const uint16_t longName = w.classRef(std::string(65000, 'x'));
+    const uint16_t longAccented = w.classRef(std::string(64998, 'x') + "\u00e9");
+    AttributePool pool(w);
+    for (uint16_t name : {longName, longAccented}) {
+        Bytes info = u2s({1100});
+        for (int i = 0; i < 1100; ++i) append(info, u2s({name, 0, 0, 0}));
+        const auto a = pool.decodeAs<VQJavaInnerClassesAttribute>("InnerClasses", info);
+        ASSERT_TRUE(a);
+        EXPECT_TRUE(a->isMalformed());
+        EXPECT_EQ(a->numberOfEntries(), 0u);
+    }
+    // Well inside the limit the same rows read.
+    Bytes info = u2s({100});
+    for (int i = 0; i < 100; ++i) append(info, u2s({longName, 0, 0, 0}));
+    const auto a = pool.decodeAs<VQJavaInnerClassesAttribute>("InnerClasses", info);
+    ASSERT_FALSE(a->isMalformed());
+    EXPECT_EQ(a->entryAtIndex(99).innerClassName, std::string(65000, 'x'));
+}
+
 TEST(VQJavaInnerClassesAttribute, CountsLengthsAndIndexesThatDoNotHoldMakeItMalformed) {
     ClassFileWriter w;
     const uint16_t member = w.classRef("p/Outer$Inner"), outer = w.classRef("p/Outer");

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ornith/base/VQByteBuffer.h"
@@ -120,8 +121,9 @@ public:
     bool isSynthetic() const;
 
     // --- Generic signatures and modules ---
-    // The text of the class's Signature attribute; null when there is none.
-    const std::string* genericSignature() const;
+    // The text of the class's Signature attribute (it lives as long as the class); absent
+    // when there is none.
+    std::optional<std::string_view> genericSignature() const;
     // The class signature parsed from that text; absent without one or when it is
     // malformed (the header's names then stand: superclassName and interfaces).
     std::optional<VQClassSignature> classSignature() const;

@@ -32,14 +32,15 @@ void appendTypeList(const char* first, const std::vector<VQSignatureType>& types
 
 }  // namespace
 
-const std::string* VQJavaMember::genericSignature() const {
+std::optional<std::string_view> VQJavaMember::genericSignature() const {
     const auto* attribute =
         dynamic_cast<const VQJavaSignatureAttribute*>(findAttribute("Signature"));
-    return attribute ? &attribute->signature() : nullptr;
+    if (!attribute) return std::nullopt;
+    return attribute->signature();
 }
 
 std::optional<VQSignatureType> VQJavaField::signatureType() const {
-    if (const std::string* text = genericSignature())
+    if (const auto text = genericSignature())
         if (auto type = VQParseTypeSignature(*text)) return type;
     return VQParseTypeSignature(signature());
 }
@@ -52,24 +53,25 @@ std::string VQJavaField::genericTypeText() const {
 }
 
 std::optional<VQMethodSignature> VQJavaMethod::methodSignature() const {
-    if (const std::string* text = genericSignature())
+    if (const auto text = genericSignature())
         if (auto parsed = VQParseMethodSignature(*text)) return parsed;
     return VQParseMethodSignature(signature());
 }
 
 std::vector<VQTypeParameter> VQJavaMethod::typeParameters() const {
-    if (const std::string* text = genericSignature())
+    if (const auto text = genericSignature())
         if (auto parsed = VQParseMethodSignature(*text)) return std::move(parsed->typeParameters);
     return {};
 }
 
-const std::string* VQJavaClass::genericSignature() const {
+std::optional<std::string_view> VQJavaClass::genericSignature() const {
     const auto* attribute = classAttribute<VQJavaSignatureAttribute>(_attributes, "Signature");
-    return attribute ? &attribute->signature() : nullptr;
+    if (!attribute) return std::nullopt;
+    return attribute->signature();
 }
 
 std::optional<VQClassSignature> VQJavaClass::classSignature() const {
-    const std::string* text = genericSignature();
+    const auto text = genericSignature();
     if (!text) return std::nullopt;
     return VQParseClassSignature(*text);
 }

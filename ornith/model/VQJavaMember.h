@@ -79,9 +79,9 @@ public:
     bool isSynthetic() const;
 
     // --- Generic signatures ---
-    // The text of the member's Signature attribute as the class file gives it; null when
-    // it has none (or a host decoder replaced ours).
-    const std::string* genericSignature() const;
+    // The text of the member's Signature attribute as the class file gives it (it lives
+    // as long as the member); absent when it has none (or a host decoder replaced ours).
+    std::optional<std::string_view> genericSignature() const;
     // The member's index in the class file's field table, or in its method table for
     // methods and constructors alike, so that a view can list them in file order.
     uint32_t tablePosition() const noexcept { return _position; }
