@@ -434,10 +434,9 @@ int scanNumber(VQJavaLexer* lexer) {
 // ---------------------------------------------------------------------------------------
 // Character and string literals
 
-// After a backslash: the escape's value, or -1 when it is invalid (then the character that
-// made it invalid is put back, to be read again as part of the literal).
-int scanEscape(VQJavaLexer* lexer) {
-    int c = read(lexer);
+// The value of the escapes that every level knows (\b \t \n \f \r \" \' \\) by the
+// character after the backslash; -1 for any other.
+int singleCharacterEscape(int c) {
     switch (c) {
         case 'b':
             return 8;
@@ -456,8 +455,15 @@ int scanEscape(VQJavaLexer* lexer) {
         case '\\':
             return 92;
         default:
-            break;
+            return -1;
     }
+}
+
+// After a backslash: the escape's value, or -1 when it is invalid (then the character that
+// made it invalid is put back, to be read again as part of the literal).
+int scanEscape(VQJavaLexer* lexer) {
+    int c = read(lexer);
+    if (const int value = singleCharacterEscape(c); value >= 0) return value;
     if (!isOctalDigit(c)) {
         putBack(lexer);
         return -1;
@@ -926,23 +932,8 @@ int scanReleaseNumber(VQJavaLexer* lexer, int first) {
 // backslash before a line end, which a text block drops with the line end.
 int scanReleaseEscape(VQJavaLexer* lexer, bool inTextBlock) {
     int c = read(lexer);
+    if (const int value = singleCharacterEscape(c); value >= 0) return value;
     switch (c) {
-        case 'b':
-            return 8;
-        case 't':
-            return 9;
-        case 'n':
-            return 10;
-        case 'f':
-            return 12;
-        case 'r':
-            return 13;
-        case '"':
-            return 34;
-        case '\'':
-            return 39;
-        case '\\':
-            return 92;
         case 's':
             if (isTextBlockLevel(lexer)) return 32;
             break;
