@@ -12,6 +12,7 @@
 
 #include "RunTool.h"
 #include "ornith/testing/ClassFileWriter.h"
+#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ZipWriter.h"
 
 namespace ornith::tool::testing {
@@ -33,24 +34,7 @@ std::string classFile(const std::string& internalName, const std::string& field 
     return std::string(bytes.begin(), bytes.end());
 }
 
-class Scratch {
-public:
-    Scratch() {
-        static int serial = 0;
-        _path = fs::path(::testing::TempDir()) /
-                ("ornith_archives_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        fs::remove_all(_path);
-        fs::create_directories(_path);
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        fs::remove_all(_path, ignored);
-    }
-    std::string operator/(const std::string& relative) const { return (_path / relative).string(); }
-
-private:
-    fs::path _path;
-};
+using Scratch = ornith::testing::ScratchDirectory;
 
 void writeText(const std::string& path, const std::string& text) {
     fs::create_directories(fs::path(path).parent_path());

@@ -19,6 +19,7 @@
 #include "RunTool.h"
 #include "ornith/testing/ClassFileWriter.h"
 #include "ornith/testing/ImageWriter.h"
+#include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ZipWriter.h"
 
 namespace ornith::tool::testing {
@@ -106,25 +107,7 @@ public:
 };
 const auto* const kRemoveFakeJdk = ::testing::AddGlobalTestEnvironment(new RemoveFakeJdk);
 
-// A scratch directory for one test, removed afterwards.
-class Scratch {
-public:
-    Scratch() {
-        static int serial = 0;
-        _path = fs::path(::testing::TempDir()) /
-                ("ornith_classpath_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        fs::remove_all(_path);
-        fs::create_directories(_path);
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        fs::remove_all(_path, ignored);
-    }
-    std::string operator/(const std::string& relative) const { return (_path / relative).string(); }
-
-private:
-    fs::path _path;
-};
+using Scratch = ornith::testing::ScratchDirectory;
 
 // A class path of every kind of entry: a single class file first, then a stored jar, a
 // deflated jar, a directory, and a scratch deflated jar and directory with classes that
