@@ -1,8 +1,5 @@
 #include "ToolArchiveOptions.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -66,37 +63,22 @@ std::optional<int> featureReleaseFromReleaseFile(const std::string& text) {
     return first;
 }
 
-int selectedJdkFeatureRelease() {
-    if (const char* home = std::getenv("JAVA_HOME"); home && *home)
-        if (auto release = releaseOfJdk(home)) return *release;
-    const char* path = std::getenv("PATH");
-    std::string_view rest = path ? path : "";
-    while (!rest.empty()) {
-        const size_t colon = rest.find(':');
-        const std::string directory(rest.substr(0, colon));
-        if (!directory.empty()) {
-            const std::string candidate = directory + "/java";
-            if (::access(candidate.c_str(), X_OK) == 0) {
-                std::error_code error;
-                const auto real = std::filesystem::canonical(candidate, error);
-                if (!error) {
-                    if (auto release = releaseOfJdk(real.parent_path().parent_path()))
-                        return *release;
-                    break;  // the java that runs is this one, with no release file
-                }
-            }
-        }
-        if (colon == std::string_view::npos) break;
-        rest.remove_prefix(colon + 1);
-    }
+int jdkFeatureRelease(const JdkChoice& jdk) {
+    // With the platform turned off, jars are still read for the Java that would run them.
+    const JdkChoice chosen =
+        jdk.source == JdkChoice::Source::disabled ? chooseJdk(std::nullopt, false) : jdk;
+    if (!chosen.home.empty())
+        if (auto release = releaseOfJdk(chosen.home)) return *release;
     return kFallbackRelease;
 }
 
-void applyArchiveToolOptions(VQClassLibrary& library, const ArchiveToolOptions& options) {
+void applyArchiveToolOptions(VQClassLibrary& library, const ArchiveToolOptions& options,
+                             const JdkChoice& jdk) {
     VQClassLibraryArchiveOptions archive;
     archive.followManifestClassPath = true;
     archive.expandWildcards = true;
-    archive.multiReleaseVersion = options.multiRelease.value_or(selectedJdkFeatureRelease());
+    archive.multiReleaseVersion =
+        options.multiRelease ? *options.multiRelease : jdkFeatureRelease(jdk);
     archive.maxOpenArchives = kOpenArchives;
     if (options.verbose)
         archive.onMissingClassPathEntry = [](const std::string& jar, const std::string& missing) {

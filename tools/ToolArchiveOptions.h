@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "ToolJdk.h"
+
 namespace ornith {
 class VQClassLibrary;
 }
@@ -23,14 +25,16 @@ struct ArchiveToolOptions {
 // Adds --multi-release N and --verbose to the command.
 void addArchiveToolOptions(CLI::App* command, ArchiveToolOptions& options);
 
-// The feature release of the JDK the tool selects (JAVA_HOME, else the first `java` on
-// PATH), read from its `release` file; 25 when there is none.
-int selectedJdkFeatureRelease();
+// The feature release of the chosen JDK, read from its `release` file; with the platform
+// turned off, of the JDK that JAVA_HOME or PATH would give; 25 when there is none.
+int jdkFeatureRelease(const JdkChoice& jdk);
 // The feature release a `release` file's JAVA_VERSION names ("17.0.2" gives 17, "1.8.0"
 // gives 8); absent when the text holds none.
 std::optional<int> featureReleaseFromReleaseFile(const std::string& text);
 
-// Sets the library's archive options for the tool; call before adding entries.
-void applyArchiveToolOptions(VQClassLibrary& library, const ArchiveToolOptions& options);
+// Sets the library's archive options for the tool, multi-release jars read for the
+// chosen JDK's release unless the options name one; call before adding entries.
+void applyArchiveToolOptions(VQClassLibrary& library, const ArchiveToolOptions& options,
+                             const JdkChoice& jdk);
 
 }  // namespace ornith::tool

@@ -142,7 +142,8 @@ void addClassPath(const std::string& path, EntryAdder& adder) {
 
 ToolLibrary classLibraryForLookups(const ClassPathOptions& options) {
     ToolLibrary result{VQClassLibrary::classLibrary()};
-    applyArchiveToolOptions(*result.library, options.archive);
+    applyArchiveToolOptions(*result.library, options.archive,
+                            chooseJdk(options.system, options.noDefault));
     EntryAdder adder(result);
     addPlatform(options, result, adder);
     if (const auto path = givenClassPath(options)) addClassPath(*path, adder);
@@ -151,7 +152,8 @@ ToolLibrary classLibraryForLookups(const ClassPathOptions& options) {
 
 ToolLibrary classLibraryForListings(const ClassPathOptions& options) {
     ToolLibrary result{VQClassLibrary::classLibrary()};
-    applyArchiveToolOptions(*result.library, options.archive);
+    applyArchiveToolOptions(*result.library, options.archive,
+                            chooseJdk(options.system, options.noDefault));
     EntryAdder adder(result);
     if (const auto path = givenClassPath(options)) {
         addClassPath(*path, adder);

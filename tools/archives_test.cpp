@@ -97,6 +97,13 @@ TEST(ArchivesTool, TheDefaultReleaseIsTheSelectedJdks) {
             runTool({"which", "--cp", jar, "p.Only17"}, std::string(kNoDefault) + row.env);
         EXPECT_EQ(w.status, row.only17 ? 0 : 1);
     }
+    // --system chooses the JDK, and so its release, over JAVA_HOME.
+    ToolResult r = runTool({"describe", "--system", dir / "jdk8", "--cp", jar, "p.C"},
+                           "JAVA_HOME=" + dir / "jdk11");
+    EXPECT_NE(r.out.find("int base;"), std::string::npos) << r.out << r.err;
+    // With the platform off, the JDK that would run is the measure.
+    r = runTool({"describe", "--system", "none", "--cp", jar, "p.C"}, "JAVA_HOME=" + dir / "jdk8");
+    EXPECT_NE(r.out.find("int base;"), std::string::npos) << r.out << r.err;
 }
 
 TEST(ArchivesTool, ClassPathManifestsAreFollowed) {
