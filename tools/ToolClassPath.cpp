@@ -94,10 +94,9 @@ public:
 
     void report(const std::string& entry, const std::string& reason) {
         _result.unusableEntry = true;
-        if (_reported.insert(entry).second) reportFailure(entry, reason);
+        if (_result.reportedEntries.insert(entry).second) reportFailure(entry, reason);
     }
 
-private:
     static std::string reasonFor(const std::string& entry, const std::exception& failure) {
         const std::string expanded = stringByExpandingEnvironmentVariables(entry);
         if (!VQFileExists(expanded)) return "no such file or directory";
@@ -107,8 +106,8 @@ private:
         return failure.what();
     }
 
+private:
     ToolLibrary& _result;
-    std::set<std::string> _reported;
 };
 
 std::optional<std::string> givenClassPath(const ClassPathOptions& options) {
@@ -138,20 +137,44 @@ void addClassPath(const std::string& path, EntryAdder& adder) {
     for (const std::string& entry : splitClassPath(path)) adder.add(entry, true);
 }
 
+// The class path's entries made pending; those that name no file are reported now, as
+// they would be when added (a DIR/* entry is looked at only when it is added).
+void deferClassPath(const std::string& path, ToolLibrary& result, EntryAdder& adder) {
+    for (std::string& entry : splitClassPath(path)) {
+        if (entry.empty()) continue;
+        if (!entry.ends_with("*") && !VQFileExists(stringByExpandingEnvironmentVariables(entry)))
+            adder.report(entry, "no such file or directory");
+        result.pendingEntries.push_back(std::move(entry));
+    }
+}
+
 }  // namespace
 
 ToolLibrary classLibraryForLookups(const ClassPathOptions& options) {
-    ToolLibrary result{VQClassLibrary::classLibrary()};
+    ToolLibrary result;
+    result.library = VQClassLibrary::classLibrary();
     applyArchiveToolOptions(*result.library, options.archive,
                             chooseJdk(options.system, options.noDefault));
     EntryAdder adder(result);
     addPlatform(options, result, adder);
-    if (const auto path = givenClassPath(options)) addClassPath(*path, adder);
+    if (const auto path = givenClassPath(options)) deferClassPath(*path, result, adder);
     return result;
 }
 
+bool addNextPendingEntry(ToolLibrary& found) {
+    if (found.nextPendingEntry >= found.pendingEntries.size()) return false;
+    EntryAdder(found).add(found.pendingEntries[found.nextPendingEntry++], true);
+    return true;
+}
+
+void addPendingEntries(ToolLibrary& found) {
+    while (addNextPendingEntry(found)) {
+    }
+}
+
 ToolLibrary classLibraryForListings(const ClassPathOptions& options) {
-    ToolLibrary result{VQClassLibrary::classLibrary()};
+    ToolLibrary result;
+    result.library = VQClassLibrary::classLibrary();
     applyArchiveToolOptions(*result.library, options.archive,
                             chooseJdk(options.system, options.noDefault));
     EntryAdder adder(result);
@@ -170,10 +193,31 @@ ToolLibrary classLibraryForListings(const ClassPathOptions& options) {
 
 // ---- Names ----
 
-std::optional<std::string> findClassName(const VQClassLibrary& library, std::string_view typed) {
+namespace {
+
+// The binary name as typed: java/lang/String.class gives java.lang.String.
+std::string typedBinaryName(std::string_view typed) {
     std::string name(typed);
     if (name.ends_with(".class")) name.resize(name.size() - 6);
     std::replace(name.begin(), name.end(), '/', '.');
+    return name;
+}
+
+}  // namespace
+
+std::optional<std::string> findClassName(ToolLibrary& found, std::string_view typed) {
+    const std::string name = typedBinaryName(typed);
+    if (!name.empty()) {
+        do {
+            if (found.library->classStoreNameForClassWithName(name)) return name;
+        } while (addNextPendingEntry(found));
+    }
+    addPendingEntries(found);
+    return findClassName(*found.library, typed);
+}
+
+std::optional<std::string> findClassName(const VQClassLibrary& library, std::string_view typed) {
+    std::string name = typedBinaryName(typed);
     if (name.empty()) return std::nullopt;
     if (library.classStoreNameForClassWithName(name)) return name;
     // A nested class named with dots: the last dots may stand for '$'.
@@ -254,9 +298,7 @@ std::string qualified(std::string_view package, std::string_view name) {
 }  // namespace
 
 std::vector<std::string> nearestClassNames(const VQClassLibrary& library, std::string_view typed) {
-    std::string name(typed);
-    if (name.ends_with(".class")) name.resize(name.size() - 6);
-    std::replace(name.begin(), name.end(), '/', '.');
+    const std::string name = typedBinaryName(typed);
     const size_t dot = name.rfind('.');
     const std::string package = dot == std::string::npos ? std::string() : name.substr(0, dot);
     const std::string simple = dot == std::string::npos ? name : name.substr(dot + 1);
@@ -281,7 +323,8 @@ std::vector<std::string> nearestClassNames(const VQClassLibrary& library, std::s
     return suggestions;
 }
 
-void reportNotFound(const ToolLibrary& result, std::string_view name) {
+void reportNotFound(ToolLibrary& result, std::string_view name) {
+    addPendingEntries(result);
     std::string reason = "not found";
     const auto nearest = nearestClassNames(*result.library, name);
     if (!nearest.empty()) {

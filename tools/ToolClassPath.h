@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,9 +53,21 @@ struct ToolLibrary {
     std::shared_ptr<VQClassLibrary> library;
     bool unusableEntry = false;  // an entry (or the chosen JDK) was reported as unusable
     bool noJdkFound = false;     // the platform was wanted, but no JDK could be found
+    // Class-path entries not on the library yet, in order: a lookup adds them only as far
+    // as it needs (see findClassName), so that a class found in the first jar of a long
+    // path does not wait for every other jar to be indexed.
+    std::vector<std::string> pendingEntries;
+    size_t nextPendingEntry = 0;
+    std::set<std::string> reportedEntries;
 };
 
-// Platform first, then the class path.
+// Adds the next pending entry; false when none is left.
+bool addNextPendingEntry(ToolLibrary& found);
+// Adds every pending entry: for questions about the whole class path.
+void addPendingEntries(ToolLibrary& found);
+
+// Platform first, then the class path. The class-path entries are pending until a lookup
+// needs them; entries that name no file are reported at once.
 ToolLibrary classLibraryForLookups(const ClassPathOptions& options);
 // The class path when one is given, else the platform. Reports "ornith: JDK: none found
 // ..." when neither is there.
@@ -65,11 +78,15 @@ ToolLibrary classLibraryForListings(const ClassPathOptions& options);
 // with dots (java.util.Map.Entry, tried as java.util.Map$Entry, then java.util$Map$Entry,
 // replacing dots from the right as javap does). Absent when there is none.
 std::optional<std::string> findClassName(const VQClassLibrary& library, std::string_view name);
+// The same on a tool's library, adding pending entries in order until one holds the class
+// under the name exactly as typed (no later entry can change that answer), or all of
+// them when none does.
+std::optional<std::string> findClassName(ToolLibrary& found, std::string_view name);
 
 // Reports "ornith: NAME: not found", with the nearest names of the package NAME names
 // when there are close ones ("(did you mean java.lang.String?)"), or a word that no JDK
 // was found when that may be why.
-void reportNotFound(const ToolLibrary& library, std::string_view name);
+void reportNotFound(ToolLibrary& library, std::string_view name);
 
 // Up to three class names on the library nearest to NAME (dotted): from the classes of
 // its package, or, when the package does not exist, the same class in the nearest

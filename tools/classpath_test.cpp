@@ -265,6 +265,36 @@ TEST(ClassPath, BadEntriesAreReportedAndSkipped) {
                          ": not a directory, archive, runtime image or class file\n");
 }
 
+// First match wins, so a lookup reads the class path only up to the entry that holds the
+// class under the name as typed; a name that must be tried in other spellings, and one
+// not found, read all of it.
+TEST(ClassPath, LookupsReadTheClassPathOnlyAsFarAsTheyNeed) {
+    Scratch scratch;
+    writeFile(scratch / "first/p/Here.class", classFile("p/Here"));
+    writeFile(scratch / "first/p/A$B.class", classFile("p/A$B"));
+    writeFile(scratch / "notzip.jar", "this is not a zip archive");
+    writeFile(scratch / "last/p/A/B.class", classFile("p/A/B"));
+    const std::string path =
+        scratch / "first" + ":" + scratch / "notzip.jar" + ":" + scratch / "last";
+    const std::string badJar = "ornith: " + scratch / "notzip.jar" + ": no classes found in it\n";
+
+    ToolResult r = runTool({"which", "-cp", path, "p.Here", "java.lang.String"}, kNoDefault());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, scratch / "first" + "\n" + fakeJdk() + "/lib/modules\n");
+    EXPECT_EQ(r.err, "");
+    // p.A.B is a class of the package p.A in the last entry before it is p.A$B.
+    r = runTool({"which", "-cp", path, "p.A.B"}, kNoDefault());
+    EXPECT_EQ(r.out, scratch / "last" + "\n");
+    EXPECT_EQ(r.err, badJar);
+    r = runTool({"describe", "-cp", path, "p.Nowhere"}, kNoDefault());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(badJar), std::string::npos) << r.err;
+    // A missing entry is reported whether or not the lookup reaches it.
+    r = runTool({"which", "-cp", path + ":" + scratch / "gone.jar", "p.Here"}, kNoDefault());
+    EXPECT_EQ(r.out, scratch / "first" + "\n");
+    EXPECT_EQ(r.err, "ornith: " + scratch / "gone.jar" + ": no such file or directory\n");
+}
+
 TEST(ClassPath, SplitsAtColonsOutsideVariableReferencesWhenThereIsNoSemicolon) {
     ToolResult colons =
         runTool({"which", "-cp", "examples/classes/p/Point.class:examples/jars/stored.jar",

@@ -90,13 +90,12 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
 
 // Describes one class, a file when there is no library; false (after reporting why)
 // when it cannot be.
-bool describeOne(const std::string& name, const ToolLibrary* found,
-                 const DescribeOptions& options) {
+bool describeOne(const std::string& name, ToolLibrary* found, const DescribeOptions& options) {
     try {
         std::shared_ptr<VQJavaClass> javaClass;
         if (!found) {
             javaClass = VQJavaClass::classWithContentsOfFile(name);
-        } else if (const auto className = findClassName(*found->library, name)) {
+        } else if (const auto className = findClassName(*found, name)) {
             javaClass = found->library->classWithName(*className);
         }
         if (!javaClass) {

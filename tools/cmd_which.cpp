@@ -21,10 +21,10 @@ struct WhichOptions {
 };
 
 int runWhich(const WhichOptions& options) {
-    const ToolLibrary found = classLibraryForLookups(options.classPath);
+    ToolLibrary found = classLibraryForLookups(options.classPath);
     int status = 0;
     for (const std::string& name : options.names) {
-        const auto className = findClassName(*found.library, name);
+        const auto className = findClassName(found, name);
         if (auto store = className ? found.library->classStoreNameForClassWithName(*className)
                                    : std::nullopt) {
             store->push_back('\n');
