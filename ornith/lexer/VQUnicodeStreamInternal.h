@@ -123,6 +123,37 @@ constexpr std::array<unsigned char, 128> makeRunClasses() {
 }
 inline constexpr std::array<unsigned char, 128> kRunClasses = makeRunClasses();
 
+#if defined(__SSE2__)
+// The units of `units` that lie in [low, high]: (unit - low), taken as unsigned, is at most
+// high - low exactly for those.
+inline __m128i unitsInRange(__m128i units, char16_t low, char16_t high) {
+    const __m128i shifted = _mm_sub_epi16(units, _mm_set1_epi16(static_cast<short>(low)));
+    const __m128i beyond = _mm_subs_epu16(shifted, _mm_set1_epi16(static_cast<short>(high - low)));
+    return _mm_cmpeq_epi16(beyond, _mm_setzero_si128());
+}
+
+inline __m128i unitsEqual(__m128i units, char16_t unit) {
+    return _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(unit)));
+}
+
+// The units of `units` in the run class, as kRunClasses has them.
+inline __m128i unitsOfRunClass(__m128i units, unsigned char runClass) {
+    __m128i in = _mm_setzero_si128();
+    if (runClass & kRunBlank)
+        in = _mm_or_si128(_mm_or_si128(unitsEqual(units, ' '), unitsEqual(units, '\t')),
+                          _mm_or_si128(unitsEqual(units, '\n'), unitsEqual(units, '\f')));
+    if (runClass & kRunWordPart)
+        in = _mm_or_si128(
+            in, _mm_or_si128(
+                    _mm_or_si128(unitsInRange(units, 'a', 'z'), unitsInRange(units, 'A', 'Z')),
+                    _mm_or_si128(unitsInRange(units, '0', '9'),
+                                 _mm_or_si128(unitsEqual(units, '_'), unitsEqual(units, '$')))));
+    else if (runClass & kRunDigit)
+        in = _mm_or_si128(in, unitsInRange(units, '0', '9'));
+    return in;
+}
+#endif
+
 // Off only in tests, which compare the lexer with and without its fast paths. This header is
 // internal (not installed).
 inline bool gTakeRuns = true;
@@ -138,6 +169,17 @@ inline uint32_t takeRun(VQUnicodeStream* s, const char16_t** units, unsigned cha
     const char16_t* line = s->line;
     const uint32_t end = s->lineLength;
     uint32_t at = begin;
+#if defined(__SSE2__)
+    // Runs are mostly indentation and words: eight units at a time.
+    while (end - at >= 8) {
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at));
+        const auto outside =
+            ~static_cast<unsigned>(_mm_movemask_epi8(unitsOfRunClass(eight, runClass))) & 0xFFFFu;
+        if (outside != 0)
+            return consumeTo(s, at + static_cast<uint32_t>(__builtin_ctz(outside)) / 2);
+        at += 8;
+    }
+#endif
     while (at < end && line[at] < 128 && (kRunClasses[line[at]] & runClass)) ++at;
     return consumeTo(s, at);
 }
