@@ -29,7 +29,10 @@
 //                     allocs_per_class = operator new calls per class of one untimed
 //                     pass (model and parse together); attribute_objects = non-null
 //                     attribute objects per class in that pass, made by the attribute
-//                     registry's factories (each is at least one allocation of its own).
+//                     registry's factories (each is at least one allocation of its own);
+//                     parser_allocs_per_class = what a parse into a builder that keeps
+//                     nothing allocates (the pool and the attribute objects), and
+//                     model_allocs_per_class the rest: what the model itself costs.
 //   ornith-describe   a VQJavaClass per class plus its description; each class is dropped
 //                     as soon as it is described (timed). text_bytes = text produced.
 //                     allocs_per_class as for ornith-parse, the text's growth included.
@@ -607,6 +610,22 @@ int64_t attributeObjects(const VQJavaClass& c) {
     return n;
 }
 
+// Takes everything a class does, as views, and keeps nothing: what its parse allocates
+// is the parser's own part (the constant pool) and the attribute objects that the
+// registry's factories make, which the model's own count leaves out.
+struct DiscardingBuilder {
+    void setClassAccess(int32_t) {}
+    void setClassName(std::string_view) {}
+    void setSuperClassName(std::optional<std::string_view>) {}
+    void addInterfaceName(std::string_view) {}
+    void addFieldName(std::string_view, std::string_view, int32_t, ornith::VQLentAttributes) {}
+    void addMethodName(std::string_view, std::string_view, int32_t, ornith::VQLentAttributes) {}
+    void addConstructorName(std::string_view, std::string_view, int32_t, ornith::VQLentAttributes) {
+    }
+    void setClassAttributes(ornith::VQLentAttributes) {}
+};
+static_assert(ornith::parsing::TakesViews<DiscardingBuilder>);
+
 struct NameOnlyBuilder {
     int32_t hash = 0;
     void setClassName(std::string name) { hash = javaHash(name); }
@@ -655,11 +674,22 @@ void parse(const Options& options, const std::string& dir) {
     });
     const auto heapBytes =
         static_cast<int64_t>(mallinfo2().uordblks + mallinfo2().hblkhd - heapBefore);
-    int64_t attributes = 0;
-    for (const auto& c : models) attributes += attributeObjects(*c);
+    int64_t attributes = 0, storageBytes = 0, storageUsed = 0, chunks = 0;
+    for (const auto& c : models) {
+        attributes += attributeObjects(*c);
+        storageBytes += static_cast<int64_t>(c->storageBytes());
+        storageUsed += static_cast<int64_t>(c->storageBytesUsed());
+        chunks += static_cast<int64_t>(c->storageChunks());
+    }
     const double attributesPerClass =
         set.data.empty() ? 0.0
                          : static_cast<double>(attributes) / static_cast<double>(set.data.size());
+    const double parserAllocations = allocationsPerClass(set.data.size(), [&] {
+        for (const auto& file : set.data) {
+            DiscardingBuilder discard;
+            ornith::VQParseClassFile(*file, discard);
+        }
+    });
     models.clear();
     settleAllocator();
     Timing t = timeRounds(
@@ -686,7 +716,12 @@ void parse(const Options& options, const std::string& dir) {
             {"methods", methods, {}, {}},
             {"heap_bytes", heapBytes, {}, {}},
             {"allocs_per_class", 0, {}, allocations},
-            {"attribute_objects_per_class", 0, {}, attributesPerClass}});
+            {"attribute_objects_per_class", 0, {}, attributesPerClass},
+            {"parser_allocs_per_class", 0, {}, parserAllocations},
+            {"model_allocs_per_class", 0, {}, allocations - parserAllocations},
+            {"storage_bytes", storageBytes, {}, {}},
+            {"storage_used_bytes", storageUsed, {}, {}},
+            {"storage_chunks", chunks, {}, {}}});
 }
 
 void describe(const Options& options, const std::string& dir) {

@@ -3,7 +3,7 @@
 namespace ornith {
 
 const VQJavaType& VQJavaField::type() const {
-    if (!_type) _type = std::make_unique<const VQJavaType>(signature());
+    if (!_type) _type = storage().make<VQJavaType>(storage(), signature());
     return *_type;
 }
 

@@ -32,8 +32,13 @@ size_t leadingBrackets(std::string_view text) noexcept {
 
 }  // namespace
 
+VQJavaType::VQJavaType(std::string_view signature)
+    : _ownStorage(std::make_unique<VQClassArena>(signature.size() + VQClassArena::kSmallestChunk)),
+      _storage(_ownStorage.get()),
+      _signature(_storage->copyText(signature)) {}
+
 std::shared_ptr<VQJavaType> VQJavaType::typeWithSignature(std::string signature) {
-    return std::make_shared<VQJavaType>(std::move(signature));
+    return std::make_shared<VQJavaType>(signature);
 }
 
 std::shared_ptr<VQJavaType> VQJavaType::copyWithZone() const {
@@ -55,18 +60,26 @@ uint32_t VQJavaType::dimensionality() const noexcept {
     return _dimensionality;
 }
 
-const std::string* VQJavaType::className() const {
-    if (_className) return &*_className;
-    if (baseType() != 'L') return nullptr;
+std::optional<std::string_view> VQJavaType::className() const {
+    if (_className) return std::string_view(_className, _classNameLength);
+    if (baseType() != 'L') return std::nullopt;
     // The 'L' stands right after the leading '['; the name runs to the next ';' or the end.
     const std::string_view text = _signature;
     const size_t start = leadingBrackets(text) + 1;
     size_t end = text.find(';', start);
     if (end == std::string_view::npos) end = text.size();
-    std::string name(text.substr(start, end - start));
-    std::replace(name.begin(), name.end(), '/', '.');
-    _className = std::move(name);
-    return &*_className;
+    std::string_view name = text.substr(start, end - start);
+    // A name in the unnamed package is the descriptor's own text; any other is copied
+    // once with its separators turned into dots.
+    if (name.find('/') != std::string_view::npos) {
+        char* dotted = static_cast<char*>(_storage->allocate(name.size(), 1));
+        std::replace_copy(name.begin(), name.end(), dotted, '/', '.');
+        name = std::string_view(dotted, name.size());
+    }
+    // An empty name still needs an address that marks it as made.
+    _className = name.empty() ? text.data() + start : name.data();
+    _classNameLength = static_cast<uint32_t>(name.size());
+    return name;
 }
 
 std::optional<std::string_view> VQJavaType::_baseTypeDescription() const {
@@ -84,7 +97,7 @@ std::optional<std::string_view> VQJavaType::_baseTypeDescription() const {
         case 'J':
             return "long";
         case 'L':
-            return std::string_view(*className());
+            return className();
         case 'S':
             return "short";
         case 'V':
