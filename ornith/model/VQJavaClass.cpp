@@ -284,8 +284,29 @@ void VQJavaClass::_appendDescriptions(const std::optional<ConstructorList>& list
     appendMemberLines(list, out);
 }
 
+namespace {
+
+// Room for a member's line: its name, its types (a descriptor's text is rarely longer
+// than half as much again) and modifier words; a line that needs more grows the text.
+template <class List>
+size_t lineEstimate(const std::optional<List>& list) {
+    size_t bytes = 0;
+    if (list)
+        for (const auto* member : list->items())
+            bytes += 48 + member->name().size() + member->signature().size() * 3 / 2;
+    return bytes;
+}
+
+}  // namespace
+
 std::string VQJavaClass::description() const {
+    // One buffer, sized up front from the lengths the class knows.
+    size_t estimate = 48 + _className.value_or(std::string_view()).size() +
+                      _superclassName.value_or(std::string_view()).size();
+    for (uint32_t i = 0; i < _interfaceCount; ++i) estimate += 2 + _interfaces[i].size();
+    estimate += lineEstimate(_fields) + lineEstimate(_constructors) + lineEstimate(_methods);
     std::string out;
+    out.reserve(estimate);
     if (isPublic()) out.append("public ");
     if (isAbstract()) out.append("abstract ");
     if (isFinal()) out.append("final ");

@@ -20,7 +20,12 @@ const VQJavaType* VQJavaConstructor::returnType() const {
 
 void VQJavaConstructor::appendDescription(std::string& out) const {
     appendModifiers(out);
-    returnType()->appendDeclarationText(out);
+    // What returnType() would render, without making it: the name up to any ';' (where
+    // the descriptor made from it would end), with '/' as '.'.
+    const std::string_view dotted = name();
+    const size_t at = out.size();
+    out.append(dotted.substr(0, dotted.find(';')));
+    std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), '/', '.');
     out.push_back('(');
     appendArgumentsAndThrows(out);
 }

@@ -108,10 +108,17 @@ void VQJavaMethod::appendModifiers(std::string& out) const {
 }
 
 void VQJavaMethod::appendArgumentsAndThrows(std::string& out) const {
-    const uint32_t count = numberOfArguments();
-    for (uint32_t i = 0; i < count; ++i) {
-        if (i) out.append(", ");
-        argumentTypeAtIndex(i)->appendDeclarationText(out);
+    // The descriptor's own pieces, rendered as their types would render them: a
+    // description makes no type objects.
+    const std::string_view descriptor = signature();
+    const char* end = descriptor.data() + descriptor.size();
+    bool first = true;
+    for (const char* p = firstArgument(descriptor); p < end && *p != ')';) {
+        const char* next = skipArgument(p, end);
+        if (!first) out.append(", ");
+        first = false;
+        VQJavaType::appendDeclarationText(std::string_view(p, static_cast<size_t>(next - p)), out);
+        p = next;
     }
     out.push_back(')');
     if (const std::vector<std::string>* names = exceptions(); names && !names->empty()) {
@@ -126,10 +133,11 @@ void VQJavaMethod::appendArgumentsAndThrows(std::string& out) const {
 void VQJavaMethod::appendDescription(std::string& out) const {
     appendModifiers(out);
     // A descriptor without ')' has no result type of its own; the whole descriptor stands in.
-    if (const VQJavaType* result = returnType())
-        result->appendDeclarationText(out);
+    const std::string_view descriptor = signature();
+    if (const size_t close = descriptor.find(')'); close != std::string_view::npos)
+        VQJavaType::appendDeclarationText(descriptor.substr(close + 1), out);
     else
-        out.append(signature());
+        out.append(descriptor);
     out.push_back(' ');
     out.append(name());
     out.push_back('(');

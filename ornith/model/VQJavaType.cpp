@@ -30,6 +30,32 @@ size_t leadingBrackets(std::string_view text) noexcept {
     return n;
 }
 
+// The text of a primitive base type; empty for 'L' and for a letter outside the table.
+std::string_view baseTypeText(int32_t base) noexcept {
+    switch (base) {
+        case 'B':
+            return "byte";
+        case 'C':
+            return "char";
+        case 'D':
+            return "double";
+        case 'F':
+            return "float";
+        case 'I':
+            return "int";
+        case 'J':
+            return "long";
+        case 'S':
+            return "short";
+        case 'V':
+            return "void";
+        case 'Z':
+            return "boolean";
+        default:
+            return {};
+    }
+}
+
 }  // namespace
 
 VQJavaType::VQJavaType(std::string_view signature)
@@ -83,30 +109,11 @@ std::optional<std::string_view> VQJavaType::className() const {
 }
 
 std::optional<std::string_view> VQJavaType::_baseTypeDescription() const {
-    switch (baseType()) {
-        case 'B':
-            return "byte";
-        case 'C':
-            return "char";
-        case 'D':
-            return "double";
-        case 'F':
-            return "float";
-        case 'I':
-            return "int";
-        case 'J':
-            return "long";
-        case 'L':
-            return className();
-        case 'S':
-            return "short";
-        case 'V':
-            return "void";
-        case 'Z':
-            return "boolean";
-        default:
-            return std::nullopt;
-    }
+    const int32_t base = baseType();
+    if (base == 'L') return className();
+    const std::string_view text = baseTypeText(base);
+    if (text.empty()) return std::nullopt;
+    return text;
 }
 
 std::optional<std::string> VQJavaType::description() const {
@@ -118,6 +125,33 @@ std::optional<std::string> VQJavaType::description() const {
     text.append(*base);
     for (uint32_t i = 0; i < dimensions; ++i) text.append("[]");
     return text;
+}
+
+void VQJavaType::appendDeclarationText(std::string_view descriptor, std::string& out) {
+    // The answers of a type made from the descriptor, worked out on the spot: the same
+    // helpers, so the same text, without a type or a name copy.
+    const size_t dimensions = leadingBrackets(descriptor);
+    if (dimensions == descriptor.size()) {
+        out.append(descriptor);
+        return;
+    }
+    const int32_t base = characterCodeAt(descriptor, dimensions);
+    if (base == 'L') {
+        const size_t start = dimensions + 1;
+        size_t end = descriptor.find(';', start);
+        if (end == std::string_view::npos) end = descriptor.size();
+        const size_t at = out.size();
+        out.append(descriptor.substr(start, end - start));
+        std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), '/', '.');
+    } else {
+        const std::string_view text = baseTypeText(base);
+        if (text.empty()) {
+            out.append(descriptor);
+            return;
+        }
+        out.append(text);
+    }
+    for (size_t i = dimensions; i > 0; --i) out.append("[]");
 }
 
 void VQJavaType::appendDeclarationText(std::string& out) const {

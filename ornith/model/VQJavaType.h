@@ -61,6 +61,9 @@ public:
     // Appends the text of description, or the raw descriptor when the type has no text,
     // as a declaration shows it. Allocates nothing beyond the growth of the string.
     void appendDeclarationText(std::string& out) const;
+    // The same text for a type of the descriptor, without making one: for renderings
+    // that look at every type once (a class's description).
+    static void appendDeclarationText(std::string_view descriptor, std::string& out);
 
 private:
     // "int", "java.lang.String", ...; null when the base type has no text.

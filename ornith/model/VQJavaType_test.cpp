@@ -30,6 +30,11 @@ TEST_P(TypeDecoding, AnswersEveryQuery) {
         EXPECT_EQ(*name, *c.className);
     }
     EXPECT_EQ(type.description(), c.description);
+    // A description renders the descriptor without making a type: the same text.
+    std::string made, direct;
+    type.appendDeclarationText(made);
+    VQJavaType::appendDeclarationText(c.signature, direct);
+    EXPECT_EQ(direct, made);
     // The answers come from the caches the second time and must not change.
     EXPECT_EQ(type.baseType(), c.baseType);
     EXPECT_EQ(type.dimensionality(), c.dimensionality);
@@ -63,7 +68,11 @@ INSTANTIATE_TEST_SUITE_P(
         TypeCase{"\xF0\x9F\x98\x80", 0xD83D, 0, std::nullopt, std::nullopt},
         // Malformed UTF-8 answers its first byte and reads nothing beyond the text.
         TypeCase{"\xE4\xB8", 0xE4, 0, std::nullopt, std::nullopt},
-        TypeCase{"\xC3(", 0xC3, 0, std::nullopt, std::nullopt}));
+        TypeCase{"\xC3(", 0xC3, 0, std::nullopt, std::nullopt},
+        // An overlong encoding decodes to the letter it spells; the name starts after its
+        // first byte, as for a plain 'L'.
+        TypeCase{"[\xC1\x89", 'I', 1, std::nullopt, "int[]"},
+        TypeCase{"\xC1\x8Cp/Q;", 'L', 0, "\x8Cp.Q", "\x8Cp.Q"}));
 
 TEST(VQJavaType, ClassNameIsOwnedAndStable) {
     const VQJavaType type("[Ljava/util/List;");
