@@ -16,8 +16,9 @@
 // a busy machine; the side-by-side table uses wall time like the peers).
 //
 // Jobs and what their rows count:
-//   ornith-name-only  VQParseClassFile with a builder that takes only the class name, for
-//                     every class of classes/. items = classes, bytes = class-file bytes.
+//   ornith-name-only  VQParseClassFile with a builder that takes only the class name (as a
+//                     string_view, so the parser makes no string), for every class of
+//                     classes/. items = classes, bytes = class-file bytes.
 //                     check: as asm-name-only's (Java String hashes of the internal names,
 //                     in sorted path order), so the two rows can be compared.
 //                     allocs_per_class as for ornith-parse.
@@ -626,9 +627,11 @@ struct DiscardingBuilder {
 };
 static_assert(ornith::parsing::TakesViews<DiscardingBuilder>);
 
+// Takes the name as a view, as a host that only looks at it would: the parser then makes
+// no string for it.
 struct NameOnlyBuilder {
     int32_t hash = 0;
-    void setClassName(std::string name) { hash = javaHash(name); }
+    void setClassName(std::string_view name) { hash = javaHash(name); }
 };
 
 void nameOnly(const Options& options, const std::string& dir) {

@@ -58,6 +58,11 @@ template <class B>
 concept HasSetClassName = requires(B& b, std::string s) {
     b.setClassName(std::move(s));
 };
+// setClassName taking a view: the name comes from a reused buffer, with no string made.
+template <class B>
+concept HasSetClassNameView = requires(B& b, std::string_view s) {
+    b.setClassName(s);
+};
 template <class B>
 concept HasSetSuperClassName = requires(B& b, std::optional<std::string> s) {
     b.setSuperClassName(std::move(s));
@@ -300,8 +305,12 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     if constexpr (HasSetClassAccess<Builder>) builder.setClassAccess(access);
     const int32_t thisClass = readU2(stream);
     const int32_t superClass = readU2(stream);
-    if constexpr (HasSetClassName<Builder>)
+    if constexpr (HasSetClassNameView<Builder>) {
+        ViewScratchLease lease;
+        builder.setClassName(classNameAtIndex(*pool, thisClass, (*lease).className));
+    } else if constexpr (HasSetClassName<Builder>) {
         builder.setClassName(VQClassNameAtIndex(*pool, thisClass));
+    }
     if constexpr (HasSetSuperClassName<Builder>) {
         if (superClass == 0)
             builder.setSuperClassName(std::nullopt);

@@ -145,6 +145,14 @@ struct NameOnly {
     void setClassName(std::string name) { names.push_back(std::move(name)); }
 };
 
+// The name as a view of the parser's buffer, copied while it is valid.
+struct NameOnlyView {
+    std::vector<std::string> names;
+    void setClassName(std::string_view name) { names.emplace_back(name); }
+};
+static_assert(parsing::HasSetClassNameView<NameOnlyView> &&
+              !parsing::HasSetClassNameView<NameOnly>);
+
 struct Nothing {};
 
 static_assert(ClassFileParsing<Recorder> ==
@@ -362,6 +370,14 @@ TEST(VQParseClassFile, FailsCleanlyOnEveryTruncation) {
             } catch (const VQException&) {
             }
             EXPECT_EQ(views.calls, r.calls) << name << " cut at " << n;
+            NameOnlyView nameView;
+            EXPECT_EQ(failureOf<NameOnlyView>(prefix), failureOf<NameOnly>(prefix))
+                << name << " cut at " << n;
+            try {
+                parse(prefix, nameView);
+            } catch (const VQException&) {
+            }
+            EXPECT_EQ(nameView.names, names.names) << name << " cut at " << n;
         }
         EXPECT_EQ(failureOf(whole), "parsed");
     }
@@ -391,6 +407,9 @@ TEST(VQParseClassFile, ViewsBuilderHearsWhatAStringBuilderHears) {
         parse(bytes, strings);
         parse(bytes, views);
         EXPECT_EQ(views.calls, strings.calls);
+        NameOnlyView nameView;
+        parse(bytes, nameView);
+        EXPECT_EQ(nameView.names, std::vector<std::string>{strings.calls[1].substr(6)});
         // Every attribute object handed over was taken, none left behind.
         size_t offered = 0;
         for (const auto& list : strings.lists) offered += list ? list->size() : 0;
