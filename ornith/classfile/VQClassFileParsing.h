@@ -24,7 +24,8 @@
 // texts as std::string_view, valid for the call only (views of the class bytes or of a
 // per-thread buffer the parser reuses), attributes as VQLentAttributes, a list lent for
 // the call whose pointers the builder moves out. Such a parse makes no string and no list
-// per name; everything else, failures included, is the same.
+// per name; everything else, failures included, is the same. A builder whose setClassName
+// alone takes a std::string_view (a name-only builder, say) gets the name as such a view.
 //
 // Failures raise VQInvalidArgumentException: "Not a java .class file" (before any builder
 // call), "unknown constant type %d", "bad constant pool index %d", "Truncated java .class
