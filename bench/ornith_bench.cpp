@@ -16,17 +16,27 @@
 // a busy machine; the side-by-side table uses wall time like the peers).
 //
 // Jobs and what their rows count:
-//   ornith-name-only  VQParseClassFile with a builder that takes only the class name, for
-//                     every class of classes/. items = classes, bytes = class-file bytes.
+//   ornith-name-only  VQParseClassFile with a builder that takes only the class name (as a
+//                     string_view, so the parser makes no string), for every class of
+//                     classes/. items = classes, bytes = class-file bytes.
 //                     check: as asm-name-only's (Java String hashes of the internal names,
 //                     in sorted path order), so the two rows can be compared.
+//                     allocs_per_class as for ornith-parse.
 //   ornith-parse      a VQJavaClass per class, all kept until the round ends (as the peer
 //                     keeps its list of models); freeing them is untimed, as the peer's
 //                     System.gc() between rounds is. fields = fields, methods = methods plus
 //                     constructors (every method record). check: as asm-parse-model's.
 //                     heap_bytes = the heap that the kept models of one round take.
+//                     allocs_per_class = operator new calls per class of one untimed
+//                     pass (model and parse together); attribute_objects = non-null
+//                     attribute objects per class in that pass, made by the attribute
+//                     registry's factories (each is at least one allocation of its own);
+//                     parser_allocs_per_class = what a parse into a builder that keeps
+//                     nothing allocates (the pool and the attribute objects), and
+//                     model_allocs_per_class the rest: what the model itself costs.
 //   ornith-describe   a VQJavaClass per class plus its description; each class is dropped
 //                     as soon as it is described (timed). text_bytes = text produced.
+//                     allocs_per_class as for ornith-parse, the text's growth included.
 //   ornith-javap      as ornith-describe, with the javap view (VQJavapText, default
 //                     options) in place of the description. Compare with one javap
 //                     process given every class name (bench/javap-rate.sh).
@@ -65,6 +75,7 @@
 #include <ctime>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cinttypes>
 #include <cstdint>
@@ -76,6 +87,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,6 +104,107 @@
 #include "ornith/stores/VQJarFileStore.h"
 #include "ornith/stores/VQRuntimeImageStore.h"
 #include "ornith/stores/zipfile.h"
+
+// ---- Counting the heap's calls ---------------------------------------------------------
+// Every form of the global operator new counts one call, so that a job can say how many
+// allocations a class costs. The count is read around one untimed pass only; the timed
+// rounds pay a relaxed increment per call, the same in every build compared.
+
+namespace {
+std::atomic<int64_t> allocationCalls{0};
+
+void* countedAllocation(std::size_t size) {
+    allocationCalls.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+
+void* countedAlignedAllocation(std::size_t size, std::align_val_t alignment) {
+    allocationCalls.fetch_add(1, std::memory_order_relaxed);
+    const auto a = static_cast<std::size_t>(alignment);
+    // aligned_alloc wants a size that is a multiple of the alignment.
+    const std::size_t rounded = (size + a - 1) / a * a;
+    if (void* p = std::aligned_alloc(a, rounded ? rounded : a)) return p;
+    throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return countedAllocation(size);
+}
+void* operator new[](std::size_t size) {
+    return countedAllocation(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return countedAllocation(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return countedAllocation(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    return countedAlignedAllocation(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+    return countedAlignedAllocation(size, alignment);
+}
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    try {
+        return countedAlignedAllocation(size, alignment);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    try {
+        return countedAlignedAllocation(size, alignment);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -168,11 +281,13 @@ Options parseOptions(int argc, char** argv) {
 
 // ---- Timing and the JSON record --------------------------------------------------------
 
-// One extra field of a record: a number, or a string when `text` is set.
+// One extra field of a record: a number, a string when `text` is set, or a fraction when
+// `fraction` is.
 struct Field {
     std::string name;
     int64_t number = 0;
     std::optional<std::string> text;
+    std::optional<double> fraction;
 };
 
 struct Timing {
@@ -260,6 +375,8 @@ void report(const std::string& job, const std::string& input, int64_t items, int
     for (const Field& f : extra) {
         if (f.text)
             line.append(", \"").append(f.name).append("\": ").append(jsonString(*f.text));
+        else if (f.fraction)
+            add(f.name.c_str(), "%.2f", *f.fraction);
         else
             add(f.name.c_str(), "%" PRId64, f.number);
     }
@@ -425,9 +542,9 @@ Archives archives(const std::string& argument) {
 }
 
 std::vector<Field> archiveFields(const Archives& a) {
-    return {{"archives", static_cast<int64_t>(a.paths.size()), {}},
-            {"archive_bytes", a.fileBytes, {}},
-            {"cd_bytes", a.directoryBytes, {}}};
+    return {{"archives", static_cast<int64_t>(a.paths.size()), {}, {}},
+            {"archive_bytes", a.fileBytes, {}, {}},
+            {"cd_bytes", a.directoryBytes, {}, {}}};
 }
 
 // Points standard error at /dev/null while it lives.
@@ -467,14 +584,68 @@ void settleAllocator() {
     std::free(large);
 }
 
+// Allocations per class of one untimed pass over the set; `pass` does what a round does.
+double allocationsPerClass(size_t classes, const std::function<void()>& pass) {
+    const int64_t before = allocationCalls.load(std::memory_order_relaxed);
+    pass();
+    const int64_t calls = allocationCalls.load(std::memory_order_relaxed) - before;
+    return classes ? static_cast<double>(calls) / static_cast<double>(classes) : 0.0;
+}
+
+// Non-null attribute objects of a class and its members: the attribute registry's
+// factories make them, one allocation or more each, outside what the model allocates.
+int64_t attributeObjects(const VQJavaClass& c) {
+    int64_t n = 0;
+    auto count = [&n](const auto& list) {
+        if (list)
+            for (const auto& attribute : *list) n += attribute ? 1 : 0;
+    };
+    count(c.attributes());
+    auto members = [&](const auto& list) {
+        if (list)
+            for (const auto& member : *list) count(member->attributes());
+    };
+    members(c.fields());
+    members(c.methods());
+    members(c.constructors());
+    return n;
+}
+
+// Takes everything a class does, as views, and keeps nothing: what its parse allocates
+// is the parser's own part (the constant pool) and the attribute objects that the
+// registry's factories make, which the model's own count leaves out.
+struct DiscardingBuilder {
+    void setClassAccess(int32_t) {}
+    void setClassName(std::string_view) {}
+    void setSuperClassName(std::optional<std::string_view>) {}
+    void addInterfaceName(std::string_view) {}
+    void addFieldName(std::string_view, std::string_view, int32_t, ornith::VQLentAttributes) {}
+    void addMethodName(std::string_view, std::string_view, int32_t, ornith::VQLentAttributes) {}
+    void addConstructorName(std::string_view, std::string_view, int32_t, ornith::VQLentAttributes) {
+    }
+    void setClassAttributes(ornith::VQLentAttributes) {}
+};
+static_assert(ornith::parsing::TakesViews<DiscardingBuilder>);
+
+// Takes the name as a view, as a host that only looks at it would: the parser then makes
+// no string for it.
 struct NameOnlyBuilder {
     int32_t hash = 0;
-    void setClassName(std::string name) { hash = javaHash(name); }
+    void setClassName(std::string_view name) { hash = javaHash(name); }
 };
 
 void nameOnly(const Options& options, const std::string& dir) {
     const ClassFiles set = readClasses(dir);
     int64_t failures = 0;
+    const double allocations = allocationsPerClass(set.data.size(), [&] {
+        for (const auto& file : set.data) {
+            NameOnlyBuilder builder;
+            try {
+                ornith::VQParseClassFile(*file, builder);
+            } catch (const ornith::VQException&) {
+            }
+        }
+    });
     Timing t = timeRounds(options, [&] {
         int64_t check = 0;
         failures = 0;
@@ -490,7 +661,7 @@ void nameOnly(const Options& options, const std::string& dir) {
         return check;
     });
     report("ornith-name-only", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
-           {{"failures", failures, {}}});
+           {{"failures", failures, {}, {}}, {"allocs_per_class", 0, {}, allocations}});
 }
 
 void parse(const Options& options, const std::string& dir) {
@@ -501,9 +672,27 @@ void parse(const Options& options, const std::string& dir) {
     // The heap that a kept model of every class takes, measured once before the rounds.
     settleAllocator();
     const size_t heapBefore = mallinfo2().uordblks + mallinfo2().hblkhd;
-    for (const auto& file : set.data) models.push_back(VQJavaClass::classWithData(*file));
+    const double allocations = allocationsPerClass(set.data.size(), [&] {
+        for (const auto& file : set.data) models.push_back(VQJavaClass::classWithData(*file));
+    });
     const auto heapBytes =
         static_cast<int64_t>(mallinfo2().uordblks + mallinfo2().hblkhd - heapBefore);
+    int64_t attributes = 0, storageBytes = 0, storageUsed = 0, chunks = 0;
+    for (const auto& c : models) {
+        attributes += attributeObjects(*c);
+        storageBytes += static_cast<int64_t>(c->storageBytes());
+        storageUsed += static_cast<int64_t>(c->storageBytesUsed());
+        chunks += static_cast<int64_t>(c->storageChunks());
+    }
+    const double attributesPerClass =
+        set.data.empty() ? 0.0
+                         : static_cast<double>(attributes) / static_cast<double>(set.data.size());
+    const double parserAllocations = allocationsPerClass(set.data.size(), [&] {
+        for (const auto& file : set.data) {
+            DiscardingBuilder discard;
+            ornith::VQParseClassFile(*file, discard);
+        }
+    });
     models.clear();
     settleAllocator();
     Timing t = timeRounds(
@@ -526,12 +715,26 @@ void parse(const Options& options, const std::string& dir) {
             settleAllocator();
         });
     report("ornith-parse", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
-           {{"fields", fields, {}}, {"methods", methods, {}}, {"heap_bytes", heapBytes, {}}});
+           {{"fields", fields, {}, {}},
+            {"methods", methods, {}, {}},
+            {"heap_bytes", heapBytes, {}, {}},
+            {"allocs_per_class", 0, {}, allocations},
+            {"attribute_objects_per_class", 0, {}, attributesPerClass},
+            {"parser_allocs_per_class", 0, {}, parserAllocations},
+            {"model_allocs_per_class", 0, {}, allocations - parserAllocations},
+            {"storage_bytes", storageBytes, {}, {}},
+            {"storage_used_bytes", storageUsed, {}, {}},
+            {"storage_chunks", chunks, {}, {}}});
 }
 
 void describe(const Options& options, const std::string& dir) {
     const ClassFiles set = readClasses(dir);
     int64_t textBytes = 0;
+    const double allocations = allocationsPerClass(set.data.size(), [&] {
+        for (const auto& file : set.data)
+            textBytes +=
+                static_cast<int64_t>(VQJavaClass::classWithData(*file)->description().size());
+    });
     Timing t = timeRounds(options, [&] {
         int64_t check = 0, total = 0;
         for (const auto& file : set.data) {
@@ -543,7 +746,7 @@ void describe(const Options& options, const std::string& dir) {
         return check ^ total;
     });
     report("ornith-describe", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
-           {{"text_bytes", textBytes, {}}});
+           {{"text_bytes", textBytes, {}, {}}, {"allocs_per_class", 0, {}, allocations}});
 }
 
 void javapView(const Options& options, const std::string& dir) {
@@ -560,7 +763,7 @@ void javapView(const Options& options, const std::string& dir) {
         return check ^ total;
     });
     report("ornith-javap", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
-           {{"text_bytes", textBytes, {}}});
+           {{"text_bytes", textBytes, {}, {}}});
 }
 
 void zipList(const Options& options, const Archives& a) {
@@ -646,7 +849,7 @@ void lex(const Options& options, const std::string& dir, const char* name, int l
         });
     }
     report(name, label(dir), tokens, bytes, t,
-           {{"files", static_cast<int64_t>(files.size()), {}}, {"lex_errors", errors, {}}});
+           {{"files", static_cast<int64_t>(files.size()), {}, {}}, {"lex_errors", errors, {}, {}}});
 }
 
 // Every class of the image, fully qualified, from its package listings.

@@ -30,12 +30,12 @@ void touchType(const VQJavaType* type) {
     if (!type) return;
     (void)type->baseType();
     (void)type->dimensionality();
-    if (const std::string* name = type->className())
-        ORNITH_FUZZ_CHECK(name->find('/') == std::string::npos);
+    if (const std::optional<std::string_view> name = type->className())
+        ORNITH_FUZZ_CHECK(name->find('/') == std::string_view::npos);
     (void)type->description();
 }
 
-void touchAttributes(const std::optional<VQAttributeList>& attributes) {
+void touchAttributes(const std::optional<VQAttributeSpan>& attributes) {
     if (!attributes) return;
     ORNITH_FUZZ_CHECK(!attributes->empty());  // absent, never empty
     for (const auto& attribute : *attributes) {

@@ -1,6 +1,8 @@
 #include "JsonFormat.h"
 
 #include <cmath>
+#include <span>
+#include <string_view>
 #include <variant>
 
 #include "ornith/classfile/VQAnnotationAttributes.h"
@@ -95,6 +97,12 @@ json stringList(const std::vector<std::string>& names) {
     return json(names);
 }
 
+json stringList(std::span<const std::string_view> names) {
+    json list = json::array();
+    for (std::string_view name : names) list.push_back(std::string(name));
+    return list;
+}
+
 json typeParametersJson(const std::vector<VQTypeParameter>& parameters) {
     json list = json::array();
     for (const VQTypeParameter& parameter : parameters) {
@@ -127,7 +135,7 @@ json memberCommon(const VQJavaMember& member) {
 
 json fieldJson(const VQJavaField& field) {
     json out = memberCommon(field);
-    out["type"] = field.type().description().value_or(field.signature());
+    out["type"] = field.type().description().value_or(std::string(field.signature()));
     out["genericType"] = field.genericTypeText();
     if (const VQConstantValue* value = field.initialValue()) {
         json constant{{"text", value->description()}};
@@ -171,12 +179,13 @@ json methodJson(const VQJavaMethod& method, bool constructor) {
     json out = memberCommon(method);
     out["constructor"] = constructor;
     const VQJavaType* result = method.returnType();
-    out["returnType"] =
-        result ? json(result->description().value_or(result->signature())) : json(nullptr);
+    out["returnType"] = result
+                            ? json(result->description().value_or(std::string(result->signature())))
+                            : json(nullptr);
     json types = json::array();
     for (uint32_t i = 0; i < method.numberOfArguments(); ++i) {
         const VQJavaType* type = method.argumentTypeAtIndex(i);
-        types.push_back(type->description().value_or(type->signature()));
+        types.push_back(type->description().value_or(std::string(type->signature())));
     }
     out["parameterTypes"] = std::move(types);
     const std::vector<std::string>* exceptions = method.exceptions();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ornith/base/VQFormat.h"
+#include "ornith/classfile/VQPathUtilities.h"
 
 namespace ornith::parsing {
 
@@ -60,6 +61,65 @@ std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQCo
         VQSkipBytes(stream, length);
     }
     return list;
+}
+
+bool decodeAttributesInto(VQByteStream& stream, const VQConstantPool& pool, AttributeNameMemo* memo,
+                          VQAttributeList& list) {
+    list.clear();
+    const uint16_t count = readU2(stream);
+    if (count == 0) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const int32_t nameIndex = readU2(stream);
+        const uint32_t length = readU4(stream);
+        if (length > VQBytesLeft(stream)) throwTruncated();
+        VQByteStream info{stream.bytes + stream.position, 0, length};
+        list.push_back(attributeAtNameIndex(pool, nameIndex, info, memo));
+        VQSkipBytes(stream, length);
+    }
+    return true;
+}
+
+namespace {
+
+thread_local ViewScratch threadScratch;
+thread_local bool threadScratchInUse = false;
+
+}  // namespace
+
+ViewScratchLease::ViewScratchLease() : _scratch(&threadScratch), _own(false) {
+    if (threadScratchInUse) {
+        _scratch = new ViewScratch();
+        _own = true;
+    }
+    threadScratchInUse = true;
+}
+
+ViewScratchLease::~ViewScratchLease() {
+    if (_own) {
+        delete _scratch;
+        return;
+    }
+    // Attribute objects that the builder did not take go now, not with the next parse.
+    _scratch->attributes.clear();
+    threadScratchInUse = false;
+}
+
+std::string_view textAtIndex(const VQConstantPool& pool, int32_t index, std::string& scratch) {
+    if (std::optional<std::string_view> plain = VQPlainTextAtIndex(pool, index)) return *plain;
+    // Text that needs decoding, or an entry that is not text at all (which raises here).
+    scratch = VQStringValueAtIndex(pool, index);
+    return scratch;
+}
+
+std::string_view classNameAtIndex(const VQConstantPool& pool, int32_t index, std::string& scratch) {
+    const uint8_t* body = VQEntryAtIndex(pool, index, kVQConstantClass, 2);
+    const int32_t nameIndex = VQLoadBE16(body);
+    if (std::optional<std::string_view> plain = VQPlainTextAtIndex(pool, nameIndex))
+        scratch.assign(*plain);
+    else
+        scratch = VQStringValueAtIndex(pool, nameIndex);
+    convertPathToJavaIdentifierInPlace(scratch);
+    return scratch;
 }
 
 bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index) {

@@ -20,15 +20,24 @@
 // Where both variants of 5/6, 7/8 or 9/10 exist, only the one with attributes is called.
 // An attribute list is absent (not empty) when its count is 0.
 //
+// A builder may instead take all of 2, 3, 4, 6, 8, 10 and 11 as views (parsing::TakesViews):
+// texts as std::string_view, valid for the call only (views of the class bytes or of a
+// per-thread buffer the parser reuses), attributes as VQLentAttributes, a list lent for
+// the call whose pointers the builder moves out. Such a parse makes no string and no list
+// per name; everything else, failures included, is the same. A builder whose setClassName
+// alone takes a std::string_view (a name-only builder, say) gets the name as such a view.
+//
 // Failures raise VQInvalidArgumentException: "Not a java .class file" (before any builder
 // call), "unknown constant type %d", "bad constant pool index %d", "Truncated java .class
 // file"; a ConstantValue naming a non-constant raises VQInternalInconsistencyException.
 // Builder calls made before a failure stand.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "ornith/base/VQByteBuffer.h"
@@ -49,6 +58,11 @@ concept HasSetClassAccess = requires(B& b, int32_t flags) {
 template <class B>
 concept HasSetClassName = requires(B& b, std::string s) {
     b.setClassName(std::move(s));
+};
+// setClassName taking a view: the name comes from a reused buffer, with no string made.
+template <class B>
+concept HasSetClassNameView = requires(B& b, std::string_view s) {
+    b.setClassName(s);
 };
 template <class B>
 concept HasSetSuperClassName = requires(B& b, std::optional<std::string> s) {
@@ -88,6 +102,29 @@ concept HasAddConstructorWithAttributes = requires(B& b, std::string s, int32_t 
 template <class B>
 concept HasSetClassAttributes = requires(B& b, std::optional<VQAttributeList> a) {
     b.setClassAttributes(std::move(a));
+};
+
+// Every text operation taking views, and the attribute operations taking lent lists.
+template <class B>
+concept TakesViews = requires(B& b, std::string_view v, std::optional<std::string_view> o,
+                              int32_t f, VQLentAttributes a) {
+    b.setClassName(v);
+    b.setSuperClassName(o);
+    b.addInterfaceName(v);
+    b.addFieldName(v, v, f, a);
+    b.addMethodName(v, v, f, a);
+    b.addConstructorName(v, v, f, a);
+    b.setClassAttributes(a);
+};
+
+// An optional hint for a views builder: expectFields(n) before the field table and
+// expectMethods(n) before the method table, n the table's stated count cut to what the
+// bytes left could hold (a record takes at least eight), so a builder may size its
+// storage once instead of growing it.
+template <class B>
+concept TakesMemberHints = requires(B& b, uint32_t n) {
+    b.expectFields(n);
+    b.expectMethods(n);
 };
 
 // The compiled core shared by every instantiation.
@@ -130,15 +167,126 @@ inline void skipAttributes(VQByteStream& stream) {
 // True when the Utf8 entry at the index starts with '<' (checked like VQStringValueAtIndex).
 bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index);
 
+// What a views parse reuses from class to class: the texts that need decoding and the
+// attribute list being lent. One per thread; a parse begun inside another's builder call
+// on the same thread gets one of its own.
+struct ViewScratch {
+    std::string name;
+    std::string descriptor;
+    std::string className;
+    VQAttributeList attributes;
+};
+class ViewScratchLease {
+public:
+    ViewScratchLease();
+    ~ViewScratchLease();
+    ViewScratchLease(const ViewScratchLease&) = delete;
+    ViewScratchLease& operator=(const ViewScratchLease&) = delete;
+    ViewScratch& operator*() const noexcept { return *_scratch; }
+
+private:
+    ViewScratch* _scratch;
+    bool _own;
+};
+// The text of the Utf8 (or Unicode) entry, checked as VQStringValueAtIndex checks it: the
+// class bytes themselves when plain ASCII, else decoded into the scratch string.
+std::string_view textAtIndex(const VQConstantPool& pool, int32_t index, std::string& scratch);
+// The dotted name of the Class entry, as VQClassNameAtIndex makes it, in the scratch string.
+std::string_view classNameAtIndex(const VQConstantPool& pool, int32_t index, std::string& scratch);
+// decodeAttributes into the given list (cleared first); false, with the list empty, when
+// the count is 0.
+bool decodeAttributesInto(VQByteStream& stream, const VQConstantPool& pool, AttributeNameMemo* memo,
+                          VQAttributeList& list);
+
+// The parse for a builder that takes views. The walk, its checks and the order of its
+// builder calls are those of VQParseClassFile.
+template <class Builder>
+void parseWithViews(VQByteStream& stream, const VQConstantPool& pool, Builder& builder) {
+    ViewScratchLease lease;
+    ViewScratch& scratch = *lease;
+    AttributeNameMemo names;
+    auto lend = [&scratch](bool present) -> VQLentAttributes {
+        if (!present) return std::nullopt;
+        return std::span<std::shared_ptr<const VQJavaAttribute>>(scratch.attributes);
+    };
+
+    const int32_t access = readU2(stream);
+    if constexpr (HasSetClassAccess<Builder>) builder.setClassAccess(access);
+    const int32_t thisClass = readU2(stream);
+    const int32_t superClass = readU2(stream);
+    if constexpr (TakesMemberHints<Builder>) {
+        // The field count, looked at ahead of the interfaces (a look, never a failure), so
+        // that the hint comes before anything is stored.
+        const uint32_t left = VQBytesLeft(stream);
+        const uint8_t* at = stream.bytes + stream.position;
+        const uint32_t interfaces = left >= 2 ? VQLoadBE16(at) : 0;
+        const uint32_t tableAt = 2 + 2 * interfaces;
+        builder.expectFields(left >= tableAt + 2 ? std::min<uint32_t>(VQLoadBE16(at + tableAt),
+                                                                      (left - tableAt - 2) / 8)
+                                                 : 0);
+    }
+    builder.setClassName(classNameAtIndex(pool, thisClass, scratch.className));
+    if (superClass == 0)
+        builder.setSuperClassName(std::nullopt);
+    else
+        builder.setSuperClassName(classNameAtIndex(pool, superClass, scratch.name));
+    const uint16_t interfaceCount = readU2(stream);
+    for (uint32_t i = 0; i < interfaceCount; ++i)
+        builder.addInterfaceName(classNameAtIndex(pool, readU2(stream), scratch.name));
+
+    const uint16_t fieldCount = readU2(stream);
+    for (uint32_t i = 0; i < fieldCount; ++i) {
+        const int32_t flags = readU2(stream);
+        const int32_t nameIndex = readU2(stream);
+        const int32_t descriptorIndex = readU2(stream);
+        const bool present = decodeAttributesInto(stream, pool, &names, scratch.attributes);
+        const std::string_view name = textAtIndex(pool, nameIndex, scratch.name);
+        builder.addFieldName(name, textAtIndex(pool, descriptorIndex, scratch.descriptor), flags,
+                             lend(present));
+    }
+
+    const uint16_t methodCount = readU2(stream);
+    if constexpr (TakesMemberHints<Builder>)
+        builder.expectMethods(std::min<uint32_t>(methodCount, VQBytesLeft(stream) / 8));
+    // The class's dotted name, made once for every constructor.
+    std::optional<std::string_view> constructorName;
+    for (uint32_t i = 0; i < methodCount; ++i) {
+        const int32_t flags = readU2(stream);
+        const int32_t nameIndex = readU2(stream);
+        const int32_t descriptorIndex = readU2(stream);
+        const bool constructor = nameStartsWithAngle(pool, nameIndex);
+        const bool present = decodeAttributesInto(stream, pool, &names, scratch.attributes);
+        if (constructor) {
+            if (!constructorName)
+                constructorName = classNameAtIndex(pool, thisClass, scratch.className);
+            builder.addConstructorName(*constructorName,
+                                       textAtIndex(pool, descriptorIndex, scratch.descriptor),
+                                       flags, lend(present));
+        } else {
+            const std::string_view name = textAtIndex(pool, nameIndex, scratch.name);
+            builder.addMethodName(name, textAtIndex(pool, descriptorIndex, scratch.descriptor),
+                                  flags, lend(present));
+        }
+    }
+
+    const bool present = decodeAttributesInto(stream, pool, &names, scratch.attributes);
+    builder.setClassAttributes(lend(present));
+}
+
 }  // namespace parsing
 
-// The builder interface of the class model: exactly these nine operations.
+// The builder interface of the class model: exactly these nine operations, the texts and
+// attribute lists taken as values or as views.
 template <class B>
-concept ClassFileParsing = parsing::HasSetClassAccess<B> && parsing::HasSetClassName<B> &&
-    parsing::HasSetSuperClassName<B> && parsing::HasAddInterfaceName<B> &&
-    parsing::HasAddFieldWithAttributes<B> && parsing::HasAddMethodWithAttributes<B> &&
-    parsing::HasAddConstructorWithAttributes<B> && parsing::HasSetClassAttributes<B> &&
-    requires(B& b, int32_t n) {
+concept ClassFileParsing = parsing::HasSetClassAccess<B> &&
+                           (parsing::TakesViews<B> ||
+                            (parsing::HasSetClassName<B> && parsing::HasSetSuperClassName<B> &&
+                             parsing::HasAddInterfaceName<B> &&
+                             parsing::HasAddFieldWithAttributes<B> &&
+                             parsing::HasAddMethodWithAttributes<B> &&
+                             parsing::HasAddConstructorWithAttributes<B> &&
+                             parsing::HasSetClassAttributes<B>)) &&
+                           requires(B& b, int32_t n) {
     b.setFieldCount(n);
 };
 
@@ -148,14 +296,22 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     if (data.size() > kVQMaxDataLength) throw VQInvalidArgumentException("Not a java .class file");
     VQByteStream stream{data.data(), 0, static_cast<uint32_t>(data.size())};
     VQConstantPoolHandle pool = openClassFile(stream);
+    if constexpr (TakesViews<Builder>) {
+        parseWithViews(stream, *pool, builder);
+        return;
+    }
     [[maybe_unused]] AttributeNameMemo names;
 
     const int32_t access = readU2(stream);
     if constexpr (HasSetClassAccess<Builder>) builder.setClassAccess(access);
     const int32_t thisClass = readU2(stream);
     const int32_t superClass = readU2(stream);
-    if constexpr (HasSetClassName<Builder>)
+    if constexpr (HasSetClassNameView<Builder>) {
+        ViewScratchLease lease;
+        builder.setClassName(classNameAtIndex(*pool, thisClass, (*lease).className));
+    } else if constexpr (HasSetClassName<Builder>) {
         builder.setClassName(VQClassNameAtIndex(*pool, thisClass));
+    }
     if constexpr (HasSetSuperClassName<Builder>) {
         if (superClass == 0)
             builder.setSuperClassName(std::nullopt);

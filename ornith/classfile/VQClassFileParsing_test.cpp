@@ -88,10 +88,70 @@ struct BothVariants : Recorder {
     void addConstructorName(std::string, std::string, int32_t) { ++plainCalls; }
 };
 
+std::string describe(const VQLentAttributes& attributes) {
+    if (!attributes) return "none";
+    std::string out = "[";
+    for (const auto& a : *attributes) out += (out.size() > 1 ? "," : "") + a->typeName();
+    return out + "]";
+}
+
+// The same record through the views operations, with the member hints noted as well. It
+// keeps copies, as a views builder must: the views are valid for the call only.
+struct ViewRecorder {
+    std::vector<std::string> calls;
+    std::vector<uint32_t> hints;
+    std::vector<std::shared_ptr<const VQJavaAttribute>> taken;
+
+    void setClassAccess(int32_t flags) { calls.push_back("access " + std::to_string(flags)); }
+    void setClassName(std::string_view name) { calls.push_back("class " + std::string(name)); }
+    void setSuperClassName(std::optional<std::string_view> name) {
+        calls.push_back("super " + std::string(name.value_or("<none>")));
+    }
+    void addInterfaceName(std::string_view name) {
+        calls.push_back("interface " + std::string(name));
+    }
+    void member(const char* kind, std::string_view name, std::string_view descriptor, int32_t flags,
+                VQLentAttributes& a) {
+        calls.push_back(std::string(kind) + " " + std::string(name) + " " +
+                        std::string(descriptor) + " " + std::to_string(flags) + " " + describe(a));
+        if (a)
+            for (auto& attribute : *a) taken.push_back(std::move(attribute));
+    }
+    void addFieldName(std::string_view name, std::string_view descriptor, int32_t flags,
+                      VQLentAttributes a) {
+        member("field", name, descriptor, flags, a);
+    }
+    void addMethodName(std::string_view name, std::string_view descriptor, int32_t flags,
+                       VQLentAttributes a) {
+        member("method", name, descriptor, flags, a);
+    }
+    void addConstructorName(std::string_view name, std::string_view descriptor, int32_t flags,
+                            VQLentAttributes a) {
+        member("constructor", name, descriptor, flags, a);
+    }
+    void setClassAttributes(VQLentAttributes a) {
+        calls.push_back("attributes " + describe(a));
+        if (a)
+            for (auto& attribute : *a) taken.push_back(std::move(attribute));
+    }
+    void expectFields(uint32_t n) { hints.push_back(n); }
+    void expectMethods(uint32_t n) { hints.push_back(n); }
+};
+static_assert(parsing::TakesViews<ViewRecorder> && parsing::TakesMemberHints<ViewRecorder>);
+static_assert(!parsing::TakesViews<Recorder>);
+
 struct NameOnly {
     std::vector<std::string> names;
     void setClassName(std::string name) { names.push_back(std::move(name)); }
 };
+
+// The name as a view of the parser's buffer, copied while it is valid.
+struct NameOnlyView {
+    std::vector<std::string> names;
+    void setClassName(std::string_view name) { names.emplace_back(name); }
+};
+static_assert(parsing::HasSetClassNameView<NameOnlyView> &&
+              !parsing::HasSetClassNameView<NameOnly>);
 
 struct Nothing {};
 
@@ -299,11 +359,88 @@ TEST(VQParseClassFile, FailsCleanlyOnEveryTruncation) {
             const Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
             Recorder r;
             NameOnly names;
+            ViewRecorder views;
             EXPECT_THROW(parse(prefix, r), VQException) << name << " cut at " << n;
             EXPECT_THROW(parse(prefix, names), VQException) << name << " cut at " << n;
+            EXPECT_EQ(failureOf<ViewRecorder>(prefix), failureOf(prefix))
+                << name << " cut at " << n;
+            // The calls made before the failure are the same ones too.
+            try {
+                parse(prefix, views);
+            } catch (const VQException&) {
+            }
+            EXPECT_EQ(views.calls, r.calls) << name << " cut at " << n;
+            NameOnlyView nameView;
+            EXPECT_EQ(failureOf<NameOnlyView>(prefix), failureOf<NameOnly>(prefix))
+                << name << " cut at " << n;
+            try {
+                parse(prefix, nameView);
+            } catch (const VQException&) {
+            }
+            EXPECT_EQ(nameView.names, names.names) << name << " cut at " << n;
         }
         EXPECT_EQ(failureOf(whole), "parsed");
     }
+}
+
+// The views path hands over the same texts, flags and attributes, in the same order, as
+// the path that makes a string per name: for plain ASCII names (views of the class bytes),
+// for names that need decoding (views of the reused buffer), and for the class name
+// repeated for every constructor.
+TEST(VQParseClassFile, ViewsBuilderHearsWhatAStringBuilderHears) {
+    ClassFileWriter unusual;
+    unusual.setThisClass("p/\xC3\xA9t\xC3\xA9");
+    unusual.setSuperClass("java/lang/Object");
+    unusual.addInterface("q/\xE2\x82\xACuro");
+    unusual.addField(0x0002, "\xC3\xA0", "Lp/\xC3\xA9t\xC3\xA9;");
+    unusual.addMethod(0x0001, "<init>", "()V");
+    unusual.addMethod(0x0001, "<init>", "(I)V");
+    unusual.addMethod(0x0009, "m\xC3\xBC", "(Ljava/lang/String;)V",
+                      {unusual.exceptions({"java/io/IOException"})});
+    unusual.addClassAttribute(unusual.sourceFile("\xC3\xA9t\xC3\xA9.java"));
+    std::vector<Bytes> inputs = {unusual.bytes()};
+    for (const char* name : {"p/Point.class", "p/Lambdas.class", "p/Constants.class"})
+        inputs.push_back(exampleClass(name));
+    for (const Bytes& bytes : inputs) {
+        Recorder strings;
+        ViewRecorder views;
+        parse(bytes, strings);
+        parse(bytes, views);
+        EXPECT_EQ(views.calls, strings.calls);
+        NameOnlyView nameView;
+        parse(bytes, nameView);
+        EXPECT_EQ(nameView.names, std::vector<std::string>{strings.calls[1].substr(6)});
+        // Every attribute object handed over was taken, none left behind.
+        size_t offered = 0;
+        for (const auto& list : strings.lists) offered += list ? list->size() : 0;
+        EXPECT_EQ(views.taken.size(), offered);
+        for (const auto& attribute : views.taken) EXPECT_NE(attribute, nullptr);
+    }
+}
+
+// The member hints come before each table with its count, never more than the bytes
+// left could hold: a stated count alone must not make a builder reserve for it.
+TEST(VQParseClassFile, MemberHintsAreBoundedByTheBytesLeft) {
+    ClassFileWriter w;
+    w.setThisClass("p/H");
+    w.addField(0, "a", "I");
+    w.addField(0, "b", "J");
+    w.addMethod(0, "m", "()V");
+    ViewRecorder honest;
+    parse(w.bytes(), honest);
+    EXPECT_EQ(honest.hints, (std::vector<uint32_t>{2, 1}));
+
+    // A field count of 65535 with a few bytes after it: the hint is what those bytes allow.
+    ClassFileWriter base;
+    base.setThisClass("p/Q");
+    Bytes bytes = base.bytes();
+    bytes.resize(bytes.size() - 6);  // drop the field, method and attribute counts
+    testing::putU2(bytes, 0xFFFF);
+    bytes.insert(bytes.end(), 40, 0);
+    ViewRecorder hostile;
+    EXPECT_THROW(parse(bytes, hostile), VQException);
+    ASSERT_FALSE(hostile.hints.empty());
+    EXPECT_EQ(hostile.hints[0], 40u / 8);
 }
 
 TEST(VQParseClassFile, BoundsCountsAndLengthsByTheDataPresent) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -17,6 +18,10 @@ namespace ornith {
 
 class VQJavaAttribute;
 using VQAttributeList = std::vector<std::shared_ptr<const VQJavaAttribute>>;
+// Attributes that their owner keeps (a class or a member), in file order.
+using VQAttributeSpan = std::span<const std::shared_ptr<const VQJavaAttribute>>;
+// Attributes lent to a builder for the length of one call: it moves out what it keeps.
+using VQLentAttributes = std::optional<std::span<std::shared_ptr<const VQJavaAttribute>>>;
 
 // The value of a ConstantValue attribute. Numbers keep their kind.
 class VQConstantValue {

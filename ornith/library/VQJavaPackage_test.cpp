@@ -32,7 +32,7 @@ std::vector<std::string> namesOf(
     const std::optional<std::vector<std::shared_ptr<VQJavaClass>>>& classes) {
     std::vector<std::string> names;
     if (classes)
-        for (const auto& c : *classes) names.push_back(c->className().value_or("?"));
+        for (const auto& c : *classes) names.emplace_back(c->className().value_or("?"));
     return names;
 }
 

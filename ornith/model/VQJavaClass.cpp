@@ -14,21 +14,68 @@ static_assert(ClassFileParsing<VQJavaClass>);
 // Only the variants with attributes: the parser must always decode member attributes.
 static_assert(!parsing::HasAddField<VQJavaClass> && !parsing::HasAddMethod<VQJavaClass> &&
               !parsing::HasAddConstructor<VQJavaClass>);
+// The views path: names come as views of the parser's text, attributes lent.
+static_assert(parsing::TakesViews<VQJavaClass> && parsing::TakesMemberHints<VQJavaClass>);
 
-VQJavaClass::VQJavaClass(std::span<const uint8_t> data) {
-    VQParseClassFile(data, *this);
+namespace {
+
+// The storage's first chunk when the parser gives no hint (a file that ends before its
+// field table): what a class keeps is bounded by its file, and is mostly much smaller.
+size_t firstChunkFor(size_t fileLength) noexcept {
+    return fileLength / 4 + 256;
 }
 
-VQJavaClass::VQJavaClass(const VQByteBuffer& data) : VQJavaClass(data.span()) {}
+// What the storage takes per member on the corpus's average: the object, its name and
+// descriptor, its attribute pointers, its list entry; and for the class's own names.
+// Estimates: a class that needs more grows its storage by another chunk.
+constexpr size_t kBytesPerField = 152;
+constexpr size_t kBytesPerMethod = 232;
+constexpr size_t kBytesForClassNames = 192;
 
-VQJavaClass::~VQJavaClass() = default;
+// Room made when a member list starts: a class has about five fields, nine methods and
+// two constructors (instance and static initializer); a list outgrowing its room moves
+// to room twice the size, the old room staying in the storage until the class goes.
+constexpr uint32_t kFirstMemberCapacity = 8;
+constexpr uint32_t kFirstConstructorCapacity = 2;
+constexpr uint32_t kFirstInterfaceCapacity = 4;
+
+// Texts up to this length are copied for every member that names them; longer ones are
+// kept once per class, so that a hostile file naming one long text from every member
+// costs its length once.
+constexpr size_t kSharedTextLength = 48;
+
+}  // namespace
+
+VQJavaClass::VQJavaClass(Passkey, size_t fileLength) noexcept
+    : _storage(firstChunkFor(fileLength)) {}
+
+VQJavaClass::~VQJavaClass() {
+    // The members and attribute pointers live in the storage without clean-up records;
+    // they go here, before the storage does.
+    auto destroyMembers = [](const auto& list) {
+        if (list)
+            for (const VQJavaMember* member : list->items()) member->~VQJavaMember();
+    };
+    destroyMembers(_fields);
+    destroyMembers(_constructors);
+    destroyMembers(_methods);
+    std::destroy_n(_attributes, _attributeCount);
+}
+
+std::shared_ptr<VQJavaClass> VQJavaClass::_parsed(std::span<const uint8_t> data) {
+    // Owned before the first builder call, so that nothing the parse makes can outlive
+    // its class and the lists can hand out members sharing its ownership.
+    auto made = std::make_shared<VQJavaClass>(Passkey(), data.size());
+    VQParseClassFile(data, *made);
+    return made;
+}
 
 std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(std::span<const uint8_t> data) {
-    return std::make_shared<VQJavaClass>(data);
+    return _parsed(data);
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(const VQByteBuffer& data) {
-    return std::make_shared<VQJavaClass>(data.span());
+    return _parsed(data.span());
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::string& path) {
@@ -36,12 +83,11 @@ std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::str
     // never SIGBUS in the host.
     const auto data = VQByteBuffer::bufferWithContentsOfFile(path);
     if (!data) throw VQInvalidArgumentException("Can't map java class file " + path);
-    return std::make_shared<VQJavaClass>(data->span());
+    return _parsed(data->span());
 }
 
 const std::string* VQJavaClass::sourceFile() const {
-    if (!_attributes) return nullptr;
-    for (const auto& attribute : *_attributes) {
+    for (const auto& attribute : VQAttributeSpan(_attributes, _attributeCount)) {
         if (!attribute || attribute->typeName() != "SourceFile") continue;
         // A host may register its own decoder for the name; only ours carries the name.
         const auto* source = dynamic_cast<const VQJavaSourceAttribute*>(attribute.get());
@@ -55,7 +101,8 @@ std::shared_ptr<VQJavaClass> VQJavaClass::superclass() const {
     // (the model itself is built without the library). Parsed anew at every call.
     if (!_classLibrary || !_superclassName) return nullptr;
     const VQClassLibraryLookups* lookups = _VQClassLibraryLookups.load(std::memory_order_acquire);
-    return lookups ? lookups->classWithName(*_classLibrary, *_superclassName) : nullptr;
+    return lookups ? lookups->classWithName(*_classLibrary, std::string(*_superclassName))
+                   : nullptr;
 }
 
 std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
@@ -63,79 +110,151 @@ std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
     if (!_classLibrary) return nullptr;
     const VQClassLibraryLookups* lookups = _VQClassLibraryLookups.load(std::memory_order_acquire);
     if (!lookups) return nullptr;
-    return lookups->packageWithName(*_classLibrary,
-                                    stringByDeletingLastJavaComponent(_className.value_or("")));
+    return lookups->packageWithName(
+        *_classLibrary, stringByDeletingLastJavaComponent(_className.value_or(std::string_view())));
 }
 
-namespace {
-
-// Room made when a member list starts: a class has about five fields, nine methods and
-// two constructors (instance and static initializer), so starting with this much saves
-// the list's first few regrowths, each an allocation and a move of every entry so far.
-constexpr size_t kFirstMemberCapacity = 8;
-constexpr size_t kFirstConstructorCapacity = 2;
-
-template <class List>
-void makeList(std::optional<List>& list, size_t capacity) {
-    list.emplace();
-    list->reserve(capacity);
+std::string_view VQJavaClass::_keep(std::string_view text) {
+    if (text.size() <= kSharedTextLength) return _storage.copyText(text);
+    const size_t hash = std::hash<std::string_view>()(text);
+    if (_keptTextCount * 2 >= _keptTextCapacity) {
+        // Grown at half full; the count is of distinct long texts the file holds, so the
+        // table is bounded by the file.
+        const uint32_t capacity = _keptTextCapacity ? _keptTextCapacity * 2 : 16;
+        KeptText* table = _storage.makeArray<KeptText>(capacity);
+        for (uint32_t i = 0; i < _keptTextCapacity; ++i) {
+            if (_keptTexts[i].text.empty()) continue;
+            uint32_t at = static_cast<uint32_t>(_keptTexts[i].hash) & (capacity - 1);
+            while (!table[at].text.empty()) at = (at + 1) & (capacity - 1);
+            table[at] = _keptTexts[i];
+        }
+        _keptTexts = table;
+        _keptTextCapacity = capacity;
+    }
+    uint32_t at = static_cast<uint32_t>(hash) & (_keptTextCapacity - 1);
+    for (; !_keptTexts[at].text.empty(); at = (at + 1) & (_keptTextCapacity - 1))
+        if (_keptTexts[at].hash == hash && _keptTexts[at].text == text) return _keptTexts[at].text;
+    const std::string_view kept = _storage.copyText(text);
+    _keptTexts[at] = {hash, kept};
+    ++_keptTextCount;
+    return kept;
 }
 
-}  // namespace
+const std::shared_ptr<const VQJavaAttribute>* VQJavaClass::_keepAttributes(
+    VQLentAttributes& attributes) {
+    if (!attributes || attributes->empty()) return nullptr;
+    // Sized by attributes the parser decoded from the file's bytes, not by a stated count.
+    // Not listed for the storage's clean-up: their owner (the member, or the class for
+    // its own) destroys them, which saves a record per list.
+    using Pointer = std::shared_ptr<const VQJavaAttribute>;
+    void* room = _storage.allocate(attributes->size() * sizeof(Pointer), alignof(Pointer));
+    auto* kept = static_cast<Pointer*>(room);
+    for (size_t i = 0; i < attributes->size(); ++i)
+        ::new (static_cast<void*>(kept + i)) Pointer(std::move((*attributes)[i]));
+    return kept;
+}
+
+template <class T>
+void VQJavaClass::_reserve(VQMemberList<T>& list, uint32_t capacity) {
+    if (capacity <= list._capacity) return;
+    const T** items = _storage.makeArray<const T*>(capacity);
+    std::copy_n(list._items, list._size, items);
+    list._items = items;
+    list._capacity = capacity;
+}
+
+template <class T>
+void VQJavaClass::_add(std::optional<VQMemberList<T>>& list, uint32_t firstCapacity,
+                       std::string_view keptName, std::string_view signature, int32_t flags,
+                       uint32_t position, VQLentAttributes& attributes) {
+    // Everything that can fail (the storage's requests) comes before the attributes are
+    // moved in and the member made, so that a failure leaves nothing half owned.
+    if (!list) list.emplace(VQMemberList<T>(this));
+    if (list->_size == list->_capacity)
+        _reserve(*list, list->_capacity ? list->_capacity * 2 : firstCapacity);
+    void* room = _storage.allocate(sizeof(T), alignof(T));
+    const std::string_view keptSignature = _keep(signature);
+    std::optional<VQAttributeSpan> kept;
+    if (attributes) kept = VQAttributeSpan(_keepAttributes(attributes), attributes->size());
+    // Not listed for the storage's clean-up either: the class destroys its members.
+    const T* member = ::new (room) T(VQMemberParts(&_storage, keptName, keptSignature,
+                                                   static_cast<uint32_t>(flags), position, kept));
+    list->_items[list->_size++] = member;
+}
 
 void VQJavaClass::setClassAccess(int32_t flags) {
     _accessFlags = static_cast<uint32_t>(flags);
 }
 
-void VQJavaClass::setClassName(std::string dottedName) {
-    _className = std::move(dottedName);
+void VQJavaClass::setClassName(std::string_view dottedName) {
+    _className = _keep(dottedName);
 }
 
-void VQJavaClass::setSuperClassName(std::optional<std::string> dottedName) {
-    _superclassName = std::move(dottedName);
+void VQJavaClass::setSuperClassName(std::optional<std::string_view> dottedName) {
+    if (dottedName)
+        _superclassName = _keep(*dottedName);
+    else
+        _superclassName.reset();
 }
 
-void VQJavaClass::addInterfaceName(std::string dottedName) {
-    if (!_interfaces) _interfaces.emplace();
-    _interfaces->push_back(std::move(dottedName));
+void VQJavaClass::addInterfaceName(std::string_view dottedName) {
+    _hasInterfaces = true;
+    if (_interfaceCount == _interfaceCapacity) {
+        const uint32_t capacity =
+            _interfaceCapacity ? _interfaceCapacity * 2 : kFirstInterfaceCapacity;
+        auto* names = _storage.makeArray<std::string_view>(capacity);
+        std::copy_n(_interfaces, _interfaceCount, names);
+        _interfaces = names;
+        _interfaceCapacity = capacity;
+    }
+    _interfaces[_interfaceCount++] = _keep(dottedName);
 }
 
 void VQJavaClass::setFieldCount(int32_t count) {
     // A class file holds at most 65535 fields; a larger count reserves no more than that.
     // Fields already added stay: the hint must not lose them.
-    if (!_fields) _fields.emplace();
-    _fields->reserve(static_cast<size_t>(std::clamp<int32_t>(count, 0, 0xFFFF)));
+    if (!_fields) _fields.emplace(FieldList(this));
+    _reserve(*_fields, static_cast<uint32_t>(std::clamp<int32_t>(count, 0, 0xFFFF)));
 }
 
-void VQJavaClass::addFieldName(std::string name, std::string signature, int32_t flags,
-                               std::optional<VQAttributeList> attributes) {
-    auto field = std::make_shared<const VQJavaField>(
-        std::move(name), std::move(signature), static_cast<uint32_t>(flags), std::move(attributes),
-        static_cast<uint32_t>(_fields ? _fields->size() : 0));
-    if (!_fields) makeList(_fields, kFirstMemberCapacity);
-    _fields->push_back(std::move(field));
+void VQJavaClass::expectFields(uint32_t count) {
+    _storage.reserve(kBytesForClassNames + count * kBytesPerField);
+    // The list itself stays absent until its first field; it starts with this much room.
+    _fieldCapacityHint = count;
 }
 
-void VQJavaClass::addConstructorName(std::string dottedClassName, std::string signature,
-                                     int32_t flags, std::optional<VQAttributeList> attributes) {
-    auto constructor = std::make_shared<const VQJavaConstructor>(
-        std::move(dottedClassName), std::move(signature), static_cast<uint32_t>(flags),
-        std::move(attributes), _methodTableSize++);
-    if (!_constructors) makeList(_constructors, kFirstConstructorCapacity);
-    _constructors->push_back(std::move(constructor));
+void VQJavaClass::expectMethods(uint32_t count) {
+    _storage.reserve(count * kBytesPerMethod);
+    // Most of a table is ordinary methods; constructors keep their own small start.
+    _methodCapacityHint = count;
 }
 
-void VQJavaClass::addMethodName(std::string name, std::string signature, int32_t flags,
-                                std::optional<VQAttributeList> attributes) {
-    auto method = std::make_shared<const VQJavaMethod>(std::move(name), std::move(signature),
-                                                       static_cast<uint32_t>(flags),
-                                                       std::move(attributes), _methodTableSize++);
-    if (!_methods) makeList(_methods, kFirstMemberCapacity);
-    _methods->push_back(std::move(method));
+void VQJavaClass::addFieldName(std::string_view name, std::string_view signature, int32_t flags,
+                               VQLentAttributes attributes) {
+    const uint32_t position = _fields ? static_cast<uint32_t>(_fields->size()) : 0;
+    _add(_fields, std::max(_fieldCapacityHint, kFirstMemberCapacity), _keep(name), signature, flags,
+         position, attributes);
 }
 
-void VQJavaClass::setClassAttributes(std::optional<VQAttributeList> attributes) {
-    _attributes = std::move(attributes);
+void VQJavaClass::addConstructorName(std::string_view dottedClassName, std::string_view signature,
+                                     int32_t flags, VQLentAttributes attributes) {
+    // Every constructor is named with the class's name: kept once.
+    const std::string_view name =
+        _className && *_className == dottedClassName ? *_className : _keep(dottedClassName);
+    _add(_constructors, kFirstConstructorCapacity, name, signature, flags, _methodTableSize++,
+         attributes);
+}
+
+void VQJavaClass::addMethodName(std::string_view name, std::string_view signature, int32_t flags,
+                                VQLentAttributes attributes) {
+    _add(_methods, std::max(_methodCapacityHint, kFirstMemberCapacity), _keep(name), signature,
+         flags, _methodTableSize++, attributes);
+}
+
+void VQJavaClass::setClassAttributes(VQLentAttributes attributes) {
+    _hasAttributes = attributes.has_value();
+    _attributeCount = attributes ? static_cast<uint32_t>(attributes->size()) : 0;
+    _attributes = _keepAttributes(attributes);
 }
 
 namespace {
@@ -143,7 +262,7 @@ namespace {
 template <class List>
 void appendMemberLines(const std::optional<List>& list, std::string& out) {
     if (!list) return;
-    for (const auto& member : *list) {
+    for (const auto* member : list->items()) {
         out.append("    ");
         member->appendDescription(out);
         out.append(";\n");
@@ -165,8 +284,29 @@ void VQJavaClass::_appendDescriptions(const std::optional<ConstructorList>& list
     appendMemberLines(list, out);
 }
 
+namespace {
+
+// Room for a member's line: its name, its types (a descriptor's text is rarely longer
+// than half as much again) and modifier words; a line that needs more grows the text.
+template <class List>
+size_t lineEstimate(const std::optional<List>& list) {
+    size_t bytes = 0;
+    if (list)
+        for (const auto* member : list->items())
+            bytes += 48 + member->name().size() + member->signature().size() * 3 / 2;
+    return bytes;
+}
+
+}  // namespace
+
 std::string VQJavaClass::description() const {
+    // One buffer, sized up front from the lengths the class knows.
+    size_t estimate = 48 + _className.value_or(std::string_view()).size() +
+                      _superclassName.value_or(std::string_view()).size();
+    for (uint32_t i = 0; i < _interfaceCount; ++i) estimate += 2 + _interfaces[i].size();
+    estimate += lineEstimate(_fields) + lineEstimate(_constructors) + lineEstimate(_methods);
     std::string out;
+    out.reserve(estimate);
     if (isPublic()) out.append("public ");
     if (isAbstract()) out.append("abstract ");
     if (isFinal()) out.append("final ");
@@ -176,11 +316,11 @@ std::string VQJavaClass::description() const {
         out.append(" extends ");
         out.append(*_superclassName);
     }
-    if (_interfaces && !_interfaces->empty()) {
+    if (_interfaceCount > 0) {
         out.append(" implements ");
-        for (size_t i = 0; i < _interfaces->size(); ++i) {
+        for (uint32_t i = 0; i < _interfaceCount; ++i) {
             if (i) out.append(", ");
-            out.append((*_interfaces)[i]);
+            out.append(_interfaces[i]);
         }
     }
     out.append("\n{\n");
@@ -194,7 +334,7 @@ std::string VQJavaClass::description() const {
 // ---- Nesting, records, sealed classes and annotations --------------------------------
 
 const VQJavaInnerClassesAttribute* VQJavaClass::innerClasses() const {
-    return modern::decoded<VQJavaInnerClassesAttribute>(_attributes, "InnerClasses");
+    return modern::decoded<VQJavaInnerClassesAttribute>(attributes(), "InnerClasses");
 }
 
 std::optional<VQInnerClassEntry> VQJavaClass::innerClassEntry() const {
@@ -211,50 +351,50 @@ uint32_t VQJavaClass::declaredAccessFlags() const {
 std::string VQJavaClass::simpleName() const {
     if (std::optional<VQInnerClassEntry> entry = innerClassEntry())
         return std::string(entry->simpleName.value_or(std::string_view()));
-    return lastJavaComponent(_className.value_or(""));
+    return lastJavaComponent(_className.value_or(std::string_view()));
 }
 
 const VQJavaEnclosingMethodAttribute* VQJavaClass::enclosingMethod() const {
-    return modern::decoded<VQJavaEnclosingMethodAttribute>(_attributes, "EnclosingMethod");
+    return modern::decoded<VQJavaEnclosingMethodAttribute>(attributes(), "EnclosingMethod");
 }
 
 const std::string* VQJavaClass::nestHost() const {
-    const auto* host = modern::decoded<VQJavaNestHostAttribute>(_attributes, "NestHost");
+    const auto* host = modern::decoded<VQJavaNestHostAttribute>(attributes(), "NestHost");
     return host ? &host->hostClassName() : nullptr;
 }
 
 const VQJavaClassListAttribute* VQJavaClass::nestMembers() const {
-    return modern::decoded<VQJavaClassListAttribute>(_attributes, "NestMembers");
+    return modern::decoded<VQJavaClassListAttribute>(attributes(), "NestMembers");
 }
 
 const VQJavaClassListAttribute* VQJavaClass::permittedSubclasses() const {
-    return modern::decoded<VQJavaClassListAttribute>(_attributes, "PermittedSubclasses");
+    return modern::decoded<VQJavaClassListAttribute>(attributes(), "PermittedSubclasses");
 }
 
 const std::vector<VQRecordComponent>* VQJavaClass::recordComponents() const {
-    const auto* record = modern::decoded<VQJavaRecordAttribute>(_attributes, "Record");
+    const auto* record = modern::decoded<VQJavaRecordAttribute>(attributes(), "Record");
     return record ? &record->components() : nullptr;
 }
 
 std::vector<const VQAnnotation*> VQJavaClass::annotations() const {
-    return modern::annotationsIn(_attributes);
+    return modern::annotationsIn(attributes());
 }
 
 const VQJavaAnnotationsAttribute* VQJavaClass::visibleAnnotations() const {
-    return modern::decoded<VQJavaAnnotationsAttribute>(_attributes, "RuntimeVisibleAnnotations");
+    return modern::decoded<VQJavaAnnotationsAttribute>(attributes(), "RuntimeVisibleAnnotations");
 }
 
 const VQJavaAnnotationsAttribute* VQJavaClass::invisibleAnnotations() const {
-    return modern::decoded<VQJavaAnnotationsAttribute>(_attributes, "RuntimeInvisibleAnnotations");
+    return modern::decoded<VQJavaAnnotationsAttribute>(attributes(), "RuntimeInvisibleAnnotations");
 }
 
 bool VQJavaClass::isDeprecated() const {
-    return modern::deprecatedIn(_attributes);
+    return modern::deprecatedIn(attributes());
 }
 
 bool VQJavaClass::isSynthetic() const {
     constexpr uint32_t kSyntheticFlag = 0x1000;
-    return (_accessFlags & kSyntheticFlag) || modern::firstWithName(_attributes, "Synthetic");
+    return (_accessFlags & kSyntheticFlag) || modern::firstWithName(attributes(), "Synthetic");
 }
 
 }  // namespace ornith

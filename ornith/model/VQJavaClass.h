@@ -2,14 +2,25 @@
 // The model of one class file: name, access flags, superclass and interface names,
 // fields, methods, constructors and class attributes.
 //
-// A class is its own builder: construction hands the bytes and the class to
+// A class is its own builder: its factories hand the bytes and the class to
 // VQParseClassFile, which calls the nine ClassFileParsing operations below in file order.
-// Nothing of the bytes is kept, so the buffer may go as soon as construction returns.
+// Nothing of the bytes is kept, so the buffer may go as soon as the factory returns.
+//
+// Ownership (where this model departs from plain shared_ptr members): a class owns one
+// storage (VQClassArena) holding its members, their names, descriptors and attribute
+// pointers, its own names, and the types made on request, so a parse costs a few
+// allocations rather than one per member and string. A class is made only by its
+// factories, always owned by a shared_ptr; the shared_ptr it hands out for a member shares
+// that ownership (a member keeps its class alive, and costs no allocation). The class
+// holds no shared_ptr to itself: the member lists make theirs on access. Names come back
+// as std::string_view over the class's storage, valid while the class is.
 
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +31,7 @@
 #include "ornith/classfile/VQModuleAttributes.h"
 #include "ornith/classfile/VQNestingAttributes.h"
 #include "ornith/classfile/VQRecordAttribute.h"
+#include "ornith/model/VQClassArena.h"
 #include "ornith/model/VQJavaConstructor.h"
 #include "ornith/model/VQJavaField.h"
 #include "ornith/model/VQJavaMethod.h"
@@ -29,12 +41,91 @@ namespace ornith {
 
 class VQClassLibrary;
 class VQJavaPackage;
+class VQJavaClass;
 
-class VQJavaClass {
+// The members of one kind of a class, in file order. Each access hands out a shared_ptr
+// that shares the class's ownership (no allocation); the same member object every time.
+template <class T>
+class VQMemberList {
 public:
-    using FieldList = std::vector<std::shared_ptr<const VQJavaField>>;
-    using MethodList = std::vector<std::shared_ptr<const VQJavaMethod>>;
-    using ConstructorList = std::vector<std::shared_ptr<const VQJavaConstructor>>;
+    class iterator {
+    public:
+        using iterator_concept = std::random_access_iterator_tag;
+        using iterator_category = std::input_iterator_tag;
+        using value_type = std::shared_ptr<const T>;
+        using difference_type = std::ptrdiff_t;
+        using reference = value_type;
+
+        iterator() = default;
+        value_type operator*() const { return (*_list)[_at]; }
+        value_type operator[](difference_type n) const {
+            return (*_list)[static_cast<size_t>(static_cast<difference_type>(_at) + n)];
+        }
+        iterator& operator++() { return ++_at, *this; }
+        iterator operator++(int) { return iterator(_list, _at++); }
+        iterator& operator--() { return --_at, *this; }
+        iterator operator--(int) { return iterator(_list, _at--); }
+        iterator& operator+=(difference_type n) {
+            _at = static_cast<size_t>(static_cast<difference_type>(_at) + n);
+            return *this;
+        }
+        iterator& operator-=(difference_type n) { return *this += -n; }
+        friend iterator operator+(iterator i, difference_type n) { return i += n; }
+        friend iterator operator+(difference_type n, iterator i) { return i += n; }
+        friend iterator operator-(iterator i, difference_type n) { return i -= n; }
+        friend difference_type operator-(const iterator& a, const iterator& b) {
+            return static_cast<difference_type>(a._at) - static_cast<difference_type>(b._at);
+        }
+        friend bool operator==(const iterator& a, const iterator& b) { return a._at == b._at; }
+        friend auto operator<=>(const iterator& a, const iterator& b) { return a._at <=> b._at; }
+
+    private:
+        friend class VQMemberList;
+        iterator(const VQMemberList* list, size_t at) : _list(list), _at(at) {}
+        const VQMemberList* _list = nullptr;
+        size_t _at = 0;
+    };
+
+    size_t size() const noexcept { return _size; }
+    bool empty() const noexcept { return _size == 0; }
+    // No check of the index, as for a vector.
+    std::shared_ptr<const T> operator[](size_t index) const;
+    // Raises std::out_of_range for an index past the end.
+    std::shared_ptr<const T> at(size_t index) const {
+        if (index >= _size) throw std::out_of_range("VQMemberList::at");
+        return (*this)[index];
+    }
+    std::shared_ptr<const T> front() const { return (*this)[0]; }
+    std::shared_ptr<const T> back() const { return (*this)[_size - 1]; }
+    iterator begin() const { return iterator(this, 0); }
+    iterator end() const { return iterator(this, _size); }
+    // The members themselves, without touching the class's reference count: valid while
+    // the class is.
+    std::span<const T* const> items() const noexcept { return {_items, _size}; }
+
+private:
+    friend class VQJavaClass;
+    explicit VQMemberList(const VQJavaClass* owner) noexcept : _owner(owner) {}
+
+    const VQJavaClass* _owner;
+    const T** _items = nullptr;
+    uint32_t _size = 0;
+    uint32_t _capacity = 0;
+};
+
+// Names a class keeps (its interfaces), views of its storage, in file order.
+using VQNameList = std::span<const std::string_view>;
+
+class VQJavaClass : public std::enable_shared_from_this<VQJavaClass> {
+    // Lets the factories, and only they, reach the constructor through make_shared.
+    struct Passkey {
+        explicit Passkey() = default;
+    };
+
+public:
+    using FieldList = VQMemberList<VQJavaField>;
+    using MethodList = VQMemberList<VQJavaMethod>;
+    using ConstructorList = VQMemberList<VQJavaConstructor>;
 
     // Parse failures ("Not a java .class file", ...) pass to the caller unchanged.
     static std::shared_ptr<VQJavaClass> classWithData(std::span<const uint8_t> data);
@@ -43,8 +134,8 @@ public:
     // names no readable regular file. The file is viewed only for the length of the call.
     static std::shared_ptr<VQJavaClass> classWithContentsOfFile(const std::string& path);
 
-    explicit VQJavaClass(std::span<const uint8_t> data);
-    explicit VQJavaClass(const VQByteBuffer& data);
+    // An empty class with storage for a file of the given length: for the factories only.
+    VQJavaClass(Passkey, size_t fileLength) noexcept;
     ~VQJavaClass();
 
     VQJavaClass(const VQJavaClass&) = delete;
@@ -52,21 +143,25 @@ public:
 
     // Dotted names (java.util.Vector, Outer$Inner). The superclass name is absent for a
     // class file that names none.
-    const std::optional<std::string>& className() const noexcept { return _className; }
-    const std::optional<std::string>& superclassName() const noexcept { return _superclassName; }
+    std::optional<std::string_view> className() const noexcept { return _className; }
+    std::optional<std::string_view> superclassName() const noexcept { return _superclassName; }
     uint32_t accessFlags() const noexcept { return _accessFlags; }
 
     // Each list is absent until its first entry, so a class without fields has no field
     // list rather than an empty one. File order throughout.
-    const std::optional<std::vector<std::string>>& interfaces() const noexcept {
-        return _interfaces;
+    std::optional<VQNameList> interfaces() const noexcept {
+        if (!_hasInterfaces) return std::nullopt;
+        return VQNameList(_interfaces, _interfaceCount);
     }
     const std::optional<FieldList>& fields() const noexcept { return _fields; }
     // Every method whose name does not begin with '<'.
     const std::optional<MethodList>& methods() const noexcept { return _methods; }
     // Instance constructors and the static initializer, named with the class's dotted name.
     const std::optional<ConstructorList>& constructors() const noexcept { return _constructors; }
-    const std::optional<VQAttributeList>& attributes() const noexcept { return _attributes; }
+    std::optional<VQAttributeSpan> attributes() const noexcept {
+        if (!_hasAttributes) return std::nullopt;
+        return VQAttributeSpan(_attributes, _attributeCount);
+    }
 
     bool isPublic() const noexcept { return _accessFlags & kVQAccessPublic; }
     bool isFinal() const noexcept { return _accessFlags & kVQAccessFinal; }
@@ -143,23 +238,48 @@ public:
     const std::vector<std::string>* modulePackages() const;
     const std::string* moduleMainClass() const;
 
-    // Builder operations (ClassFileParsing), called by the parser during construction.
+    // What the class's storage took from the heap, and in how many chunks.
+    size_t storageBytes() const noexcept { return _storage.bytesReserved(); }
+    size_t storageChunks() const noexcept { return _storage.chunkCount(); }
+    size_t storageBytesUsed() const noexcept { return _storage.bytesUsed(); }
+
+    // Builder operations (ClassFileParsing), called by the parser from the factories. The
+    // texts are copied into the class's storage; the attributes lent are moved there.
     void setClassAccess(int32_t flags);
-    void setClassName(std::string dottedName);
-    void setSuperClassName(std::optional<std::string> dottedName);
-    void addInterfaceName(std::string dottedName);
+    void setClassName(std::string_view dottedName);
+    void setSuperClassName(std::optional<std::string_view> dottedName);
+    void addInterfaceName(std::string_view dottedName);
     // A capacity hint for the fields that follow; the parser does not call it.
     void setFieldCount(int32_t count);
-    void addFieldName(std::string name, std::string signature, int32_t flags,
-                      std::optional<VQAttributeList> attributes);
-    void addConstructorName(std::string dottedClassName, std::string signature, int32_t flags,
-                            std::optional<VQAttributeList> attributes);
-    void addMethodName(std::string name, std::string signature, int32_t flags,
-                       std::optional<VQAttributeList> attributes);
-    void setClassAttributes(std::optional<VQAttributeList> attributes);
+    // Hints from the parser (TakesMemberHints): how many fields and methods follow, at
+    // most what the file's bytes could hold. Storage for them is taken in one piece.
+    void expectFields(uint32_t count);
+    void expectMethods(uint32_t count);
+    void addFieldName(std::string_view name, std::string_view signature, int32_t flags,
+                      VQLentAttributes attributes);
+    void addConstructorName(std::string_view dottedClassName, std::string_view signature,
+                            int32_t flags, VQLentAttributes attributes);
+    void addMethodName(std::string_view name, std::string_view signature, int32_t flags,
+                       VQLentAttributes attributes);
+    void setClassAttributes(VQLentAttributes attributes);
 
 private:
     friend class VQClassLibrary;
+    template <class T>
+    friend class VQMemberList;
+
+    static std::shared_ptr<VQJavaClass> _parsed(std::span<const uint8_t> data);
+    // The text in the class's storage; a long one that the class already keeps is shared
+    // (a hostile file may name one long text from every member).
+    std::string_view _keep(std::string_view text);
+    // The attributes moved into the storage; none for an absent list.
+    const std::shared_ptr<const VQJavaAttribute>* _keepAttributes(VQLentAttributes& attributes);
+    template <class T>
+    void _add(std::optional<VQMemberList<T>>& list, uint32_t firstCapacity,
+              std::string_view keptName, std::string_view signature, int32_t flags,
+              uint32_t position, VQLentAttributes& attributes);
+    template <class T>
+    void _reserve(VQMemberList<T>& list, uint32_t capacity);
 
     // Called once by the class library on every class it makes; the class keeps it alive.
     void _setClassLibrary(std::shared_ptr<VQClassLibrary> library) {
@@ -171,16 +291,39 @@ private:
     static void _appendDescriptions(const std::optional<MethodList>& list, std::string& out);
     static void _appendDescriptions(const std::optional<ConstructorList>& list, std::string& out);
 
-    std::optional<std::string> _className;
-    std::optional<std::string> _superclassName;
+    // Declared first: destroyed last, after everything that may point into it.
+    VQClassArena _storage;
+    std::optional<std::string_view> _className;
+    std::optional<std::string_view> _superclassName;
     uint32_t _accessFlags = 0;
     uint32_t _methodTableSize = 0;  // methods and constructors added so far
-    std::optional<std::vector<std::string>> _interfaces;
+    uint32_t _fieldCapacityHint = 0;
+    uint32_t _methodCapacityHint = 0;
+    std::string_view* _interfaces = nullptr;
+    uint32_t _interfaceCount = 0;
+    uint32_t _interfaceCapacity = 0;
+    bool _hasInterfaces = false;
+    bool _hasAttributes = false;
+    uint32_t _attributeCount = 0;
+    const std::shared_ptr<const VQJavaAttribute>* _attributes = nullptr;
     std::optional<FieldList> _fields;
     std::optional<MethodList> _methods;
     std::optional<ConstructorList> _constructors;
-    std::optional<VQAttributeList> _attributes;
+    // Long texts already kept, found by their hash: an open table in the storage.
+    struct KeptText {
+        size_t hash;
+        std::string_view text;
+    };
+    KeptText* _keptTexts = nullptr;
+    uint32_t _keptTextCount = 0;
+    uint32_t _keptTextCapacity = 0;
     std::shared_ptr<VQClassLibrary> _classLibrary;
 };
+
+template <class T>
+std::shared_ptr<const T> VQMemberList<T>::operator[](size_t index) const {
+    // Shares the class's ownership: the member lives in the class's storage.
+    return std::shared_ptr<const T>(_owner->shared_from_this(), _items[index]);
+}
 
 }  // namespace ornith

@@ -8,7 +8,10 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -81,8 +84,10 @@ TEST(VQJavaClass, BuilderStoresWhatTheFileSays) {
     EXPECT_FALSE(point->isFinal());
     EXPECT_FALSE(point->isInterface());
     EXPECT_FALSE(point->isAbstract());
-    EXPECT_EQ(point->interfaces(),
-              (std::vector<std::string>{"java.io.Serializable", "java.lang.Cloneable"}));
+    ASSERT_TRUE(point->interfaces().has_value());
+    EXPECT_EQ(
+        std::vector<std::string_view>(point->interfaces()->begin(), point->interfaces()->end()),
+        (std::vector<std::string_view>{"java.io.Serializable", "java.lang.Cloneable"}));
 
     ASSERT_TRUE(point->fields() && point->methods() && point->constructors());
     ASSERT_EQ(point->fields()->size(), 3u);
@@ -287,6 +292,114 @@ TEST(VQJavaClass, MembersOutliveTheirClass) {
     }
     EXPECT_EQ(method->description(),
               "public synchronized java.lang.String[] names(int[][], java.lang.Object)");
+}
+
+// A member handed out shares its class's ownership: the class, its storage and so the
+// member's own name and attributes stay while the member does, and go with it (ASan and
+// LeakSanitizer watch both halves).
+TEST(VQJavaClass, AMemberKeepsItsClassAlive) {
+    std::weak_ptr<VQJavaClass> weak;
+    std::shared_ptr<const VQJavaConstructor> constructor;
+    std::string_view name;
+    {
+        auto point = VQJavaClass::classWithData(std::span<const uint8_t>(pointClassFile()));
+        weak = point;
+        constructor = (*point->constructors())[0];
+        name = constructor->name();
+    }
+    ASSERT_FALSE(weak.expired());
+    EXPECT_EQ(name, "p.Point");
+    EXPECT_EQ(constructor->attributeWithName("Code")->typeName(), "Code");
+    EXPECT_EQ(constructor->returnType()->className(), "p.Point");
+    EXPECT_EQ(weak.lock()->className(), "p.Point");
+    constructor.reset();
+    EXPECT_TRUE(weak.expired());
+}
+
+TEST(VQJavaClass, RepeatedRequestsAnswerTheSameObjects) {
+    auto point = VQJavaClass::classWithData(std::span<const uint8_t>(pointClassFile()));
+    const auto& methods = *point->methods();
+    EXPECT_EQ(methods[0].get(), methods[0].get());
+    EXPECT_EQ(methods[0].get(), methods.items()[0]);
+    EXPECT_EQ((*methods.begin()).get(), methods.front().get());
+    EXPECT_EQ(methods.back().get(), methods[methods.size() - 1].get());
+    EXPECT_THROW(methods.at(methods.size()), std::out_of_range);
+    EXPECT_EQ(point->methods()->end() - point->methods()->begin(),
+              static_cast<std::ptrdiff_t>(methods.size()));
+    EXPECT_EQ(methods[0]->name().data(), methods[0]->name().data());
+    EXPECT_EQ(methods[0]->returnType(), methods[0]->returnType());
+    EXPECT_EQ(methods[0]->argumentTypeAtIndex(1), methods[0]->argumentTypeAtIndex(1));
+    const auto field = (*point->fields())[2];
+    EXPECT_EQ(&field->type(), &(*point->fields())[2]->type());
+    EXPECT_EQ(point->className()->data(), point->className()->data());
+    EXPECT_EQ(point->attributes()->data(), point->attributes()->data());
+    // Every constructor carries the class's own name, not a copy per constructor.
+    EXPECT_EQ((*point->constructors())[0]->name().data(), point->className()->data());
+    EXPECT_EQ((*point->constructors())[1]->name().data(), point->className()->data());
+}
+
+// Absent means the class file had none; the storage hints must not make a list early.
+TEST(VQJavaClass, AbsentListsStayApartFromEmptyOnes) {
+    ClassFileWriter w;
+    w.setThisClass("p/OnlyConstructors");
+    w.setSuperClass("java/lang/Object");
+    for (const char* d : {"()V", "(I)V", "(J)V", "(D)V"}) w.addMethod(0x0001, "<init>", d);
+    w.addField(0, "f", "I", {});
+    w.addMethod(0x0001, "<init>", "(F)V", {w.attribute("Deprecated")});
+    w.addClassAttribute(w.attribute("Deprecated"));
+    auto c = VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes()));
+    EXPECT_FALSE(c->methods().has_value());
+    EXPECT_FALSE(c->interfaces().has_value());
+    ASSERT_TRUE(c->constructors().has_value());
+    EXPECT_EQ(c->constructors()->size(), 5u);
+    EXPECT_FALSE((*c->constructors())[0]->attributes().has_value());
+    ASSERT_TRUE((*c->constructors())[4]->attributes().has_value());
+    EXPECT_EQ((*c->constructors())[4]->attributes()->size(), 1u);
+    EXPECT_FALSE((*c->fields())[0]->attributes().has_value());
+    EXPECT_TRUE(c->isDeprecated());
+}
+
+// A class larger than any first guess: its storage grows by further chunks, and every
+// name and descriptor stays whole across them.
+TEST(VQJavaClass, StorageGrowsOverManyAndLongMembers) {
+    ClassFileWriter w;
+    w.setThisClass("p/Big");
+    w.setSuperClass("java/lang/Object");
+    std::vector<std::string> names;
+    for (int i = 0; i < 2000; ++i) {
+        names.push_back(std::string(static_cast<size_t>(20 + i % 200), 'a') + std::to_string(i));
+        w.addMethod(0x0001, names.back(), "(Ljava/lang/String;[[JI)V",
+                    {w.attribute("Deprecated"), w.attribute("Synthetic")});
+        w.addField(0x0001, names.back(), "Ljava/util/List;");
+    }
+    const Bytes bytes = w.bytes();
+    auto big = VQJavaClass::classWithData(std::span<const uint8_t>(bytes));
+    EXPECT_GT(big->storageChunks(), 1u);
+    ASSERT_EQ(big->methods()->size(), 2000u);
+    ASSERT_EQ(big->fields()->size(), 2000u);
+    for (size_t i = 0; i < names.size(); ++i) {
+        ASSERT_EQ((*big->methods())[i]->name(), names[i]);
+        ASSERT_EQ((*big->fields())[i]->name(), names[i]);
+        ASSERT_EQ((*big->methods())[i]->attributes()->size(), 2u);
+    }
+    EXPECT_EQ((*big->methods())[1999]->description(),
+              "public void " + names[1999] + "(java.lang.String, long[][], int)");
+    // What the storage took stays in proportion to what it holds.
+    EXPECT_LE(big->storageBytes(), 2 * big->storageBytesUsed() + 4096);
+}
+
+// A hostile file that names one long text from every member (a pool entry of 60,000
+// bytes, 3,000 fields) keeps the text once; a copy per member would take 180 MB.
+TEST(VQJavaClass, OneLongTextNamedByEveryMemberIsKeptOnce) {
+    ClassFileWriter w;
+    w.setThisClass("p/Hostile");
+    const std::string longName(60000, 'n');
+    for (int i = 0; i < 3000; ++i) w.addField(0, longName, longName);
+    auto c = VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes()));
+    ASSERT_EQ(c->fields()->size(), 3000u);
+    EXPECT_EQ((*c->fields())[2999]->name(), longName);
+    EXPECT_EQ((*c->fields())[0]->name().data(), (*c->fields())[2999]->signature().data());
+    EXPECT_LT(c->storageBytes(), size_t{2} << 20);
 }
 
 TEST(VQJavaClass, SetFieldCountKeepsFieldsAlreadyAdded) {

@@ -1,22 +1,31 @@
 #include "ornith/model/VQJavaConstructor.h"
 
-#include "ornith/classfile/VQPathUtilities.h"
+#include <algorithm>
 
 namespace ornith {
 
 const VQJavaType* VQJavaConstructor::returnType() const {
     if (!_returnType) {
-        // Built by appending: g++ 12 at -O3 misreads "L" + std::string&& as an overlapping copy.
-        std::string descriptor = "L";
-        descriptor.append(stringByConvertingJavaIdentifierToPath(name())).push_back(';');
-        _returnType = std::make_unique<const VQJavaType>(std::move(descriptor));
+        // "L", the name with '/' for '.', ";": written straight into the storage.
+        const std::string_view dotted = name();
+        char* text = static_cast<char*>(storage().allocate(dotted.size() + 2, 1));
+        text[0] = 'L';
+        std::replace_copy(dotted.begin(), dotted.end(), text + 1, '.', '/');
+        text[dotted.size() + 1] = ';';
+        _returnType =
+            storage().make<VQJavaType>(storage(), std::string_view(text, dotted.size() + 2));
     }
-    return _returnType.get();
+    return _returnType;
 }
 
 void VQJavaConstructor::appendDescription(std::string& out) const {
     appendModifiers(out);
-    returnType()->appendDeclarationText(out);
+    // What returnType() would render, without making it: the name up to any ';' (where
+    // the descriptor made from it would end), with '/' as '.'.
+    const std::string_view dotted = name();
+    const size_t at = out.size();
+    out.append(dotted.substr(0, dotted.find(';')));
+    std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), '/', '.');
     out.push_back('(');
     appendArgumentsAndThrows(out);
 }

@@ -3,7 +3,7 @@
 namespace ornith {
 
 const VQJavaType& VQJavaField::type() const {
-    if (!_type) _type = std::make_unique<const VQJavaType>(signature());
+    if (!_type) _type = storage().make<VQJavaType>(storage(), signature());
     return *_type;
 }
 
@@ -23,7 +23,7 @@ void VQJavaField::appendDescription(std::string& out) const {
     if (isStatic()) out.append("static ");
     if (isTransient()) out.append("transient ");
     if (isVolatile()) out.append("volatile ");
-    type().appendDeclarationText(out);
+    VQJavaType::appendDeclarationText(signature(), out);
     out.push_back(' ');
     out.append(name());
     if (const VQConstantValue* value = initialValue()) {

@@ -15,8 +15,8 @@ class VQJavaField : public VQJavaMember {
 public:
     using VQJavaMember::VQJavaMember;
 
-    // Decoded from the descriptor on the first call; the same object every time, owned
-    // by the field.
+    // Decoded from the descriptor on the first call; the same object every time, made in
+    // the field's storage.
     const VQJavaType& type() const;
 
     bool isVolatile() const noexcept { return accessMask() & kVQAccessVolatile; }
@@ -39,8 +39,8 @@ public:
 
 private:
     // Made on first request: most fields of most classes never have their type asked
-    // for, and an empty slot is 8 bytes where an inline type would be 88.
-    mutable std::unique_ptr<const VQJavaType> _type;
+    // for, and an empty slot is 8 bytes where an inline type would be 64.
+    mutable const VQJavaType* _type = nullptr;
 };
 
 }  // namespace ornith

@@ -13,7 +13,7 @@ namespace {
 // The first class attribute of the name, when it is of our kind (a host may register
 // its own decoder for any name).
 template <class Kind>
-const Kind* classAttribute(const std::optional<VQAttributeList>& attributes,
+const Kind* classAttribute(const std::optional<VQAttributeSpan>& attributes,
                            std::string_view name) {
     if (!attributes) return nullptr;
     for (const auto& attribute : *attributes)
@@ -65,7 +65,7 @@ std::vector<VQTypeParameter> VQJavaMethod::typeParameters() const {
 }
 
 std::optional<std::string_view> VQJavaClass::genericSignature() const {
-    const auto* attribute = classAttribute<VQJavaSignatureAttribute>(_attributes, "Signature");
+    const auto* attribute = classAttribute<VQJavaSignatureAttribute>(attributes(), "Signature");
     if (!attribute) return std::nullopt;
     return attribute->signature();
 }
@@ -82,7 +82,7 @@ std::vector<VQTypeParameter> VQJavaClass::typeParameters() const {
 }
 
 std::string VQJavaClass::genericText() const {
-    std::string out = _className.value_or("");
+    std::string out(_className.value_or(std::string_view()));
     if (auto parsed = classSignature()) {
         VQAppendTypeParametersText(parsed->typeParameters, out);
         if (isInterface()) {
@@ -100,28 +100,26 @@ std::string VQJavaClass::genericText() const {
         out.append(" extends ");
         out.append(*_superclassName);
     }
-    if (_interfaces) {
-        for (size_t i = 0; i < _interfaces->size(); ++i) {
-            out.append(i ? ", " : isInterface() ? " extends " : " implements ");
-            out.append((*_interfaces)[i]);
-        }
+    for (uint32_t i = 0; i < _interfaceCount; ++i) {
+        out.append(i ? ", " : isInterface() ? " extends " : " implements ");
+        out.append(_interfaces[i]);
     }
     return out;
 }
 
 const VQJavaModuleAttribute* VQJavaClass::moduleDescriptor() const {
-    return classAttribute<VQJavaModuleAttribute>(_attributes, "Module");
+    return classAttribute<VQJavaModuleAttribute>(attributes(), "Module");
 }
 
 const std::vector<std::string>* VQJavaClass::modulePackages() const {
     const auto* attribute =
-        classAttribute<VQJavaModulePackagesAttribute>(_attributes, "ModulePackages");
+        classAttribute<VQJavaModulePackagesAttribute>(attributes(), "ModulePackages");
     return attribute ? &attribute->packages() : nullptr;
 }
 
 const std::string* VQJavaClass::moduleMainClass() const {
     const auto* attribute =
-        classAttribute<VQJavaModuleMainClassAttribute>(_attributes, "ModuleMainClass");
+        classAttribute<VQJavaModuleMainClassAttribute>(attributes(), "ModuleMainClass");
     return attribute ? &attribute->mainClass() : nullptr;
 }
 

@@ -1,6 +1,12 @@
 #pragma once
 // What fields, methods and constructors share: the name, descriptor, access flags and
 // attributes that the class file gives for them.
+//
+// Ownership: a member that a class makes lives in the class's storage (VQClassArena),
+// its name, descriptor, attribute pointers and the types it makes on request beside it;
+// the class destroys it. The shared_ptr a class hands out for a member shares the class's
+// ownership, so holding a member keeps its whole class alive. A member made on its own
+// (the public constructor) keeps copies of what it is given in storage of its own.
 
 #include <cstdint>
 #include <memory>
@@ -11,6 +17,7 @@
 
 #include "ornith/classfile/VQAnnotationAttributes.h"
 #include "ornith/classfile/VQJavaAttribute.h"
+#include "ornith/model/VQClassArena.h"
 
 namespace ornith {
 
@@ -29,29 +36,51 @@ enum : uint32_t {
     kVQAccessAbstract = 0x0400,
 };
 
+class VQJavaClass;
+
+// What a class hands a member it makes in its storage: everything there already.
+class VQMemberParts {
+public:
+    VQClassArena* storage;
+    std::string_view name;
+    std::string_view signature;
+    uint32_t accessMask;
+    uint32_t position;
+    std::optional<VQAttributeSpan> attributes;
+
+private:
+    // Only a class makes members in its storage.
+    friend class VQJavaClass;
+    VQMemberParts(VQClassArena* s, std::string_view n, std::string_view d, uint32_t a, uint32_t p,
+                  std::optional<VQAttributeSpan> l) noexcept
+        : storage(s), name(n), signature(d), accessMask(a), position(p), attributes(l) {}
+};
+
 class VQJavaMember {
 public:
-    // The attribute list is taken over as it is (absent stays absent). The position is
-    // the member's index in its class-file table (see tablePosition).
-    VQJavaMember(std::string name, std::string signature, uint32_t accessMask,
-                 std::optional<VQAttributeList> attributes, uint32_t position = 0) noexcept
-        : _name(std::move(name)),
-          _signature(std::move(signature)),
-          _accessMask(accessMask),
-          _position(position),
-          _attributes(std::move(attributes)) {}
+    // A member on its own: name, descriptor and attributes are copied into the member's
+    // own storage (absent stays absent). The position is the member's index in its
+    // class-file table (see tablePosition).
+    VQJavaMember(std::string_view name, std::string_view signature, uint32_t accessMask,
+                 std::optional<VQAttributeList> attributes, uint32_t position = 0);
+    // A member in a class's storage, made by the class.
+    explicit VQJavaMember(const VQMemberParts& parts) noexcept;
     virtual ~VQJavaMember();
 
     VQJavaMember(const VQJavaMember&) = delete;
     VQJavaMember& operator=(const VQJavaMember&) = delete;
 
-    // As the class file gives it; for a constructor, the dotted class name.
-    const std::string& name() const noexcept { return _name; }
+    // As the class file gives it; for a constructor, the dotted class name. Views of the
+    // member's storage: valid while the member is.
+    std::string_view name() const noexcept { return _name; }
     // The descriptor in its '/' form: [I for a field, (ILjava/lang/String;)V for a method.
-    const std::string& signature() const noexcept { return _signature; }
+    std::string_view signature() const noexcept { return _signature; }
     uint32_t accessMask() const noexcept { return _accessMask; }
     // File order; absent when the member has no attributes.
-    const std::optional<VQAttributeList>& attributes() const noexcept { return _attributes; }
+    std::optional<VQAttributeSpan> attributes() const noexcept {
+        if (!_hasAttributes) return std::nullopt;
+        return VQAttributeSpan(_attributes, _attributeCount);
+    }
 
     // Each answers whether its bit is set; no query checks that the bits agree.
     bool isPublic() const noexcept { return _accessMask & kVQAccessPublic; }
@@ -89,13 +118,19 @@ public:
 protected:
     // The same lookup without touching the reference count.
     const VQJavaAttribute* findAttribute(std::string_view name) const;
+    // Where the member makes what it derives on request (types).
+    VQClassArena& storage() const noexcept { return *_storage; }
 
 private:
-    std::string _name;
-    std::string _signature;
+    std::unique_ptr<VQClassArena> _ownStorage;  // only for a member made on its own
+    VQClassArena* _storage;
+    std::string_view _name;
+    std::string_view _signature;
+    const std::shared_ptr<const VQJavaAttribute>* _attributes = nullptr;
+    uint32_t _attributeCount = 0;
     uint32_t _accessMask;
-    uint32_t _position;  // in the padding after the mask: members stay the same size
-    std::optional<VQAttributeList> _attributes;
+    uint32_t _position;
+    bool _hasAttributes;
 };
 
 }  // namespace ornith

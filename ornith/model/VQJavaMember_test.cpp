@@ -220,6 +220,13 @@ TEST(VQJavaConstructor, ReturnsItsOwnClass) {
     EXPECT_TRUE(initializer.isClassConstructor());
     EXPECT_EQ(initializer.description(), "static p.Point()");
 
+    // The description names the class as the constructor's own type renders it, for
+    // names no class file makes too (a constructor may be made on its own).
+    for (const char* name : {"a;b", "x/y.Z", "", ";", "p.Q;"}) {
+        const VQJavaConstructor odd(name, "()V", 0, std::nullopt);
+        EXPECT_EQ(odd.description(), *odd.returnType()->description() + "()") << name;
+    }
+
     // Through the base, the constructor still renders as a constructor.
     const VQJavaMethod& asMethod = named;
     EXPECT_EQ(asMethod.description(), "public p.Point(int, int)");

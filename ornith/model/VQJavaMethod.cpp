@@ -31,7 +31,7 @@ const char* skipArgument(const char* p, const char* end) noexcept {
 // The '(' is passed over unexamined. In a malformed descriptor the first character may be
 // one beyond ASCII: the whole character is passed over, so that no argument starts inside
 // it and no text carries a part of it.
-const char* firstArgument(const std::string& descriptor) noexcept {
+const char* firstArgument(std::string_view descriptor) noexcept {
     const char* p = descriptor.data();
     const char* const end = p + descriptor.size();
     if (p == end) return p;
@@ -43,17 +43,17 @@ const char* firstArgument(const std::string& descriptor) noexcept {
 }  // namespace
 
 const VQJavaType* VQJavaMethod::returnType() const {
-    if (_returnType) return _returnType.get();
+    if (_returnType) return _returnType;
     const size_t close = signature().find(')');
     // Nothing is cached for a descriptor without ')': the search is repeated next time.
-    if (close == std::string::npos) return nullptr;
-    _returnType = std::make_unique<const VQJavaType>(signature().substr(close + 1));
-    return _returnType.get();
+    if (close == std::string_view::npos) return nullptr;
+    _returnType = storage().make<VQJavaType>(storage(), signature().substr(close + 1));
+    return _returnType;
 }
 
 uint32_t VQJavaMethod::numberOfArguments() const {
     if (_numberOfArguments != kUncountedArguments) return _numberOfArguments;
-    const std::string& descriptor = signature();
+    const std::string_view descriptor = signature();
     const char* end = descriptor.data() + descriptor.size();
     uint32_t count = 0;
     for (const char* p = firstArgument(descriptor); p < end && *p != ')'; p = skipArgument(p, end))
@@ -63,21 +63,31 @@ uint32_t VQJavaMethod::numberOfArguments() const {
 }
 
 const VQJavaType* VQJavaMethod::argumentTypeAtIndex(uint32_t index) const {
+    const uint32_t count = numberOfArguments();
     if (!_argumentTypesDecoded) {
-        const uint32_t count = numberOfArguments();
-        std::vector<VQJavaType> types;
-        types.reserve(count);
-        const std::string& descriptor = signature();
-        const char* end = descriptor.data() + descriptor.size();
-        for (const char* p = firstArgument(descriptor); p < end && *p != ')';) {
-            const char* next = skipArgument(p, end);
-            types.emplace_back(std::string(p, next));
-            p = next;
+        // The count is that of the descriptor's own arguments, each at least one byte of
+        // it: the room taken is bounded by the descriptor, not by anything it states.
+        if (count > 0) {
+            void* room = storage().allocate(sizeof(VQJavaType) * count, alignof(VQJavaType));
+            auto* types = static_cast<VQJavaType*>(room);
+            const std::string_view descriptor = signature();
+            const char* end = descriptor.data() + descriptor.size();
+            uint32_t made = 0;
+            for (const char* p = firstArgument(descriptor); p < end && *p != ')' && made < count;) {
+                const char* next = skipArgument(p, end);
+                ::new (static_cast<void*>(types + made))
+                    VQJavaType(storage(), std::string_view(p, static_cast<size_t>(next - p)));
+                ++made;
+                p = next;
+            }
+            storage().adopt(types, made);
+            _argumentTypes = types;
+            // The same walk as the count's, so the same number; kept exact all the same.
+            _numberOfArguments = made;
         }
-        _argumentTypes = std::move(types);
         _argumentTypesDecoded = true;
     }
-    return index < _argumentTypes.size() ? &_argumentTypes[index] : nullptr;
+    return index < _numberOfArguments ? &_argumentTypes[index] : nullptr;
 }
 
 const std::vector<std::string>* VQJavaMethod::exceptions() const {
@@ -98,10 +108,17 @@ void VQJavaMethod::appendModifiers(std::string& out) const {
 }
 
 void VQJavaMethod::appendArgumentsAndThrows(std::string& out) const {
-    const uint32_t count = numberOfArguments();
-    for (uint32_t i = 0; i < count; ++i) {
-        if (i) out.append(", ");
-        argumentTypeAtIndex(i)->appendDeclarationText(out);
+    // The descriptor's own pieces, rendered as their types would render them: a
+    // description makes no type objects.
+    const std::string_view descriptor = signature();
+    const char* end = descriptor.data() + descriptor.size();
+    bool first = true;
+    for (const char* p = firstArgument(descriptor); p < end && *p != ')';) {
+        const char* next = skipArgument(p, end);
+        if (!first) out.append(", ");
+        first = false;
+        VQJavaType::appendDeclarationText(std::string_view(p, static_cast<size_t>(next - p)), out);
+        p = next;
     }
     out.push_back(')');
     if (const std::vector<std::string>* names = exceptions(); names && !names->empty()) {
@@ -116,10 +133,11 @@ void VQJavaMethod::appendArgumentsAndThrows(std::string& out) const {
 void VQJavaMethod::appendDescription(std::string& out) const {
     appendModifiers(out);
     // A descriptor without ')' has no result type of its own; the whole descriptor stands in.
-    if (const VQJavaType* result = returnType())
-        result->appendDeclarationText(out);
+    const std::string_view descriptor = signature();
+    if (const size_t close = descriptor.find(')'); close != std::string_view::npos)
+        VQJavaType::appendDeclarationText(descriptor.substr(close + 1), out);
     else
-        out.append(signature());
+        out.append(descriptor);
     out.push_back(' ');
     out.append(name());
     out.push_back('(');

@@ -75,14 +75,14 @@ protected:
     void appendModifiers(std::string& out) const;
     void appendArgumentsAndThrows(std::string& out) const;
 
-    // The types are made on first request (most methods of most classes are never asked),
-    // so an undecoded method stays small.
-    mutable std::unique_ptr<const VQJavaType> _returnType;
+    // The types are made on first request, in the method's storage (most methods of most
+    // classes are never asked), so an undecoded method stays small.
+    mutable const VQJavaType* _returnType = nullptr;
 
 private:
     mutable uint32_t _numberOfArguments = kUncountedArguments;
     mutable bool _argumentTypesDecoded = false;
-    mutable std::vector<VQJavaType> _argumentTypes;
+    mutable const VQJavaType* _argumentTypes = nullptr;  // numberOfArguments of them
 };
 
 }  // namespace ornith

@@ -30,10 +30,41 @@ size_t leadingBrackets(std::string_view text) noexcept {
     return n;
 }
 
+// The text of a primitive base type; empty for 'L' and for a letter outside the table.
+std::string_view baseTypeText(int32_t base) noexcept {
+    switch (base) {
+        case 'B':
+            return "byte";
+        case 'C':
+            return "char";
+        case 'D':
+            return "double";
+        case 'F':
+            return "float";
+        case 'I':
+            return "int";
+        case 'J':
+            return "long";
+        case 'S':
+            return "short";
+        case 'V':
+            return "void";
+        case 'Z':
+            return "boolean";
+        default:
+            return {};
+    }
+}
+
 }  // namespace
 
+VQJavaType::VQJavaType(std::string_view signature)
+    : _ownStorage(std::make_unique<VQClassArena>(signature.size() + VQClassArena::kSmallestChunk)),
+      _storage(_ownStorage.get()),
+      _signature(_storage->copyText(signature)) {}
+
 std::shared_ptr<VQJavaType> VQJavaType::typeWithSignature(std::string signature) {
-    return std::make_shared<VQJavaType>(std::move(signature));
+    return std::make_shared<VQJavaType>(signature);
 }
 
 std::shared_ptr<VQJavaType> VQJavaType::copyWithZone() const {
@@ -55,45 +86,34 @@ uint32_t VQJavaType::dimensionality() const noexcept {
     return _dimensionality;
 }
 
-const std::string* VQJavaType::className() const {
-    if (_className) return &*_className;
-    if (baseType() != 'L') return nullptr;
+std::optional<std::string_view> VQJavaType::className() const {
+    if (_className) return std::string_view(_className, _classNameLength);
+    if (baseType() != 'L') return std::nullopt;
     // The 'L' stands right after the leading '['; the name runs to the next ';' or the end.
     const std::string_view text = _signature;
     const size_t start = leadingBrackets(text) + 1;
     size_t end = text.find(';', start);
     if (end == std::string_view::npos) end = text.size();
-    std::string name(text.substr(start, end - start));
-    std::replace(name.begin(), name.end(), '/', '.');
-    _className = std::move(name);
-    return &*_className;
+    std::string_view name = text.substr(start, end - start);
+    // A name in the unnamed package is the descriptor's own text; any other is copied
+    // once with its separators turned into dots.
+    if (name.find('/') != std::string_view::npos) {
+        char* dotted = static_cast<char*>(_storage->allocate(name.size(), 1));
+        std::replace_copy(name.begin(), name.end(), dotted, '/', '.');
+        name = std::string_view(dotted, name.size());
+    }
+    // An empty name still needs an address that marks it as made.
+    _className = name.empty() ? text.data() + start : name.data();
+    _classNameLength = static_cast<uint32_t>(name.size());
+    return name;
 }
 
 std::optional<std::string_view> VQJavaType::_baseTypeDescription() const {
-    switch (baseType()) {
-        case 'B':
-            return "byte";
-        case 'C':
-            return "char";
-        case 'D':
-            return "double";
-        case 'F':
-            return "float";
-        case 'I':
-            return "int";
-        case 'J':
-            return "long";
-        case 'L':
-            return std::string_view(*className());
-        case 'S':
-            return "short";
-        case 'V':
-            return "void";
-        case 'Z':
-            return "boolean";
-        default:
-            return std::nullopt;
-    }
+    const int32_t base = baseType();
+    if (base == 'L') return className();
+    const std::string_view text = baseTypeText(base);
+    if (text.empty()) return std::nullopt;
+    return text;
 }
 
 std::optional<std::string> VQJavaType::description() const {
@@ -105,6 +125,33 @@ std::optional<std::string> VQJavaType::description() const {
     text.append(*base);
     for (uint32_t i = 0; i < dimensions; ++i) text.append("[]");
     return text;
+}
+
+void VQJavaType::appendDeclarationText(std::string_view descriptor, std::string& out) {
+    // The answers of a type made from the descriptor, worked out on the spot: the same
+    // helpers, so the same text, without a type or a name copy.
+    const size_t dimensions = leadingBrackets(descriptor);
+    if (dimensions == descriptor.size()) {
+        out.append(descriptor);
+        return;
+    }
+    const int32_t base = characterCodeAt(descriptor, dimensions);
+    if (base == 'L') {
+        const size_t start = dimensions + 1;
+        size_t end = descriptor.find(';', start);
+        if (end == std::string_view::npos) end = descriptor.size();
+        const size_t at = out.size();
+        out.append(descriptor.substr(start, end - start));
+        std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), '/', '.');
+    } else {
+        const std::string_view text = baseTypeText(base);
+        if (text.empty()) {
+            out.append(descriptor);
+            return;
+        }
+        out.append(text);
+    }
+    for (size_t i = dimensions; i > 0; --i) out.append("[]");
 }
 
 void VQJavaType::appendDeclarationText(std::string& out) const {

@@ -24,12 +24,17 @@ TEST_P(TypeDecoding, AnswersEveryQuery) {
     EXPECT_EQ(type.signature(), c.signature);
     EXPECT_EQ(type.baseType(), c.baseType);
     EXPECT_EQ(type.dimensionality(), c.dimensionality);
-    const std::string* name = type.className();
-    ASSERT_EQ(name != nullptr, c.className.has_value());
+    const std::optional<std::string_view> name = type.className();
+    ASSERT_EQ(name.has_value(), c.className.has_value());
     if (name) {
         EXPECT_EQ(*name, *c.className);
     }
     EXPECT_EQ(type.description(), c.description);
+    // A description renders the descriptor without making a type: the same text.
+    std::string made, direct;
+    type.appendDeclarationText(made);
+    VQJavaType::appendDeclarationText(c.signature, direct);
+    EXPECT_EQ(direct, made);
     // The answers come from the caches the second time and must not change.
     EXPECT_EQ(type.baseType(), c.baseType);
     EXPECT_EQ(type.dimensionality(), c.dimensionality);
@@ -63,19 +68,27 @@ INSTANTIATE_TEST_SUITE_P(
         TypeCase{"\xF0\x9F\x98\x80", 0xD83D, 0, std::nullopt, std::nullopt},
         // Malformed UTF-8 answers its first byte and reads nothing beyond the text.
         TypeCase{"\xE4\xB8", 0xE4, 0, std::nullopt, std::nullopt},
-        TypeCase{"\xC3(", 0xC3, 0, std::nullopt, std::nullopt}));
+        TypeCase{"\xC3(", 0xC3, 0, std::nullopt, std::nullopt},
+        // An overlong encoding decodes to the letter it spells; the name starts after its
+        // first byte, as for a plain 'L'.
+        TypeCase{"[\xC1\x89", 'I', 1, std::nullopt, "int[]"},
+        TypeCase{"\xC1\x8Cp/Q;", 'L', 0, "\x8Cp.Q", "\x8Cp.Q"}));
 
 TEST(VQJavaType, ClassNameIsOwnedAndStable) {
     const VQJavaType type("[Ljava/util/List;");
-    const std::string* first = type.className();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(type.className(), first);
+    const std::optional<std::string_view> first = type.className();
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(type.className()->data(), first->data());
     EXPECT_EQ(*first, "java.util.List");
+    // A name without a package is the descriptor's own text, made once all the same.
+    const VQJavaType plain("LTop;");
+    EXPECT_EQ(plain.className(), "Top");
+    EXPECT_EQ(plain.className()->data(), plain.className()->data());
 }
 
 TEST(VQJavaType, CopyStartsUndecodedAndAnswersAlike) {
     auto original = VQJavaType::typeWithSignature("[[Ljava/lang/Object;");
-    ASSERT_NE(original->className(), nullptr);
+    ASSERT_TRUE(original->className().has_value());
     ASSERT_EQ(original->dimensionality(), 2u);
 
     std::shared_ptr<VQJavaType> copy = original->copyWithZone();
@@ -83,8 +96,8 @@ TEST(VQJavaType, CopyStartsUndecodedAndAnswersAlike) {
     EXPECT_NE(copy.get(), original.get());
     EXPECT_EQ(copy->signature(), original->signature());
     // Its name is worked out anew, into its own storage.
-    ASSERT_NE(copy->className(), nullptr);
-    EXPECT_NE(copy->className(), original->className());
+    ASSERT_TRUE(copy->className().has_value());
+    EXPECT_NE(copy->className()->data(), original->className()->data());
     EXPECT_EQ(*copy->className(), *original->className());
     EXPECT_EQ(copy->description(), original->description());
     EXPECT_EQ(copy->baseType(), original->baseType());

@@ -353,7 +353,7 @@ void printHeader(LineWriter& w, const VQJavaClass& javaClass) {
     if (flags & kVQAccessFinal) w.print("final ");
     if ((flags & kVQAccessAbstract) && !javaClass.isInterface()) w.print("abstract ");
 
-    const std::string name = javaClass.className().value_or("");
+    const std::string name(javaClass.className().value_or(std::string_view()));
     if (javaClass.isModule()) {
         if (const VQJavaModuleAttribute* module = javaClass.moduleDescriptor()) {
             if (module->isOpen()) w.print("open ");

@@ -120,7 +120,7 @@ TEST(VQModernModel, AnnotationDefaultsOfEveryKind) {
     for (const auto& method : *tag->methods()) {
         const VQElementValue* value = method->annotationDefault();
         ASSERT_TRUE(value) << method->name();
-        defaults.push_back(method->name() + "=" + VQElementValueText(*value));
+        defaults.push_back(std::string(method->name()) + "=" + VQElementValueText(*value));
     }
     EXPECT_EQ(defaults, (std::vector<std::string>{
                             "value=\"none\"", "numbers={1, 2}", "type=void.class",

@@ -2,7 +2,7 @@
 
 namespace ornith::modern {
 
-std::vector<const VQAnnotation*> annotationsIn(const std::optional<VQAttributeList>& attributes) {
+std::vector<const VQAnnotation*> annotationsIn(const std::optional<VQAttributeSpan>& attributes) {
     std::vector<const VQAnnotation*> out;
     for (const char* name : {"RuntimeVisibleAnnotations", "RuntimeInvisibleAnnotations"})
         if (const auto* list = decoded<VQJavaAnnotationsAttribute>(attributes, name))
@@ -10,7 +10,7 @@ std::vector<const VQAnnotation*> annotationsIn(const std::optional<VQAttributeLi
     return out;
 }
 
-bool deprecatedIn(const std::optional<VQAttributeList>& attributes) {
+bool deprecatedIn(const std::optional<VQAttributeSpan>& attributes) {
     if (firstWithName(attributes, "Deprecated")) return true;
     if (const auto* list =
             decoded<VQJavaAnnotationsAttribute>(attributes, "RuntimeVisibleAnnotations"))

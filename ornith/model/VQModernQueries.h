@@ -13,7 +13,7 @@
 
 namespace ornith::modern {
 
-inline const VQJavaAttribute* firstWithName(const std::optional<VQAttributeList>& attributes,
+inline const VQJavaAttribute* firstWithName(const std::optional<VQAttributeSpan>& attributes,
                                             std::string_view name) {
     if (!attributes) return nullptr;
     for (const auto& attribute : *attributes)
@@ -22,15 +22,15 @@ inline const VQJavaAttribute* firstWithName(const std::optional<VQAttributeList>
 }
 
 template <class T>
-const T* decoded(const std::optional<VQAttributeList>& attributes, std::string_view name) {
+const T* decoded(const std::optional<VQAttributeSpan>& attributes, std::string_view name) {
     const auto* attribute = dynamic_cast<const T*>(firstWithName(attributes, name));
     return attribute && !attribute->isMalformed() ? attribute : nullptr;
 }
 
 // The annotations of both retentions: the visible ones first, each in file order.
-std::vector<const VQAnnotation*> annotationsIn(const std::optional<VQAttributeList>& attributes);
+std::vector<const VQAnnotation*> annotationsIn(const std::optional<VQAttributeSpan>& attributes);
 
 // A Deprecated attribute, or a visible java.lang.Deprecated annotation.
-bool deprecatedIn(const std::optional<VQAttributeList>& attributes);
+bool deprecatedIn(const std::optional<VQAttributeSpan>& attributes);
 
 }  // namespace ornith::modern

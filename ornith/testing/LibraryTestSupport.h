@@ -36,7 +36,7 @@ inline void writeClass(const std::string& root, std::string_view internalName,
 template <class Class>
 std::string markerOf(const Class& javaClass) {
     return javaClass && javaClass->fields() && !javaClass->fields()->empty()
-               ? javaClass->fields()->front()->name()
+               ? std::string(javaClass->fields()->front()->name())
                : std::string();
 }
 
