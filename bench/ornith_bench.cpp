@@ -106,21 +106,23 @@
 #include "ornith/stores/zipfile.h"
 
 // ---- Counting the heap's calls ---------------------------------------------------------
-// Every form of the global operator new counts one call, so that a job can say how many
-// allocations a class costs. The count is read around one untimed pass only; the timed
-// rounds pay a relaxed increment per call, the same in every build compared.
+// Every form of the global operator new counts one call while counting is on, so that a
+// job can say how many allocations a class costs. Counting is on only around one untimed
+// pass on the main thread; the timed rounds pay one predictable branch per call (an atomic
+// increment would cost them as much as a few per cent of a parse).
 
 namespace {
-std::atomic<int64_t> allocationCalls{0};
+bool countingAllocations = false;
+int64_t allocationCalls = 0;
 
 void* countedAllocation(std::size_t size) {
-    allocationCalls.fetch_add(1, std::memory_order_relaxed);
+    if (countingAllocations) ++allocationCalls;
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
 
 void* countedAlignedAllocation(std::size_t size, std::align_val_t alignment) {
-    allocationCalls.fetch_add(1, std::memory_order_relaxed);
+    if (countingAllocations) ++allocationCalls;
     const auto a = static_cast<std::size_t>(alignment);
     // aligned_alloc wants a size that is a multiple of the alignment.
     const std::size_t rounded = (size + a - 1) / a * a;
@@ -586,9 +588,11 @@ void settleAllocator() {
 
 // Allocations per class of one untimed pass over the set; `pass` does what a round does.
 double allocationsPerClass(size_t classes, const std::function<void()>& pass) {
-    const int64_t before = allocationCalls.load(std::memory_order_relaxed);
+    const int64_t before = allocationCalls;
+    countingAllocations = true;
     pass();
-    const int64_t calls = allocationCalls.load(std::memory_order_relaxed) - before;
+    countingAllocations = false;
+    const int64_t calls = allocationCalls - before;
     return classes ? static_cast<double>(calls) / static_cast<double>(classes) : 0.0;
 }
 
