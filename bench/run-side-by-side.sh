@@ -127,16 +127,16 @@ def ratio(o, p, unit):
     return ob / pb, om / pm, "MB/s"
 
 pairs = [
-    ("ornith-name-only", "asm-name-only", "classes", "items", 1.25),
-    ("ornith-parse", "asm-parse-model", "classes", "items", 1.5),
+    ("ornith-name-only", "asm-name-only", "classes", "items", 1.3),
+    ("ornith-parse", "asm-parse-model", "classes", "items", 1.6),
     ("ornith-parse", "asm-parse", "classes", "items", None),
-    ("ornith-describe", "asm-parse-model", "classes", "items", None),
+    ("ornith-describe", "asm-parse-model", "classes", "items", 0.8),
     ("ornith-zip-list", "zip-list", "jdk-stored.jar", "items", None),
-    ("ornith-zip-list", "zip-list", "jdk-deflated.jar", "items", 0.75),
+    ("ornith-zip-list", "zip-list", "jdk-deflated.jar", "items", 1.2),
     ("ornith-zip-list", "zip-list", "guava.jar", "items", None),
-    ("ornith-zip-list", "zip-list", "jars.txt", "items", 0.75),
+    ("ornith-zip-list", "zip-list", "jars.txt", "items", 1.2),
     ("ornith-zip-read", "zip-read", "jdk-stored.jar", "items", None),
-    ("ornith-zip-read", "zip-read", "jdk-deflated.jar", "items", 2.0),
+    ("ornith-zip-read", "zip-read", "jdk-deflated.jar", "items", 2.2),
     ("ornith-zip-read", "zip-read", "guava.jar", "bytes", None),
     ("ornith-zip-read", "zip-read", "jars.txt", "bytes", None),
     ("ornith-lex", "ecj-lex", "src", "bytes", 1.0),
