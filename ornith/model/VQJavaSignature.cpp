@@ -1,5 +1,7 @@
 #include "ornith/model/VQJavaSignature.h"
 
+#include "ornith/model/VQBaseTypeText.h"
+
 namespace ornith {
 
 namespace {
@@ -136,29 +138,6 @@ private:
     uint32_t _depth = 0;
 };
 
-const char* baseTypeText(char code) {
-    switch (code) {
-        case 'B':
-            return "byte";
-        case 'C':
-            return "char";
-        case 'D':
-            return "double";
-        case 'F':
-            return "float";
-        case 'I':
-            return "int";
-        case 'J':
-            return "long";
-        case 'S':
-            return "short";
-        case 'Z':
-            return "boolean";
-        default:
-            return "void";
-    }
-}
-
 void appendDotted(std::string_view binaryName, std::string& out) {
     for (char c : binaryName) out.push_back(c == '/' ? '.' : c);
 }
@@ -185,7 +164,11 @@ void appendArgument(const VQTypeArgument& argument, std::string& out) {
 void VQSignatureType::appendJavaText(std::string& out) const {
     switch (kind) {
         case Kind::base:
-            out.append(baseTypeText(baseType));
+            // A tree made by hand may hold any letter; the parser makes only base types.
+            if (const std::string_view text = VQBaseTypeText(baseType); !text.empty())
+                out.append(text);
+            else
+                out.append("void");
             return;
         case Kind::typeVariable:
             out.append(variable);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ornith/model/VQBaseTypeText.h"
+
 namespace ornith {
 
 namespace {
@@ -28,32 +30,6 @@ size_t leadingBrackets(std::string_view text) noexcept {
     size_t n = 0;
     while (n < text.size() && text[n] == '[') ++n;
     return n;
-}
-
-// The text of a primitive base type; empty for 'L' and for a letter outside the table.
-std::string_view baseTypeText(int32_t base) noexcept {
-    switch (base) {
-        case 'B':
-            return "byte";
-        case 'C':
-            return "char";
-        case 'D':
-            return "double";
-        case 'F':
-            return "float";
-        case 'I':
-            return "int";
-        case 'J':
-            return "long";
-        case 'S':
-            return "short";
-        case 'V':
-            return "void";
-        case 'Z':
-            return "boolean";
-        default:
-            return {};
-    }
 }
 
 }  // namespace
@@ -111,7 +87,7 @@ std::optional<std::string_view> VQJavaType::className() const {
 std::optional<std::string_view> VQJavaType::_baseTypeDescription() const {
     const int32_t base = baseType();
     if (base == 'L') return className();
-    const std::string_view text = baseTypeText(base);
+    const std::string_view text = VQBaseTypeText(base);
     if (text.empty()) return std::nullopt;
     return text;
 }
@@ -144,7 +120,7 @@ void VQJavaType::appendDeclarationText(std::string_view descriptor, std::string&
         out.append(descriptor.substr(start, end - start));
         std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), '/', '.');
     } else {
-        const std::string_view text = baseTypeText(base);
+        const std::string_view text = VQBaseTypeText(base);
         if (text.empty()) {
             out.append(descriptor);
             return;
