@@ -9,10 +9,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# Each stage's heading says how long the run has taken so far: CI allows it 15 minutes.
+stage() { echo "== $* (${SECONDS} s so far)"; }
+
 # clang, libFuzzer and clang-format for the stages below.
 ORNITH_WITH_FUZZ=${ORNITH_WITH_FUZZ:-1} scripts/bootstrap.sh
 
-echo "== formatting (clang-format-14, .clang-format)"
+stage "formatting (clang-format-14, .clang-format)"
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format-14 --dry-run -Werror
 else
@@ -20,19 +23,19 @@ else
         xargs -0 clang-format-14 --dry-run -Werror
 fi
 
-echo "== build and unit tests"
+stage "build and unit tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORNITH_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-echo "== install, check the installed headers, and build a host program with find_package(ornith)"
+stage "install, check the installed headers, and build a host program with find_package(ornith)"
 rm -rf build/consumer-prefix build/consumer
 cmake --install build --prefix build/consumer-prefix >/dev/null
 cmake -S tests/consumer -B build/consumer -DCMAKE_PREFIX_PATH="$PWD/build/consumer-prefix" >/dev/null
 cmake --build build/consumer -j"$jobs" >/dev/null
 build/consumer/ornith_consumer examples/classes/p/Point.class
 
-echo "== build the same host program with pkg-config --static"
+stage "build the same host program with pkg-config --static"
 pc_dir=$(dirname "$(find build/consumer-prefix -name ornith.pc -print -quit)")
 # shellcheck disable=SC2046 # the flags are words
 c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror tests/consumer/main.cpp \
@@ -40,7 +43,7 @@ c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror tests/consumer/main.cpp \
     -o build/consumer/ornith_consumer_pc
 build/consumer/ornith_consumer_pc examples/classes/p/Point.class
 
-echo "== clang 14 build and unit tests"
+stage "clang 14 build and unit tests"
 # The second supported compiler: the unit tests only (no tool, benchmarks or fuzz replays,
 # which the g++ builds cover). Its warnings differ from g++'s and are not errors here.
 cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -48,15 +51,15 @@ cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Rel
 cmake --build build-clang -j"$jobs"
 ctest --test-dir build-clang --output-on-failure -j"$jobs"
 
-echo "== libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-10} s each"
+stage "libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-6} s each"
 # Each target starts from its seed corpus and the committed crash inputs, then mutates
 # for the given time; any crash, leak, timeout or property violation fails the run.
 # ORNITH_FUZZ_SECONDS=0 skips the stage (for a quick local run; CI never sets it).
-if [ "${ORNITH_FUZZ_SECONDS:-10}" != 0 ]; then
-    ORNITH_FUZZ_JOBS=${ORNITH_FUZZ_JOBS:-$jobs} fuzz/run.sh "${ORNITH_FUZZ_SECONDS:-10}"
+if [ "${ORNITH_FUZZ_SECONDS:-6}" != 0 ]; then
+    ORNITH_FUZZ_JOBS=${ORNITH_FUZZ_JOBS:-$jobs} fuzz/run.sh "${ORNITH_FUZZ_SECONDS:-6}"
 fi
 
-echo "== sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer) and unit tests"
+stage "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer) and unit tests"
 # The whole suite again, fuzz replays included, with every read checked and every leak
 # reported. Warnings are the normal build's business: sanitizer instrumentation changes
 # what g++ warns about.
@@ -67,3 +70,4 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
+echo "== done in ${SECONDS} s"
