@@ -46,20 +46,8 @@ VQConstantPoolHandle openClassFile(VQByteStream& stream) {
 
 std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool,
                                                 AttributeNameMemo* memo) {
-    const uint16_t count = readU2(stream);
-    if (count == 0) return std::nullopt;
     VQAttributeList list;
-    // An attribute record takes at least six bytes; a count beyond that is not reserved for.
-    list.reserve(std::min<uint32_t>(count, VQBytesLeft(stream) / 6));
-    for (uint32_t i = 0; i < count; ++i) {
-        const int32_t nameIndex = readU2(stream);
-        const uint32_t length = readU4(stream);
-        if (length > VQBytesLeft(stream)) throwTruncated();
-        // The attribute sees exactly its own info bytes, however many it chooses to read.
-        VQByteStream info{stream.bytes + stream.position, 0, length};
-        list.push_back(attributeAtNameIndex(pool, nameIndex, info, memo));
-        VQSkipBytes(stream, length);
-    }
+    if (!decodeAttributesInto(stream, pool, memo, list)) return std::nullopt;
     return list;
 }
 
@@ -68,10 +56,13 @@ bool decodeAttributesInto(VQByteStream& stream, const VQConstantPool& pool, Attr
     list.clear();
     const uint16_t count = readU2(stream);
     if (count == 0) return false;
+    // An attribute record takes at least six bytes; a count beyond that is not reserved for.
+    list.reserve(std::min<uint32_t>(count, VQBytesLeft(stream) / 6));
     for (uint32_t i = 0; i < count; ++i) {
         const int32_t nameIndex = readU2(stream);
         const uint32_t length = readU4(stream);
         if (length > VQBytesLeft(stream)) throwTruncated();
+        // The attribute sees exactly its own info bytes, however many it chooses to read.
         VQByteStream info{stream.bytes + stream.position, 0, length};
         list.push_back(attributeAtNameIndex(pool, nameIndex, info, memo));
         VQSkipBytes(stream, length);

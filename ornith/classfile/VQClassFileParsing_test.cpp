@@ -21,7 +21,10 @@ Bytes exampleClass(const char* relative) {
     return Bytes(buffer->bytes(), buffer->bytes() + buffer->length());
 }
 
-std::string describe(const std::optional<VQAttributeList>& attributes) {
+// "[SourceFile,Code]", or "none" for an absent list: the owned lists of the string
+// operations and the lent ones of the views operations alike.
+template <class List>
+std::string describe(const std::optional<List>& attributes) {
     if (!attributes) return "none";
     std::string out = "[";
     for (const auto& a : *attributes) out += (out.size() > 1 ? "," : "") + a->typeName();
@@ -87,13 +90,6 @@ struct BothVariants : Recorder {
     void addMethodName(std::string, std::string, int32_t) { ++plainCalls; }
     void addConstructorName(std::string, std::string, int32_t) { ++plainCalls; }
 };
-
-std::string describe(const VQLentAttributes& attributes) {
-    if (!attributes) return "none";
-    std::string out = "[";
-    for (const auto& a : *attributes) out += (out.size() > 1 ? "," : "") + a->typeName();
-    return out + "]";
-}
 
 // The same record through the views operations, with the member hints noted as well. It
 // keeps copies, as a views builder must: the views are valid for the call only.
