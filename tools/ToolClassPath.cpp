@@ -97,16 +97,21 @@ public:
         if (_result.reportedEntries.insert(entry).second) reportFailure(entry, reason);
     }
 
+    static constexpr const char* kNoSuchFile = "no such file or directory";
+    // True when the entry, its variables expanded, names nothing on disk.
+    static bool namesNothing(const std::string& entry) {
+        return !VQFileExists(stringByExpandingEnvironmentVariables(entry));
+    }
+
+private:
     static std::string reasonFor(const std::string& entry, const std::exception& failure) {
-        const std::string expanded = stringByExpandingEnvironmentVariables(entry);
-        if (!VQFileExists(expanded)) return "no such file or directory";
+        if (namesNothing(entry)) return kNoSuchFile;
         // The registry found no kind for it; anything else raised says why itself.
         if (std::string_view(failure.what()).starts_with("Unknown source of class files"))
             return "not a directory, archive, runtime image or class file";
         return failure.what();
     }
 
-private:
     ToolLibrary& _result;
 };
 
@@ -118,8 +123,7 @@ std::optional<std::string> givenClassPath(const ClassPathOptions& options) {
 }
 
 // The platform's entries, after reporting a chosen JDK that has none.
-void addPlatform(const ClassPathOptions& options, ToolLibrary& result, EntryAdder& adder) {
-    const JdkChoice jdk = chooseJdk(options.system, options.noDefault);
+void addPlatform(const JdkChoice& jdk, ToolLibrary& result, EntryAdder& adder) {
     if (jdk.source == JdkChoice::Source::none) result.noJdkFound = true;
     if (jdk.home.empty()) return;
     const auto entries = VQClassLibrary::platformEntriesForJavaHome(jdk.home);
@@ -142,21 +146,27 @@ void addClassPath(const std::string& path, EntryAdder& adder) {
 void deferClassPath(const std::string& path, ToolLibrary& result, EntryAdder& adder) {
     for (std::string& entry : splitClassPath(path)) {
         if (entry.empty()) continue;
-        if (!entry.ends_with("*") && !VQFileExists(stringByExpandingEnvironmentVariables(entry)))
-            adder.report(entry, "no such file or directory");
+        if (!entry.ends_with("*") && EntryAdder::namesNothing(entry))
+            adder.report(entry, EntryAdder::kNoSuchFile);
         result.pendingEntries.push_back(std::move(entry));
     }
+}
+
+// An empty library with the tool's archive options, read for the chosen JDK's release.
+ToolLibrary emptyToolLibrary(const ClassPathOptions& options, const JdkChoice& jdk) {
+    ToolLibrary result;
+    result.library = VQClassLibrary::classLibrary();
+    applyArchiveToolOptions(*result.library, options.archive, jdk);
+    return result;
 }
 
 }  // namespace
 
 ToolLibrary classLibraryForLookups(const ClassPathOptions& options) {
-    ToolLibrary result;
-    result.library = VQClassLibrary::classLibrary();
-    applyArchiveToolOptions(*result.library, options.archive,
-                            chooseJdk(options.system, options.noDefault));
+    const JdkChoice jdk = chooseJdk(options.system, options.noDefault);
+    ToolLibrary result = emptyToolLibrary(options, jdk);
     EntryAdder adder(result);
-    addPlatform(options, result, adder);
+    addPlatform(jdk, result, adder);
     if (const auto path = givenClassPath(options)) deferClassPath(*path, result, adder);
     return result;
 }
@@ -173,16 +183,14 @@ void addPendingEntries(ToolLibrary& found) {
 }
 
 ToolLibrary classLibraryForListings(const ClassPathOptions& options) {
-    ToolLibrary result;
-    result.library = VQClassLibrary::classLibrary();
-    applyArchiveToolOptions(*result.library, options.archive,
-                            chooseJdk(options.system, options.noDefault));
+    const JdkChoice jdk = chooseJdk(options.system, options.noDefault);
+    ToolLibrary result = emptyToolLibrary(options, jdk);
     EntryAdder adder(result);
     if (const auto path = givenClassPath(options)) {
         addClassPath(*path, adder);
         return result;
     }
-    addPlatform(options, result, adder);
+    addPlatform(jdk, result, adder);
     if (result.noJdkFound) {
         // Nothing to list at all, and the user did not ask for nothing.
         reportFailure("JDK", "none found (give -cp PATH, or --system JDK, or set JAVA_HOME)");
