@@ -111,7 +111,9 @@ VQJavaInnerClassesAttribute::Decoding::Decoding(VQByteStream& stream, const VQCo
     _rowBytes = in.current();
     _plain = decodePlain(_rowBytes, pool);
     if (!_plain) decodeGeneral(in, pool);
-    if (!_malformed && _textBytes > kMaxNameText) _malformed = true;
+    // Rows that name the same long names over and over are refused before any room is
+    // made for them (the general way stops as soon as its text passes the bound).
+    if (_textBytes > kMaxNameText) _malformed = true;
     if (_malformed) _count = 0, _textBytes = 0;
 }
 
@@ -159,12 +161,6 @@ bool VQJavaInnerClassesAttribute::Decoding::decodePlain(const uint8_t* rowBytes,
                 if (!plain(*simple)) return false;
                 _textBytes += simple->size();
             }
-        }
-        // Rows that name the same long names over and over are refused before any room
-        // is made for them.
-        if (_textBytes > kMaxNameText) {
-            _malformed = true;
-            return true;
         }
     }
     return true;
