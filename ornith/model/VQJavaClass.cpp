@@ -44,6 +44,15 @@ constexpr uint32_t kFirstInterfaceCapacity = 4;
 // costs its length once.
 constexpr size_t kSharedTextLength = 48;
 
+// Room for `capacity` items in the storage, holding the first `count` of `items`: a list
+// grows by moving to new room, the old staying until the class goes.
+template <class T>
+T* grownRoom(VQClassArena& storage, const T* items, uint32_t count, uint32_t capacity) {
+    T* room = storage.makeArray<T>(capacity);
+    std::copy_n(items, count, room);
+    return room;
+}
+
 }  // namespace
 
 VQJavaClass::VQJavaClass(Passkey, size_t fileLength) noexcept
@@ -157,9 +166,7 @@ const std::shared_ptr<const VQJavaAttribute>* VQJavaClass::_keepAttributes(
 template <class T>
 void VQJavaClass::_reserve(VQMemberList<T>& list, uint32_t capacity) {
     if (capacity <= list._capacity) return;
-    const T** items = _storage.makeArray<const T*>(capacity);
-    std::copy_n(list._items, list._size, items);
-    list._items = items;
+    list._items = grownRoom(_storage, list._items, list._size, capacity);
     list._capacity = capacity;
 }
 
@@ -202,9 +209,7 @@ void VQJavaClass::addInterfaceName(std::string_view dottedName) {
     if (_interfaceCount == _interfaceCapacity) {
         const uint32_t capacity =
             _interfaceCapacity ? _interfaceCapacity * 2 : kFirstInterfaceCapacity;
-        auto* names = _storage.makeArray<std::string_view>(capacity);
-        std::copy_n(_interfaces, _interfaceCount, names);
-        _interfaces = names;
+        _interfaces = grownRoom(_storage, _interfaces, _interfaceCount, capacity);
         _interfaceCapacity = capacity;
     }
     _interfaces[_interfaceCount++] = _keep(dottedName);
