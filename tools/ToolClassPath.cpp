@@ -346,17 +346,17 @@ void reportNotFound(ToolLibrary& result, std::string_view name) {
     reportFailure(name, reason);
 }
 
-std::vector<std::string> sortedClassNamesBelow(const VQJavaPackage& package) {
-    std::vector<std::string> names;
+SortedClassNames sortedClassNamesBelow(const VQJavaPackage& package) {
+    SortedClassNames names;
     {
         ProgressLine progress("listing");
         const auto enumerator = package.classNameEnumerator();
         for (const std::string& name : *enumerator) {
-            names.push_back(name);
+            names.add(name);
             progress.step(name, names.size());
         }
     }
-    std::sort(names.begin(), names.end());
+    names.sort();
     return names;
 }
 

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "SortedClassNames.h"
 #include "ToolArchiveOptions.h"
 
 namespace ornith {
@@ -95,6 +96,6 @@ std::vector<std::string> nearestClassNames(const VQClassLibrary& library, std::s
 
 // Every class name below the package (its own classes included), fully qualified and
 // sorted by bytes; a progress line shows while they are gathered.
-std::vector<std::string> sortedClassNamesBelow(const VQJavaPackage& package);
+SortedClassNames sortedClassNamesBelow(const VQJavaPackage& package);
 
 }  // namespace ornith::tool

@@ -41,35 +41,43 @@ bool namesAFile(const std::string& name) {
     return VQIsRegularFile(name);
 }
 
-// The member lines of description(), each "    TEXT;\n", escaped one by one so that the
-// line breaks between members stay line breaks.
-template <class List>
-void appendSafeMembers(const std::optional<List>& list, std::string& out, size_t& rawLength) {
-    if (!list) return;
-    for (const auto& member : *list) {
-        const std::string text = member->description();
-        rawLength += text.size() + 6;
-        out.append("    ");
-        appendSafeText(text, out);
-        out.append(";\n");
+// description() with the text from the class file escaped piece by piece, so that the line
+// breaks between members stay line breaks. Written a line at a time: a class of thousands
+// of members never has its whole text in memory, let alone a raw and an escaped copy.
+class SafeDescriptionWriter {
+public:
+    void write(const VQJavaClass& javaClass) {
+        _raw.clear();
+        javaClass.appendDeclarationHeader(_raw);
+        _line.clear();
+        appendSafeText(_raw, _line);
+        _line.append("\n{\n");
+        flush();
+        writeMembers(javaClass.fields());
+        writeMembers(javaClass.constructors());
+        writeMembers(javaClass.methods());
+        _line.assign("}\n");
+        flush();
     }
-}
 
-std::string safeDescription(const VQJavaClass& javaClass) {
-    const std::string raw = javaClass.description();
-    std::string members;
-    size_t membersLength = 0;
-    appendSafeMembers(javaClass.fields(), members, membersLength);
-    appendSafeMembers(javaClass.constructors(), members, membersLength);
-    appendSafeMembers(javaClass.methods(), members, membersLength);
-    // description() is the header, "\n{\n", the member lines and "}".
-    const size_t headerLength = raw.size() - membersLength - 4;
-    std::string out = safeText(std::string_view(raw).substr(0, headerLength));
-    out.append("\n{\n");
-    out.append(members);
-    out.push_back('}');
-    return out;
-}
+private:
+    template <class List>
+    void writeMembers(const std::optional<List>& list) {
+        if (!list) return;
+        for (const auto* member : list->items()) {
+            _raw.clear();
+            member->appendDescription(_raw);
+            _line.assign("    ");
+            appendSafeText(_raw, _line);
+            _line.append(";\n");
+            flush();
+        }
+    }
+    void flush() { std::fwrite(_line.data(), 1, _line.size(), stdout); }
+
+    std::string _raw;
+    std::string _line;
+};
 
 void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
     std::string text;
@@ -81,9 +89,12 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
         javap.showConstants = options.showConstants;
         if (!options.raw) javap.filter = &appendSafeText;
         text = VQJavapText(javaClass, javap);
-    } else {
-        text = options.raw ? javaClass.description() : safeDescription(javaClass);
+    } else if (options.raw) {
+        text = javaClass.description();
         text.push_back('\n');
+    } else {
+        SafeDescriptionWriter().write(javaClass);
+        return;
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
@@ -127,13 +138,14 @@ int runDescribe(const DescribeOptions& options) {
     if (options.all) {
         // A listing over an unusable entry is incomplete.
         if (found.unusableEntry) status = 1;
-        const std::vector<std::string> names =
+        SortedClassNames names =
             sortedClassNamesBelow(*found.library->packageWithName(std::string_view()));
         ProgressLine progress("describing");
         // One class at a time: each is dropped once printed.
         for (size_t i = 0; i < names.size(); ++i) {
-            progress.step(names[i], i + 1, names.size());
-            if (!describeOne(names[i], &found, options)) status = 1;
+            const std::string& name = names[i];
+            progress.step(name, i + 1, names.size());
+            if (!describeOne(name, &found, options)) status = 1;
         }
         return status;
     }

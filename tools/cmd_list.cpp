@@ -42,7 +42,8 @@ int runList(const ListOptions& options) {
         return 1;
     }
     if (options.recursive) {
-        for (const std::string& name : sortedClassNamesBelow(*package)) printLine(name);
+        SortedClassNames names = sortedClassNamesBelow(*package);
+        for (size_t i = 0; i < names.size(); ++i) printLine(names[i]);
         return status;
     }
     // Each group in byte order, whatever order the class path gave.

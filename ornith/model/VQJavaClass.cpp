@@ -304,14 +304,7 @@ size_t lineEstimate(const std::optional<List>& list) {
 
 }  // namespace
 
-std::string VQJavaClass::description() const {
-    // One buffer, sized up front from the lengths the class knows.
-    size_t estimate = 48 + _className.value_or(std::string_view()).size() +
-                      _superclassName.value_or(std::string_view()).size();
-    for (uint32_t i = 0; i < _interfaceCount; ++i) estimate += 2 + _interfaces[i].size();
-    estimate += lineEstimate(_fields) + lineEstimate(_constructors) + lineEstimate(_methods);
-    std::string out;
-    out.reserve(estimate);
+void VQJavaClass::appendDeclarationHeader(std::string& out) const {
     if (isPublic()) out.append("public ");
     if (isAbstract()) out.append("abstract ");
     if (isFinal()) out.append("final ");
@@ -328,6 +321,17 @@ std::string VQJavaClass::description() const {
             out.append(_interfaces[i]);
         }
     }
+}
+
+std::string VQJavaClass::description() const {
+    // One buffer, sized up front from the lengths the class knows.
+    size_t estimate = 48 + _className.value_or(std::string_view()).size() +
+                      _superclassName.value_or(std::string_view()).size();
+    for (uint32_t i = 0; i < _interfaceCount; ++i) estimate += 2 + _interfaces[i].size();
+    estimate += lineEstimate(_fields) + lineEstimate(_constructors) + lineEstimate(_methods);
+    std::string out;
+    out.reserve(estimate);
+    appendDeclarationHeader(out);
     out.append("\n{\n");
     _appendDescriptions(_fields, out);
     _appendDescriptions(_constructors, out);

@@ -180,6 +180,9 @@ public:
     // The declaration header, then one line per field, constructor and method inside
     // braces, with no newline after the closing brace.
     std::string description() const;
+    // The first line of description(): modifiers, kind, name, extends and implements. For
+    // a caller that writes the member lines itself, one at a time.
+    void appendDeclarationHeader(std::string& out) const;
 
     // ---- Nesting, records, sealed classes and annotations ----------------------------
     // Read from the class's attributes on each call; nothing is kept beside them. An
