@@ -113,6 +113,36 @@ std::string_view classNameAtIndex(const VQConstantPool& pool, int32_t index, std
     return scratch;
 }
 
+MemberCounts peekMemberCounts(const VQByteStream& stream) noexcept {
+    MemberCounts counts;
+    if (stream.position > stream.length) return counts;
+    const uint8_t* p = stream.bytes + stream.position;
+    const uint8_t* const end = stream.bytes + stream.length;
+    // interfaces_count and the interfaces, then fields_count.
+    if (end - p < 2) return counts;
+    p += 2 + size_t{VQLoadBE16(p)} * 2;
+    if (p > end || end - p < 2) return counts;
+    const uint32_t fields = VQLoadBE16(p);
+    p += 2;
+    counts.fields = std::min<uint32_t>(fields, static_cast<uint32_t>(end - p) / 8);
+    // Each field: access, name and descriptor, then its attributes by their lengths.
+    for (uint32_t i = 0; i < fields; ++i) {
+        if (end - p < 8) return counts;
+        uint32_t attributes = VQLoadBE16(p + 6);
+        p += 8;
+        for (; attributes > 0; --attributes) {
+            if (end - p < 6) return counts;
+            const uint32_t length = VQLoadBE32(p + 2);
+            p += 6;
+            if (length > static_cast<size_t>(end - p)) return counts;
+            p += length;
+        }
+    }
+    if (end - p < 2) return counts;
+    counts.methods = std::min<uint32_t>(VQLoadBE16(p), static_cast<uint32_t>(end - p - 2) / 8);
+    return counts;
+}
+
 bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index) {
     const int tag = VQTagAtIndex(pool, index);
     if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode)

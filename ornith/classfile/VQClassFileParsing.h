@@ -117,14 +117,15 @@ concept TakesViews = requires(B& b, std::string_view v, std::optional<std::strin
     b.setClassAttributes(a);
 };
 
-// An optional hint for a views builder: expectFields(n) before the field table and
-// expectMethods(n) before the method table, n the table's stated count cut to what the
-// bytes left could hold (a record takes at least eight), so a builder may size its
-// storage once instead of growing it.
+// An optional hint for a views builder: expectMembers(fields, methods) once, before the
+// class name, with the two tables' stated counts each cut to what the bytes left could
+// hold (a record takes at least eight), so that a builder may size its storage once
+// instead of growing it. The method count is read by stepping over the field table
+// ahead of the walk; a table that runs out there gives a hint of 0 methods (the walk
+// itself then fails as it would have).
 template <class B>
 concept TakesMemberHints = requires(B& b, uint32_t n) {
-    b.expectFields(n);
-    b.expectMethods(n);
+    b.expectMembers(n, n);
 };
 
 // The compiled core shared by every instantiation.
@@ -166,6 +167,15 @@ inline void skipAttributes(VQByteStream& stream) {
 }
 // True when the Utf8 entry at the index starts with '<' (checked like VQStringValueAtIndex).
 bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index);
+
+// The member counts for TakesMemberHints, read ahead of the walk from the stream's
+// position (just after the super class): a look that never fails and never moves the
+// stream. Each count is cut to what the bytes after it could hold.
+struct MemberCounts {
+    uint32_t fields = 0;
+    uint32_t methods = 0;
+};
+MemberCounts peekMemberCounts(const VQByteStream& stream) noexcept;
 
 // What a views parse reuses from class to class: the texts that need decoding and the
 // attribute list being lent. One per thread; a parse begun inside another's builder call
@@ -215,15 +225,8 @@ void parseWithViews(VQByteStream& stream, const VQConstantPool& pool, Builder& b
     const int32_t thisClass = readU2(stream);
     const int32_t superClass = readU2(stream);
     if constexpr (TakesMemberHints<Builder>) {
-        // The field count, looked at ahead of the interfaces (a look, never a failure), so
-        // that the hint comes before anything is stored.
-        const uint32_t left = VQBytesLeft(stream);
-        const uint8_t* at = stream.bytes + stream.position;
-        const uint32_t interfaces = left >= 2 ? VQLoadBE16(at) : 0;
-        const uint32_t tableAt = 2 + 2 * interfaces;
-        builder.expectFields(left >= tableAt + 2 ? std::min<uint32_t>(VQLoadBE16(at + tableAt),
-                                                                      (left - tableAt - 2) / 8)
-                                                 : 0);
+        const MemberCounts counts = peekMemberCounts(stream);
+        builder.expectMembers(counts.fields, counts.methods);
     }
     builder.setClassName(classNameAtIndex(pool, thisClass, scratch.className));
     if (superClass == 0)
@@ -246,8 +249,6 @@ void parseWithViews(VQByteStream& stream, const VQConstantPool& pool, Builder& b
     }
 
     const uint16_t methodCount = readU2(stream);
-    if constexpr (TakesMemberHints<Builder>)
-        builder.expectMethods(std::min<uint32_t>(methodCount, VQBytesLeft(stream) / 8));
     // The class's dotted name, made once for every constructor.
     std::optional<std::string_view> constructorName;
     for (uint32_t i = 0; i < methodCount; ++i) {

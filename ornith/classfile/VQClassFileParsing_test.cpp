@@ -130,8 +130,12 @@ struct ViewRecorder {
         if (a)
             for (auto& attribute : *a) taken.push_back(std::move(attribute));
     }
-    void expectFields(uint32_t n) { hints.push_back(n); }
-    void expectMethods(uint32_t n) { hints.push_back(n); }
+    void expectMembers(uint32_t fields, uint32_t methods) {
+        // Once, before any name is given (only the access flags come before it).
+        EXPECT_TRUE(hints.empty());
+        EXPECT_LE(calls.size(), 1u);
+        hints = {fields, methods};
+    }
 };
 static_assert(parsing::TakesViews<ViewRecorder> && parsing::TakesMemberHints<ViewRecorder>);
 static_assert(!parsing::TakesViews<Recorder>);
@@ -414,17 +418,20 @@ TEST(VQParseClassFile, ViewsBuilderHearsWhatAStringBuilderHears) {
     }
 }
 
-// The member hints come before each table with its count, never more than the bytes
-// left could hold: a stated count alone must not make a builder reserve for it.
+// The member hints come once, up front, with both tables' counts (the method count read
+// past fields that have attributes), never more than the bytes left could hold: a stated
+// count alone must not make a builder reserve for it.
 TEST(VQParseClassFile, MemberHintsAreBoundedByTheBytesLeft) {
     ClassFileWriter w;
     w.setThisClass("p/H");
-    w.addField(0, "a", "I");
+    w.addField(0, "a", "I", {w.constantValue(w.integer(3)), w.attribute("Odd", Bytes(9, 1))});
     w.addField(0, "b", "J");
     w.addMethod(0, "m", "()V");
+    w.addMethod(0, "<init>", "()V");
+    w.addMethod(0, "n", "()V");
     ViewRecorder honest;
     parse(w.bytes(), honest);
-    EXPECT_EQ(honest.hints, (std::vector<uint32_t>{2, 1}));
+    EXPECT_EQ(honest.hints, (std::vector<uint32_t>{2, 3}));
 
     // A field count of 65535 with a few bytes after it: the hint is what those bytes allow.
     ClassFileWriter base;
@@ -435,8 +442,19 @@ TEST(VQParseClassFile, MemberHintsAreBoundedByTheBytesLeft) {
     bytes.insert(bytes.end(), 40, 0);
     ViewRecorder hostile;
     EXPECT_THROW(parse(bytes, hostile), VQException);
-    ASSERT_FALSE(hostile.hints.empty());
-    EXPECT_EQ(hostile.hints[0], 40u / 8);
+    // The fields' walk runs out of bytes, so nothing is known of the methods.
+    EXPECT_EQ(hostile.hints, (std::vector<uint32_t>{40u / 8, 0}));
+
+    // A method count of 65535 after an honest field table: cut the same way.
+    ClassFileWriter few;
+    few.setThisClass("p/M");
+    Bytes methods = few.bytes();
+    methods.resize(methods.size() - 4);  // drop the method and attribute counts
+    testing::putU2(methods, 0xFFFF);
+    methods.insert(methods.end(), 26, 0);
+    ViewRecorder many;
+    EXPECT_THROW(parse(methods, many), VQException);
+    EXPECT_EQ(many.hints, (std::vector<uint32_t>{0, 26u / 8}));
 }
 
 TEST(VQParseClassFile, BoundsCountsAndLengthsByTheDataPresent) {

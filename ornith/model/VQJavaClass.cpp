@@ -222,16 +222,13 @@ void VQJavaClass::setFieldCount(int32_t count) {
     _reserve(*_fields, static_cast<uint32_t>(std::clamp<int32_t>(count, 0, 0xFFFF)));
 }
 
-void VQJavaClass::expectFields(uint32_t count) {
-    _storage.reserve(kBytesForClassNames + count * kBytesPerField);
-    // The list itself stays absent until its first field; it starts with this much room.
-    _fieldCapacityHint = count;
-}
-
-void VQJavaClass::expectMethods(uint32_t count) {
-    _storage.reserve(count * kBytesPerMethod);
-    // Most of a table is ordinary methods; constructors keep their own small start.
-    _methodCapacityHint = count;
+void VQJavaClass::expectMembers(uint32_t fields, uint32_t methods) {
+    _storage.reserve(kBytesForClassNames + size_t{fields} * kBytesPerField +
+                     size_t{methods} * kBytesPerMethod);
+    // The lists themselves stay absent until their first member; they start with this much
+    // room. Most of a method table is ordinary methods; constructors keep their own start.
+    _fieldCapacityHint = fields;
+    _methodCapacityHint = methods;
 }
 
 void VQJavaClass::addFieldName(std::string_view name, std::string_view signature, int32_t flags,

@@ -254,10 +254,9 @@ public:
     void addInterfaceName(std::string_view dottedName);
     // A capacity hint for the fields that follow; the parser does not call it.
     void setFieldCount(int32_t count);
-    // Hints from the parser (TakesMemberHints): how many fields and methods follow, at
+    // The hint from the parser (TakesMemberHints): how many fields and methods follow, at
     // most what the file's bytes could hold. Storage for them is taken in one piece.
-    void expectFields(uint32_t count);
-    void expectMethods(uint32_t count);
+    void expectMembers(uint32_t fields, uint32_t methods);
     void addFieldName(std::string_view name, std::string_view signature, int32_t flags,
                       VQLentAttributes attributes);
     void addConstructorName(std::string_view dottedClassName, std::string_view signature,
