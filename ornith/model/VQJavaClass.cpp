@@ -75,7 +75,9 @@ std::shared_ptr<VQJavaClass> VQJavaClass::_parsed(std::span<const uint8_t> data)
     // Owned before the first builder call, so that nothing the parse makes can outlive
     // its class and the lists can hand out members sharing its ownership.
     auto made = std::make_shared<VQJavaClass>(Passkey(), data.size());
+    made->_parsing = data;
     VQParseClassFile(data, *made);
+    made->_parsing = {};
     return made;
 }
 
@@ -125,7 +127,16 @@ std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
 
 std::string_view VQJavaClass::_keep(std::string_view text) {
     if (text.size() <= kSharedTextLength) return _storage.copyText(text);
-    const size_t hash = std::hash<std::string_view>()(text);
+    // A user-space address never has the top bit set, so the two kinds of key never meet.
+    constexpr uint64_t kHashed = uint64_t{1} << 63;
+    const auto at = reinterpret_cast<uintptr_t>(text.data());
+    const auto from = reinterpret_cast<uintptr_t>(_parsing.data());
+    const bool placed = at >= from && at - from < _parsing.size() && (at & kHashed) == 0;
+    const uint64_t key = placed ? uint64_t{at} : std::hash<std::string_view>()(text) | kHashed;
+    // Keys are spread over the slots by a multiplicative hash (addresses share low bits).
+    auto slotOf = [](uint64_t k, uint32_t capacity) {
+        return static_cast<uint32_t>((k * 0x9E3779B97F4A7C15ull) >> 32) & (capacity - 1);
+    };
     if (_keptTextCount * 2 >= _keptTextCapacity) {
         // Grown at half full; the count is of distinct long texts the file holds, so the
         // table is bounded by the file.
@@ -133,18 +144,21 @@ std::string_view VQJavaClass::_keep(std::string_view text) {
         KeptText* table = _storage.makeArray<KeptText>(capacity);
         for (uint32_t i = 0; i < _keptTextCapacity; ++i) {
             if (_keptTexts[i].text.empty()) continue;
-            uint32_t at = static_cast<uint32_t>(_keptTexts[i].hash) & (capacity - 1);
-            while (!table[at].text.empty()) at = (at + 1) & (capacity - 1);
-            table[at] = _keptTexts[i];
+            uint32_t slot = slotOf(_keptTexts[i].key, capacity);
+            while (!table[slot].text.empty()) slot = (slot + 1) & (capacity - 1);
+            table[slot] = _keptTexts[i];
         }
         _keptTexts = table;
         _keptTextCapacity = capacity;
     }
-    uint32_t at = static_cast<uint32_t>(hash) & (_keptTextCapacity - 1);
-    for (; !_keptTexts[at].text.empty(); at = (at + 1) & (_keptTextCapacity - 1))
-        if (_keptTexts[at].hash == hash && _keptTexts[at].text == text) return _keptTexts[at].text;
+    uint32_t slot = slotOf(key, _keptTextCapacity);
+    for (; !_keptTexts[slot].text.empty(); slot = (slot + 1) & (_keptTextCapacity - 1)) {
+        const KeptText& kept = _keptTexts[slot];
+        if (kept.key != key) continue;
+        if (placed ? kept.text.size() == text.size() : kept.text == text) return kept.text;
+    }
     const std::string_view kept = _storage.copyText(text);
-    _keptTexts[at] = {hash, kept};
+    _keptTexts[slot] = {key, kept};
     ++_keptTextCount;
     return kept;
 }

@@ -311,11 +311,15 @@ private:
     std::optional<FieldList> _fields;
     std::optional<MethodList> _methods;
     std::optional<ConstructorList> _constructors;
-    // Long texts already kept, found by their hash: an open table in the storage.
+    // Long texts already kept: an open table in the storage. A text that is a view of the
+    // class bytes being parsed is known by its place there (the same pool entry named
+    // again), with no need to read it; any other by the hash of its contents.
     struct KeptText {
-        size_t hash;
+        uint64_t key;  // the place's address, or the hash with the top bit set
         std::string_view text;
     };
+    // The class bytes while the factories parse them; empty otherwise.
+    std::span<const uint8_t> _parsing;
     KeptText* _keptTexts = nullptr;
     uint32_t _keptTextCount = 0;
     uint32_t _keptTextCapacity = 0;
