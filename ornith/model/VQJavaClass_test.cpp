@@ -164,6 +164,12 @@ TEST(VQJavaClass, InterfaceHeader) {
               "{\n"
               "    public abstract double area();\n"
               "}");
+    // The header alone, appended to what the caller has.
+    std::string header = "> ";
+    shape->appendDeclarationHeader(header);
+    EXPECT_EQ(header,
+              "> public abstract interface q.Shape extends java.lang.Object implements "
+              "java.lang.Comparable");
 }
 
 TEST(VQJavaClass, SourceFileIsTheFirst) {
@@ -400,6 +406,19 @@ TEST(VQJavaClass, OneLongTextNamedByEveryMemberIsKeptOnce) {
     EXPECT_EQ((*c->fields())[2999]->name(), longName);
     EXPECT_EQ((*c->fields())[0]->name().data(), (*c->fields())[2999]->signature().data());
     EXPECT_LT(c->storageBytes(), size_t{2} << 20);
+
+    // A text that must be decoded (not plain ASCII) comes from the parser's scratch, not
+    // from the class bytes: it is known by its contents, and kept once all the same.
+    ClassFileWriter decoded;
+    decoded.setThisClass("p/Decoded");
+    std::string wide;
+    for (int i = 0; i < 20000; ++i) wide += "\xC3\xA9";
+    for (int i = 0; i < 3000; ++i) decoded.addField(0, wide, "I");
+    auto d = VQJavaClass::classWithData(std::span<const uint8_t>(decoded.bytes()));
+    ASSERT_EQ(d->fields()->size(), 3000u);
+    EXPECT_EQ((*d->fields())[2999]->name(), wide);
+    EXPECT_EQ((*d->fields())[0]->name().data(), (*d->fields())[2999]->name().data());
+    EXPECT_LT(d->storageBytes(), size_t{2} << 20);
 }
 
 TEST(VQJavaClass, SetFieldCountKeepsFieldsAlreadyAdded) {
