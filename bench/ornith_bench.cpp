@@ -34,6 +34,8 @@
 //                     parser_allocs_per_class = what a parse into a builder that keeps
 //                     nothing allocates (the pool and the attribute objects), and
 //                     model_allocs_per_class the rest: what the model itself costs.
+//   ornith-parser-only  the parse of ornith-parse into a builder that keeps nothing (the
+//                     attribute objects are still made, and dropped): the parser's share.
 //   ornith-describe   a VQJavaClass per class plus its description; each class is dropped
 //                     as soon as it is described (timed). text_bytes = text produced.
 //                     allocs_per_class as for ornith-parse, the text's growth included.
@@ -668,6 +670,23 @@ void nameOnly(const Options& options, const std::string& dir) {
            {{"failures", failures, {}, {}}, {"allocs_per_class", 0, {}, allocations}});
 }
 
+// The parser's share of ornith-parse: the same walk and attribute objects, with a builder
+// that keeps nothing, so that what the model adds is the difference of the two rows.
+void parserOnly(const Options& options, const std::string& dir) {
+    const ClassFiles set = readClasses(dir);
+    Timing t = timeRounds(options, [&] {
+        int64_t check = 0;
+        for (const auto& file : set.data) {
+            DiscardingBuilder discard;
+            ornith::VQParseClassFile(*file, discard);
+            check = fold(check, static_cast<int64_t>(file->length()));
+        }
+        return check;
+    });
+    report("ornith-parser-only", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
+           {});
+}
+
 void parse(const Options& options, const std::string& dir) {
     const ClassFiles set = readClasses(dir);
     std::vector<std::shared_ptr<VQJavaClass>> models;
@@ -947,6 +966,7 @@ int main(int argc, char** argv) {
     std::vector<Job> jobs;
     jobs.push_back({"ornith-name-only", "classes", [&] { nameOnly(options, classes); }});
     jobs.push_back({"ornith-parse", "classes", [&] { parse(options, classes); }});
+    jobs.push_back({"ornith-parser-only", "classes", [&] { parserOnly(options, classes); }});
     jobs.push_back({"ornith-describe", "classes", [&] { describe(options, classes); }});
     jobs.push_back({"ornith-javap", "classes", [&] { javapView(options, classes); }});
     for (const char* mode : {"ornith-zip-list", "ornith-zip-read"}) {
