@@ -1,6 +1,7 @@
 #include "ornith/model/VQJavaClass.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
@@ -16,6 +17,10 @@ static_assert(!parsing::HasAddField<VQJavaClass> && !parsing::HasAddMethod<VQJav
               !parsing::HasAddConstructor<VQJavaClass>);
 // The views path: names come as views of the parser's text, attributes lent.
 static_assert(parsing::TakesViews<VQJavaClass> && parsing::TakesMemberHints<VQJavaClass>);
+
+// The members before the storage are destroyed after it: they must need no destruction.
+static_assert(std::is_trivially_destructible_v<std::optional<VQMemberList<VQJavaField>>> &&
+              std::is_trivially_destructible_v<std::optional<std::string_view>>);
 
 namespace {
 
@@ -208,7 +213,13 @@ void VQJavaClass::setClassAccess(int32_t flags) {
 }
 
 void VQJavaClass::setClassName(std::string_view dottedName) {
-    _className = _keep(dottedName);
+    // Once only in the class itself: constructors' names may be views of the first name.
+    if (!_className && dottedName.size() <= kInlineNameLength) {
+        std::copy(dottedName.begin(), dottedName.end(), _inlineName);
+        _className = std::string_view(_inlineName, dottedName.size());
+    } else {
+        _className = _keep(dottedName);
+    }
 }
 
 void VQJavaClass::setSuperClassName(std::optional<std::string_view> dottedName) {

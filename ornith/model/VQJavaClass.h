@@ -293,11 +293,20 @@ private:
     static void _appendDescriptions(const std::optional<MethodList>& list, std::string& out);
     static void _appendDescriptions(const std::optional<ConstructorList>& list, std::string& out);
 
-    // Declared first: destroyed last, after everything that may point into it.
-    VQClassArena _storage;
+    // What a walk over many classes asks of each (the name and its text, the flags, the
+    // three member lists) comes first and together, in as few cache lines as may be. All
+    // of it is trivially destroyed, so it may come before the storage it points into.
     std::optional<std::string_view> _className;
-    std::optional<std::string_view> _superclassName;
     uint32_t _accessFlags = 0;
+    std::optional<FieldList> _fields;
+    std::optional<MethodList> _methods;
+    std::optional<ConstructorList> _constructors;
+    // A name of up to this many bytes is kept here rather than in the storage.
+    static constexpr size_t kInlineNameLength = 48;
+    char _inlineName[kInlineNameLength];
+    // Destroyed after everything (below) that may point into it.
+    VQClassArena _storage;
+    std::optional<std::string_view> _superclassName;
     uint32_t _methodTableSize = 0;  // methods and constructors added so far
     uint32_t _fieldCapacityHint = 0;
     uint32_t _methodCapacityHint = 0;
@@ -308,9 +317,6 @@ private:
     bool _hasAttributes = false;
     uint32_t _attributeCount = 0;
     const std::shared_ptr<const VQJavaAttribute>* _attributes = nullptr;
-    std::optional<FieldList> _fields;
-    std::optional<MethodList> _methods;
-    std::optional<ConstructorList> _constructors;
     // Long texts already kept: an open table in the storage. A text that is a view of the
     // class bytes being parsed is known by its place there (the same pool entry named
     // again), with no need to read it; any other by the hash of its contents.

@@ -322,6 +322,21 @@ TEST(VQJavaClass, AMemberKeepsItsClassAlive) {
     EXPECT_TRUE(weak.expired());
 }
 
+TEST(VQJavaClass, ANameGivenAgainLeavesTheConstructorsNamed) {
+    // The builder operations are public: a second class name must not rename the
+    // constructors, which are named with the first.
+    ClassFileWriter w;
+    w.setThisClass("p/First");
+    w.addMethod(1, "<init>", "()V");
+    auto c = VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes()));
+    const std::string longer(80, 'x');
+    for (const std::string& name : {std::string("p.Second"), longer}) {
+        c->setClassName(name);
+        EXPECT_EQ(c->className(), name);
+        EXPECT_EQ((*c->constructors())[0]->name(), "p.First");
+    }
+}
+
 TEST(VQJavaClass, RepeatedRequestsAnswerTheSameObjects) {
     auto point = VQJavaClass::classWithData(std::span<const uint8_t>(pointClassFile()));
     const auto& methods = *point->methods();
