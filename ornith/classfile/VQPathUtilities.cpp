@@ -23,6 +23,13 @@ void convertPathToJavaIdentifierInPlace(std::string& path) {
     for (char& c : path) c = (c == '/' || c == '\\') ? '.' : c;
 }
 
+void appendDottedName(std::string_view slashed, std::string& out) {
+    const size_t at = out.size();
+    out.append(slashed);
+    // Written unconditionally, so that the loop vectorizes.
+    for (char* c = out.data() + at; c != out.data() + out.size(); ++c) *c = *c == '/' ? '.' : *c;
+}
+
 std::string stringByAppendingJavaComponent(std::string_view receiver, std::string_view component) {
     std::string out;
     out.reserve(receiver.size() + 1 + component.size());

@@ -16,6 +16,11 @@ std::string stringByConvertingPathToJavaIdentifier(std::string_view receiver);
 // The same conversion done on the string itself, for callers that own a fresh copy.
 void convertPathToJavaIdentifierInPlace(std::string& path);
 
+// Appends the text with every '/' written as '.' (a descriptor's class name as a
+// declaration shows it). One pass without a branch per character: names are short and
+// their slashes come at no predictable place.
+void appendDottedName(std::string_view slashed, std::string& out);
+
 // receiver + "." + component, the dot inserted even when the receiver is empty.
 std::string stringByAppendingJavaComponent(std::string_view receiver, std::string_view component);
 

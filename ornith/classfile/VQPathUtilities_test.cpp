@@ -19,6 +19,19 @@ TEST(VQPathUtilities, ConvertsBetweenDottedAndPathForms) {
     EXPECT_EQ(stringByConvertingPathToJavaIdentifier("Outer$Inner"), "Outer$Inner");
 }
 
+TEST(VQPathUtilities, AppendsDottedNamesAfterWhatIsThere) {
+    // Only '/' becomes '.' (a backslash is a character of the name here), and only in
+    // what is appended; a name longer than a vector register is converted throughout.
+    std::string out = "a/b ";
+    appendDottedName("java/util/Map$Entry\\x", out);
+    EXPECT_EQ(out, "a/b java.util.Map$Entry\\x");
+    out.clear();
+    appendDottedName("com/example/deeply/nested/package/name/of/some/Length", out);
+    EXPECT_EQ(out, "com.example.deeply.nested.package.name.of.some.Length");
+    appendDottedName("", out);
+    EXPECT_EQ(out, "com.example.deeply.nested.package.name.of.some.Length");
+}
+
 TEST(VQPathUtilities, SplitsAndJoinsComponents) {
     EXPECT_EQ(stringByAppendingJavaComponent("", "Foo"), ".Foo");
     EXPECT_EQ(stringByAppendingJavaComponent("p", "Foo"), "p.Foo");

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ornith/classfile/VQPathUtilities.h"
+
 namespace ornith {
 
 const VQJavaType* VQJavaConstructor::returnType() const {
@@ -23,9 +25,7 @@ void VQJavaConstructor::appendDescription(std::string& out) const {
     // What returnType() would render, without making it: the name up to any ';' (where
     // the descriptor made from it would end), with '/' as '.'.
     const std::string_view dotted = name();
-    const size_t at = out.size();
-    out.append(dotted.substr(0, dotted.find(';')));
-    std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), '/', '.');
+    appendDottedName(dotted.substr(0, dotted.find(';')), out);
     out.push_back('(');
     appendArgumentsAndThrows(out);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/model/VQBaseTypeText.h"
 
 namespace ornith {
@@ -116,9 +117,7 @@ void VQJavaType::appendDeclarationText(std::string_view descriptor, std::string&
         const size_t start = dimensions + 1;
         size_t end = descriptor.find(';', start);
         if (end == std::string_view::npos) end = descriptor.size();
-        const size_t at = out.size();
-        out.append(descriptor.substr(start, end - start));
-        std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), '/', '.');
+        appendDottedName(descriptor.substr(start, end - start), out);
     } else {
         const std::string_view text = VQBaseTypeText(base);
         if (text.empty()) {
