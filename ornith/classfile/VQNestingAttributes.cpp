@@ -7,6 +7,7 @@
 #include "ornith/base/VQEndian.h"
 #include "ornith/classfile/VQAttributeReading.h"
 #include "ornith/classfile/VQModifiedUTF8.h"
+#include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/classfile/VQSharedWithTail.h"
 
 namespace ornith {
@@ -267,13 +268,7 @@ void VQJavaInnerClassesAttribute::Decoding::fill(uint8_t* block) const {
     }
     // Every name to its dotted form in one pass; simple names hold no separator, so it
     // leaves them as they are.
-    // (The length is read once: stores through a char pointer could alias it.)
-    auto* bytes = reinterpret_cast<unsigned char*>(text);
-    const size_t length = _textBytes;
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char c = bytes[i];
-        bytes[i] = c == '/' || c == '\\' ? '.' : c;
-    }
+    convertSeparatorsToDots(text, _textBytes);
 }
 
 VQJavaInnerClassesAttribute::VQJavaInnerClassesAttribute(const std::string&, VQByteStream& stream,

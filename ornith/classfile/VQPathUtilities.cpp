@@ -19,8 +19,13 @@ std::string stringByConvertingPathToJavaIdentifier(std::string_view receiver) {
 
 void convertPathToJavaIdentifierInPlace(std::string& path) {
     if (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
-    // Written unconditionally, so that the loop vectorizes.
-    for (char& c : path) c = (c == '/' || c == '\\') ? '.' : c;
+    convertSeparatorsToDots(path.data(), path.size());
+}
+
+void convertSeparatorsToDots(char* text, size_t length) noexcept {
+    // Written unconditionally, so that the loop vectorizes (the length is a parameter,
+    // so that no store through the char pointer can be taken to change it).
+    for (size_t i = 0; i < length; ++i) text[i] = text[i] == '/' || text[i] == '\\' ? '.' : text[i];
 }
 
 void appendDottedName(std::string_view slashed, std::string& out) {

@@ -3,6 +3,7 @@
 // package and simple name) and environment-variable expansion of class-path entries.
 // Each takes the text it works on as its first argument and returns a new string.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,8 @@ std::string stringByConvertingJavaIdentifierToPath(std::string_view receiver);
 std::string stringByConvertingPathToJavaIdentifier(std::string_view receiver);
 // The same conversion done on the string itself, for callers that own a fresh copy.
 void convertPathToJavaIdentifierInPlace(std::string& path);
+// Every '/' and '\\' of the bytes to '.', in place (no separator is dropped).
+void convertSeparatorsToDots(char* text, size_t length) noexcept;
 
 // Appends the text with every '/' written as '.' (a descriptor's class name as a
 // declaration shows it). One pass without a branch per character: names are short and
