@@ -125,18 +125,10 @@ MemberCounts peekMemberCounts(const VQByteStream& stream) noexcept {
     const uint32_t fields = VQLoadBE16(p);
     p += 2;
     counts.fields = std::min<uint32_t>(fields, static_cast<uint32_t>(end - p) / 8);
-    // Each field: access, name and descriptor, then its attributes by their lengths.
+    // Each field: access, name and descriptor, then its attributes.
     for (uint32_t i = 0; i < fields; ++i) {
-        if (end - p < 8) return counts;
-        uint32_t attributes = VQLoadBE16(p + 6);
-        p += 8;
-        for (; attributes > 0; --attributes) {
-            if (end - p < 6) return counts;
-            const uint32_t length = VQLoadBE32(p + 2);
-            p += 6;
-            if (length > static_cast<size_t>(end - p)) return counts;
-            p += length;
-        }
+        p = end - p >= 6 ? endOfAttributes(p + 6, end) : nullptr;
+        if (!p) return counts;
     }
     if (end - p < 2) return counts;
     counts.methods = std::min<uint32_t>(VQLoadBE16(p), static_cast<uint32_t>(end - p - 2) / 8);

@@ -147,22 +147,29 @@ inline void skipChecked(VQByteStream& stream, uint64_t n) {
 // Decodes an attribute list; absent when its count is 0.
 std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool,
                                                 AttributeNameMemo* memo = nullptr);
-// Steps over an attribute list without looking at names or making objects. Inline: every
-// member of every class goes through it when the builder takes no attributes.
-inline void skipAttributes(VQByteStream& stream) {
-    const uint8_t* p = stream.bytes + stream.position;
-    const uint8_t* const end = stream.bytes + stream.length;
-    if (stream.position > stream.length || end - p < 2) throwTruncated();
+// The end of the attribute list (its u2 count first) that starts at p, found by the
+// attributes' lengths alone; null when the list runs past `end`.
+inline const uint8_t* endOfAttributes(const uint8_t* p, const uint8_t* end) noexcept {
+    if (end - p < 2) return nullptr;
     uint32_t count = VQLoadBE16(p);
     p += 2;
     for (; count > 0; --count) {
         // attribute_name_index, then attribute_length and that many bytes.
-        if (end - p < 6) throwTruncated();
+        if (end - p < 6) return nullptr;
         const uint32_t length = VQLoadBE32(p + 2);
         p += 6;
-        if (length > static_cast<size_t>(end - p)) throwTruncated();
+        if (length > static_cast<size_t>(end - p)) return nullptr;
         p += length;
     }
+    return p;
+}
+// Steps over an attribute list without looking at names or making objects. Inline: every
+// member of every class goes through it when the builder takes no attributes.
+inline void skipAttributes(VQByteStream& stream) {
+    if (stream.position > stream.length) throwTruncated();
+    const uint8_t* p =
+        endOfAttributes(stream.bytes + stream.position, stream.bytes + stream.length);
+    if (!p) throwTruncated();
     stream.position = static_cast<uint32_t>(p - stream.bytes);
 }
 // True when the Utf8 entry at the index starts with '<' (checked like VQStringValueAtIndex).
