@@ -8,7 +8,7 @@
 namespace ornith::parsing {
 
 void throwTruncated() {
-    throw VQInvalidArgumentException("Truncated java .class file");
+    throw VQInvalidArgumentException("Truncated java .class file", VQErrorKind::truncatedClassFile);
 }
 
 namespace {
@@ -25,7 +25,7 @@ constexpr uint32_t kPrefetchReach = 64 * 1024;
 
 VQConstantPoolHandle openClassFile(VQByteStream& stream) {
     if (VQReadU4(stream) != static_cast<int32_t>(0xCAFEBABEu))
-        throw VQInvalidArgumentException("Not a java .class file");
+        throw VQInvalidArgumentException("Not a java .class file", VQErrorKind::notClassFile);
     // minor_version and major_version: every version is accepted.
     VQSkipBytes(stream, 4);
     VQConstantPoolHandle pool(VQOpenConstantPool(stream));
@@ -138,7 +138,8 @@ MemberCounts peekMemberCounts(const VQByteStream& stream) noexcept {
 bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index) {
     const int tag = VQTagAtIndex(pool, index);
     if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode)
-        throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index));
+        throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index),
+                                         VQErrorKind::badPoolIndex);
     const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
     const uint32_t n = VQLoadBE16(body);
     VQEntryAtIndex(pool, index, tag,

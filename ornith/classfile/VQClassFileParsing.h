@@ -301,7 +301,8 @@ concept ClassFileParsing = parsing::HasSetClassAccess<B> &&
 template <class Builder>
 void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
     using namespace parsing;
-    if (data.size() > kVQMaxDataLength) throw VQInvalidArgumentException("Not a java .class file");
+    if (data.size() > kVQMaxDataLength)
+        throw VQInvalidArgumentException("Not a java .class file", VQErrorKind::notClassFile);
     VQByteStream stream{data.data(), 0, static_cast<uint32_t>(data.size())};
     VQConstantPoolHandle pool = openClassFile(stream);
     if constexpr (TakesViews<Builder>) {

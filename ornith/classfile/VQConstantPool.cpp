@@ -17,7 +17,8 @@ namespace ornith {
 namespace {
 
 [[noreturn]] void badIndex(int32_t index) {
-    throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index));
+    throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index),
+                                     VQErrorKind::badPoolIndex);
 }
 
 // Body size by tag: the fixed sizes, kCounted for the two string kinds (a u2 byte count
@@ -93,7 +94,8 @@ PoolBlock* blockFromPool(VQConstantPool* pool) {
 VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
     const int32_t count = VQReadU2(stream);
     // The data ended inside the count: the first tag would read as -1 too.
-    if (count < 0) throw VQInvalidArgumentException("unknown constant type -1");
+    if (count < 0)
+        throw VQInvalidArgumentException("unknown constant type -1", VQErrorKind::unknownConstant);
 
     // One slot more than the count, so that the fast loop may always clear the slot after
     // the entry it records.
@@ -145,7 +147,8 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
         const int size = tag < 0 ? 0 : kBodySize[static_cast<size_t>(tag)];
         if (size == 0) {
             VQCloseConstantPool(pool);
-            throw VQInvalidArgumentException(VQFormat("unknown constant type %d", tag));
+            throw VQInvalidArgumentException(VQFormat("unknown constant type %d", tag),
+                                             VQErrorKind::unknownConstant);
         }
         pool->entries[i] = p;
         const size_t left = static_cast<size_t>(end - p);

@@ -80,7 +80,8 @@ std::string VQConstantValue::description() const {
 VQJavaAttribute::~VQJavaAttribute() = default;
 
 const std::string& VQJavaAttribute::typeName() const {
-    throw VQInvalidArgumentException(VQFormat("typeName is not implemented by %s", kindName()));
+    throw VQInvalidArgumentException(VQFormat("typeName is not implemented by %s", kindName()),
+                                     VQErrorKind::notImplemented);
 }
 
 void VQJavaAttribute::registerAttributeClass(Factory factory, const std::string& name) {

@@ -133,7 +133,8 @@ void VQClassLibrary::_addClassStoreForName(const std::string& name) {
     if (addWildcardEntry(expanded)) return;
     auto store = VQClassStore::classStoreForName(expanded);
     if (!store)
-        throw VQInvalidArgumentException("Unknown source of class files '" + expanded + "'");
+        throw VQInvalidArgumentException("Unknown source of class files '" + expanded + "'",
+                                         VQErrorKind::noStoreForEntry);
     configureArchiveStore(*store);
     _classStores.push_back(std::move(store));
     followManifestClassPath(_classStores.size() - 1);

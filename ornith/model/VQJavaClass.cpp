@@ -98,7 +98,9 @@ std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::str
     // Read, not mapped: a file that shrinks while it is parsed must give a short read,
     // never SIGBUS in the host.
     const auto data = VQByteBuffer::bufferWithContentsOfFile(path);
-    if (!data) throw VQInvalidArgumentException("Can't map java class file " + path);
+    if (!data)
+        throw VQInvalidArgumentException("Can't map java class file " + path,
+                                         VQErrorKind::unreadableFile);
     return _parsed(data->span());
 }
 

@@ -60,7 +60,8 @@ bool VQClassStore::canGrokName(const std::string&) {
 
 void VQClassStore::_notImplemented(const char* operation) const {
     throw VQInvalidArgumentException(VQFormat("%s does not implement the class store operation %s",
-                                              kindName().c_str(), operation));
+                                              kindName().c_str(), operation),
+                                     VQErrorKind::notImplemented);
 }
 
 std::string VQClassStore::kindName() const {

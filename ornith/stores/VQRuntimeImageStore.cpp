@@ -123,8 +123,9 @@ std::string fromModifiedUtf8(std::string_view text) {
     return out;
 }
 
-[[noreturn]] void refuse(const std::string& reason) {
-    throw VQInvalidArgumentException(reason);
+[[noreturn]] void refuse(const std::string& reason,
+                         VQErrorKind kind = VQErrorKind::corruptArchive) {
+    throw VQInvalidArgumentException(reason, kind);
 }
 
 struct InflaterDeleter {
@@ -150,7 +151,7 @@ std::shared_ptr<VQClassStore> VQRuntimeImageStore::storeWithName(const std::stri
 VQRuntimeImageStore::VQRuntimeImageStore(std::string name) : _name(std::move(name)) {
     VQFileStatus status = VQFileStatus::ok;
     _file = VQFile::openRegular(_name, &status);
-    if (!_file) refuse(VQFileStatusText(status));
+    if (!_file) refuse(VQFileStatusText(status), VQErrorKind::unreadableFile);
 
     uint8_t header[kHeaderLength];
     if (_file.size() < kHeaderLength || _file.readAt(0, header, kHeaderLength) != VQFileStatus::ok)

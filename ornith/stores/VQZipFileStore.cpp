@@ -521,7 +521,8 @@ const VQFile& VQZipFileStore::archiveFile(VQFile* scratch) const {
     if (file.size() != _indexedSize)
         throw VQInvalidArgumentException(
             VQFormat("Corrupt zip file %s (the archive changed since it was indexed).",
-                     _zipFilePath.c_str()));
+                     _zipFilePath.c_str()),
+            VQErrorKind::corruptArchive);
     if (!_options.openArchives) {
         *scratch = std::move(file);
         return *scratch;

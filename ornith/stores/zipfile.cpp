@@ -447,7 +447,8 @@ int walkArchiveAt(const std::string& path, Report report) {
 }
 
 [[noreturn]] void raiseCorrupt(const std::string& path, const char* why) {
-    throw VQInvalidArgumentException(VQFormat("Corrupt zip file %s (%s).", path.c_str(), why));
+    throw VQInvalidArgumentException(VQFormat("Corrupt zip file %s (%s).", path.c_str(), why),
+                                     VQErrorKind::corruptArchive);
 }
 
 struct DecompressorFree {
@@ -476,7 +477,8 @@ void checkMember(const std::string& path, uint64_t length, int32_t compressionMe
                  uint64_t compressedLength) {
     if (compressionMethod != 0 && compressionMethod != 8)
         throw VQInvalidArgumentException(VQFormat("Unsupported compression type %d in zip file %s",
-                                                  compressionMethod, path.c_str()));
+                                                  compressionMethod, path.c_str()),
+                                         VQErrorKind::unsupportedArchive);
     // The output is exactly the recorded length, so a hostile archive can make us allocate
     // no more than it declares; this caps what it may declare.
     // A stored member's compressed size is not used: it is read by its length.
@@ -543,8 +545,10 @@ VQFile VQZipOpenForRead(const std::string& path) {
                       : status == VQFileStatus::notRegular ? "not a regular file"
                       : errno                              ? std::strerror(errno)
                                                            : VQFileStatusText(status);
-    throw VQInvalidArgumentException(VQFormat(
-        "Can't open zip file %s any more (%s) - I swear it used to be there!", path.c_str(), why));
+    throw VQInvalidArgumentException(
+        VQFormat("Can't open zip file %s any more (%s) - I swear it used to be there!",
+                 path.c_str(), why),
+        VQErrorKind::unreadableFile);
 }
 
 namespace {
