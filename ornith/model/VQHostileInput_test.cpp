@@ -70,20 +70,28 @@ bool isDecimal(std::string_view text) {
            std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(uint8_t(c)); });
 }
 
-// The failures the parser and its pool and attribute decoders are specified to raise.
+// The failures the parser and its pool and attribute decoders are specified to raise,
+// each with the kind that names it.
 ::testing::AssertionResult isSpecifiedFailure(const VQException& e) {
     const std::string& reason = e.reason();
+    const auto kindIs = [&](VQErrorKind kind) {
+        if (e.kind() == kind) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << reason << ": kind " << VQErrorKindName(e.kind());
+    };
     if (e.name() == "InvalidArgumentException") {
-        if (reason == "Not a java .class file" || reason == "Truncated java .class file")
-            return ::testing::AssertionSuccess();
-        for (std::string_view prefix : {"unknown constant type ", "bad constant pool index "})
+        if (reason == "Not a java .class file") return kindIs(VQErrorKind::notClassFile);
+        if (reason == "Truncated java .class file") return kindIs(VQErrorKind::truncatedClassFile);
+        const std::pair<std::string_view, VQErrorKind> prefixes[] = {
+            {"unknown constant type ", VQErrorKind::unknownConstant},
+            {"bad constant pool index ", VQErrorKind::badPoolIndex}};
+        for (const auto& [prefix, kind] : prefixes)
             if (reason.starts_with(prefix) &&
                 isDecimal(std::string_view(reason).substr(prefix.size())))
-                return ::testing::AssertionSuccess();
+                return kindIs(kind);
     } else if (e.name() == "InternalInconsistencyException" &&
                reason.starts_with(
                    "ConstantValue attribute for something that's not a constant value (type = ")) {
-        return ::testing::AssertionSuccess();
+        return kindIs(VQErrorKind::internalInconsistency);
     }
     return ::testing::AssertionFailure() << e.name() << ": " << reason;
 }
