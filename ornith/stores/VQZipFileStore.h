@@ -75,7 +75,8 @@ public:
     static std::shared_ptr<VQClassStore> storeWithName(const std::string& name);
 
     // Indexes the archive. Always yields a store: an unreadable archive gives an empty
-    // index, a damaged one keeps what was indexed before the damage.
+    // index, a damaged one keeps what was indexed before the damage (indexFailure()
+    // says why, in both cases).
     explicit VQZipFileStore(std::string name);
 
     std::string kindName() const override;
