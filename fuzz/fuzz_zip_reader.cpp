@@ -3,15 +3,17 @@
 // gives exactly the recorded length or raises one of the reader's own failures, and a
 // stored member inside the file is always read. The 64-bit walk over the file and over
 // the same bytes in memory must agree, and the directory-only walk reports at least what
-// the full walk does.
+// the full walk does. The archive read as a window over the file reads as the file does.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
 #include "ornith/base/VQException.h"
+#include "ornith/base/VQFile.h"
 #include "ornith/stores/zipfile.h"
 
 using namespace ornith;
@@ -50,17 +52,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     _VQ_register_zip_archive_callback(nullptr, nullptr);
     ORNITH_FUZZ_CHECK(result == 0 || result == -1 || result == -2);
 
-    size_t wideFromFile = 0, wideFromBytes = 0, directoryOnly = 0;
-    auto count = [](const char*, uint64_t, uint64_t, int32_t, uint64_t, void* c) {
-        ++*static_cast<size_t*>(c);
+    // The walk with local headers, without the 32-bit limits, over one source.
+    auto wideWalk = [](VQZipArchive& archive, size_t* count) {
+        if (const int failed = archive.readDirectory()) return failed;
+        return archive.forEachMemberWithData([count](const VQZipMember&, uint64_t) {
+            ++*count;
+            return 0;
+        });
     };
-    const int fromFile = _VQ_walk_zip_archive64(path, count, &wideFromFile);
-    const int fromBytes = VQZipWalkArchiveBytes({data, size}, count, &wideFromBytes);
+    size_t wideFromFile = 0, wideFromBytes = 0, wideFromWindow = 0, directoryOnly = 0;
+    VQFileStatus status = VQFileStatus::ok;
+    VQZipArchive fromFileArchive = VQZipArchive::withFile(VQFile::openRegular(path, &status), path);
+    ORNITH_FUZZ_CHECK(status == VQFileStatus::ok);
+    const int fromFile = wideWalk(fromFileArchive, &wideFromFile);
+    VQZipArchive bytesArchive = VQZipArchive::withBytes({data, size}, path);
+    const int fromBytes = wideWalk(bytesArchive, &wideFromBytes);
     ORNITH_FUZZ_CHECK(fromFile == fromBytes && wideFromFile == wideFromBytes);
     ORNITH_FUZZ_CHECK(wideFromFile >= members.size());
-    const int listed = VQZipWalkDirectoryBytes(
-        {data, size}, [](const VQZipDirectoryMember&, void* c) { ++*static_cast<size_t*>(c); },
-        &directoryOnly);
+    VQZipArchive window = VQZipArchive::window(
+        std::make_shared<VQZipArchive>(std::move(fromFileArchive)), 0, size, path);
+    const int fromWindow = wideWalk(window, &wideFromWindow);
+    ORNITH_FUZZ_CHECK(fromWindow == fromBytes && wideFromWindow == wideFromBytes);
+    const int listed = bytesArchive.readDirectory() != 0
+                           ? bytesArchive.problem().result
+                           : bytesArchive.forEachMember([&](const VQZipMember&) {
+                                 ++directoryOnly;
+                                 return 0;
+                             });
     ORNITH_FUZZ_CHECK(listed == 0 || listed == -1 || listed == -2);
     ORNITH_FUZZ_CHECK(directoryOnly >= wideFromFile);
 

@@ -295,19 +295,18 @@ void exerciseReader64(const std::string& path) {
         uint64_t compressedLength;
     };
     std::vector<Wide> wide;
-    const int result = _VQ_walk_zip_archive64(
-        path,
-        [](const char* name, uint64_t location, uint64_t length, int32_t method,
-           uint64_t compressedLength, void* c) {
-            static_cast<std::vector<Wide>*>(c)->push_back(
-                {name, location, length, method, compressedLength});
-        },
-        &wide);
+    VQZipArchive archive = VQZipArchive::openFile(path);
+    int result = archive.readDirectory();
+    if (result == 0)
+        result = archive.forEachMemberWithData([&](const VQZipMember& m, uint64_t location) {
+            wide.push_back(
+                {std::string(m.name), location, m.length, m.compressionMethod, m.compressedLength});
+            return 0;
+        });
     ASSERT_TRUE(result == 0 || result == -1 || result == -2) << result;
     for (const Wide& m : wide) {
         try {
-            const auto bytes =
-                _VQ_read_zip_data64(path, m.location, m.length, m.method, m.compressedLength);
+            const auto bytes = archive.readData(m.location, m.length, m.method, m.compressedLength);
             ASSERT_TRUE(bytes);
             EXPECT_EQ(bytes->length(), m.length);
         } catch (const VQException& e) {

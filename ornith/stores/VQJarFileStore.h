@@ -1,5 +1,7 @@
 #pragma once
-// The store for a jar archive: a zip store that accepts ".jar" names and says so.
+// The store for a jar archive: a zip store that accepts ".jar" names and says so. The
+// index, the reads through the store's own archive and indexFailure() are the zip
+// store's.
 
 #include "ornith/stores/VQZipFileStore.h"
 

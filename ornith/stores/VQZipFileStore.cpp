@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "ornith/base/VQException.h"
 #include "ornith/base/VQFormat.h"
@@ -93,7 +95,7 @@ void VQOpenArchives::didUse(const VQZipFileStore* store) {
     if (_open.size() >= _limit) {
         const VQZipFileStore* oldest = _open.front();
         _open.erase(_open.begin());
-        oldest->_file.close();
+        oldest->_archive.closeFile();
     }
     _open.push_back(store);
 }
@@ -112,7 +114,7 @@ void VQZipFileStore::setOptions(VQZipStoreOptions options) {
                          options.multiReleaseVersion != _options.multiReleaseVersion;
     if (_options.openArchives && _options.openArchives != options.openArchives) {
         _options.openArchives->didClose(this);
-        _file.close();
+        _archive.closeFile();
     }
     _options = std::move(options);
     if (reindex) {
@@ -145,11 +147,11 @@ VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix, 
     if (indexing == Indexing::OnFirstUse)
         _indexPending = true;
     else
-        indexArchive(true);
+        indexArchive();
 }
 
-void VQZipFileStore::indexArchive(bool) {
-    // Cleared first: a walk that fails (or a callback that raises) is not repeated.
+void VQZipFileStore::indexArchive() {
+    // Cleared first: a walk that fails (or a member that raises) is not repeated.
     // Whatever the walk's result, the store keeps what it indexed.
     _indexPending = false;
     struct ResetRunState {
@@ -160,20 +162,56 @@ void VQZipFileStore::indexArchive(bool) {
             store._versioned.clear();
         }
     } reset{*this};
-    VQFile file = VQFile::openRegular(_zipFilePath);
-    if (!file) return;
-    _indexedSize = file.size();
-    (void)VQZipWalkDirectory(file, &VQZipFileStore::memberCallback, this);
-    if (_options.openArchives) {
-        // The file just indexed is the one the store answers from while it stays open.
-        _file = std::move(file);
-        _options.openArchives->didUse(this);
+    _indexFailure.reset();
+    errno = 0;
+    VQFileStatus status = VQFileStatus::ok;
+    VQFile file = VQFile::openRegular(_zipFilePath, &status);
+    if (!file) {
+        const int error = errno;
+        // Kept closed with no size, so that a read names the file that cannot be opened.
+        _archive = VQZipArchive::withFile(VQFile(), _zipFilePath);
+        const char* why = status == VQFileStatus::notFound     ? std::strerror(ENOENT)
+                          : status == VQFileStatus::notRegular ? "not a regular file"
+                          : error                              ? std::strerror(error)
+                                                               : VQFileStatusText(status);
+        _indexFailure.emplace(VQInvalidArgumentException(why, VQErrorKind::unreadableFile));
+        return;
     }
+    _archive = VQZipArchive::withFile(std::move(file), _zipFilePath);
+    if (_archive.readDirectory() == 0) {
+        VQZipArchive::Cursor cursor;
+        VQZipMember member;
+        while (_archive.nextMember(cursor, member)) addMember(member);
+    }
+    if (const VQZipProblem& problem = _archive.problem())
+        _indexFailure.emplace(
+            VQInvalidArgumentException(problem.reason, problem.kind, problem.offset));
+    // The index holds its own copies of what it needs from the directory.
+    _archive.releaseDirectory();
+    if (_options.openArchives)
+        // The file just indexed is the one the store answers from while it stays open.
+        _options.openArchives->didUse(this);
+    else
+        _archive.closeFile();
     if (!_versioned.empty()) applyVersions();
 }
 
-void VQZipFileStore::memberCallback(const VQZipDirectoryMember& member, void* context) {
-    static_cast<VQZipFileStore*>(context)->addMember(member);
+const VQException* VQZipFileStore::indexFailure() const {
+    ensureIndexed();
+    return _indexFailure ? &*_indexFailure : nullptr;
+}
+
+template <typename F>
+auto VQZipFileStore::withOpenArchive(F&& f) const {
+    struct CloseAfter {
+        const VQZipFileStore& store;
+        ~CloseAfter() {
+            if (!store._options.openArchives) store._archive.closeFile();
+        }
+    } closeAfter{*this};
+    _archive.ensureOpen();
+    if (_options.openArchives) _options.openArchives->didUse(this);
+    return f(std::as_const(_archive));
 }
 
 namespace {
@@ -208,7 +246,7 @@ int versionOf(std::string_view name, std::string_view* rest) {
 
 }  // namespace
 
-void VQZipFileStore::addMember(const VQZipDirectoryMember& member) {
+void VQZipFileStore::addMember(const VQZipMember& member) {
     // A name ends at its first NUL, as it always did when names came NUL-terminated.
     std::string_view name = member.name.substr(0, member.name.find('\0'));
     if (!_memberPrefix.empty()) {
@@ -436,12 +474,13 @@ const VQZipFileEntry* VQZipFileStore::entryForClassName(std::string_view classNa
     if (entry && !entry->_locationKnown) {
         // Where the data lies is known only from the local header.
         try {
-            VQFile scratch;
-            uint64_t location = 0;
-            if (VQZipDataLocation(archiveFile(&scratch), entry->_localHeader, &location)) {
-                entry->_location = location;
-                entry->_locationKnown = true;
-            }
+            withOpenArchive([&](const VQZipArchive& archive) {
+                if (const auto location = archive.dataLocation(entry->_localHeader)) {
+                    entry->_location = *location;
+                    entry->_locationKnown = true;
+                }
+                return 0;
+            });
         } catch (const std::exception&) {
             // An archive that cannot be opened leaves the location unknown (0).
         }
@@ -511,39 +550,20 @@ std::shared_ptr<const VQByteBuffer> VQZipFileStore::dataForClassName(
     }
 }
 
-const VQFile& VQZipFileStore::archiveFile(VQFile* scratch) const {
-    if (_file) {
-        _options.openArchives->didUse(this);
-        return _file;
-    }
-    VQFile file = VQZipOpenForRead(_zipFilePath);
-    // Offsets from the index would land anywhere in another archive.
-    if (file.size() != _indexedSize)
-        throw VQInvalidArgumentException(
-            VQFormat("Corrupt zip file %s (the archive changed since it was indexed).",
-                     _zipFilePath.c_str()),
-            VQErrorKind::corruptArchive);
-    if (!_options.openArchives) {
-        *scratch = std::move(file);
-        return *scratch;
-    }
-    _file = std::move(file);
-    _options.openArchives->didUse(this);
-    return _file;
-}
-
 std::shared_ptr<const VQByteBuffer> VQZipFileStore::readEntry(const VQZipFileEntry& entry) const {
-    if (entry._localHeader == VQZipFileEntry::kNoLocalHeader)
-        return _VQ_read_zip_data64(_zipFilePath, entry._location, entry.length(),
-                                   entry.compressionMethod(), entry.compressedLength());
-    VQFile scratch;
-    const VQFile& file = archiveFile(&scratch);
-    uint64_t location = 0;
-    auto data = VQZipReadMember(file, _zipFilePath, entry._localHeader, entry.length(),
-                                entry.compressionMethod(), entry.compressedLength(), &location);
-    entry._location = location;
-    entry._locationKnown = true;
-    return data;
+    return withOpenArchive([&](const VQZipArchive& archive) {
+        if (entry._localHeader == VQZipFileEntry::kNoLocalHeader)
+            return archive.readData(entry._location, entry.length(), entry.compressionMethod(),
+                                    entry.compressedLength());
+        uint64_t location = 0;
+        auto data =
+            archive.read(VQZipMember{std::string_view(), entry._localHeader, entry.length(),
+                                     entry.compressedLength(), entry.compressionMethod(), 0},
+                         nullptr, &location);
+        entry._location = location;
+        entry._locationKnown = true;
+        return data;
+    });
 }
 
 std::shared_ptr<const VQByteBuffer> VQZipFileStore::manifestData() const {

@@ -1,12 +1,15 @@
 #pragma once
-// The store for a zip archive. Construction walks the archive's central directory once
-// and builds a package index in memory; listings and lookups are answered from it, and
-// only dataForClassName goes back to the file. Members under META-INF are left out.
+// The store for a zip archive. The archive's central directory is walked once (at
+// construction, or at the first question for stores made by the registry) into a
+// package index in memory; listings and lookups are answered from it, and only
+// dataForClassName goes back to the file. Members under META-INF are left out.
 //
-// The index is built from the central directory alone: a member's local header is read
-// when the member is first read, with its data. So a member with a bad local header is
-// indexed and fails when read (logged, null), where a walk of its local headers would
-// have ended the index at it.
+// The index is built from the central directory alone, through the store's own
+// VQZipArchive (no process-wide registration is involved): a member's local header is
+// read when the member is first read, with its data. So a member with a bad local header
+// is indexed and fails when read (logged, null), where a walk of its local headers would
+// have ended the index at it. An archive that cannot be indexed at all gives an empty
+// store, and indexFailure() says why.
 
 #include <cstdint>
 #include <deque>
@@ -16,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ornith/base/VQException.h"
 #include "ornith/base/VQFile.h"
 #include "ornith/stores/VQClassStore.h"
 #include "ornith/stores/VQZipFileEntry.h"
@@ -71,7 +75,8 @@ public:
     static std::shared_ptr<VQClassStore> storeWithName(const std::string& name);
 
     // Indexes the archive. Always yields a store: an unreadable archive gives an empty
-    // index, a damaged one keeps what was indexed before the damage.
+    // index, a damaged one keeps what was indexed before the damage (indexFailure()
+    // says why, in both cases).
     explicit VQZipFileStore(std::string name);
 
     std::string kindName() const override;
@@ -101,6 +106,14 @@ public:
     // question when the release changes.
     void setOptions(VQZipStoreOptions options);
     const VQZipStoreOptions& options() const noexcept { return _options; }
+    // Why the archive could not be indexed, or null when it was indexed to its end. The
+    // reason is the bare text ("not a zip archive (no end of central directory record)",
+    // "Permission denied", "archive too large (central directory above 1 GiB)"), the
+    // kind says what failed, and the offset in the archive is set where it is known.
+    // A walk that stopped part way keeps what it indexed before the damage. Asking
+    // indexes a store that indexes on first use.
+    const VQException* indexFailure() const;
+
     // The main manifest's Class-Path entries, as written; empty when there are none.
     std::vector<std::string> manifestClassPath() const;
     // True when the main manifest says "Multi-Release: true".
@@ -115,9 +128,7 @@ protected:
     // When the index is built. A store for an archive that a class path rarely needs in
     // full (the JDK's modules, of which a lookup usually needs the first) indexes on
     // first use: the first listing, lookup or description walks the archive, so that a
-    // class path of many large archives costs nothing until they are asked. The walk
-    // then reports to the store directly, leaving the process-wide registration alone,
-    // so a deferred walk may run while another thread constructs a store.
+    // class path of many large archives costs nothing until they are asked.
     enum class Indexing { AtConstruction, OnFirstUse };
     VQZipFileStore(std::string name, std::string_view memberPrefix, Indexing indexing);
 
@@ -152,24 +163,22 @@ private:
         size_t operator()(const ChildKey& key) const noexcept;
     };
 
-    // Walks the archive into the index, through the zip reader's process-wide
-    // registration when the store is being constructed, straight to the store when the
-    // walk was deferred.
-    void indexArchive(bool throughRegistration);
+    // Walks the archive's central directory into the index.
+    void indexArchive();
     // Runs a deferred walk, once; a no-op afterwards.
     void ensureIndexed() const {
-        if (_indexPending) const_cast<VQZipFileStore*>(this)->indexArchive(false);
+        if (_indexPending) const_cast<VQZipFileStore*>(this)->indexArchive();
     }
-    static void memberCallback(const VQZipDirectoryMember& member, void* context);
-    void addMember(const VQZipDirectoryMember& member);
+    void addMember(const VQZipMember& member);
     // Overlays the versioned classes of a multi-release jar on the base ones.
     void applyVersions();
     // The main manifest's bytes, or null (none, unreadable, or too large: logged).
     std::shared_ptr<const VQByteBuffer> manifestData() const;
     std::shared_ptr<const VQByteBuffer> readEntry(const VQZipFileEntry& entry) const;
-    // The archive, open: the store's own while the group keeps it, else a new one in
-    // *scratch. Raises the reader's failure when it cannot be opened.
-    const VQFile& archiveFile(VQFile* scratch) const;
+    // Runs f on the store's archive, opened for it (raising the reader's failure when it
+    // cannot be) and closed afterwards unless the group keeps it open.
+    template <typename F>
+    auto withOpenArchive(F&& f) const;
     const VQZipFileEntry* findEntry(std::string_view className) const;
     void clearIndex();
     friend class VQOpenArchives;
@@ -199,8 +208,10 @@ private:
     bool _indexPending = false;  // the walk is deferred and has not run yet
 
     VQZipStoreOptions _options;
-    mutable VQFile _file;       // open while the group keeps it
-    uint64_t _indexedSize = 0;  // the archive's size when indexed
+    // The archive as indexed: its file stays open while the group keeps it, and is opened
+    // again for each read otherwise. Its read context is reused from member to member.
+    mutable VQZipArchive _archive;
+    std::optional<VQException> _indexFailure;
     // The main manifest's member, when the archive has one.
     struct ManifestMember {
         uint64_t localHeader, length, compressedLength;

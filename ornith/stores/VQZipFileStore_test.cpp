@@ -1,10 +1,15 @@
 #include "ornith/stores/VQZipFileStore.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -408,6 +413,130 @@ TEST(VQZipFileStore, NamesEndAtTheirFirstNul) {
     ASSERT_TRUE(listed);
     for (const auto& name : *listed)
         EXPECT_TRUE(store.containsPackageName("images." + name)) << name;
+}
+
+}  // namespace
+}  // namespace ornith
+
+namespace ornith {
+namespace {
+
+// Why an archive could not be indexed, for every way it can fail: the store stays empty
+// (or keeps what came before the damage) and says why, with the failure's kind.
+TEST(VQZipFileStore, IndexFailureSaysWhy) {
+    ScratchDirectory dir;
+    ZipWriter sound;
+    sound.add("p/A.class", "class A");
+    sound.add("p/B.class", "class B");
+    const testing::ZipBytes soundBytes = sound.bytes();
+    auto write = [](const std::string& path, std::span<const uint8_t> bytes) {
+        testing::writeFile(
+            path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    };
+    constexpr const char* kNotZip = "not a zip archive (no end of central directory record)";
+
+    struct Case {
+        const char* label;
+        std::function<void(const std::string& path)> make;  // writes the archive at path
+        const char* reason;                                 // null: indexed whole
+        VQErrorKind kind;
+        bool hasRoot;  // whether anything was indexed
+    };
+    const std::vector<Case> cases{
+        {"sound", [&](const std::string& p) { write(p, soundBytes); }, nullptr, VQErrorKind::other,
+         true},
+        {"text file", [](const std::string& p) { testing::writeFile(p, "just some text\n"); },
+         kNotZip, VQErrorKind::corruptArchive, false},
+        {"truncated jar",
+         [&](const std::string& p) {
+             write(p, std::span<const uint8_t>(soundBytes.data(), soundBytes.size() / 2));
+         },
+         kNotZip, VQErrorKind::corruptArchive, false},
+        {"shorter than an end record", [](const std::string& p) { testing::writeFile(p, "PK"); },
+         kNotZip, VQErrorKind::corruptArchive, false},
+        {"missing", [](const std::string&) {}, "No such file or directory",
+         VQErrorKind::unreadableFile, false},
+        {"directory", [](const std::string& p) { std::filesystem::create_directory(p); },
+         "not a regular file", VQErrorKind::unreadableFile, false},
+        {"symbolic link loop", [](const std::string& p) { std::filesystem::create_symlink(p, p); },
+         "Too many levels of symbolic links", VQErrorKind::unreadableFile, false},
+        {"more members announced than the directory holds",
+         [&](const std::string& p) {
+             ZipWriter zip = sound;
+             zip.declaredCount = 3;
+             write(p, zip.bytes());
+         },
+         "central directory record runs past the directory", VQErrorKind::corruptArchive, true},
+        {"directory size past the start of the file",
+         [&](const std::string& p) {
+             ZipWriter zip = sound;
+             zip.declaredDirectorySize = 1 << 20;
+             write(p, zip.bytes());
+         },
+         "central directory runs past the start of the file", VQErrorKind::corruptArchive, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string path = dir / (std::string(c.label) + ".jar");
+        c.make(path);
+        const VQJarFileStore store(path);
+        const VQException* failure = store.indexFailure();
+        EXPECT_EQ(store.containsPackageName(""), c.hasRoot);
+        if (!c.reason) {
+            EXPECT_EQ(failure, nullptr);
+            continue;
+        }
+        ASSERT_NE(failure, nullptr);
+        EXPECT_EQ(failure->reason(), c.reason);
+        EXPECT_EQ(failure->kind(), c.kind);
+    }
+
+    // A file the user may not read (root reads anything, so only when not root).
+    if (::geteuid() != 0) {
+        const std::string path = dir / "locked.jar";
+        write(path, soundBytes);
+        ::chmod(path.c_str(), 0);
+        const VQJarFileStore store(path);
+        const VQException* failure = store.indexFailure();
+        ASSERT_NE(failure, nullptr);
+        EXPECT_EQ(failure->reason(), "Permission denied");
+        EXPECT_EQ(failure->kind(), VQErrorKind::unreadableFile);
+    }
+
+    // Two sparse files of 2 GiB: one all zeros, which holds no archive at all, and one
+    // whose end record announces a central directory beyond the size the reader accepts.
+    const std::string zeros = dir / "zeros.jar", huge = dir / "huge.jar";
+    constexpr uint64_t kTwoGiB = uint64_t{2} << 30;
+    testing::writeFile(zeros, "");
+    if (::truncate(zeros.c_str(), static_cast<off_t>(kTwoGiB)) != 0)
+        GTEST_SKIP() << "no sparse file of 2 GiB here";
+    const VQJarFileStore zeroStore(zeros);
+    const VQException* failure = zeroStore.indexFailure();
+    ASSERT_NE(failure, nullptr);
+    EXPECT_EQ(failure->reason(), kNotZip);
+
+    testing::ZipBytes end;
+    testing::putLE32(end, 0x06054B50);
+    testing::putLE16(end, 0);
+    testing::putLE16(end, 0);
+    testing::putLE16(end, 1);
+    testing::putLE16(end, 1);
+    testing::putLE32(end, uint32_t{3} << 29);  // 1.5 GiB of directory
+    testing::putLE32(end, 0);
+    testing::putLE16(end, 0);
+    testing::writeFile(huge, "");
+    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(kTwoGiB - end.size())), 0);
+    {
+        std::ofstream out(huge, std::ios::binary | std::ios::app);
+        out.write(reinterpret_cast<const char*>(end.data()),
+                  static_cast<std::streamsize>(end.size()));
+    }
+    const VQJarFileStore hugeStore(huge);
+    failure = hugeStore.indexFailure();
+    ASSERT_NE(failure, nullptr);
+    EXPECT_EQ(failure->reason(), "archive too large (central directory above 1 GiB)");
+    EXPECT_EQ(failure->kind(), VQErrorKind::unsupportedArchive);
+    EXPECT_EQ(failure->offset(), kTwoGiB - end.size());
 }
 
 }  // namespace

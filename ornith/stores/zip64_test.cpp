@@ -29,27 +29,40 @@ struct Reported64 {
     uint64_t compressedLength;
 };
 
+// The walk with every member's data placed from its local header, as the 32-bit walk
+// does it, without its limits.
 struct Walk64 {
     std::vector<Reported64> members;
     int result;
-    static void collect(const char* name, uint64_t location, uint64_t length, int32_t method,
-                        uint64_t compressedLength, void* context) {
-        static_cast<Walk64*>(context)->members.push_back(
-            {name, location, length, method, compressedLength});
-    }
-    explicit Walk64(const std::string& path)
-        : result(_VQ_walk_zip_archive64(path, &collect, this)) {}
+    explicit Walk64(const std::string& path) : Walk64(VQZipArchive::openFile(path)) {}
     explicit Walk64(const testing::ZipBytes& bytes)
-        : result(VQZipWalkArchiveBytes(bytes, &collect, this)) {}
+        : Walk64(VQZipArchive::withBytes(bytes, "in memory")) {}
+    explicit Walk64(VQZipArchive archive) {
+        result = archive.readDirectory();
+        if (result == 0)
+            result = archive.forEachMemberWithData([&](const VQZipMember& m, uint64_t location) {
+                members.push_back({std::string(m.name), location, m.length, m.compressionMethod,
+                                   m.compressedLength});
+                return 0;
+            });
+    }
 };
 
+// The specified walk, through the process-wide registration.
 int walk32(const std::string& path, std::vector<std::string>* names) {
-    return _VQ_walk_zip_archive(
-        path,
+    _VQ_register_zip_archive_callback(
         [](const char* name, uint32_t, uint32_t, int32_t, uint32_t, void* c) {
             static_cast<std::vector<std::string>*>(c)->push_back(name);
         },
         names);
+    const int result = _VQ_read_zip_archive(path);
+    _VQ_register_zip_archive_callback(nullptr, nullptr);
+    return result;
+}
+
+std::shared_ptr<const VQByteBuffer> readData64(const std::string& path, const Reported64& m) {
+    return VQZipArchive::openFile(path).readData(m.location, m.length, m.method,
+                                                 m.compressedLength);
 }
 
 // The shapes of zip64 archive a reader meets, each with a stored and a deflated member.
@@ -80,9 +93,7 @@ TEST_P(Zip64Archives, ReadLikeTheirPlainTwins) {
         const Reported64& m = walk.members[i];
         EXPECT_EQ(m.location, zip.dataOffset64(i)) << m.name;
         EXPECT_EQ(m.length, contents[i].size());
-        EXPECT_EQ(
-            text(_VQ_read_zip_data64(path, m.location, m.length, m.method, m.compressedLength)),
-            contents[i]);
+        EXPECT_EQ(text(readData64(path, m)), contents[i]);
     }
     // The same archive in memory walks alike.
     const Walk64 inMemory(zip.bytes());
@@ -167,9 +178,7 @@ TEST(Zip64, MembersBeyondFourGiB) {
     EXPECT_GT(walk.members[1].location, uint64_t{UINT32_MAX});
     EXPECT_EQ(walk.members[1].location, zip.dataOffset64(1));
     const Reported64& far = walk.members[1];
-    EXPECT_EQ(
-        text(_VQ_read_zip_data64(path, far.location, far.length, far.method, far.compressedLength)),
-        std::string(2000, 'f'));
+    EXPECT_EQ(text(readData64(path, far)), std::string(2000, 'f'));
 
     // The 32-bit walk cannot say where the far member lies: it ends there.
     std::vector<std::string> names;

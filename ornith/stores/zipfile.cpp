@@ -5,26 +5,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "ornith/base/VQByteCursor.h"
 #include "ornith/base/VQEndian.h"
-#include "ornith/base/VQException.h"
-#include "ornith/base/VQFile.h"
 #include "ornith/base/VQFormat.h"
 
 namespace ornith {
 namespace {
-
-struct Registration {
-    VQZipArchiveCallback callback = nullptr;
-    void* context = nullptr;
-};
-
-Registration& registration() {
-    static Registration pair;
-    return pair;
-}
 
 constexpr uint32_t kMaxCommentLength = 65535;
 // The tail searched first for the end record: enough for short archive comments, and for
@@ -70,6 +59,7 @@ struct CentralRecord {
     static constexpr uint32_t kSignature = 0x02014B50;
     static constexpr size_t kSize = 46;
     const uint8_t* p;
+    uint16_t flags() const { return VQLoadLE16(p + 8); }
     uint16_t method() const { return VQLoadLE16(p + 10); }
     uint32_t compressedSize() const { return VQLoadLE32(p + 20); }
     uint32_t uncompressedSize() const { return VQLoadLE32(p + 24); }
@@ -129,66 +119,13 @@ MemberValues memberValues(CentralRecord record, std::span<const uint8_t> extra) 
     return values;
 }
 
-// ---- Where the bytes come from ----
-
-// An archive in memory or in a file. view() hands out n bytes at an offset: a pointer
-// into the memory it holds, or into the scratch vector after a read; null when the
-// bytes are not all there.
-class Source {
-public:
-    explicit Source(uint64_t size) : _size(size) {}
-    virtual ~Source() = default;
-    uint64_t size() const { return _size; }
-    virtual const uint8_t* view(uint64_t offset, size_t n, std::vector<uint8_t>& scratch) const = 0;
-
-protected:
-    bool inside(uint64_t offset, uint64_t n) const {
-        return offset <= _size && n <= _size - offset;
-    }
-    uint64_t _size;
-};
-
-class SpanSource final : public Source {
-public:
-    explicit SpanSource(std::span<const uint8_t> bytes) : Source(bytes.size()), _bytes(bytes) {}
-    const uint8_t* view(uint64_t offset, size_t n, std::vector<uint8_t>&) const override {
-        return inside(offset, n) ? _bytes.data() + offset : nullptr;
-    }
-
-private:
-    std::span<const uint8_t> _bytes;
-};
-
-class FileSource final : public Source {
-public:
-    explicit FileSource(const VQFile& file) : Source(file.size()), _file(file) {}
-    const uint8_t* view(uint64_t offset, size_t n, std::vector<uint8_t>& scratch) const override {
-        if (!inside(offset, n)) return nullptr;
-        if (scratch.size() < n) scratch.resize(n);
-        return _file.readAt(offset, scratch.data(), n) == VQFileStatus::ok ? scratch.data()
-                                                                           : nullptr;
-    }
-
-private:
-    const VQFile& _file;
-};
-
 // ---- Finding the directory ----
-
-struct Directory {
-    const uint8_t* bytes = nullptr;  // the whole central directory
-    uint64_t size = 0;
-    uint64_t count = 0;
-    uint64_t start = 0;           // where it lies in the file
-    uint64_t recordedOffset = 0;  // where the end record says it lies
-    std::vector<uint8_t> owned;   // holds bytes when they were read from a file
-};
 
 // Directories larger than this are refused: no real archive comes near it, and the whole
 // directory is read into memory.
 constexpr uint64_t kMaxDirectorySize = kVQMaxDataLength;
 
-bool hasSignatureAt(const Source& source, uint64_t offset, uint32_t signature,
+bool hasSignatureAt(const VQZipArchive& source, uint64_t offset, uint32_t signature,
                     std::vector<uint8_t>& scratch) {
     const uint8_t* p = source.view(offset, 4, scratch);
     return p && VQLoadLE32(p) == signature;
@@ -199,7 +136,7 @@ bool hasSignatureAt(const Source& source, uint64_t offset, uint32_t signature,
 // directory it describes starts with a central-directory signature, or when a zip64
 // locator precedes it; so a comment after the archive reads normally and a fake
 // signature inside a comment is passed over. -1 when there is none.
-int64_t findEndRecord(const Source& source, const uint8_t* tail, uint64_t tailStart,
+int64_t findEndRecord(const VQZipArchive& source, const uint8_t* tail, uint64_t tailStart,
                       std::vector<uint8_t>& scratch) {
     const uint64_t size = source.size();
     const uint64_t last = size - EndRecord::kSize;
@@ -223,7 +160,7 @@ int64_t findEndRecord(const Source& source, const uint8_t* tail, uint64_t tailSt
 // The zip64 record, when a locator before the end record leads to one: at its recorded
 // offset, else right before the locator (where bytes put before the archive have moved
 // it). Null when there is none.
-const uint8_t* findZip64Record(const Source& source, uint64_t endRecord, uint64_t* recordAt,
+const uint8_t* findZip64Record(const VQZipArchive& source, uint64_t endRecord, uint64_t* recordAt,
                                std::vector<uint8_t>& scratch) {
     if (endRecord < Zip64Locator::kSize + Zip64EndRecord::kSize) return nullptr;
     const uint64_t locatorAt = endRecord - Zip64Locator::kSize;
@@ -243,10 +180,263 @@ const uint8_t* findZip64Record(const Source& source, uint64_t endRecord, uint64_
     return nullptr;
 }
 
-// Reads the end records and the directory. 0, or the walk's -1 / -2.
-int locateDirectory(const Source& source, Directory& directory) {
-    const uint64_t size = source.size();
-    if (size <= EndRecord::kSize) return -1;
+// ---- Limits and reasons ----
+
+// What a store reports for a file that holds no archive at all: a text file, a truncated
+// archive, a file of zeros.
+constexpr const char* kNoEndRecord = "not a zip archive (no end of central directory record)";
+
+constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr uint64_t kMaxDeflateSlack = 1024;
+// Compressed inputs up to this size stay in the context's buffer for the next read.
+constexpr size_t kKeptScratch = 1 << 20;
+// Local headers longer than this (name and extra field) take a second read.
+constexpr uint64_t kLocalHeaderAllowance = 512;
+// Archives up to this size are read whole for the walk of _VQ_read_zip_archive, which
+// then makes no system call per local header; larger ones are read as the walk goes.
+constexpr uint64_t kReadWholeLimit = 64 << 20;
+
+VQErrorKind kindOf(VQFileStatus status) {
+    return status == VQFileStatus::unreadable ? VQErrorKind::unreadableFile
+                                              : VQErrorKind::corruptArchive;
+}
+
+[[noreturn]] void raiseCorrupt(const std::string& name, const char* why,
+                               VQErrorKind kind = VQErrorKind::corruptArchive,
+                               std::optional<uint64_t> offset = std::nullopt) {
+    throw VQInvalidArgumentException(VQFormat("Corrupt zip file %s (%s).", name.c_str(), why), kind,
+                                     offset);
+}
+
+VQFile openOrRaise(const std::string& path) {
+    errno = 0;
+    VQFileStatus status = VQFileStatus::ok;
+    VQFile file = VQFile::openRegular(path, &status);
+    if (file) return file;
+    // The system's words where there are some, as the message always gave them.
+    const int error = errno;
+    const char* why = status == VQFileStatus::notFound     ? std::strerror(ENOENT)
+                      : status == VQFileStatus::notRegular ? "not a regular file"
+                      : error                              ? std::strerror(error)
+                                                           : VQFileStatusText(status);
+    throw VQInvalidArgumentException(
+        VQFormat("Can't open zip file %s any more (%s) - I swear it used to be there!",
+                 path.c_str(), why),
+        VQErrorKind::unreadableFile);
+}
+
+// Checks made before anything is opened or allocated.
+void checkMember(const std::string& name, uint64_t length, int32_t compressionMethod,
+                 uint64_t compressedLength) {
+    if (compressionMethod != 0 && compressionMethod != 8)
+        throw VQInvalidArgumentException(VQFormat("Unsupported compression type %d in zip file %s",
+                                                  compressionMethod, name.c_str()),
+                                         VQErrorKind::unsupportedArchive);
+    // The output is exactly the recorded length, so a hostile archive can make us allocate
+    // no more than it declares; this caps what it may declare.
+    // A stored member's compressed size is not used: it is read by its length.
+    if (length > kVQMaxDataLength ||
+        (compressionMethod == 8 && compressedLength > kVQMaxDataLength))
+        raiseCorrupt(name, "member too large", VQErrorKind::unsupportedArchive);
+    if (compressionMethod == 8) {
+        // No deflate stream is empty; libdeflate is not even asked.
+        if (compressedLength == 0) raiseCorrupt(name, "invalid compressed data");
+        // Deflate expands at most 1032 to 1, so a length beyond that cannot come out
+        // whole, and a few hostile bytes must not make us allocate up to the cap first.
+        if (length > compressedLength * kMaxDeflateRatio + kMaxDeflateSlack)
+            raiseCorrupt(name, "wrong uncompressed size");
+    }
+}
+
+std::shared_ptr<const VQByteBuffer> inflate(VQZipReadContext& context, const std::string& name,
+                                            const uint8_t* input, size_t compressedLength,
+                                            size_t length, uint64_t location) {
+    auto buffer = VQByteBuffer::bufferWithLength(length);
+    size_t produced = 0;
+    const libdeflate_result result = libdeflate_deflate_decompress(
+        context.decompressor(), input, compressedLength, buffer->mutableBytes(), length, &produced);
+    if (result == LIBDEFLATE_BAD_DATA)
+        raiseCorrupt(name, "invalid compressed data", VQErrorKind::corruptArchive, location);
+    if (result != LIBDEFLATE_SUCCESS || produced != length)
+        raiseCorrupt(name, "wrong uncompressed size", VQErrorKind::corruptArchive, location);
+    return buffer;
+}
+
+// Gives a large input buffer back when the read that needed it ends, however it ends.
+struct ReleaseLargeInput {
+    VQZipReadContext& context;
+    ~ReleaseLargeInput() { context.releaseLargeInput(); }
+};
+
+}  // namespace
+
+// ---- The read context ----
+
+void VQZipReadContext::Free::operator()(libdeflate_decompressor* d) const noexcept {
+    libdeflate_free_decompressor(d);
+}
+
+libdeflate_decompressor* VQZipReadContext::decompressor() {
+    if (!_decompressor) {
+        _decompressor.reset(libdeflate_alloc_decompressor());
+        if (!_decompressor) throw std::bad_alloc();
+    }
+    return _decompressor.get();
+}
+
+uint8_t* VQZipReadContext::input(size_t n) {
+    if (_input.size() < n) _input.resize(n);
+    return _input.data();
+}
+
+void VQZipReadContext::releaseLargeInput() noexcept {
+    if (_input.size() > kKeptScratch) std::vector<uint8_t>().swap(_input);
+}
+
+// ---- Sources ----
+
+VQZipArchive VQZipArchive::openFile(const std::string& path) {
+    return withFile(openOrRaise(path), path);
+}
+
+VQZipArchive VQZipArchive::withFile(VQFile file, std::string path) {
+    VQZipArchive archive;
+    archive._kind = Kind::file;
+    archive._name = std::move(path);
+    archive._size = file.size();
+    archive._file = std::move(file);
+    return archive;
+}
+
+VQZipArchive VQZipArchive::withBytes(std::span<const uint8_t> bytes, std::string name) {
+    VQZipArchive archive;
+    archive._kind = Kind::memory;
+    archive._name = std::move(name);
+    archive._bytes = bytes.data();
+    archive._size = bytes.size();
+    return archive;
+}
+
+VQZipArchive VQZipArchive::withBuffer(std::shared_ptr<const VQByteBuffer> bytes, std::string name) {
+    VQZipArchive archive =
+        withBytes(bytes ? bytes->span() : std::span<const uint8_t>(), std::move(name));
+    archive._buffer = std::move(bytes);
+    return archive;
+}
+
+VQZipArchive VQZipArchive::window(std::shared_ptr<const VQZipArchive> outer, uint64_t offset,
+                                  uint64_t length, std::string name) {
+    if (!outer) throw VQInvalidArgumentException("A zip window needs an archive to lie in");
+    if (offset > outer->size() || length > outer->size() - offset)
+        raiseCorrupt(outer->name(), "unexpected end of file", VQErrorKind::corruptArchive, offset);
+    VQZipArchive archive;
+    archive._name = std::move(name);
+    archive._size = length;
+    switch (outer->_kind) {
+        case Kind::memory:
+            archive._kind = Kind::memory;
+            archive._bytes = outer->_bytes + offset;
+            archive._buffer = outer->_buffer;
+            archive._outer = std::move(outer);
+            break;
+        case Kind::window:
+            // A window in a window reads straight from the file both lie in.
+            archive._kind = Kind::window;
+            archive._base = outer->_base + offset;
+            archive._outer = outer->_outer;
+            break;
+        case Kind::file:
+        case Kind::none:
+            archive._kind = Kind::window;
+            archive._base = offset;
+            archive._outer = std::move(outer);
+            break;
+    }
+    return archive;
+}
+
+VQZipArchive VQZipArchive::nestedArchive(std::shared_ptr<const VQZipArchive> outer,
+                                         const VQZipMember& member,
+                                         std::optional<std::string> name) {
+    if (!outer) throw VQInvalidArgumentException("A nested zip archive needs an outer archive");
+    std::string nestedName =
+        name ? std::move(*name) : outer->name() + "!/" + std::string(member.name);
+    if (member.compressionMethod != 0) {
+        // Inflated whole: a deflated stream cannot be read from the middle.
+        auto bytes = outer->read(member);
+        return withBuffer(std::move(bytes), std::move(nestedName));
+    }
+    outer->ensureOpen();
+    bool unreadable = false;
+    const std::optional<uint64_t> location =
+        member.localHeaderOffset == VQZipMember::kOutside
+            ? std::nullopt
+            : outer->dataLocation(member.localHeaderOffset, &unreadable);
+    if (!location)
+        raiseCorrupt(outer->name(), "invalid local header", VQErrorKind::corruptArchive,
+                     member.localHeaderOffset == VQZipMember::kOutside
+                         ? std::nullopt
+                         : std::optional<uint64_t>(member.localHeaderOffset));
+    return window(std::move(outer), *location, member.length, std::move(nestedName));
+}
+
+void VQZipArchive::closeFile() noexcept {
+    _file.close();
+}
+
+void VQZipArchive::ensureOpen() const {
+    if (_kind == Kind::window) {
+        _outer->ensureOpen();
+        return;
+    }
+    if (_kind != Kind::file || _file) return;
+    VQFile file = openOrRaise(_name);
+    // Offsets from the directory would land anywhere in another archive.
+    if (file.size() != _size) raiseCorrupt(_name, "the archive changed since it was indexed");
+    _file = std::move(file);
+}
+
+VQFileStatus VQZipArchive::readRaw(uint64_t offset, void* into, size_t n) const {
+    if (offset > _size || n > _size - offset) return VQFileStatus::shortRead;
+    switch (_kind) {
+        case Kind::file:
+            return _file.readAt(offset, into, n);
+        case Kind::window:
+            return _outer->readRaw(_base + offset, into, n);
+        case Kind::memory:
+            if (n) std::memcpy(into, _bytes + offset, n);
+            return VQFileStatus::ok;
+        case Kind::none:
+            break;
+    }
+    return VQFileStatus::unreadable;
+}
+
+const uint8_t* VQZipArchive::view(uint64_t offset, size_t n, std::vector<uint8_t>& scratch) const {
+    if (offset > _size || n > _size - offset) return nullptr;
+    if (_kind == Kind::memory) return _bytes + offset;
+    if (scratch.size() < n) scratch.resize(n);
+    return readRaw(offset, scratch.data(), n) == VQFileStatus::ok ? scratch.data() : nullptr;
+}
+
+void VQZipArchive::setProblem(int result, VQErrorKind kind, const char* reason,
+                              std::optional<uint64_t> offset) const {
+    _problem = VQZipProblem{result, kind, reason, offset};
+}
+
+// ---- The directory ----
+
+int VQZipArchive::readDirectory() {
+    releaseDirectory();
+    _problem = VQZipProblem{};
+    _count = 0;
+    _shift = 0;
+    _shiftBack = false;
+    const uint64_t size = _size;
+    if (size <= EndRecord::kSize) {
+        setProblem(-1, VQErrorKind::corruptArchive, kNoEndRecord);
+        return -1;
+    }
     // Most archives end with their end record: a short tail is searched first, and the
     // longest a comment allows only when that finds nothing. The search runs from the end
     // backwards, so both find the same record.
@@ -257,304 +447,238 @@ int locateDirectory(const Source& source, Directory& directory) {
     for (const uint64_t window : {kShortTail, uint64_t{EndRecord::kSize} + kMaxCommentLength}) {
         const uint64_t tailLength = std::min<uint64_t>(size, window);
         tailStart = size - tailLength;
-        tail = source.view(tailStart, static_cast<size_t>(tailLength), tailScratch);
-        if (!tail) return -2;
-        found = findEndRecord(source, tail, tailStart, scratch);
+        tail = view(tailStart, static_cast<size_t>(tailLength), tailScratch);
+        if (!tail) {
+            setProblem(-2, VQErrorKind::unreadableFile, "the end of the archive cannot be read",
+                       tailStart);
+            return -2;
+        }
+        found = findEndRecord(*this, tail, tailStart, scratch);
         if (found >= 0 || tailLength == size) break;
     }
-    if (found < 0) return -1;
+    if (found < 0) {
+        setProblem(-1, VQErrorKind::corruptArchive, kNoEndRecord);
+        return -1;
+    }
     const uint64_t endRecord = static_cast<uint64_t>(found);
     const EndRecord end{tail + (endRecord - tailStart)};
 
     // The directory is the bytes right before the end record, or before the zip64 record.
     uint64_t directoryEnd = endRecord;
     uint64_t zip64At = 0;
-    if (const uint8_t* record = findZip64Record(source, endRecord, &zip64At, scratch)) {
+    uint64_t count = 0, directorySize = 0, recordedOffset = 0;
+    if (const uint8_t* record = findZip64Record(*this, endRecord, &zip64At, scratch)) {
         const Zip64EndRecord zip64{record};
-        directory.count = zip64.entryCount();
-        directory.size = zip64.directorySize();
-        directory.recordedOffset = zip64.directoryOffset();
+        count = zip64.entryCount();
+        directorySize = zip64.directorySize();
+        recordedOffset = zip64.directoryOffset();
         directoryEnd = zip64At;
     } else {
-        directory.count = end.entryCount();
-        directory.size = end.directorySize();
-        directory.recordedOffset = end.directoryOffset();
+        count = end.entryCount();
+        directorySize = end.directorySize();
+        recordedOffset = end.directoryOffset();
     }
-    if (directory.size > directoryEnd) return -2;
-    if (directory.size > kMaxDirectorySize) return -1;
-    directory.start = directoryEnd - directory.size;
-    if (directory.start >= tailStart) {
+    if (directorySize > directoryEnd) {
+        setProblem(-2, VQErrorKind::corruptArchive,
+                   "central directory runs past the start of the file", endRecord);
+        return -2;
+    }
+    if (directorySize > kMaxDirectorySize) {
+        setProblem(-1, VQErrorKind::unsupportedArchive,
+                   "archive too large (central directory above 1 GiB)", endRecord);
+        return -1;
+    }
+    const uint64_t start = directoryEnd - directorySize;
+    if (start >= tailStart) {
         // Read with the tail already (the directory of a small archive).
-        directory.owned = std::move(tailScratch);
-        directory.bytes = tail + (directory.start - tailStart);
-        return 0;
+        _directoryCopy = std::move(tailScratch);
+        _directory = tail + (start - tailStart);
+    } else {
+        _directory = view(start, static_cast<size_t>(directorySize), _directoryCopy);
+        if (!_directory) {
+            setProblem(-2, VQErrorKind::unreadableFile, "the central directory cannot be read",
+                       start);
+            return -2;
+        }
     }
-    directory.bytes =
-        source.view(directory.start, static_cast<size_t>(directory.size), directory.owned);
-    if (!directory.bytes) return -2;
+    _directorySize = directorySize;
+    _directoryStart = start;
+    _count = count;
+    decideShift(recordedOffset);
     return 0;
+}
+
+void VQZipArchive::releaseDirectory() noexcept {
+    std::vector<uint8_t>().swap(_directoryCopy);
+    _directory = nullptr;
+    _directorySize = 0;
+    _count = 0;
 }
 
 // Where the directory says a member's local header lies, moved by the bytes before the
 // archive. Those show as a directory that lies elsewhere than its recorded offset; but a
 // garbage offset field shows the same, so the move is made only when it lands on a
 // local header where the recorded offset does not. Decided on the first member.
-uint64_t decideShift(const Source& source, const Directory& directory, bool* negative) {
-    *negative = false;
-    if (directory.start == directory.recordedOffset || directory.count == 0 ||
-        directory.size < CentralRecord::kSize)
-        return 0;
-    const CentralRecord first{directory.bytes};
+void VQZipArchive::decideShift(uint64_t recordedOffset) {
+    _shift = 0;
+    _shiftBack = false;
+    if (_directoryStart == recordedOffset || _count == 0 || _directorySize < CentralRecord::kSize)
+        return;
+    const CentralRecord first{_directory};
     const uint64_t nameEnd = CentralRecord::kSize + first.nameLength();
-    if (nameEnd > directory.size) return 0;
-    const uint64_t extraLength = std::min<uint64_t>(first.extraLength(), directory.size - nameEnd);
+    if (nameEnd > _directorySize) return;
+    const uint64_t extraLength = std::min<uint64_t>(first.extraLength(), _directorySize - nameEnd);
     const uint64_t local =
-        memberValues(first, {directory.bytes + nameEnd, static_cast<size_t>(extraLength)})
+        memberValues(first, {_directory + nameEnd, static_cast<size_t>(extraLength)})
             .localHeaderOffset;
-    const bool forward = directory.start > directory.recordedOffset;
-    const uint64_t shift = forward ? directory.start - directory.recordedOffset
-                                   : directory.recordedOffset - directory.start;
-    if (!forward && local < shift) return 0;
+    const bool forward = _directoryStart > recordedOffset;
+    const uint64_t shift =
+        forward ? _directoryStart - recordedOffset : recordedOffset - _directoryStart;
+    if (!forward && local < shift) return;
     const uint64_t moved = forward ? local + shift : local - shift;
-    if (moved < local && forward) return 0;  // wrapped
-    std::vector<uint8_t> scratch;
+    if (moved < local && forward) return;  // wrapped
     auto isLocalHeader = [&](uint64_t at) {
-        const uint8_t* p = source.view(at, LocalHeader::kSize, scratch);
-        return p && LocalHeader{p}.hasSignature();
+        uint8_t bytes[LocalHeader::kSize];
+        return readRaw(at, bytes, sizeof bytes) == VQFileStatus::ok &&
+               LocalHeader{bytes}.hasSignature();
     };
-    if (!isLocalHeader(moved) || isLocalHeader(local)) return 0;
-    *negative = !forward;
-    return shift;
+    if (!isLocalHeader(moved) || isLocalHeader(local)) return;
+    _shift = shift;
+    _shiftBack = !forward;
 }
 
-// Walks the records, calling onMember(record values, name) for each. onMember returns 0
-// to go on, or the walk's result to stop with.
-template <typename OnMember>
-int walkRecords(const Source& source, const Directory& directory, OnMember&& onMember) {
-    bool negative = false;
-    const uint64_t shift = decideShift(source, directory, &negative);
-    uint64_t offset = 0;
+bool VQZipArchive::nextMember(Cursor& cursor, VQZipMember& member) const {
+    if (cursor.result != 0 || cursor.index >= _count) return false;
     // An entry count larger than the directory holds ends at the first record that is
-    // not there, after reporting those that are; the loop is bounded by the directory.
-    for (uint64_t i = 0; i < directory.count; ++i) {
-        if (offset + CentralRecord::kSize > directory.size) return -1;
-        const CentralRecord record{directory.bytes + offset};
-        const uint64_t nameEnd = offset + CentralRecord::kSize + record.nameLength();
-        if (nameEnd > directory.size) return -1;
-        const uint64_t extraLength =
-            std::min<uint64_t>(record.extraLength(), directory.size - nameEnd);
-        MemberValues values =
-            memberValues(record, {directory.bytes + nameEnd, static_cast<size_t>(extraLength)});
-        bool outside = false;
-        if (negative) {
-            if (values.localHeaderOffset < shift) outside = true;
-            values.localHeaderOffset -= shift;
-        } else {
-            if (values.localHeaderOffset + shift < values.localHeaderOffset) outside = true;
-            values.localHeaderOffset += shift;
-        }
-        const std::string_view name(reinterpret_cast<const char*>(record.name()),
-                                    record.nameLength());
-        if (const int stop = onMember(values, name, static_cast<int32_t>(record.method()), outside))
-            return stop;
-        offset += record.length();
+    // not there, after reporting those that are; the walk is bounded by the directory.
+    const uint64_t offset = cursor.offset;
+    if (offset + CentralRecord::kSize > _directorySize) {
+        cursor.result = -1;
+        setProblem(-1, VQErrorKind::corruptArchive,
+                   "central directory record runs past the directory",
+                   _directoryStart + std::min(offset, _directorySize));
+        return false;
     }
-    return 0;
-}
-
-// The full walk: every local header is read to place the member's data. report(name,
-// location, length, method, compressedLength) returns 0 to go on, or the walk's result.
-template <typename Report>
-int walkArchive(const Source& source, Report&& report) {
-    Directory directory;
-    if (const int failed = locateDirectory(source, directory)) return failed;
-    // Names are handed out NUL-terminated; a name is at most 65,535 bytes.
-    std::unique_ptr<char[]> name(new char[65536]);
-    std::vector<uint8_t> scratch;
-    return walkRecords(source, directory,
-                       [&](const MemberValues& values, std::string_view memberName, int32_t method,
-                           bool outside) -> int {
-                           if (outside) return -2;
-                           const uint8_t* p =
-                               source.view(values.localHeaderOffset, LocalHeader::kSize, scratch);
-                           if (!p) return -2;
-                           const LocalHeader header{p};
-                           if (!header.hasSignature()) return -1;
-                           // The local lengths place the data: the local extra field may differ
-                           // from the central one.
-                           const uint64_t location = values.localHeaderOffset + header.length();
-                           std::memcpy(name.get(), memberName.data(), memberName.size());
-                           name[memberName.size()] = '\0';
-                           return report(static_cast<const char*>(name.get()), location,
-                                         values.length, method, values.compressedLength);
-                       });
-}
-
-// Reports to a 64-bit callback.
-auto reportTo(VQZipArchiveCallback64 callback, void* context) {
-    return [callback, context](const char* name, uint64_t location, uint64_t length, int32_t method,
-                               uint64_t compressedLength) {
-        if (callback) callback(name, location, length, method, compressedLength, context);
-        return 0;
-    };
-}
-
-// Reports to a 32-bit callback, which cannot say where a member beyond 4 GiB lies: the
-// walk ends there with -1.
-auto reportTo(VQZipArchiveCallback callback, void* context) {
-    return [callback, context](const char* name, uint64_t location, uint64_t length, int32_t method,
-                               uint64_t compressedLength) {
-        if (location > UINT32_MAX || length > UINT32_MAX || compressedLength > UINT32_MAX)
-            return -1;
-        if (callback)
-            callback(name, static_cast<uint32_t>(location), static_cast<uint32_t>(length), method,
-                     static_cast<uint32_t>(compressedLength), context);
-        return 0;
-    };
-}
-
-int walkDirectory(const Source& source, VQZipDirectoryCallback callback, void* context) {
-    Directory directory;
-    if (const int failed = locateDirectory(source, directory)) return failed;
-    return walkRecords(source, directory,
-                       [&](const MemberValues& values, std::string_view name, int32_t method,
-                           bool outside) -> int {
-                           // Reported all the same: reading it fails.
-                           VQZipDirectoryMember member{
-                               name, outside ? UINT64_MAX : values.localHeaderOffset, values.length,
-                               values.compressedLength, method};
-                           if (callback) callback(member, context);
-                           return 0;
-                       });
-}
-
-// Archives up to this size are read whole for a full walk, which then makes no system
-// call per member; larger ones are walked with one 30-byte read per local header.
-constexpr uint64_t kReadWholeLimit = 64 << 20;
-
-template <typename Report>
-int walkArchiveAt(const std::string& path, Report report) {
-    VQFile file = VQFile::openRegular(path);
-    if (!file) return -1;
-    if (file.size() <= kReadWholeLimit) {
-        std::vector<uint8_t> bytes(static_cast<size_t>(file.size()));
-        // A file that shrank since it was opened reads short: treated as unreadable.
-        if (file.readAt(0, bytes.data(), bytes.size()) != VQFileStatus::ok) return -2;
-        file.close();
-        return walkArchive(SpanSource(bytes), report);
+    const CentralRecord record{_directory + offset};
+    const uint64_t nameEnd = offset + CentralRecord::kSize + record.nameLength();
+    if (nameEnd > _directorySize) {
+        cursor.result = -1;
+        setProblem(-1, VQErrorKind::corruptArchive, "member name runs past the central directory",
+                   _directoryStart + offset);
+        return false;
     }
-    return walkArchive(FileSource(file), report);
+    const uint64_t extraLength = std::min<uint64_t>(record.extraLength(), _directorySize - nameEnd);
+    const MemberValues values =
+        memberValues(record, {_directory + nameEnd, static_cast<size_t>(extraLength)});
+    uint64_t local = values.localHeaderOffset;
+    if (_shiftBack)
+        local = local < _shift ? VQZipMember::kOutside : local - _shift;
+    else
+        local = local + _shift < local ? VQZipMember::kOutside : local + _shift;
+    member = VQZipMember{
+        std::string_view(reinterpret_cast<const char*>(record.name()), record.nameLength()),
+        local,
+        values.length,
+        values.compressedLength,
+        static_cast<int32_t>(record.method()),
+        record.flags()};
+    cursor.offset = offset + record.length();
+    ++cursor.index;
+    return true;
 }
 
-[[noreturn]] void raiseCorrupt(const std::string& path, const char* why) {
-    throw VQInvalidArgumentException(VQFormat("Corrupt zip file %s (%s).", path.c_str(), why),
-                                     VQErrorKind::corruptArchive);
+// ---- Reading ----
+
+std::optional<uint64_t> VQZipArchive::dataLocation(uint64_t localHeaderOffset,
+                                                   bool* unreadable) const {
+    uint8_t bytes[LocalHeader::kSize];
+    const bool read = readRaw(localHeaderOffset, bytes, sizeof bytes) == VQFileStatus::ok;
+    if (unreadable) *unreadable = !read;
+    if (!read) return std::nullopt;
+    const LocalHeader header{bytes};
+    if (!header.hasSignature()) return std::nullopt;
+    // The local lengths place the data: the local extra field may differ from the
+    // central one.
+    return localHeaderOffset + header.length();
 }
 
-struct DecompressorFree {
-    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
-};
-
-// One decompressor and one input buffer per thread, reused across reads: a jar is read
-// member by member, and allocating either per member would cost more than inflating a
-// typical class file.
-libdeflate_decompressor* threadDecompressor() {
-    thread_local std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
-        libdeflate_alloc_decompressor());
-    if (!decompressor) throw std::bad_alloc();
-    return decompressor.get();
-}
-
-constexpr uint64_t kMaxDeflateRatio = 1032;
-constexpr uint64_t kMaxDeflateSlack = 1024;
-
-// Compressed inputs up to this size reuse the thread's buffer; larger ones get their
-// own, so that one huge member does not pin memory for the rest of the thread's life.
-constexpr size_t kKeptScratch = 1 << 20;
-
-// Checks made before anything is opened or allocated.
-void checkMember(const std::string& path, uint64_t length, int32_t compressionMethod,
-                 uint64_t compressedLength) {
-    if (compressionMethod != 0 && compressionMethod != 8)
-        throw VQInvalidArgumentException(VQFormat("Unsupported compression type %d in zip file %s",
-                                                  compressionMethod, path.c_str()),
-                                         VQErrorKind::unsupportedArchive);
-    // The output is exactly the recorded length, so a hostile archive can make us allocate
-    // no more than it declares; this caps what it may declare.
-    // A stored member's compressed size is not used: it is read by its length.
-    if (length > kVQMaxDataLength ||
-        (compressionMethod == 8 && compressedLength > kVQMaxDataLength))
-        raiseCorrupt(path, "member too large");
-    if (compressionMethod == 8) {
-        // No deflate stream is empty; libdeflate is not even asked.
-        if (compressedLength == 0) raiseCorrupt(path, "invalid compressed data");
-        // Deflate expands at most 1032 to 1, so a length beyond that cannot come out
-        // whole, and a few hostile bytes must not make us allocate up to the cap first.
-        if (length > compressedLength * kMaxDeflateRatio + kMaxDeflateSlack)
-            raiseCorrupt(path, "wrong uncompressed size");
-    }
-}
-
-std::shared_ptr<const VQByteBuffer> inflate(const std::string& path, const uint8_t* input,
-                                            size_t compressedLength, size_t length) {
-    auto buffer = VQByteBuffer::bufferWithLength(length);
-    size_t produced = 0;
-    const libdeflate_result result = libdeflate_deflate_decompress(
-        threadDecompressor(), input, compressedLength, buffer->mutableBytes(), length, &produced);
-    if (result == LIBDEFLATE_BAD_DATA) raiseCorrupt(path, "invalid compressed data");
-    if (result != LIBDEFLATE_SUCCESS || produced != length)
-        raiseCorrupt(path, "wrong uncompressed size");
-    return buffer;
-}
-
-// The member at a known data location, from an open file, after checkMember.
-std::shared_ptr<const VQByteBuffer> readData(const VQFile& file, const std::string& path,
-                                             uint64_t location, uint64_t length,
-                                             int32_t compressionMethod, uint64_t compressedLength) {
+std::shared_ptr<const VQByteBuffer> VQZipArchive::readData(uint64_t location, uint64_t length,
+                                                           int32_t compressionMethod,
+                                                           uint64_t compressedLength,
+                                                           VQZipReadContext* context) const {
+    checkMember(_name, length, compressionMethod, compressedLength);
+    ensureOpen();
     const uint64_t stored = compressionMethod == 0 ? length : compressedLength;
     // Checked before anything is allocated: a lying size cannot make us allocate first.
-    if (location > file.size() || stored > file.size() - location)
-        raiseCorrupt(path, "unexpected end of file");
+    if (location > _size || stored > _size - location)
+        raiseCorrupt(_name, "unexpected end of file", VQErrorKind::corruptArchive, location);
     if (compressionMethod == 0) {
         auto buffer = VQByteBuffer::bufferWithLength(static_cast<size_t>(length));
         const VQFileStatus status =
-            file.readAt(location, buffer->mutableBytes(), static_cast<size_t>(length));
-        if (status != VQFileStatus::ok) raiseCorrupt(path, VQFileStatusText(status));
+            readRaw(location, buffer->mutableBytes(), static_cast<size_t>(length));
+        if (status != VQFileStatus::ok)
+            raiseCorrupt(_name, VQFileStatusText(status), kindOf(status), location);
         return buffer;
     }
-    thread_local std::vector<uint8_t> keptScratch;
-    std::vector<uint8_t> ownScratch;
-    std::vector<uint8_t>& input = compressedLength <= kKeptScratch ? keptScratch : ownScratch;
-    if (input.size() < compressedLength) input.resize(static_cast<size_t>(compressedLength));
-    const VQFileStatus status =
-        file.readAt(location, input.data(), static_cast<size_t>(compressedLength));
-    if (status != VQFileStatus::ok) raiseCorrupt(path, VQFileStatusText(status));
-    return inflate(path, input.data(), static_cast<size_t>(compressedLength),
-                   static_cast<size_t>(length));
+    VQZipReadContext& scratch = context ? *context : _context;
+    const ReleaseLargeInput release{scratch};
+    uint8_t* input = scratch.input(static_cast<size_t>(compressedLength));
+    const VQFileStatus status = readRaw(location, input, static_cast<size_t>(compressedLength));
+    if (status != VQFileStatus::ok)
+        raiseCorrupt(_name, VQFileStatusText(status), kindOf(status), location);
+    return inflate(scratch, _name, input, static_cast<size_t>(compressedLength),
+                   static_cast<size_t>(length), location);
 }
 
-}  // namespace
-
-VQFile VQZipOpenForRead(const std::string& path) {
-    errno = 0;
-    VQFileStatus status = VQFileStatus::ok;
-    VQFile file = VQFile::openRegular(path, &status);
-    if (file) return file;
-    // The system's words where there are some, as the message always gave them.
-    const char* why = status == VQFileStatus::notFound     ? std::strerror(ENOENT)
-                      : status == VQFileStatus::notRegular ? "not a regular file"
-                      : errno                              ? std::strerror(errno)
-                                                           : VQFileStatusText(status);
-    throw VQInvalidArgumentException(
-        VQFormat("Can't open zip file %s any more (%s) - I swear it used to be there!",
-                 path.c_str(), why),
-        VQErrorKind::unreadableFile);
+std::shared_ptr<const VQByteBuffer> VQZipArchive::read(const VQZipMember& member,
+                                                       VQZipReadContext* context,
+                                                       uint64_t* dataLocation) const {
+    ensureOpen();
+    checkMember(_name, member.length, member.compressionMethod, member.compressedLength);
+    const uint64_t at = member.localHeaderOffset;
+    if (at > _size || _size - at < LocalHeader::kSize)
+        raiseCorrupt(_name, "invalid local header", VQErrorKind::corruptArchive,
+                     at == VQZipMember::kOutside ? std::nullopt : std::optional<uint64_t>(at));
+    const uint64_t stored = member.compressionMethod == 0 ? member.length : member.compressedLength;
+    // One read for the header and the data of most members: the header's name and extra
+    // field are guessed to fit an allowance, and read again when they do not.
+    const uint64_t want =
+        std::min<uint64_t>(LocalHeader::kSize + kLocalHeaderAllowance + stored, _size - at);
+    VQZipReadContext& scratch = context ? *context : _context;
+    const ReleaseLargeInput release{scratch};
+    uint8_t* input = scratch.input(static_cast<size_t>(want));
+    const VQFileStatus status = readRaw(at, input, static_cast<size_t>(want));
+    if (status != VQFileStatus::ok)
+        raiseCorrupt(_name, VQFileStatusText(status), kindOf(status), at);
+    const LocalHeader header{input};
+    if (!header.hasSignature())
+        raiseCorrupt(_name, "invalid local header", VQErrorKind::corruptArchive, at);
+    const uint64_t location = at + header.length();
+    if (dataLocation) *dataLocation = location;
+    if (header.length() + stored > want)
+        return readData(location, member.length, member.compressionMethod, member.compressedLength,
+                        &scratch);
+    const uint8_t* data = input + header.length();
+    if (member.compressionMethod == 0)
+        return VQByteBuffer::bufferWithBytes(data, static_cast<size_t>(member.length));
+    return inflate(scratch, _name, data, static_cast<size_t>(member.compressedLength),
+                   static_cast<size_t>(member.length), location);
 }
+
+// ---- The original interface ----
 
 namespace {
 
-// Local headers longer than this (name and extra field) take a second read.
-constexpr uint64_t kLocalHeaderAllowance = 512;
+struct Registration {
+    VQZipArchiveCallback callback = nullptr;
+    void* context = nullptr;
+};
+
+// The specified process-wide pair: one registration shared by every thread.
+Registration& registration() {
+    static Registration pair;
+    return pair;
+}
 
 }  // namespace
 
@@ -564,89 +688,44 @@ void _VQ_register_zip_archive_callback(VQZipArchiveCallback callback, void* cont
 
 int _VQ_read_zip_archive(const std::string& path) {
     const Registration reg = registration();
-    return _VQ_walk_zip_archive(path, reg.callback, reg.context);
-}
-
-int _VQ_walk_zip_archive(const std::string& path, VQZipArchiveCallback callback, void* context) {
-    return walkArchiveAt(path, reportTo(callback, context));
-}
-
-int _VQ_walk_zip_archive64(const std::string& path, VQZipArchiveCallback64 callback,
-                           void* context) {
-    return walkArchiveAt(path, reportTo(callback, context));
-}
-
-int VQZipWalkArchiveBytes(std::span<const uint8_t> archive, VQZipArchiveCallback64 callback,
-                          void* context) {
-    return walkArchive(SpanSource(archive), reportTo(callback, context));
-}
-
-int VQZipWalkDirectory(const VQFile& file, VQZipDirectoryCallback callback, void* context) {
+    VQFile file = VQFile::openRegular(path);
     if (!file) return -1;
-    return walkDirectory(FileSource(file), callback, context);
-}
-
-int VQZipWalkDirectoryBytes(std::span<const uint8_t> archive, VQZipDirectoryCallback callback,
-                            void* context) {
-    return walkDirectory(SpanSource(archive), callback, context);
+    std::vector<uint8_t> whole;
+    VQZipArchive archive;
+    if (file.size() <= kReadWholeLimit) {
+        whole.resize(static_cast<size_t>(file.size()));
+        // A file that shrank since it was opened reads short: treated as unreadable.
+        if (file.readAt(0, whole.data(), whole.size()) != VQFileStatus::ok) return -2;
+        file.close();
+        archive = VQZipArchive::withBytes(whole, path);
+    } else {
+        archive = VQZipArchive::withFile(std::move(file), path);
+    }
+    if (const int failed = archive.readDirectory()) return failed;
+    // Names are handed out NUL-terminated; a name is at most 65,535 bytes.
+    std::unique_ptr<char[]> name(new char[65536]);
+    return archive.forEachMemberWithData([&](const VQZipMember& member, uint64_t location) {
+        // The callback cannot say where a member beyond 4 GiB lies: the walk ends there.
+        if (location > UINT32_MAX || member.length > UINT32_MAX ||
+            member.compressedLength > UINT32_MAX)
+            return -1;
+        std::memcpy(name.get(), member.name.data(), member.name.size());
+        name[member.name.size()] = '\0';
+        if (reg.callback)
+            reg.callback(name.get(), static_cast<uint32_t>(location),
+                         static_cast<uint32_t>(member.length), member.compressionMethod,
+                         static_cast<uint32_t>(member.compressedLength), reg.context);
+        return 0;
+    });
 }
 
 std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data(const std::string& path, uint32_t location,
                                                       uint32_t length, int32_t compressionMethod,
                                                       uint32_t compressedLength) {
-    return _VQ_read_zip_data64(path, location, length, compressionMethod, compressedLength);
-}
-
-std::shared_ptr<const VQByteBuffer> _VQ_read_zip_data64(const std::string& path, uint64_t location,
-                                                        uint64_t length, int32_t compressionMethod,
-                                                        uint64_t compressedLength) {
+    // Refused before anything is opened.
     checkMember(path, length, compressionMethod, compressedLength);
-    const VQFile file = VQZipOpenForRead(path);
-    return readData(file, path, location, length, compressionMethod, compressedLength);
-}
-
-bool VQZipDataLocation(const VQFile& file, uint64_t localHeaderOffset, uint64_t* dataLocation) {
-    uint8_t bytes[LocalHeader::kSize];
-    if (localHeaderOffset > file.size() || file.size() - localHeaderOffset < LocalHeader::kSize ||
-        file.readAt(localHeaderOffset, bytes, sizeof bytes) != VQFileStatus::ok)
-        return false;
-    const LocalHeader header{bytes};
-    if (!header.hasSignature()) return false;
-    *dataLocation = localHeaderOffset + header.length();
-    return true;
-}
-
-std::shared_ptr<const VQByteBuffer> VQZipReadMember(const VQFile& file, const std::string& path,
-                                                    uint64_t localHeaderOffset, uint64_t length,
-                                                    int32_t compressionMethod,
-                                                    uint64_t compressedLength,
-                                                    uint64_t* dataLocation) {
-    checkMember(path, length, compressionMethod, compressedLength);
-    const uint64_t size = file.size();
-    if (localHeaderOffset > size || size - localHeaderOffset < LocalHeader::kSize)
-        raiseCorrupt(path, "invalid local header");
-    const uint64_t stored = compressionMethod == 0 ? length : compressedLength;
-    // One read for the header and the data of most members: the header's name and extra
-    // field are guessed to fit an allowance, and read again when they do not.
-    const uint64_t want = std::min<uint64_t>(LocalHeader::kSize + kLocalHeaderAllowance + stored,
-                                             size - localHeaderOffset);
-    thread_local std::vector<uint8_t> keptScratch;
-    std::vector<uint8_t> ownScratch;
-    std::vector<uint8_t>& input = want <= kKeptScratch ? keptScratch : ownScratch;
-    if (input.size() < want) input.resize(static_cast<size_t>(want));
-    const VQFileStatus status =
-        file.readAt(localHeaderOffset, input.data(), static_cast<size_t>(want));
-    if (status != VQFileStatus::ok) raiseCorrupt(path, VQFileStatusText(status));
-    const LocalHeader header{input.data()};
-    if (!header.hasSignature()) raiseCorrupt(path, "invalid local header");
-    const uint64_t location = localHeaderOffset + header.length();
-    if (dataLocation) *dataLocation = location;
-    if (header.length() + stored > want)
-        return readData(file, path, location, length, compressionMethod, compressedLength);
-    const uint8_t* data = input.data() + header.length();
-    if (compressionMethod == 0)
-        return VQByteBuffer::bufferWithBytes(data, static_cast<size_t>(length));
-    return inflate(path, data, static_cast<size_t>(compressedLength), static_cast<size_t>(length));
+    return VQZipArchive::openFile(path).readData(location, length, compressionMethod,
+                                                 compressedLength);
 }
 
 }  // namespace ornith

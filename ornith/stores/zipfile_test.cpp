@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -438,8 +440,7 @@ TEST_P(ShrunkDuringTheWalk, EndsWithoutASignal) {
         std::string path;
         int calls = 0;
     } state{path};
-    const int result = _VQ_walk_zip_archive(
-        path,
+    _VQ_register_zip_archive_callback(
         [](const char*, uint32_t, uint32_t, int32_t, uint32_t, void* c) {
             auto* st = static_cast<State*>(c);
             // After the second member: cut the archive to a few bytes, then write
@@ -450,6 +451,8 @@ TEST_P(ShrunkDuringTheWalk, EndsWithoutASignal) {
             }
         },
         &state);
+    const int result = _VQ_read_zip_archive(path);
+    _VQ_register_zip_archive_callback(nullptr, nullptr);
     EXPECT_TRUE(result == 0 || result == -1 || result == -2) << result;
     EXPECT_GE(state.calls, 2);
     if (result != 0) {
@@ -459,6 +462,91 @@ TEST_P(ShrunkDuringTheWalk, EndsWithoutASignal) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ShrunkDuringTheWalk,
                          ::testing::Values(uint64_t{0}, uint64_t{80} << 20));
+
+}  // namespace
+}  // namespace ornith
+
+namespace ornith {
+namespace {
+
+using testing::ScratchDirectory;
+using testing::text;
+using testing::ZipWriter;
+
+// The member of an archive with this name, from its directory.
+std::optional<VQZipMember> memberNamed(const VQZipArchive& archive, std::string_view name) {
+    std::optional<VQZipMember> found;
+    archive.forEachMember([&](const VQZipMember& member) {
+        if (member.name != name) return 0;
+        found = member;
+        return 1;
+    });
+    return found;
+}
+
+// A jar inside a jar: stored, it is read in place through a window of the outer file;
+// deflated, it is inflated and read from memory. Either way its classes read whole.
+TEST(VQZipArchive, OpensAJarInsideAJar) {
+    ScratchDirectory dir;
+    ZipWriter inner;
+    inner.add("p/", "");
+    inner.add("p/A.class", "the bytes of class A");
+    inner.add("p/B.class", std::string(4000, 'b') + "end of B", 8);
+    const testing::ZipBytes innerBytes = inner.bytes();
+    const std::string innerText(innerBytes.begin(), innerBytes.end());
+
+    ZipWriter outer;
+    outer.add("BOOT-INF/", "");
+    outer.add("BOOT-INF/lib/stored.jar", innerText);
+    outer.add("BOOT-INF/lib/deflated.jar", innerText, 8);
+    outer.add("after.txt", "bytes that follow the inner jars");
+    const std::string path = dir / "app.jar";
+    outer.writeTo(path);
+
+    auto app = std::make_shared<VQZipArchive>(VQZipArchive::openFile(path));
+    ASSERT_EQ(app->readDirectory(), 0);
+    for (const char* name : {"BOOT-INF/lib/stored.jar", "BOOT-INF/lib/deflated.jar"}) {
+        SCOPED_TRACE(name);
+        const std::optional<VQZipMember> member = memberNamed(*app, name);
+        ASSERT_TRUE(member);
+        VQZipArchive nested = VQZipArchive::nestedArchive(app, *member);
+        EXPECT_EQ(nested.name(), path + "!/" + name);
+        EXPECT_EQ(nested.isWindow(), member->compressionMethod == 0);
+        EXPECT_EQ(nested.isInMemory(), member->compressionMethod == 8);
+        EXPECT_EQ(nested.size(), innerBytes.size());
+        ASSERT_EQ(nested.readDirectory(), 0);
+        const std::optional<VQZipMember> a = memberNamed(nested, "p/A.class");
+        const std::optional<VQZipMember> b = memberNamed(nested, "p/B.class");
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(text(nested.read(*a)), "the bytes of class A");
+        EXPECT_EQ(text(nested.read(*b)), std::string(4000, 'b') + "end of B");
+        // The window ends where the member does, though the outer file goes on.
+        uint8_t byte = 0;
+        EXPECT_EQ(nested.readRaw(nested.size(), &byte, 1), VQFileStatus::shortRead);
+        EXPECT_EQ(nested.readRaw(nested.size() - 1, &byte, 1), VQFileStatus::ok);
+        EXPECT_EQ(byte, innerBytes.back());
+    }
+
+    // Closed between reads, the outer file is opened again for the window's next read.
+    const std::optional<VQZipMember> stored = memberNamed(*app, "BOOT-INF/lib/stored.jar");
+    ASSERT_TRUE(stored);
+    VQZipArchive window = VQZipArchive::nestedArchive(app, *stored, "stored");
+    ASSERT_EQ(window.readDirectory(), 0);
+    const std::optional<VQZipMember> a = memberNamed(window, "p/A.class");
+    ASSERT_TRUE(a);
+    app->closeFile();
+    EXPECT_EQ(text(window.read(*a)), "the bytes of class A");
+    EXPECT_TRUE(app->isFileOpen());
+
+    // A member that is no archive gives the reader's reason, in the nested name.
+    const std::optional<VQZipMember> after = memberNamed(*app, "after.txt");
+    ASSERT_TRUE(after);
+    VQZipArchive notAnArchive = VQZipArchive::nestedArchive(app, *after);
+    EXPECT_EQ(notAnArchive.readDirectory(), -1);
+    EXPECT_STREQ(notAnArchive.problem().reason,
+                 "not a zip archive (no end of central directory record)");
+    EXPECT_EQ(notAnArchive.problem().kind, VQErrorKind::corruptArchive);
+}
 
 }  // namespace
 }  // namespace ornith
