@@ -381,6 +381,24 @@ void writeSignatures(const fs::path& dir) {
     for (auto signature : signatures) writeText(dir / ("gen_" + std::to_string(i++)), signature);
 }
 
+// UTF-8 of every length, modified UTF-8, ill-formed subparts, and what a terminal must
+// not see.
+void writeTexts(const fs::path& dir) {
+    const std::string_view texts[] = {
+        "plain ASCII, quotes \" ' and a backslash \\",
+        "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF",
+        "a\xC0\x80"
+        "b\xED\xA0\xBD\xED\xB8\x80"
+        "c\xED\xB8\x80",
+        std::string_view("a NUL \0 inside", 14),
+        "\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64",
+        "\xE0\x80\xAF \xF0\x80\x80\xAF \xF4\x90\x80\x80 \xED\xA0 \xF8\x88\x80\x80\x80",
+        "\x1B[31m\b\t\n\r\x7F \xC2\x9B \xE2\x80\xA8 \xE2\x80\xAE \xE2\x81\xA6",
+    };
+    int i = 0;
+    for (std::string_view text : texts) writeText(dir / ("gen_" + std::to_string(i++)), text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -392,7 +410,7 @@ int main(int argc, char** argv) {
     try {
         for (const char* target :
              {"class_model", "class_name", "zip_reader", "zip_store", "lexer", "path_utilities",
-              "signature", "runtime_image", "jar_manifest"}) {
+              "signature", "runtime_image", "jar_manifest", "text"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }
@@ -417,6 +435,7 @@ int main(int argc, char** argv) {
         writeSignatures(out / "signature");
         writeImages(out / "runtime_image");
         writeManifests(out / "jar_manifest");
+        writeTexts(out / "text");
     } catch (const std::exception& e) {
         std::cerr << "fuzz_make_seeds: " << e.what() << "\n";
         return 1;

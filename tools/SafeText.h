@@ -10,8 +10,8 @@ namespace ornith::tool {
 
 // Appends `utf8` with every C0 control, DEL, C1 control, U+2028, U+2029, U+202A to
 // U+202E and U+2066 to U+2069 written in Java's escape form: \b \t \n \f \r for those
-// that have one, \u001b (lower-case hex) for the rest. A byte that starts no well-formed
-// UTF-8 sequence is written as U+FFFD. Everything else, spaces included, is kept.
+// that have one, \u001b (lower-case hex) for the rest. Each maximal ill-formed subpart of
+// the UTF-8 is written as U+FFFD. Everything else, spaces included, is kept.
 void appendSafeText(std::string_view utf8, std::string& out);
 std::string safeText(std::string_view utf8);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ornith/base/VQEndian.h"
+#include "ornith/base/VQText.h"
 #include "ornith/classfile/VQAttributeReading.h"
 
 namespace ornith {
@@ -259,19 +260,6 @@ void appendQuoted(std::string& out, std::string_view text, char quote) {
     out.push_back(quote);
 }
 
-void appendCodePointUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 void appendAnnotation(std::string& out, const VQAnnotation& annotation);
 
 void appendValue(std::string& out, const VQElementValue& value) {
@@ -284,7 +272,7 @@ void appendValue(std::string& out, const VQElementValue& value) {
                     out.append(v ? "true" : "false");
                 } else if (tag == 'C') {
                     std::string c;
-                    appendCodePointUtf8(c, static_cast<uint32_t>(v) & 0xFFFF);
+                    VQAppendUTF8(c, static_cast<uint32_t>(v) & 0xFFFF);
                     appendQuoted(out, c, '\'');
                 } else {
                     out.append(std::to_string(v));

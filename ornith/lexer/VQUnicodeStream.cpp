@@ -8,6 +8,7 @@
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQFile.h"
+#include "ornith/base/VQText.h"
 #include "ornith/lexer/VQUnicodeStreamInternal.h"
 
 #if defined(__SSE2__)
@@ -165,9 +166,9 @@ struct Utf8Decoded {
 };
 
 // Decodes UTF-8 from [p, end) into at most `room` units. A sequence of four bytes becomes a
-// surrogate pair; a malformed one (a bad lead byte, an overlong form, a surrogate, a value
-// past U+10FFFF, or a sequence broken off) becomes one U+FFFD for the bytes it got right
-// (for all three of an encoded surrogate).
+// surrogate pair. Each maximal ill-formed subpart becomes one U+FFFD, except that an
+// encoded surrogate is malformed as a whole, as Java's own decoder has it: one U+FFFD for
+// its three bytes.
 // Unless `final`, a sequence that runs into `end` is left for when more bytes are there.
 Utf8Decoded decodeUtf8(VQUnicodeStream* s, const unsigned char* p, const unsigned char* end,
                        bool final, char16_t* out, uint32_t room) {
@@ -180,49 +181,20 @@ Utf8Decoded decodeUtf8(VQUnicodeStream* s, const unsigned char* p, const unsigne
             ++p;
             continue;
         }
-        uint32_t need = 0;
-        uint32_t value = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            need = 1;
-            value = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            need = 2;
-            value = lead & 0x0Fu;
-            if (lead == 0xE0) low = 0xA0;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            need = 3;
-            value = lead & 0x07u;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        }
-        uint32_t got = 0;
-        while (got < need && p + 1 + got < end) {
-            const unsigned char next = p[1 + got];
-            if (next < (got == 0 ? low : 0x80) || next > (got == 0 ? high : 0xBF)) break;
-            value = (value << 6) | (next & 0x3Fu);
-            ++got;
-        }
-        if (need > 0 && got < need && p + 1 + got == end && !final) {
+        const VQUTF8Step step = VQDecodeGeneralizedUTF8(p, end);
+        if (!step.valid && !final && p + step.length == end &&
+            step.length < VQUTF8SequenceLength(lead)) {
             return {static_cast<uint32_t>(p - begin), written, true};
         }
-        // An encoded surrogate is malformed as a whole, as Java's own decoder has it.
-        if (need == 0 || got < need || (value >= 0xD800 && value <= 0xDFFF)) {
+        if (!step.valid || VQIsSurrogate(step.value)) {
             if (s->_malformedColumn == UINT32_MAX) s->_malformedColumn = s->lineLength + written;
             out[written++] = 0xFFFD;
-            p += 1 + got;
+            p += step.length;
             continue;
         }
-        if (value >= 0x10000) {
-            if (written + 2 > room) break;
-            value -= 0x10000;
-            out[written++] = static_cast<char16_t>(0xD800 + (value >> 10));
-            out[written++] = static_cast<char16_t>(0xDC00 + (value & 0x3FF));
-        } else {
-            out[written++] = static_cast<char16_t>(value);
-        }
-        p += 1 + need;
+        if (step.value >= 0x10000 && written + 2 > room) break;
+        written += static_cast<uint32_t>(VQEncodeUTF16(step.value, out + written));
+        p += step.length;
     }
     return {static_cast<uint32_t>(p - begin), written, false};
 }

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "ornith/base/VQText.h"
 #include "ornith/model/VQModernQueries.h"
 
 namespace ornith {
@@ -21,9 +22,9 @@ const char* skipArgument(const char* p, const char* end) noexcept {
     if (base == 'L') {
         while (p < end)
             if (*p++ == ';') break;
-    } else if (base >= 0xC0) {
+    } else if (base >= 0x80 && !VQIsUTF8Continuation(base)) {
         // A base character beyond ASCII is one character, not one per UTF-8 byte.
-        while (p < end && (static_cast<unsigned char>(*p) & 0xC0) == 0x80) ++p;
+        p = VQSkipUTF8Continuations(p, end);
     }
     return p;
 }
@@ -35,9 +36,7 @@ const char* firstArgument(std::string_view descriptor) noexcept {
     const char* p = descriptor.data();
     const char* const end = p + descriptor.size();
     if (p == end) return p;
-    ++p;
-    while (p < end && (static_cast<unsigned char>(*p) & 0xC0) == 0x80) ++p;
-    return p;
+    return VQSkipUTF8Continuations(p + 1, end);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ornith/base/VQText.h"
 #include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/model/VQBaseTypeText.h"
 
@@ -11,20 +12,15 @@ namespace {
 
 // The 16-bit code of the character that starts at text[i]. Descriptors are UTF-8 here;
 // a character beyond U+FFFF answers its first (high surrogate) unit, as a 16-bit string
-// would. A malformed sequence answers its first byte.
+// would. An ill-formed sequence answers its first byte.
 int32_t characterCodeAt(std::string_view text, size_t i) noexcept {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) return lead;
-    const size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    if (extra == 0 || lead > 0xF4 || text.size() - i <= extra) return lead;
-    uint32_t code = lead & (0x3Fu >> extra);
-    for (size_t k = 1; k <= extra; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) return lead;
-        code = (code << 6) | (next & 0x3Fu);
-    }
-    if (code > 0xFFFF) return static_cast<int32_t>(0xD800 + ((code - 0x10000) >> 10));
-    return static_cast<int32_t>(code);
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data()) + i;
+    if (*p < 0x80) return *p;
+    const VQUTF8Step step = VQDecodeUTF8(p, p + (text.size() - i));
+    if (!step.valid) return *p;
+    char16_t units[2];
+    VQEncodeUTF16(step.value, units);
+    return units[0];
 }
 
 size_t leadingBrackets(std::string_view text) noexcept {

@@ -1,7 +1,8 @@
 #include "ornith/model/VQJavapText.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "ornith/base/VQText.h"
 
 namespace ornith {
 
@@ -58,91 +59,9 @@ private:
     size_t _indent = 0;
 };
 
-// One UTF-16 unit as javap writes it inside quotes.
-void appendEscaped(uint32_t unit, char quote, std::string& out) {
-    if (unit >= 32 && unit <= 126 && unit != static_cast<uint32_t>(quote) && unit != '\\') {
-        out.push_back(static_cast<char>(unit));
-        return;
-    }
-    switch (unit) {
-        case '\b':
-            out.append("\\b");
-            return;
-        case '\n':
-            out.append("\\n");
-            return;
-        case '\t':
-            out.append("\\t");
-            return;
-        case '\f':
-            out.append("\\f");
-            return;
-        case '\r':
-            out.append("\\r");
-            return;
-        case '\\':
-            out.append("\\\\");
-            return;
-        case '\'':
-            out.append("\\'");
-            return;
-        case '"':
-            out.append("\\\"");
-            return;
-        default: {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", unit & 0xFFFF);
-            out.append(buffer);
-        }
-    }
-}
-
-// The next code point of UTF-8 text; U+FFFD for a byte that starts no well-formed
-// sequence (the model hands out well-formed text, so this is only a guard).
-uint32_t nextCodePoint(std::string_view text, size_t& at) {
-    const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
-    const uint8_t lead = byte(at);
-    size_t length = 0;
-    uint32_t value = 0;
-    if (lead < 0x80) {
-        ++at;
-        return lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07u;
-    }
-    if (length == 0 || at + length > text.size()) {
-        ++at;
-        return 0xFFFD;
-    }
-    for (size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            ++at;
-            return 0xFFFD;
-        }
-        value = (value << 6) | (byte(at + i) & 0x3Fu);
-    }
-    at += length;
-    return value;
-}
-
 void appendQuoted(std::string_view utf8, char quote, std::string& out) {
     out.push_back(quote);
-    for (size_t at = 0; at < utf8.size();) {
-        const uint32_t cp = nextCodePoint(utf8, at);
-        if (cp >= 0x10000) {
-            appendEscaped(0xD800 + ((cp - 0x10000) >> 10), quote, out);
-            appendEscaped(0xDC00 + ((cp - 0x10000) & 0x3FF), quote, out);
-        } else {
-            appendEscaped(cp, quote, out);
-        }
-    }
+    VQAppendEscapedText(utf8, out, VQEscapeStyle::javaLiteral, quote);
     out.push_back(quote);
 }
 
@@ -197,7 +116,7 @@ void printField(LineWriter& w, const VQJavaField& field, const VQJavapOptions& o
             if (const auto* i = std::get_if<int32_t>(&v)) {
                 if (field.signature() == "C") {
                     text.push_back('\'');
-                    appendEscaped(static_cast<uint32_t>(*i) & 0xFFFF, '\'', text);
+                    VQAppendEscapedUnit(static_cast<uint32_t>(*i) & 0xFFFF, '\'', text);
                     text.push_back('\'');
                 } else if (field.signature() == "Z")
                     text = *i == 1 ? "true" : "false";

@@ -10,6 +10,7 @@
 #include "ornith/base/VQException.h"
 #include "ornith/base/VQFormat.h"
 #include "ornith/base/VQLog.h"
+#include "ornith/base/VQText.h"
 #include "ornith/classfile/VQPathUtilities.h"
 
 namespace ornith {
@@ -64,32 +65,25 @@ bool startsWith(std::string_view text, std::string_view prefix) noexcept {
 // is ASCII and passes through untouched.
 bool hasFourByteSequences(std::string_view text) noexcept {
     return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<uint8_t>(c) >= 0xF0; });
+                       [](char c) { return VQUTF8SequenceLength(static_cast<uint8_t>(c)) == 4; });
 }
 
 std::string toModifiedUtf8(std::string_view text) {
     if (!hasFourByteSequences(text)) return std::string(text);
     std::string out;
     out.reserve(text.size() + text.size() / 2);
-    auto putSurrogate = [&out](uint32_t unit) {
-        out.push_back(static_cast<char>(0xE0 | (unit >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto lead = static_cast<uint8_t>(text[i]);
-        if (lead >= 0xF0 && lead <= 0xF4 && i + 3 < text.size()) {
-            const uint32_t point = (uint32_t{lead & 0x07u} << 18) |
-                                   (uint32_t{static_cast<uint8_t>(text[i + 1]) & 0x3Fu} << 12) |
-                                   (uint32_t{static_cast<uint8_t>(text[i + 2]) & 0x3Fu} << 6) |
-                                   uint32_t{static_cast<uint8_t>(text[i + 3]) & 0x3Fu};
-            const uint32_t offset = point - 0x10000;
-            putSurrogate(0xD800 | (offset >> 10));
-            putSurrogate(0xDC00 | (offset & 0x3FF));
-            i += 3;
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+    const uint8_t* const end = p + text.size();
+    while (p < end) {
+        const VQUTF8Step step = VQDecodeUTF8(p, end);
+        if (step.valid && step.value >= 0x10000) {
+            char bytes[6];
+            out.append(bytes, VQEncodeModifiedUTF8(step.value, bytes));
         } else {
-            out.push_back(text[i]);
+            // Everything else is the same in both forms, and ill-formed bytes are kept.
+            out.append(reinterpret_cast<const char*>(p), step.length);
         }
+        p += step.length;
     }
     return out;
 }
@@ -99,26 +93,20 @@ std::string fromModifiedUtf8(std::string_view text) {
     if (text.find('\xED') == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
-    auto unitAt = [&text](size_t at) {
-        return (uint32_t{static_cast<uint8_t>(text[at]) & 0x0Fu} << 12) |
-               (uint32_t{static_cast<uint8_t>(text[at + 1]) & 0x3Fu} << 6) |
-               uint32_t{static_cast<uint8_t>(text[at + 2]) & 0x3Fu};
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (i + 5 < text.size() && static_cast<uint8_t>(text[i]) == 0xED &&
-            static_cast<uint8_t>(text[i + 3]) == 0xED) {
-            const uint32_t high = unitAt(i), low = unitAt(i + 3);
-            if (high >= 0xD800 && high <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
-                const uint32_t point = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
-                out.push_back(static_cast<char>(0xF0 | (point >> 18)));
-                out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-                out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-                out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-                i += 5;
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+    const uint8_t* const end = p + text.size();
+    while (p < end) {
+        // Only surrogate pairs differ from UTF-8; everything else, C0 80 and ill-formed
+        // bytes too, is kept as the image has it.
+        if (*p == 0xED) {
+            const VQUTF8Step step = VQDecodeModifiedUTF8(p, end);
+            if (step.valid && step.value >= 0x10000) {
+                VQAppendUTF8(out, step.value);
+                p += step.length;
                 continue;
             }
         }
-        out.push_back(text[i]);
+        out.push_back(static_cast<char>(*p++));
     }
     return out;
 }
