@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "ToolCommand.h"
+#include "ToolReport.h"
 #include "ornith/library/VQClassLibrary.h"
 
 namespace ornith::tool {

@@ -14,7 +14,12 @@
 #include "SafeText.h"
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
+#include "ToolEntryReasons.h"
+#include "ToolListing.h"
+#include "ToolNames.h"
 #include "ToolProgress.h"
+#include "ToolReport.h"
+#include "ToolSuggestions.h"
 #include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
 #include "ornith/library/VQClassLibrary.h"
@@ -104,12 +109,15 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
 bool describeOne(const std::string& name, ToolLibrary* found, const DescribeOptions& options) {
     try {
         std::shared_ptr<VQJavaClass> javaClass;
+        bool failedRead = false;
         if (!found) {
             javaClass = VQJavaClass::classWithContentsOfFile(name);
         } else if (const auto className = findClassName(*found, name)) {
-            javaClass = found->library->classWithName(*className);
+            javaClass = readableClass(*found, *className, &failedRead);
         }
         if (!javaClass) {
+            // A copy that could not be read has been reported as what it is.
+            if (failedRead) return false;
             if (found)
                 reportNotFound(*found, name);
             else
@@ -119,7 +127,10 @@ bool describeOne(const std::string& name, ToolLibrary* found, const DescribeOpti
         print(*javaClass, options);
         return true;
     } catch (const VQException& e) {
-        reportFailure(name, e.reason());
+        // A file the library could not read: the system says why.
+        std::optional<std::string> reason;
+        if (!found && e.kind() == VQErrorKind::unreadableFile) reason = unopenableFileReason(name);
+        reportFailure(name, reason ? *reason : e.reason());
     } catch (const std::exception& e) {
         reportFailure(name, e.what());
     }

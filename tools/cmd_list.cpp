@@ -11,6 +11,8 @@
 
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
+#include "ToolListing.h"
+#include "ToolReport.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/library/VQJavaPackage.h"
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ToolCommand.h"
+#include "ToolReport.h"
 #include "ornith/lexer/VQJavaLexer.h"
 #include "ornith/lexer/VQJavaTokenPrinter.h"
 

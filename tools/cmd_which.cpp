@@ -9,6 +9,9 @@
 
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
+#include "ToolNames.h"
+#include "ToolReport.h"
+#include "ToolSuggestions.h"
 #include "ornith/library/VQClassLibrary.h"
 
 namespace ornith::tool {
