@@ -115,8 +115,10 @@ private:
     ToolLibrary& _result;
 };
 
+// The class path the user gave, if any: -cp ('' meaning the current directory, as for
+// java), else a CLASSPATH that is set and not empty.
 std::optional<std::string> givenClassPath(const ClassPathOptions& options) {
-    if (options.classPath) return options.classPath;
+    if (options.classPath) return options.classPath->empty() ? "." : *options.classPath;
     if (const char* variable = std::getenv("CLASSPATH"); variable && *variable)
         return std::string(variable);
     return std::nullopt;
@@ -167,7 +169,8 @@ ToolLibrary classLibraryForLookups(const ClassPathOptions& options) {
     ToolLibrary result = emptyToolLibrary(options, jdk);
     EntryAdder adder(result);
     addPlatform(jdk, result, adder);
-    if (const auto path = givenClassPath(options)) deferClassPath(*path, result, adder);
+    // As for java and javap, the current directory when no class path is given.
+    deferClassPath(givenClassPath(options).value_or("."), result, adder);
     return result;
 }
 

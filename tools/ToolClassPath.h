@@ -5,8 +5,9 @@
 // A path is split at ';' when it holds one, otherwise at ':' outside "${...}" (so that
 // $HOME/a.jar:${X:y}/b is two entries); empty pieces are skipped.
 // Lookups (describe NAME, which) search the platform first and then the class path, as
-// java does. Listings (list, describe --all) cover the class path when there is one, and
-// the platform when there is none.
+// java does; with no class path given, the current directory is the class path, as it is
+// for java and javap (-cp '' names it too). Listings (list, describe --all) cover the class
+// path when one is given, and the platform when none is.
 //
 // Every unusable entry is reported once, as "ornith: ENTRY: REASON".
 

@@ -44,22 +44,23 @@ std::optional<std::string> findClassName(const VQClassLibrary& library, std::str
 
 namespace {
 
-// What the store's logged line says went wrong with the member: the reader's own words
-// in its closing parentheses ("Corrupt zip file a.jar (invalid compressed data).") when
-// it has them, else the line after the class name.
-std::string memberFailureDetail(const std::vector<std::string>& lines, std::string_view className) {
+// What the store's logged line says went wrong with the member, in the tool's words: the
+// reader's own in its closing parentheses ("Corrupt zip file a.jar (invalid compressed
+// data).") make a corrupt member; any other line is given after the class name.
+std::string memberFailure(const std::vector<std::string>& lines, std::string_view className) {
     if (lines.empty()) return "cannot be read";
     std::string_view line = lines.back();
     if (line.ends_with(".")) line.remove_suffix(1);
     if (line.ends_with(")")) {
         const size_t open = line.rfind(" (");
         if (open != std::string_view::npos)
-            return std::string(line.substr(open + 2, line.size() - open - 3));
+            return "corrupt member (" + std::string(line.substr(open + 2, line.size() - open - 3)) +
+                   ")";
     }
-    const size_t name = line.find(className);
-    if (name != std::string_view::npos && line.substr(name + className.size()).starts_with(": "))
-        line.remove_prefix(name + className.size() + 2);
-    return std::string(line);
+    const std::string named = std::string(className) + ": ";
+    if (const size_t at = line.find(named); at != std::string_view::npos)
+        line.remove_prefix(at + named.size());
+    return "cannot be read (" + std::string(line) + ")";
 }
 
 }  // namespace
@@ -85,8 +86,7 @@ std::shared_ptr<VQJavaClass> readableClass(ToolLibrary& found, const std::string
             if (data) return VQJavaClass::classWithData(*data);
             *failedRead = true;
             const std::string member = stringByConvertingJavaIdentifierToPath(className) + ".class";
-            reportUnusable(found, store.name() + ": " + member,
-                           "corrupt member (" + memberFailureDetail(logged, className) + ")");
+            reportUnusable(found, store.name() + ": " + member, memberFailure(logged, className));
         }
     } while (addNextPendingEntry(found));
     return nullptr;

@@ -42,6 +42,13 @@ std::string lines(const std::vector<std::string>& items, const std::string& suff
     return text;
 }
 
+// What `which` prints for several names: each name, a tab and its entry.
+std::string namedLines(const std::vector<std::pair<std::string, std::string>>& rows) {
+    std::string text;
+    for (const auto& [name, entry] : rows) text += name + "\t" + entry + "\n";
+    return text;
+}
+
 std::string classFile(const std::string& internalName) {
     ClassFileWriter w;
     w.setThisClass(internalName);
@@ -91,6 +98,11 @@ const std::string& fakeJdk() {
     return home;
 }
 
+// Where `which` finds a class of the made-up JDK: its image, and the module.
+std::string imageEntry() {
+    return fakeJdk() + "/lib/modules\tjava.base";
+}
+
 // No CLASSPATH, and the made-up JDK as the platform.
 std::string kNoDefault() {
     return "CLASSPATH= JAVA_HOME=" + fakeJdk();
@@ -133,8 +145,11 @@ TEST(ClassPath, WhichNamesTheFirstEntryThatHoldsEachClass) {
         {"which", "-cp", cp.path, "p.Point", "p.Outer", "extra.Only", "dironly.D", "q.Shape"},
         kNoDefault());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, lines({"p.Point", "examples/jars/stored.jar", cp.scratch / "extra.jar",
-                            cp.scratch / "dir", "examples/jars/stored.jar"}));
+    EXPECT_EQ(r.out, namedLines({{"p.Point", "p.Point"},
+                                 {"p.Outer", "examples/jars/stored.jar"},
+                                 {"extra.Only", cp.scratch / "extra.jar"},
+                                 {"dironly.D", cp.scratch / "dir"},
+                                 {"q.Shape", "examples/jars/stored.jar"}}));
     EXPECT_EQ(r.err, "");
 
     // Without the jars, the directory supplies the class; --class-path is the long form.
@@ -149,7 +164,7 @@ TEST(ClassPath, NamesNotFoundAreReportedAndTheRestAnswered) {
         runTool({"which", "-cp", "examples/classes", "p.Nope", "Hello", "p.", "", "p.Point."},
                 kNoDefault());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "examples/classes\n");
+    EXPECT_EQ(r.out, "Hello\texamples/classes\n");
     EXPECT_EQ(r.err,
               "ornith: p.Nope: not found\nornith: p.: not found\nornith: : not found\n"
               "ornith: p.Point.: not found\n");
@@ -257,7 +272,8 @@ TEST(ClassPath, BadEntriesAreReportedAndSkipped) {
                              scratch / "dir.jar" + ";examples/classes;";
     ToolResult r = runTool({"which", "-cp", path, "p.Point", "p.InDir"}, kNoDefault());
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "examples/classes\n" + scratch / "dir.jar" + "\n");
+    EXPECT_EQ(r.out,
+              namedLines({{"p.Point", "examples/classes"}, {"p.InDir", scratch / "dir.jar"}}));
     EXPECT_EQ(r.err, "ornith: " + scratch / "missing.jar" + ": no such file or directory\n" +
                          "ornith: " + scratch / "notzip.jar" +
                          ": not a zip archive (no end of central directory record)\n" +
@@ -282,7 +298,8 @@ TEST(ClassPath, LookupsReadTheClassPathOnlyAsFarAsTheyNeed) {
 
     ToolResult r = runTool({"which", "-cp", path, "p.Here", "java.lang.String"}, kNoDefault());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, scratch / "first" + "\n" + fakeJdk() + "/lib/modules\n");
+    EXPECT_EQ(r.out,
+              namedLines({{"p.Here", scratch / "first"}, {"java.lang.String", imageEntry()}}));
     EXPECT_EQ(r.err, "");
     // p.A.B is a class of the package p.A in the last entry before it is p.A$B.
     r = runTool({"which", "-cp", path, "p.A.B"}, kNoDefault());
@@ -302,7 +319,8 @@ TEST(ClassPath, SplitsAtColonsOutsideVariableReferencesWhenThereIsNoSemicolon) {
         runTool({"which", "-cp", "examples/classes/p/Point.class:examples/jars/stored.jar",
                  "p.Point", "Hello"},
                 kNoDefault());
-    EXPECT_EQ(colons.out, "p.Point\nexamples/jars/stored.jar\n");
+    EXPECT_EQ(colons.out,
+              namedLines({{"p.Point", "p.Point"}, {"Hello", "examples/jars/stored.jar"}}));
 
     // ${NAME:...} keeps its colon; the entry is expanded before it is used.
     ToolResult braces = runTool(
@@ -366,7 +384,7 @@ TEST(ClassPath, ThePlatformIsTheChosenJdksImageElseItsModuleFiles) {
     // The first java on PATH, its link followed to its JDK, whose image is the platform.
     ToolResult onPath = runTool({"which", "java.lang.Object"}, "CLASSPATH= JAVA_HOME= " + path);
     EXPECT_EQ(onPath.status, 0) << onPath.err;
-    EXPECT_EQ(onPath.out, fs::canonical(scratch / "onpath").string() + "/lib/modules\n");
+    EXPECT_EQ(onPath.out, fs::canonical(scratch / "onpath").string() + "/lib/modules\tjava.base\n");
 
     // A chosen JDK that has neither is reported once, and no other JDK takes its place,
     // however good the one on PATH.
@@ -382,7 +400,7 @@ TEST(ClassPath, ThePlatformIsTheChosenJdksImageElseItsModuleFiles) {
     // --system wins over JAVA_HOME; --system none and --no-default turn the platform off.
     ToolResult option = runTool({"which", "--system", scratch / "onpath", "java.lang.Object"},
                                 "CLASSPATH= JAVA_HOME=" + scratch / "home");
-    EXPECT_EQ(option.out, scratch / "onpath" + "/lib/modules\n");
+    EXPECT_EQ(option.out, scratch / "onpath" + "/lib/modules\tjava.base\n");
     for (const std::vector<std::string>& off :
          {std::vector<std::string>{"which", "--system", "none", "fake.Home"},
           std::vector<std::string>{"which", "--no-default", "fake.Home"}}) {
@@ -407,7 +425,8 @@ TEST(ClassPath, LookupsAskThePlatformFirstAndThenTheClassPath) {
     ToolResult which =
         runTool({"which", "-cp", scratch / "cp", "java.lang.String", "p.Mine"}, kNoDefault());
     EXPECT_EQ(which.status, 0) << which.err;
-    EXPECT_EQ(which.out, fakeJdk() + "/lib/modules\n" + scratch / "cp" + "\n");
+    EXPECT_EQ(which.out,
+              namedLines({{"java.lang.String", imageEntry()}, {"p.Mine", scratch / "cp"}}));
     ToolResult string =
         runTool({"describe", "-cp", scratch / "cp", "java.lang.String"}, kNoDefault());
     EXPECT_EQ(string.status, 0) << string.err;
@@ -415,7 +434,7 @@ TEST(ClassPath, LookupsAskThePlatformFirstAndThenTheClassPath) {
     // CLASSPATH is a class path like -cp.
     ToolResult variable = runTool({"which", "java.lang.String"},
                                   "CLASSPATH=" + scratch / "cp" + " JAVA_HOME=" + fakeJdk());
-    EXPECT_EQ(variable.out, fakeJdk() + "/lib/modules\n");
+    EXPECT_EQ(variable.out, imageEntry() + "\n");
     // Without a platform the class path's own is what there is.
     ToolResult none =
         runTool({"describe", "--system", "none", "-cp", scratch / "cp", "java.lang.String"});
@@ -449,7 +468,7 @@ TEST(ClassPath, NamesAsJavaDevelopersTypeThem) {
           std::vector<std::string>{"which", "java/util/Map$Entry.class"}}) {
         ToolResult r = runTool(args, kNoDefault());
         EXPECT_EQ(r.status, 0) << args[1] << ": " << r.err;
-        EXPECT_EQ(r.out, fakeJdk() + "/lib/modules\n") << args[1];
+        EXPECT_EQ(r.out, imageEntry() + "\n") << args[1];
     }
     ToolResult nested = runTool({"describe", "java.util.Map.Entry"}, kNoDefault());
     EXPECT_EQ(nested.status, 0) << nested.err;
@@ -529,7 +548,7 @@ TEST(ClassPath, ReadsTheInstalledJdksImages) {
     for (const std::string& home : homes) {
         const std::string env = "CLASSPATH= JAVA_HOME=" + home;
         ToolResult which = runTool({"which", "java.lang.Object"}, env);
-        EXPECT_EQ(which.out, home + "/lib/modules\n") << which.err;
+        EXPECT_EQ(which.out, home + "/lib/modules\tjava.base\n") << which.err;
         ToolResult string =
             runTool({"describe", "-cp", "examples/jars/stored.jar", "java.lang.String"}, env);
         EXPECT_EQ(string.status, 0) << string.err;
