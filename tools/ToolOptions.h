@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ToolArchiveOptions.h"
 
@@ -25,8 +26,12 @@ struct ClassPathOptions {
 
 // Adds --class-path (also --cp), --system and --no-default to the command.
 void addClassPathOptions(CLI::App* command, ClassPathOptions& options);
-// The argument parser takes single-dash options of one letter only, so the customary
-// "-cp" and "-classpath" are rewritten to "--class-path" before parsing (up to a "--").
-void normaliseClassPathArguments(int argc, char** argv);
+// The command line as the parser is to read it, or a UsageError saying what is wrong with
+// it. Options may come before or after the command name, as with javap: they are moved
+// after it. The parser takes single-dash options of one letter only, so the customary
+// "-cp" and "-classpath" become "--class-path" (up to a "--"). Every option is checked
+// against the command's own, so that a misspelt one ("-private") is named as typed, and
+// an option that wants a value has one.
+std::vector<std::string> toolArguments(int argc, char** argv, CLI::App& app);
 
 }  // namespace ornith::tool

@@ -168,22 +168,30 @@ int runDescribe(const DescribeOptions& options) {
 void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<DescribeOptions>();
     CLI::App* command = app.add_subcommand("describe", "Print the declaration of each class");
-    CLI::Option* names = command->add_option("NAME", options->names,
-                                             "A class name (java.lang.String, java/lang/String, "
-                                             "java.util.Map.Entry), or a path to a .class file");
-    command
-        ->add_flag("--all", options->all, "Describe every class on the class path, sorted by name")
-        ->excludes(names);
+    command->add_option("NAME", options->names,
+                        "A class name (java.lang.String, java/lang/String, "
+                        "java.util.Map.Entry), or a path to a .class file");
+    command->add_flag("--all", options->all,
+                      "Describe every class on the class path, sorted by name");
     command->add_option("--format", options->format, "Output format: text, javap or json")
-        ->check(CLI::IsMember({"text", "javap", "json"}));
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->check([](const std::string& value) {
+            return value == "text" || value == "javap" || value == "json"
+                       ? std::string()
+                       : "'" + value + "' is not a format (text, javap or json)";
+        });
     command->add_flag("-p", options->showPrivate, "javap format: show private members too");
     command->add_flag("--constants", options->showConstants,
                       "javap format: show the values of constant fields");
     command->add_flag("--raw", options->raw,
                       "Write text from class files unchanged (no escaping of control characters)");
     addClassPathOptions(command, options->classPath);
+    command->allow_extras();
     command->callback([options, &runner] {
-        if (options->names.empty() && !options->all) throw CLI::RequiredError("NAME or --all");
+        if (options->names.empty() && !options->all)
+            throw UsageError("describe: no NAME given (nor --all)");
+        if (!options->names.empty() && options->all)
+            throw UsageError("describe: --all takes no NAME");
         runner = [options] { return runDescribe(*options); };
     });
 }

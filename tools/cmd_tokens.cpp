@@ -95,17 +95,20 @@ void addTokensCommand(CLI::App& app, CommandRunner& runner) {
                      "keywords, literals and identifier characters; files read as UTF-8), or "
                      "'classic' (the first Java grammar: no @ -> :: ... or text blocks, "
                      "one byte per character). Default: 25")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
         ->check([](const std::string& value) {
             return value.empty() || parseLevel(value) < 0
-                       ? "expected a release from 8 to 25 or 'classic'"
+                       ? "'" + value + "' is not a release from 8 to 25, nor 'classic'"
                        : std::string();
         });
     command->add_flag("--lines", options->lines,
                       "One token per line instead: the kind number, a tab, the text with \\\\ "
                       "and \\uXXXX escapes, and for strings and text blocks a tab and the value; "
                       "each file starts with '== FILE'");
-    command->add_option("FILE", options->files, "Path to a Java source file")->required();
+    command->add_option("FILE", options->files, "Path to a Java source file");
+    command->allow_extras();
     command->callback([options, &runner] {
+        if (options->files.empty()) throw UsageError("tokens: no FILE given");
         runner = [options] { return runTokens(*options, parseLevel(options->release)); };
     });
 }

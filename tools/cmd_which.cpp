@@ -63,12 +63,14 @@ void addWhichCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<WhichOptions>();
     CLI::App* command =
         app.add_subcommand("which", "Print the class-path entry that supplies each class");
-    command
-        ->add_option("CLASS", options->names,
-                     "A class name: java.lang.String, java/lang/String or java.util.Map.Entry")
-        ->required();
+    command->add_option("CLASS", options->names,
+                        "A class name: java.lang.String, java/lang/String or java.util.Map.Entry");
     addClassPathOptions(command, options->classPath);
-    command->callback([options, &runner] { runner = [options] { return runWhich(*options); }; });
+    command->allow_extras();
+    command->callback([options, &runner] {
+        if (options->names.empty()) throw UsageError("which: no class name given");
+        runner = [options] { return runWhich(*options); };
+    });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The ornith command-line tool: parses the command line and runs the command it names.
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -10,6 +11,12 @@
 #ifndef ORNITH_VERSION
 #define ORNITH_VERSION "unknown"
 #endif
+
+namespace {
+void reportUsageError(const char* text) {
+    std::fprintf(stderr, "ornith: %s\n", text);
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace ornith::tool;
@@ -22,17 +29,26 @@ int main(int argc, char** argv) {
     CommandRunner runner;
     for (const ToolCommand& command : toolCommands()) command.add(app, runner);
 
-    normaliseClassPathArguments(argc, argv);
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> arguments = toolArguments(argc, argv, app);
+        std::reverse(arguments.begin(), arguments.end());  // as the parser takes them
+        app.parse(arguments);
+        for (const CLI::App* command : app.get_subcommands())
+            if (!command->remaining().empty())
+                throw UsageError(command->get_name() + ": unexpected argument " +
+                                 command->remaining().front());
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
+    } catch (const UsageError& e) {
+        reportUsageError(e.what());
+        return 2;
     } catch (const CLI::ParseError& e) {
-        app.exit(e);
+        // What is left is a value that its option's check refused: the check says why.
+        reportUsageError(e.what());
         return 2;
     }
     if (!runner) return 2;
