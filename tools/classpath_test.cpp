@@ -352,6 +352,21 @@ TEST(ClassPath, ClassPathVariableIsTheFallbackAndTheOptionWins) {
     EXPECT_EQ(emptyRoot.out, "");
 }
 
+// As for java and javap: with no class path given, lookups read the current directory.
+TEST(ClassPath, TheCurrentDirectoryIsTheClassPathWhenNoneIsGiven) {
+    const std::string inClasses = "cd examples/classes && CLASSPATH=";
+    ToolResult which = runTool({"which", "--system", "none", "p.Point", "Hello"}, inClasses);
+    EXPECT_EQ(which.status, 0) << which.err;
+    EXPECT_EQ(which.out, namedLines({{"p.Point", "."}, {"Hello", "."}}));
+    ToolResult empty = runTool({"describe", "--system", "none", "-cp", "", "Hello"},
+                               inClasses + "../jars/stored.jar");
+    EXPECT_EQ(empty.status, 0) << empty.err;
+    EXPECT_EQ(empty.out.rfind("public class Hello", 0), 0u) << empty.out;
+    ToolResult given =
+        runTool({"which", "--system", "none", "Hello"}, inClasses + "../jars/stored.jar");
+    EXPECT_EQ(given.out, "../jars/stored.jar\n");
+}
+
 // A made-up JDK: HOME/bin/java (an executable that is never run) and HOME/jmods/NAME.jmod
 // holding the one class given.
 void writeJdk(const std::string& home, const std::string& module, const std::string& internalName) {
