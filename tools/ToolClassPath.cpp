@@ -68,6 +68,7 @@ public:
         // A DIR/* entry and the Class-Path of a jar add stores of their own: each is
         // reported under its own name.
         const auto& stores = library.classStores();
+        if (stores.size() == before) reportUnlistedWildcard(entry);
         for (size_t i = before; i < stores.size(); ++i)
             if (const auto reason = whyUnusable(*stores[i])) report(stores[i]->name(), *reason);
     }
@@ -97,6 +98,17 @@ private:
             return "not a directory, archive, runtime image or class file";
         // Anything else raised says why itself.
         return failure.what();
+    }
+
+    // A DIR/* entry whose directory cannot be listed gives no stores and no failure from
+    // the library: the directory is named with the system's reason. (A directory without
+    // jars is no failure, as for java.)
+    void reportUnlistedWildcard(const std::string& entry) {
+        const std::string expanded = stringByExpandingEnvironmentVariables(entry);
+        if (expanded != "*" && !expanded.ends_with("/*")) return;
+        std::string directory = expanded == "*" ? "." : expanded.substr(0, expanded.size() - 2);
+        if (directory.empty()) directory = "/";
+        if (const auto reason = unreadableDirectoryReason(directory)) report(directory, *reason);
     }
 
     // An archive that indexed nothing and a directory that cannot be listed. An archive

@@ -112,6 +112,8 @@ TEST(ToolFailures, EachFailureIsOneLineThatSaysWhatIsWrong) {
          true},
         {{"describe", "Locked.class"}, "ornith: Locked.class: permission denied\n", 1, true},
         {{"list", none, "-cp", "locked"}, "ornith: locked: permission denied\n", 1, true},
+        {{"list", none, "-cp", "locked/*"}, "ornith: locked: permission denied\n", 1, true},
+        {{"list", none, "-cp", "missing/*"}, "ornith: missing: no such file or directory\n", 1},
         {{"which", none, "-cp", "locked:classes", "p.Point"},
          "ornith: locked: permission denied\n",
          0,
