@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "ToolCommand.h"
+#include "ToolReport.h"
 #include "ornith/library/VQClassLibrary.h"
 
 namespace ornith::tool {
@@ -30,7 +30,14 @@ void addArchiveToolOptions(CLI::App* command, ArchiveToolOptions& options) {
         ->add_option("--multi-release", options.multiRelease,
                      "Read multi-release jars for this Java release (default: the selected "
                      "JDK's, else 25)")
-        ->check(CLI::Range(0, 100000));
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->check([](const std::string& value) {
+            const bool number = !value.empty() && value.size() <= 6 &&
+                                value.find_first_not_of("0123456789") == std::string::npos;
+            return number && std::stoi(value) <= 100000
+                       ? std::string()
+                       : "'" + value + "' is not a Java release (a number from 0 to 100000)";
+        });
     command->add_flag("--verbose", options.verbose,
                       "List the manifest Class-Path entries that name nothing");
 }

@@ -3,12 +3,12 @@
 // so that commands can be added without touching main.
 //
 // Exit status of every command: 0 on success, 1 when any input failed, 2 for a usage
-// error only. Failures are reported on stderr as "ornith: NAME: REASON".
+// error only. Failures are reported on stderr as "ornith: NAME: REASON" (ToolReport.h).
 
 #include <CLI/CLI.hpp>
 
 #include <functional>
-#include <string_view>
+#include <stdexcept>
 #include <vector>
 
 namespace ornith::tool {
@@ -23,9 +23,14 @@ struct ToolCommand {
 
 // Called from a static initializer in each command's source file.
 bool registerToolCommand(ToolCommand command);
-const std::vector<ToolCommand>& toolCommands();
+// The registered commands in --help order.
+std::vector<ToolCommand> toolCommands();
 
-// Writes "ornith: NAME: REASON" and a newline to stderr.
-void reportFailure(std::string_view name, std::string_view reason);
+// A command line the tool cannot run: main writes "ornith: " and the text, and exits 2.
+// The text says what is wrong in the user's words ("which: no class name given").
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 }  // namespace ornith::tool

@@ -120,7 +120,7 @@ TEST(ArchivesTool, ClassPathManifestsAreFollowed) {
     jar("c.jar", "p/C", "Class-Path: lib/b.jar\n");
     ToolResult w = runTool({"which", "--cp", dir / "a.jar", "p.B", "p.C"}, kNoDefault);
     EXPECT_EQ(w.status, 0) << w.err;
-    EXPECT_EQ(w.out, dir / "lib/b.jar" + "\n" + dir / "c.jar" + "\n");
+    EXPECT_EQ(w.out, "p.B\t" + dir / "lib/b.jar" + "\np.C\t" + dir / "c.jar" + "\n");
     EXPECT_EQ(w.err, "");
     ToolResult l = runTool({"list", "-r", "--verbose", "--cp", dir / "a.jar"}, kNoDefault);
     EXPECT_EQ(l.status, 0);
@@ -143,7 +143,7 @@ TEST(ArchivesTool, WildcardEntries) {
     EXPECT_EQ(l.status, 0) << l.err;
     EXPECT_EQ(l.out, "w.A\nw.B\n");
     ToolResult w = runTool({"which", "w.A", "w.B"}, "CLASSPATH=" + shellQuote(dir / "libs/*"));
-    EXPECT_EQ(w.out, dir / "libs/a.jar" + "\n" + dir / "libs/B.JAR" + "\n");
+    EXPECT_EQ(w.out, "w.A\t" + dir / "libs/a.jar" + "\nw.B\t" + dir / "libs/B.JAR" + "\n");
 }
 
 TEST(ArchivesTool, Zip64Archives) {

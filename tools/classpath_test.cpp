@@ -42,6 +42,13 @@ std::string lines(const std::vector<std::string>& items, const std::string& suff
     return text;
 }
 
+// What `which` prints for several names: each name, a tab and its entry.
+std::string namedLines(const std::vector<std::pair<std::string, std::string>>& rows) {
+    std::string text;
+    for (const auto& [name, entry] : rows) text += name + "\t" + entry + "\n";
+    return text;
+}
+
 std::string classFile(const std::string& internalName) {
     ClassFileWriter w;
     w.setThisClass(internalName);
@@ -91,6 +98,11 @@ const std::string& fakeJdk() {
     return home;
 }
 
+// Where `which` finds a class of the made-up JDK: its image, and the module.
+std::string imageEntry() {
+    return fakeJdk() + "/lib/modules\tjava.base";
+}
+
 // No CLASSPATH, and the made-up JDK as the platform.
 std::string kNoDefault() {
     return "CLASSPATH= JAVA_HOME=" + fakeJdk();
@@ -133,8 +145,11 @@ TEST(ClassPath, WhichNamesTheFirstEntryThatHoldsEachClass) {
         {"which", "-cp", cp.path, "p.Point", "p.Outer", "extra.Only", "dironly.D", "q.Shape"},
         kNoDefault());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, lines({"p.Point", "examples/jars/stored.jar", cp.scratch / "extra.jar",
-                            cp.scratch / "dir", "examples/jars/stored.jar"}));
+    EXPECT_EQ(r.out, namedLines({{"p.Point", "p.Point"},
+                                 {"p.Outer", "examples/jars/stored.jar"},
+                                 {"extra.Only", cp.scratch / "extra.jar"},
+                                 {"dironly.D", cp.scratch / "dir"},
+                                 {"q.Shape", "examples/jars/stored.jar"}}));
     EXPECT_EQ(r.err, "");
 
     // Without the jars, the directory supplies the class; --class-path is the long form.
@@ -149,7 +164,7 @@ TEST(ClassPath, NamesNotFoundAreReportedAndTheRestAnswered) {
         runTool({"which", "-cp", "examples/classes", "p.Nope", "Hello", "p.", "", "p.Point."},
                 kNoDefault());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "examples/classes\n");
+    EXPECT_EQ(r.out, "Hello\texamples/classes\n");
     EXPECT_EQ(r.err,
               "ornith: p.Nope: not found\nornith: p.: not found\nornith: : not found\n"
               "ornith: p.Point.: not found\n");
@@ -257,9 +272,11 @@ TEST(ClassPath, BadEntriesAreReportedAndSkipped) {
                              scratch / "dir.jar" + ";examples/classes;";
     ToolResult r = runTool({"which", "-cp", path, "p.Point", "p.InDir"}, kNoDefault());
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "examples/classes\n" + scratch / "dir.jar" + "\n");
+    EXPECT_EQ(r.out,
+              namedLines({{"p.Point", "examples/classes"}, {"p.InDir", scratch / "dir.jar"}}));
     EXPECT_EQ(r.err, "ornith: " + scratch / "missing.jar" + ": no such file or directory\n" +
-                         "ornith: " + scratch / "notzip.jar" + ": no classes found in it\n" +
+                         "ornith: " + scratch / "notzip.jar" +
+                         ": not a zip archive (no end of central directory record)\n" +
                          "ornith: " + scratch / "Junk.class" + ": Not a java .class file\n" +
                          "ornith: " + scratch / "lib.tar" +
                          ": not a directory, archive, runtime image or class file\n");
@@ -276,11 +293,13 @@ TEST(ClassPath, LookupsReadTheClassPathOnlyAsFarAsTheyNeed) {
     writeFile(scratch / "last/p/A/B.class", classFile("p/A/B"));
     const std::string path =
         scratch / "first" + ":" + scratch / "notzip.jar" + ":" + scratch / "last";
-    const std::string badJar = "ornith: " + scratch / "notzip.jar" + ": no classes found in it\n";
+    const std::string badJar = "ornith: " + scratch / "notzip.jar" +
+                               ": not a zip archive (no end of central directory record)\n";
 
     ToolResult r = runTool({"which", "-cp", path, "p.Here", "java.lang.String"}, kNoDefault());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, scratch / "first" + "\n" + fakeJdk() + "/lib/modules\n");
+    EXPECT_EQ(r.out,
+              namedLines({{"p.Here", scratch / "first"}, {"java.lang.String", imageEntry()}}));
     EXPECT_EQ(r.err, "");
     // p.A.B is a class of the package p.A in the last entry before it is p.A$B.
     r = runTool({"which", "-cp", path, "p.A.B"}, kNoDefault());
@@ -300,7 +319,8 @@ TEST(ClassPath, SplitsAtColonsOutsideVariableReferencesWhenThereIsNoSemicolon) {
         runTool({"which", "-cp", "examples/classes/p/Point.class:examples/jars/stored.jar",
                  "p.Point", "Hello"},
                 kNoDefault());
-    EXPECT_EQ(colons.out, "p.Point\nexamples/jars/stored.jar\n");
+    EXPECT_EQ(colons.out,
+              namedLines({{"p.Point", "p.Point"}, {"Hello", "examples/jars/stored.jar"}}));
 
     // ${NAME:...} keeps its colon; the entry is expanded before it is used.
     ToolResult braces = runTool(
@@ -330,6 +350,21 @@ TEST(ClassPath, ClassPathVariableIsTheFallbackAndTheOptionWins) {
     ToolResult emptyRoot = runTool({"list", "--no-default"}, "CLASSPATH= JAVA_HOME=");
     EXPECT_EQ(emptyRoot.status, 0);
     EXPECT_EQ(emptyRoot.out, "");
+}
+
+// As for java and javap: with no class path given, lookups read the current directory.
+TEST(ClassPath, TheCurrentDirectoryIsTheClassPathWhenNoneIsGiven) {
+    const std::string inClasses = "cd examples/classes && CLASSPATH=";
+    ToolResult which = runTool({"which", "--system", "none", "p.Point", "Hello"}, inClasses);
+    EXPECT_EQ(which.status, 0) << which.err;
+    EXPECT_EQ(which.out, namedLines({{"p.Point", "."}, {"Hello", "."}}));
+    ToolResult empty = runTool({"describe", "--system", "none", "-cp", "", "Hello"},
+                               inClasses + "../jars/stored.jar");
+    EXPECT_EQ(empty.status, 0) << empty.err;
+    EXPECT_EQ(empty.out.rfind("public class Hello", 0), 0u) << empty.out;
+    ToolResult given =
+        runTool({"which", "--system", "none", "Hello"}, inClasses + "../jars/stored.jar");
+    EXPECT_EQ(given.out, "../jars/stored.jar\n");
 }
 
 // A made-up JDK: HOME/bin/java (an executable that is never run) and HOME/jmods/NAME.jmod
@@ -364,7 +399,7 @@ TEST(ClassPath, ThePlatformIsTheChosenJdksImageElseItsModuleFiles) {
     // The first java on PATH, its link followed to its JDK, whose image is the platform.
     ToolResult onPath = runTool({"which", "java.lang.Object"}, "CLASSPATH= JAVA_HOME= " + path);
     EXPECT_EQ(onPath.status, 0) << onPath.err;
-    EXPECT_EQ(onPath.out, fs::canonical(scratch / "onpath").string() + "/lib/modules\n");
+    EXPECT_EQ(onPath.out, fs::canonical(scratch / "onpath").string() + "/lib/modules\tjava.base\n");
 
     // A chosen JDK that has neither is reported once, and no other JDK takes its place,
     // however good the one on PATH.
@@ -380,7 +415,7 @@ TEST(ClassPath, ThePlatformIsTheChosenJdksImageElseItsModuleFiles) {
     // --system wins over JAVA_HOME; --system none and --no-default turn the platform off.
     ToolResult option = runTool({"which", "--system", scratch / "onpath", "java.lang.Object"},
                                 "CLASSPATH= JAVA_HOME=" + scratch / "home");
-    EXPECT_EQ(option.out, scratch / "onpath" + "/lib/modules\n");
+    EXPECT_EQ(option.out, scratch / "onpath" + "/lib/modules\tjava.base\n");
     for (const std::vector<std::string>& off :
          {std::vector<std::string>{"which", "--system", "none", "fake.Home"},
           std::vector<std::string>{"which", "--no-default", "fake.Home"}}) {
@@ -405,7 +440,8 @@ TEST(ClassPath, LookupsAskThePlatformFirstAndThenTheClassPath) {
     ToolResult which =
         runTool({"which", "-cp", scratch / "cp", "java.lang.String", "p.Mine"}, kNoDefault());
     EXPECT_EQ(which.status, 0) << which.err;
-    EXPECT_EQ(which.out, fakeJdk() + "/lib/modules\n" + scratch / "cp" + "\n");
+    EXPECT_EQ(which.out,
+              namedLines({{"java.lang.String", imageEntry()}, {"p.Mine", scratch / "cp"}}));
     ToolResult string =
         runTool({"describe", "-cp", scratch / "cp", "java.lang.String"}, kNoDefault());
     EXPECT_EQ(string.status, 0) << string.err;
@@ -413,7 +449,7 @@ TEST(ClassPath, LookupsAskThePlatformFirstAndThenTheClassPath) {
     // CLASSPATH is a class path like -cp.
     ToolResult variable = runTool({"which", "java.lang.String"},
                                   "CLASSPATH=" + scratch / "cp" + " JAVA_HOME=" + fakeJdk());
-    EXPECT_EQ(variable.out, fakeJdk() + "/lib/modules\n");
+    EXPECT_EQ(variable.out, imageEntry() + "\n");
     // Without a platform the class path's own is what there is.
     ToolResult none =
         runTool({"describe", "--system", "none", "-cp", scratch / "cp", "java.lang.String"});
@@ -447,7 +483,7 @@ TEST(ClassPath, NamesAsJavaDevelopersTypeThem) {
           std::vector<std::string>{"which", "java/util/Map$Entry.class"}}) {
         ToolResult r = runTool(args, kNoDefault());
         EXPECT_EQ(r.status, 0) << args[1] << ": " << r.err;
-        EXPECT_EQ(r.out, fakeJdk() + "/lib/modules\n") << args[1];
+        EXPECT_EQ(r.out, imageEntry() + "\n") << args[1];
     }
     ToolResult nested = runTool({"describe", "java.util.Map.Entry"}, kNoDefault());
     EXPECT_EQ(nested.status, 0) << nested.err;
@@ -498,10 +534,11 @@ TEST(ClassPath, ListingsOverAnUnusableEntryExitOne) {
     EXPECT_EQ(twice.status, 1);
     EXPECT_EQ(twice.err, "ornith: /nonexistent.jar: no such file or directory\n");
     EXPECT_NE(twice.out.find("class p.Point"), std::string::npos);
+    // An archive with no classes is no failure, as java takes it.
     ZipWriter().writeTo(scratch / "empty.jar");
     ToolResult empty = runTool({"describe", "--all", "-cp", scratch / "empty.jar"}, kNoDefault());
-    EXPECT_EQ(empty.status, 1);
-    EXPECT_EQ(empty.err, "ornith: " + scratch / "empty.jar" + ": no classes found in it\n");
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_EQ(empty.err, "");
     // A lookup that finds every name succeeds, whatever else is on the class path.
     ToolResult lookup =
         runTool({"which", "-cp", "/nonexistent.jar:examples/classes", "p.Point"}, kNoDefault());
@@ -526,7 +563,7 @@ TEST(ClassPath, ReadsTheInstalledJdksImages) {
     for (const std::string& home : homes) {
         const std::string env = "CLASSPATH= JAVA_HOME=" + home;
         ToolResult which = runTool({"which", "java.lang.Object"}, env);
-        EXPECT_EQ(which.out, home + "/lib/modules\n") << which.err;
+        EXPECT_EQ(which.out, home + "/lib/modules\tjava.base\n") << which.err;
         ToolResult string =
             runTool({"describe", "-cp", "examples/jars/stored.jar", "java.lang.String"}, env);
         EXPECT_EQ(string.status, 0) << string.err;

@@ -14,7 +14,12 @@
 #include "SafeText.h"
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
+#include "ToolEntryReasons.h"
+#include "ToolListing.h"
+#include "ToolNames.h"
 #include "ToolProgress.h"
+#include "ToolReport.h"
+#include "ToolSuggestions.h"
 #include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
 #include "ornith/library/VQClassLibrary.h"
@@ -104,12 +109,15 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
 bool describeOne(const std::string& name, ToolLibrary* found, const DescribeOptions& options) {
     try {
         std::shared_ptr<VQJavaClass> javaClass;
+        bool failedRead = false;
         if (!found) {
             javaClass = VQJavaClass::classWithContentsOfFile(name);
         } else if (const auto className = findClassName(*found, name)) {
-            javaClass = found->library->classWithName(*className);
+            javaClass = readableClass(*found, *className, &failedRead);
         }
         if (!javaClass) {
+            // A copy that could not be read has been reported as what it is.
+            if (failedRead) return false;
             if (found)
                 reportNotFound(*found, name);
             else
@@ -119,7 +127,10 @@ bool describeOne(const std::string& name, ToolLibrary* found, const DescribeOpti
         print(*javaClass, options);
         return true;
     } catch (const VQException& e) {
-        reportFailure(name, e.reason());
+        // A file the library could not read: the system says why.
+        std::optional<std::string> reason;
+        if (!found && e.kind() == VQErrorKind::unreadableFile) reason = unopenableFileReason(name);
+        reportFailure(name, reason ? *reason : e.reason());
     } catch (const std::exception& e) {
         reportFailure(name, e.what());
     }
@@ -157,22 +168,30 @@ int runDescribe(const DescribeOptions& options) {
 void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<DescribeOptions>();
     CLI::App* command = app.add_subcommand("describe", "Print the declaration of each class");
-    CLI::Option* names = command->add_option("NAME", options->names,
-                                             "A class name (java.lang.String, java/lang/String, "
-                                             "java.util.Map.Entry), or a path to a .class file");
-    command
-        ->add_flag("--all", options->all, "Describe every class on the class path, sorted by name")
-        ->excludes(names);
+    command->add_option("NAME", options->names,
+                        "A class name (java.lang.String, java/lang/String, "
+                        "java.util.Map.Entry), or a path to a .class file");
+    command->add_flag("--all", options->all,
+                      "Describe every class on the class path, sorted by name");
     command->add_option("--format", options->format, "Output format: text, javap or json")
-        ->check(CLI::IsMember({"text", "javap", "json"}));
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->check([](const std::string& value) {
+            return value == "text" || value == "javap" || value == "json"
+                       ? std::string()
+                       : "'" + value + "' is not a format (text, javap or json)";
+        });
     command->add_flag("-p", options->showPrivate, "javap format: show private members too");
     command->add_flag("--constants", options->showConstants,
                       "javap format: show the values of constant fields");
     command->add_flag("--raw", options->raw,
                       "Write text from class files unchanged (no escaping of control characters)");
     addClassPathOptions(command, options->classPath);
+    command->allow_extras();
     command->callback([options, &runner] {
-        if (options->names.empty() && !options->all) throw CLI::RequiredError("NAME or --all");
+        if (options->names.empty() && !options->all)
+            throw UsageError("describe: no NAME given (nor --all)");
+        if (!options->names.empty() && options->all)
+            throw UsageError("describe: --all takes no NAME");
         runner = [options] { return runDescribe(*options); };
     });
 }

@@ -11,6 +11,8 @@
 
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
+#include "ToolListing.h"
+#include "ToolReport.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/library/VQJavaPackage.h"
 
@@ -65,6 +67,7 @@ void addListCommand(CLI::App& app, CommandRunner& runner) {
     command->add_flag("-r,--recursive", options->recursive,
                       "Every class below the package, fully qualified");
     addClassPathOptions(command, options->classPath);
+    command->allow_extras();
     command->callback([options, &runner] { runner = [options] { return runList(*options); }; });
 }
 

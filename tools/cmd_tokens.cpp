@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ToolCommand.h"
+#include "ToolReport.h"
 #include "ornith/lexer/VQJavaLexer.h"
 #include "ornith/lexer/VQJavaTokenPrinter.h"
 
@@ -35,9 +37,66 @@ void putDumpUnit(char16_t u) {
         std::printf("\\u%04x", static_cast<unsigned>(u));
 }
 
-// The token as "KIND<tab>TEXT", with "<tab>VALUE" for strings and text blocks.
+// The name of a token kind, as --lines prints it beside the number.
+std::string kindName(int kind) {
+    switch (kind) {
+        case VQJavaTokenIntegerLiteral:
+            return "integer literal";
+        case VQJavaTokenFloatingLiteral:
+            return "floating-point literal";
+        case VQJavaTokenCharacterLiteral:
+            return "character literal";
+        case VQJavaTokenBooleanLiteral:
+            return "boolean literal";
+        case VQJavaTokenNullLiteral:
+            return "null literal";
+        case VQJavaTokenStringLiteral:
+            return "string literal";
+        case VQJavaTokenTextBlock:
+            return "text block";
+        case VQJavaTokenIdentifier:
+            return "identifier";
+        case VQJavaTokenError:
+            return "error";
+        default:
+            break;
+    }
+    if (const char* keyword = VQJavaKeywordForKind(kind)) return std::string("keyword ") + keyword;
+    static const char* const kOperators[] = {
+        "==", "!=", "+=", "-=", "*=", "/=",  "%=",  "^=",  "&=",   "|=", "&&",
+        "||", "++", "--", "<<", ">>", ">>>", "<<=", ">>=", ">>>=", "<=", ">="};
+    if (kind >= VQJavaTokenEqual && kind <= VQJavaTokenGreaterOrEqual)
+        return std::string("operator ") + kOperators[kind - VQJavaTokenEqual];
+    if (kind == VQJavaTokenArrow) return "operator ->";
+    if (kind == VQJavaTokenColonColon) return "separator ::";
+    if (kind == VQJavaTokenEllipsis) return "separator ...";
+    if (kind > 0x20 && kind < 0x7F) {
+        const char c = static_cast<char>(kind);
+        const bool separator = std::string_view("(){}[];,.@").find(c) != std::string_view::npos;
+        return (separator ? "separator " : "operator ") + std::string(1, c);
+    }
+    return "kind " + std::to_string(kind);
+}
+
+// The line the token starts on: the stream is on the line where the token ends, which
+// for a text block is as many lines on as the block has line ends.
+int32_t tokenLine(const VQJavaLexer* lexer, int kind) {
+    int32_t line = lexer->stream->lineNumber;
+    if (kind != VQJavaTokenTextBlock) return line;
+    for (uint32_t i = 0; i < lexer->textLength; ++i) {
+        const char16_t u = lexer->text[i];
+        const bool crlf = u == '\r' && i + 1 < lexer->textLength && lexer->text[i + 1] == '\n';
+        if ((u == '\n' || u == '\r') && !crlf) --line;
+    }
+    return line;
+}
+
+// The token as "KIND<tab>NAME<tab>LINE:COLUMN<tab>TEXT", with "<tab>VALUE" for strings and
+// text blocks; lines and columns count from 1, columns in 16-bit units.
 void printTokenLine(VQJavaLexer* lexer, int kind) {
-    std::printf("%d\t", kind);
+    const std::string name = kindName(kind);
+    std::printf("%d\t%s\t%d:%u\t", kind, name.c_str(), static_cast<int>(tokenLine(lexer, kind)),
+                static_cast<unsigned>(lexer->column + 1));
     for (uint32_t i = 0; i < lexer->textLength; ++i) putDumpUnit(lexer->text[i]);
     uint32_t length = 0;
     if (const char16_t* value = VQJavaLexerStringValue(lexer, &length)) {
@@ -94,17 +153,21 @@ void addTokensCommand(CLI::App& app, CommandRunner& runner) {
                      "keywords, literals and identifier characters; files read as UTF-8), or "
                      "'classic' (the first Java grammar: no @ -> :: ... or text blocks, "
                      "one byte per character). Default: 25")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
         ->check([](const std::string& value) {
             return value.empty() || parseLevel(value) < 0
-                       ? "expected a release from 8 to 25 or 'classic'"
+                       ? "'" + value + "' is not a release from 8 to 25, nor 'classic'"
                        : std::string();
         });
     command->add_flag("--lines", options->lines,
-                      "One token per line instead: the kind number, a tab, the text with \\\\ "
-                      "and \\uXXXX escapes, and for strings and text blocks a tab and the value; "
-                      "each file starts with '== FILE'");
-    command->add_option("FILE", options->files, "Path to a Java source file")->required();
+                      "One token per line instead: the kind number, its name, LINE:COLUMN "
+                      "(from 1), the text with \\\\ and \\uXXXX escapes, and for strings and "
+                      "text blocks the value, separated by tabs; each file starts with "
+                      "'== FILE'");
+    command->add_option("FILE", options->files, "Path to a Java source file");
+    command->allow_extras();
     command->callback([options, &runner] {
+        if (options->files.empty()) throw UsageError("tokens: no FILE given");
         runner = [options] { return runTokens(*options, parseLevel(options->release)); };
     });
 }

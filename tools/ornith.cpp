@@ -1,41 +1,22 @@
-// The ornith command-line tool: main, the command registry and the shared failure report.
+// The ornith command-line tool: parses the command line and runs the command it names.
 
 #include <algorithm>
 #include <cstdio>
 #include <exception>
 
-#include "ToolClassPath.h"
 #include "ToolCommand.h"
+#include "ToolOptions.h"
+#include "ToolReport.h"
 
 #ifndef ORNITH_VERSION
 #define ORNITH_VERSION "unknown"
 #endif
 
-namespace ornith::tool {
-
 namespace {
-std::vector<ToolCommand>& registry() {
-    static std::vector<ToolCommand> commands;
-    return commands;
+void reportUsageError(const char* text) {
+    std::fprintf(stderr, "ornith: %s\n", text);
 }
 }  // namespace
-
-bool registerToolCommand(ToolCommand command) {
-    registry().push_back(command);
-    return true;
-}
-
-const std::vector<ToolCommand>& toolCommands() {
-    return registry();
-}
-
-void reportFailure(std::string_view name, std::string_view reason) {
-    std::fflush(stdout);  // keep stdout and stderr in order when both go to one terminal
-    std::fprintf(stderr, "ornith: %.*s: %.*s\n", static_cast<int>(name.size()), name.data(),
-                 static_cast<int>(reason.size()), reason.data());
-}
-
-}  // namespace ornith::tool
 
 int main(int argc, char** argv) {
     using namespace ornith::tool;
@@ -45,26 +26,33 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.fallthrough(false);
 
-    std::vector<ToolCommand> commands = toolCommands();
-    std::sort(commands.begin(), commands.end(),
-              [](const ToolCommand& a, const ToolCommand& b) { return a.order < b.order; });
     CommandRunner runner;
-    for (const ToolCommand& command : commands) command.add(app, runner);
+    for (const ToolCommand& command : toolCommands()) command.add(app, runner);
 
-    normaliseClassPathArguments(argc, argv);
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> arguments = toolArguments(argc, argv, app);
+        std::reverse(arguments.begin(), arguments.end());  // as the parser takes them
+        app.parse(arguments);
+        for (const CLI::App* command : app.get_subcommands())
+            if (!command->remaining().empty())
+                throw UsageError(command->get_name() + ": unexpected argument " +
+                                 command->remaining().front());
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
+    } catch (const UsageError& e) {
+        reportUsageError(e.what());
+        return 2;
     } catch (const CLI::ParseError& e) {
-        app.exit(e);
+        // What is left is a value that its option's check refused: the check says why.
+        reportUsageError(e.what());
         return 2;
     }
     if (!runner) return 2;
+    routeLibraryLog();
     try {
         int status = runner();
         if (std::fflush(stdout) != 0) {

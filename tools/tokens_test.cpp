@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "RunTool.h"
@@ -49,6 +50,22 @@ std::string tempSource(const std::string& bytes) {
                        std::to_string(::getpid()) + "_" + std::to_string(++serial) + ".java";
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
+}
+
+// A --lines dump as javac's scanner writes it: the kind, the text and a string's value,
+// without the kind's name and the position that ornith puts after the kind.
+std::string javacFields(const std::string& dump) {
+    std::istringstream in(dump);
+    std::string out;
+    for (std::string line; std::getline(in, line);) {
+        const size_t name = line.find('\t');
+        const size_t position = line.find('\t', name + 1);
+        const size_t text = line.find('\t', position + 1);
+        EXPECT_NE(text, std::string::npos) << line;
+        if (text == std::string::npos) return dump;
+        out += line.substr(0, name) + line.substr(text) + "\n";
+    }
+    return out;
 }
 
 TEST(Tokens, PrintsAFileOnOneLine) {
@@ -136,9 +153,10 @@ TEST(Tokens, TextBlocksComeWithRelease15) {
     std::string path = tempSource("s = \"\"\"\n  a\n  \"\"\";\n");
     ToolResult r15 = runTool({"tokens", "--release", "15", "--lines", path});
     EXPECT_EQ(r15.status, 0);
-    EXPECT_EQ(
-        r15.out,
-        "== " + path + "\n328\ts\n61\t=\n379\t\"\"\"\\u000a  a\\u000a  \"\"\"\ta\\u000a\n59\t;\n");
+    EXPECT_EQ(r15.out, "== " + path +
+                           "\n328\tidentifier\t1:1\ts\n61\toperator =\t1:3\t=\n"
+                           "379\ttext block\t1:5\t\"\"\"\\u000a  a\\u000a  \"\"\"\ta\\u000a\n"
+                           "59\tseparator ;\t3:6\t;\n");
     // Before 15, "" is an empty string and the third quote opens a string the line ends.
     ToolResult r14 = runTool({"tokens", "--release", "14", path});
     EXPECT_EQ(r14.status, 1);
@@ -159,7 +177,8 @@ TEST(Tokens, SamplesLexAsJavacLexesThem) {
             std::string expected =
                 slurp(std::string("examples/java/levels/") + name + "." + release + ".tokens");
             EXPECT_FALSE(expected.empty());
-            EXPECT_EQ(r.out.substr(header.size()), expected) << source << " " << release;
+            EXPECT_EQ(javacFields(r.out.substr(header.size())), expected)
+                << source << " " << release;
         }
     }
 }

@@ -48,6 +48,11 @@ def files_of(stream):
         yield path, tokens, None
 
 
+def javac_fields(line):
+    fields = line.split("\t")
+    return "\t".join(fields[:1] + fields[3:])
+
+
 def ornith_files(command, files):
     for start in range(0, len(files), CHUNK):
         chunk = files[start:start + CHUNK]
@@ -65,7 +70,9 @@ def ornith_files(command, files):
                 if m and m.group(1) in known:
                     counts[m.group(1)] += 1
             for path, tokens, _ in results:
-                yield path, tokens, counts[path]
+                # ornith's lines carry the kind's name and LINE:COLUMN after the kind, which
+            # javac's dump has not.
+            yield path, [javac_fields(t) for t in tokens], counts[path]
 
 
 def cause(javac_line, ornith_line):

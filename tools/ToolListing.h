@@ -1,0 +1,17 @@
+#pragma once
+// Every class below a package, for the commands that walk a whole class path (list -r,
+// describe --all).
+
+#include "SortedClassNames.h"
+
+namespace ornith {
+class VQJavaPackage;
+}
+
+namespace ornith::tool {
+
+// Every class name below the package (its own classes included), fully qualified and
+// sorted by bytes; a progress line shows while they are gathered.
+SortedClassNames sortedClassNamesBelow(const VQJavaPackage& package);
+
+}  // namespace ornith::tool
