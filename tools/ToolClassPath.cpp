@@ -115,9 +115,9 @@ private:
     // that can be read but holds no classes (a jar of resources, or one whose manifest
     // only names other jars) is as good as java takes it for: no failure.
     static std::optional<std::string> whyUnusable(const VQClassStore& store) {
-        if (dynamic_cast<const VQZipFileStore*>(&store)) {
+        if (const auto* archive = dynamic_cast<const VQZipFileStore*>(&store)) {
             if (store.containsPackageName("")) return std::nullopt;
-            return unusableArchiveReason(store.name());
+            return unusableArchiveReason(*archive);
         }
         if (dynamic_cast<const VQFileSystemStore*>(&store))
             return unreadableDirectoryReason(store.name());

@@ -8,6 +8,7 @@
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQClassStore.h"
+#include "ornith/stores/VQZipFileStore.h"
 
 namespace ornith::tool {
 
@@ -44,23 +45,36 @@ std::optional<std::string> findClassName(const VQClassLibrary& library, std::str
 
 namespace {
 
-// What the store's logged line says went wrong with the member, in the tool's words: the
-// reader's own in its closing parentheses ("Corrupt zip file a.jar (invalid compressed
-// data).") make a corrupt member; any other line is given after the class name.
-std::string memberFailure(const std::vector<std::string>& lines, std::string_view className) {
-    if (lines.empty()) return "cannot be read";
-    std::string_view line = lines.back();
-    if (line.ends_with(".")) line.remove_suffix(1);
-    if (line.ends_with(")")) {
-        const size_t open = line.rfind(" (");
-        if (open != std::string_view::npos)
-            return "corrupt member (" + std::string(line.substr(open + 2, line.size() - open - 3)) +
-                   ")";
+// What went wrong with a member, in the tool's words: a damaged member says how it is
+// damaged; anything else gives the reader's reason.
+std::string memberFailure(const std::exception& failure) {
+    const auto* raised = dynamic_cast<const VQException*>(&failure);
+    if (raised && raised->kind() == VQErrorKind::corruptArchive && !raised->detail().empty())
+        return "corrupt member (" + raised->detail() + ")";
+    return "cannot be read (" + std::string(failure.what()) + ")";
+}
+
+// The class's bytes from one store; a member that cannot be read is reported and null.
+std::shared_ptr<const VQByteBuffer> readFromStore(ToolLibrary& found, const VQClassStore& store,
+                                                  const std::string& className) {
+    const std::string member = stringByConvertingJavaIdentifierToPath(className) + ".class";
+    if (const auto* archive = dynamic_cast<const VQZipFileStore*>(&store)) {
+        try {
+            return archive->readClassData(className);
+        } catch (const std::exception& failure) {
+            reportUnusable(found, store.name() + ": " + member, memberFailure(failure));
+            return nullptr;
+        }
     }
-    const std::string named = std::string(className) + ": ";
-    if (const size_t at = line.find(named); at != std::string_view::npos)
-        line.remove_prefix(at + named.size());
-    return "cannot be read (" + std::string(line) + ")";
+    // Other stores answer a failed read with null and, at most, a logged line: that
+    // line is the reason, under the tool's name for the member.
+    const LibraryLogCapture capture;
+    auto data = store.dataForClassName(className);
+    if (!data)
+        reportUnusable(found, store.name() + ": " + member,
+                       capture.lines().empty() ? std::string("cannot be read")
+                                               : "cannot be read (" + capture.lines().back() + ")");
+    return data;
 }
 
 }  // namespace
@@ -74,19 +88,11 @@ std::shared_ptr<VQJavaClass> readableClass(ToolLibrary& found, const std::string
         for (; next < found.library->classStores().size(); ++next) {
             const VQClassStore& store = *found.library->classStores()[next];
             if (!store.containsClassName(className)) continue;
-            std::shared_ptr<const VQByteBuffer> data;
-            std::vector<std::string> logged;
-            {
-                const LibraryLogCapture capture;
-                data = store.dataForClassName(className);
-                logged = capture.lines();
-            }
             // The tool prints what the class file says and asks nothing through the
             // class's library, so the class is made on its own.
-            if (data) return VQJavaClass::classWithData(*data);
+            if (const auto data = readFromStore(found, store, className))
+                return VQJavaClass::classWithData(*data);
             *failedRead = true;
-            const std::string member = stringByConvertingJavaIdentifierToPath(className) + ".class";
-            reportUnusable(found, store.name() + ": " + member, memberFailure(logged, className));
         }
     } while (addNextPendingEntry(found));
     return nullptr;

@@ -35,16 +35,18 @@ const char* VQErrorKindName(VQErrorKind kind) noexcept {
 }
 
 VQException::VQException(std::string name, std::string reason, VQErrorKind kind,
-                         std::optional<uint64_t> offset)
+                         std::optional<uint64_t> offset, std::string detail)
     : std::runtime_error(reason),
       _name(std::move(name)),
       _reason(std::move(reason)),
       _kind(kind),
-      _offset(offset) {}
+      _offset(offset),
+      _detail(std::move(detail)) {}
 
 VQInvalidArgumentException::VQInvalidArgumentException(std::string reason, VQErrorKind kind,
-                                                       std::optional<uint64_t> offset)
-    : VQException("InvalidArgumentException", std::move(reason), kind, offset) {}
+                                                       std::optional<uint64_t> offset,
+                                                       std::string detail)
+    : VQException("InvalidArgumentException", std::move(reason), kind, offset, std::move(detail)) {}
 
 VQInternalInconsistencyException::VQInternalInconsistencyException(std::string reason,
                                                                    VQErrorKind kind)

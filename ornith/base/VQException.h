@@ -31,25 +31,30 @@ const char* VQErrorKindName(VQErrorKind kind) noexcept;
 class VQException : public std::runtime_error {
 public:
     VQException(std::string name, std::string reason, VQErrorKind kind = VQErrorKind::other,
-                std::optional<uint64_t> offset = std::nullopt);
+                std::optional<uint64_t> offset = std::nullopt, std::string detail = {});
 
     const std::string& name() const noexcept { return _name; }
     const std::string& reason() const noexcept { return _reason; }
     VQErrorKind kind() const noexcept { return _kind; }
     // Where in the file or member decoding stopped, when the raise site knows it.
     std::optional<uint64_t> offset() const noexcept { return _offset; }
+    // The cause alone, without the message around it ("invalid compressed data" of a
+    // corrupt archive's reason); empty where the reason is all there is to say.
+    const std::string& detail() const noexcept { return _detail; }
 
 private:
     std::string _name;
     std::string _reason;
     VQErrorKind _kind;
     std::optional<uint64_t> _offset;
+    std::string _detail;
 };
 
 class VQInvalidArgumentException : public VQException {
 public:
     explicit VQInvalidArgumentException(std::string reason, VQErrorKind kind = VQErrorKind::other,
-                                        std::optional<uint64_t> offset = std::nullopt);
+                                        std::optional<uint64_t> offset = std::nullopt,
+                                        std::string detail = {});
 };
 
 class VQInternalInconsistencyException : public VQException {

@@ -535,12 +535,16 @@ bool VQZipFileStore::containsPackageName(std::string_view packageName) const {
     return findPackage(packageName) != nullptr;
 }
 
-std::shared_ptr<const VQByteBuffer> VQZipFileStore::dataForClassName(
+std::shared_ptr<const VQByteBuffer> VQZipFileStore::readClassData(
     std::string_view className) const {
     const VQZipFileEntry* entry = findEntry(className);
-    if (!entry) return nullptr;
+    return entry ? readEntry(*entry) : nullptr;
+}
+
+std::shared_ptr<const VQByteBuffer> VQZipFileStore::dataForClassName(
+    std::string_view className) const {
     try {
-        return readEntry(*entry);
+        return readClassData(className);
     } catch (const std::exception& e) {
         // A member that cannot be read is as good as absent: a later class-path entry may
         // still supply the class. The line says why.

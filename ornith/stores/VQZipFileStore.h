@@ -94,6 +94,10 @@ public:
     // The class's bytes, read from the archive at this call. A member that cannot be
     // read is logged ("Exception raised reading class %@: %@") and answers null.
     std::shared_ptr<const VQByteBuffer> dataForClassName(std::string_view className) const override;
+    // The same read for a caller that reports failures itself: null when the archive
+    // holds no such class, and the read's exception (its kind and detail say what is
+    // wrong with the member) raised as it is, with nothing logged.
+    std::shared_ptr<const VQByteBuffer> readClassData(std::string_view className) const;
 
     // "Zip File: " and the index: every package with its subpackages and classes.
     virtual std::string description() const;

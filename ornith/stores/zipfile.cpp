@@ -205,7 +205,7 @@ VQErrorKind kindOf(VQFileStatus status) {
                                VQErrorKind kind = VQErrorKind::corruptArchive,
                                std::optional<uint64_t> offset = std::nullopt) {
     throw VQInvalidArgumentException(VQFormat("Corrupt zip file %s (%s).", name.c_str(), why), kind,
-                                     offset);
+                                     offset, why);
 }
 
 VQFile openOrRaise(const std::string& path) {
@@ -434,7 +434,14 @@ int VQZipArchive::readDirectory() {
     _shiftBack = false;
     const uint64_t size = _size;
     if (size <= EndRecord::kSize) {
-        setProblem(-1, VQErrorKind::corruptArchive, kNoEndRecord);
+        // An archive of no members is its end record alone: it walks as -1 like any file
+        // this short, but it is no damage to report.
+        std::vector<uint8_t> recordScratch;
+        const uint8_t* only =
+            size == EndRecord::kSize ? view(0, EndRecord::kSize, recordScratch) : nullptr;
+        if (!only || EndRecord{only}.signature() != EndRecord::kSignature ||
+            EndRecord{only}.entryCount() != 0)
+            setProblem(-1, VQErrorKind::corruptArchive, kNoEndRecord);
         return -1;
     }
     // Most archives end with their end record: a short tail is searched first, and the
