@@ -6,7 +6,6 @@
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/classfile/VQPathUtilities.h"
-#include "ornith/model/VQClassLibraryLookups.h"
 #include "ornith/model/VQModernQueries.h"
 
 namespace ornith {
@@ -115,21 +114,16 @@ const std::string* VQJavaClass::sourceFile() const {
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::superclass() const {
-    // Asked of the library that made the class, through the entry points it installed
-    // (the model itself is built without the library). Parsed anew at every call.
-    if (!_classLibrary || !_superclassName) return nullptr;
-    const VQClassLibraryLookups* lookups = _VQClassLibraryLookups.load(std::memory_order_acquire);
-    return lookups ? lookups->classWithName(*_classLibrary, std::string(*_superclassName))
-                   : nullptr;
+    // Asked of the library that made the class; parsed anew at every call.
+    if (!_resolver || !_superclassName) return nullptr;
+    return _resolver->classWithName(*_superclassName);
 }
 
 std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
     // A class in the unnamed package asks for "" and gets the root package.
-    if (!_classLibrary) return nullptr;
-    const VQClassLibraryLookups* lookups = _VQClassLibraryLookups.load(std::memory_order_acquire);
-    if (!lookups) return nullptr;
-    return lookups->packageWithName(
-        *_classLibrary, stringByDeletingLastJavaComponent(_className.value_or(std::string_view())));
+    if (!_resolver) return nullptr;
+    return _resolver->packageWithName(
+        stringByDeletingLastJavaComponent(_className.value_or(std::string_view())));
 }
 
 std::string_view VQJavaClass::_keep(std::string_view text) {

@@ -15,6 +15,7 @@
 // holds no shared_ptr to itself: the member lists make theirs on access. Names come back
 // as std::string_view over the class's storage, valid while the class is.
 
+#include <concepts>
 #include <cstdint>
 #include <iterator>
 #include <memory>
@@ -32,6 +33,7 @@
 #include "ornith/classfile/VQNestingAttributes.h"
 #include "ornith/classfile/VQRecordAttribute.h"
 #include "ornith/model/VQClassArena.h"
+#include "ornith/model/VQClassResolver.h"
 #include "ornith/model/VQJavaConstructor.h"
 #include "ornith/model/VQJavaField.h"
 #include "ornith/model/VQJavaMethod.h"
@@ -283,8 +285,12 @@ private:
     template <class T>
     void _reserve(VQMemberList<T>& list, uint32_t capacity);
 
-    // Called once by the class library on every class it makes; the class keeps it alive.
-    void _setClassLibrary(std::shared_ptr<VQClassLibrary> library) {
+    // Called once by the class library on every class it makes; the class keeps it alive
+    // and asks it as a resolver. A template so that only the library, which calls it,
+    // needs to know that the library is one.
+    template <std::derived_from<VQClassResolver> Library>
+    void _setClassLibrary(std::shared_ptr<Library> library) {
+        _resolver = library.get();
         _classLibrary = std::move(library);
     }
 
@@ -330,6 +336,8 @@ private:
     uint32_t _keptTextCount = 0;
     uint32_t _keptTextCapacity = 0;
     std::shared_ptr<VQClassLibrary> _classLibrary;
+    // The same object as _classLibrary, which keeps it alive; null without a library.
+    VQClassResolver* _resolver = nullptr;
 };
 
 template <class T>
