@@ -22,6 +22,7 @@
 #include "ornith/classfile/VQSignatureAttribute.h"
 
 // The class model, and the interface through which a class reaches its library.
+#include "ornith/model/VQAttributedElement.h"
 #include "ornith/model/VQClassResolver.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/model/VQJavaConstructor.h"
