@@ -235,7 +235,7 @@ TEST(VQJavaClass, ExampleConstantsRenderTheirValues) {
                   "}");
 }
 
-TEST(VQJavaClass, ModernExamplesParse) {
+TEST(VQJavaClass, LambdasInterfacesAndNestedClassesParse) {
     auto lambdas = VQJavaClass::classWithContentsOfFile(examplePath("p/Lambdas.class"));
     EXPECT_EQ(lambdas->className(), "p.Lambdas");
     ASSERT_TRUE(lambdas->methods().has_value());
