@@ -15,7 +15,7 @@
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/model/VQJavapText.h"
-#include "ornith/testing/ModernQuestions.h"
+#include "ornith/testing/AttributeQuestions.h"
 
 using namespace ornith;
 
@@ -102,8 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The questions about nesting, records, sealed classes, parameters and annotations,
     // whose answers must not change when asked again.
-    const size_t modern = testing::askModernQuestions(*javaClass);
-    ORNITH_FUZZ_CHECK(testing::askModernQuestions(*javaClass) == modern);
+    const size_t answers = testing::askAttributeQuestions(*javaClass);
+    ORNITH_FUZZ_CHECK(testing::askAttributeQuestions(*javaClass) == answers);
 
     // The generic and module questions and the javap view, which fall back on the
     // descriptors wherever a signature is malformed.

@@ -21,7 +21,9 @@
 #include "ornith/classfile/VQRecordAttribute.h"
 #include "ornith/classfile/VQSignatureAttribute.h"
 
-// The class model.
+// The class model, and the interface through which a class reaches its library.
+#include "ornith/model/VQAttributedElement.h"
+#include "ornith/model/VQClassResolver.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/model/VQJavaConstructor.h"
 #include "ornith/model/VQJavaField.h"

@@ -7,31 +7,12 @@
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/library/VQJavaPackage.h"
-#include "ornith/model/VQClassLibraryLookups.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQClassStore.h"
 
 namespace ornith {
 
-namespace {
-
-std::shared_ptr<VQJavaClass> lookUpClass(VQClassLibrary& library, const std::string& className) {
-    return library.classWithName(className);
-}
-
-std::shared_ptr<VQJavaPackage> lookUpPackage(VQClassLibrary& library,
-                                             const std::string& packageName) {
-    return library.packageWithName(packageName);
-}
-
-constexpr VQClassLibraryLookups kLookups{&lookUpClass, &lookUpPackage};
-
-}  // namespace
-
-VQClassLibrary::VQClassLibrary() {
-    // Every class that will ever hold a library is made after this point.
-    _VQClassLibraryLookups.store(&kLookups, std::memory_order_release);
-}
+VQClassLibrary::VQClassLibrary() = default;
 
 VQClassLibrary::~VQClassLibrary() = default;
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ornith/base/VQByteBuffer.h"
+#include "ornith/model/VQClassResolver.h"
 
 namespace ornith {
 
@@ -49,7 +50,7 @@ struct VQClassLibraryArchiveOptions {
     std::function<void(const std::string& jar, const std::string& missing)> onMissingClassPathEntry;
 };
 
-class VQClassLibrary : public std::enable_shared_from_this<VQClassLibrary> {
+class VQClassLibrary : public VQClassResolver, public std::enable_shared_from_this<VQClassLibrary> {
 public:
     // Told about every class-path entry that was dropped because no store could be made
     // for it: the entry as written and the failure (the library itself drops it silently).
@@ -72,7 +73,7 @@ public:
     static std::shared_ptr<VQClassLibrary> classLibraryWithClassPath(
         std::optional<std::string> classPath, const DroppedEntryHandler& onDroppedEntry);
 
-    ~VQClassLibrary();
+    ~VQClassLibrary() override;
     VQClassLibrary(const VQClassLibrary&) = delete;
     VQClassLibrary& operator=(const VQClassLibrary&) = delete;
 
@@ -87,14 +88,15 @@ public:
     std::shared_ptr<const VQByteBuffer> dataForClassName(std::string_view className) const;
     // A new class parsed from those bytes, knowing this library; null when no store has
     // the class. Never cached: two calls give two objects. Parse failures pass through.
-    std::shared_ptr<VQJavaClass> classWithName(std::string_view className);
+    std::shared_ptr<VQJavaClass> classWithName(std::string_view className) override;
     // The name of the first store that holds the class (the entry for a directory or an
     // archive, the class name for a single class file); absent when none does.
     std::optional<std::string> classStoreNameForClassWithName(std::string_view className) const;
 
     // The package while anybody holds it, otherwise a new one; null when no store holds
     // the package. An absent or empty name is the root package, which always exists.
-    std::shared_ptr<VQJavaPackage> packageWithName(std::optional<std::string_view> packageName);
+    std::shared_ptr<VQJavaPackage> packageWithName(
+        std::optional<std::string_view> packageName) override;
     // Forgets the package; a package calls it when it is destroyed.
     void removePackage(const VQJavaPackage& package);
 

@@ -6,8 +6,6 @@
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/classfile/VQPathUtilities.h"
-#include "ornith/model/VQClassLibraryLookups.h"
-#include "ornith/model/VQModernQueries.h"
 
 namespace ornith {
 
@@ -73,7 +71,7 @@ VQJavaClass::~VQJavaClass() {
     destroyMembers(_fields);
     destroyMembers(_constructors);
     destroyMembers(_methods);
-    std::destroy_n(_attributes, _attributeCount);
+    _destroyAttributes();
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::_parsed(std::span<const uint8_t> data) {
@@ -105,31 +103,22 @@ std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::str
 }
 
 const std::string* VQJavaClass::sourceFile() const {
-    for (const auto& attribute : VQAttributeSpan(_attributes, _attributeCount)) {
-        if (!attribute || attribute->typeName() != "SourceFile") continue;
-        // A host may register its own decoder for the name; only ours carries the name.
-        const auto* source = dynamic_cast<const VQJavaSourceAttribute*>(attribute.get());
-        return source ? &source->sourceName() : nullptr;
-    }
-    return nullptr;
+    // A host may register its own decoder for the name; only ours carries the name.
+    const auto* source = attributeAs<VQJavaSourceAttribute>("SourceFile");
+    return source ? &source->sourceName() : nullptr;
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::superclass() const {
-    // Asked of the library that made the class, through the entry points it installed
-    // (the model itself is built without the library). Parsed anew at every call.
-    if (!_classLibrary || !_superclassName) return nullptr;
-    const VQClassLibraryLookups* lookups = _VQClassLibraryLookups.load(std::memory_order_acquire);
-    return lookups ? lookups->classWithName(*_classLibrary, std::string(*_superclassName))
-                   : nullptr;
+    // Asked of the library that made the class; parsed anew at every call.
+    if (!_resolver || !_superclassName) return nullptr;
+    return _resolver->classWithName(*_superclassName);
 }
 
 std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
     // A class in the unnamed package asks for "" and gets the root package.
-    if (!_classLibrary) return nullptr;
-    const VQClassLibraryLookups* lookups = _VQClassLibraryLookups.load(std::memory_order_acquire);
-    if (!lookups) return nullptr;
-    return lookups->packageWithName(
-        *_classLibrary, stringByDeletingLastJavaComponent(_className.value_or(std::string_view())));
+    if (!_resolver) return nullptr;
+    return _resolver->packageWithName(
+        stringByDeletingLastJavaComponent(_className.value_or(std::string_view())));
 }
 
 std::string_view VQJavaClass::_keep(std::string_view text) {
@@ -167,20 +156,6 @@ std::string_view VQJavaClass::_keep(std::string_view text) {
     const std::string_view kept = _storage.copyText(text);
     _keptTexts[slot] = {key, kept};
     ++_keptTextCount;
-    return kept;
-}
-
-const std::shared_ptr<const VQJavaAttribute>* VQJavaClass::_keepAttributes(
-    VQLentAttributes& attributes) {
-    if (!attributes || attributes->empty()) return nullptr;
-    // Sized by attributes the parser decoded from the file's bytes, not by a stated count.
-    // Not listed for the storage's clean-up: their owner (the member, or the class for
-    // its own) destroys them, which saves a record per list.
-    using Pointer = std::shared_ptr<const VQJavaAttribute>;
-    void* room = _storage.allocate(attributes->size() * sizeof(Pointer), alignof(Pointer));
-    auto* kept = static_cast<Pointer*>(room);
-    for (size_t i = 0; i < attributes->size(); ++i)
-        ::new (static_cast<void*>(kept + i)) Pointer(std::move((*attributes)[i]));
     return kept;
 }
 
@@ -281,9 +256,8 @@ void VQJavaClass::addMethodName(std::string_view name, std::string_view signatur
 }
 
 void VQJavaClass::setClassAttributes(VQLentAttributes attributes) {
-    _hasAttributes = attributes.has_value();
-    _attributeCount = attributes ? static_cast<uint32_t>(attributes->size()) : 0;
-    _attributes = _keepAttributes(attributes);
+    const auto count = attributes ? static_cast<uint32_t>(attributes->size()) : 0;
+    _setAttributes(_keepAttributes(attributes), count, attributes.has_value());
 }
 
 namespace {
@@ -364,10 +338,10 @@ std::string VQJavaClass::description() const {
     return out;
 }
 
-// ---- Nesting, records, sealed classes and annotations --------------------------------
+// ---- Nesting, records and sealed classes -----------------------------------------------
 
 const VQJavaInnerClassesAttribute* VQJavaClass::innerClasses() const {
-    return modern::decoded<VQJavaInnerClassesAttribute>(attributes(), "InnerClasses");
+    return wellFormedAttribute<VQJavaInnerClassesAttribute>("InnerClasses");
 }
 
 std::optional<VQInnerClassEntry> VQJavaClass::innerClassEntry() const {
@@ -388,46 +362,25 @@ std::string VQJavaClass::simpleName() const {
 }
 
 const VQJavaEnclosingMethodAttribute* VQJavaClass::enclosingMethod() const {
-    return modern::decoded<VQJavaEnclosingMethodAttribute>(attributes(), "EnclosingMethod");
+    return wellFormedAttribute<VQJavaEnclosingMethodAttribute>("EnclosingMethod");
 }
 
 const std::string* VQJavaClass::nestHost() const {
-    const auto* host = modern::decoded<VQJavaNestHostAttribute>(attributes(), "NestHost");
+    const auto* host = wellFormedAttribute<VQJavaNestHostAttribute>("NestHost");
     return host ? &host->hostClassName() : nullptr;
 }
 
 const VQJavaClassListAttribute* VQJavaClass::nestMembers() const {
-    return modern::decoded<VQJavaClassListAttribute>(attributes(), "NestMembers");
+    return wellFormedAttribute<VQJavaClassListAttribute>("NestMembers");
 }
 
 const VQJavaClassListAttribute* VQJavaClass::permittedSubclasses() const {
-    return modern::decoded<VQJavaClassListAttribute>(attributes(), "PermittedSubclasses");
+    return wellFormedAttribute<VQJavaClassListAttribute>("PermittedSubclasses");
 }
 
 const std::vector<VQRecordComponent>* VQJavaClass::recordComponents() const {
-    const auto* record = modern::decoded<VQJavaRecordAttribute>(attributes(), "Record");
+    const auto* record = wellFormedAttribute<VQJavaRecordAttribute>("Record");
     return record ? &record->components() : nullptr;
-}
-
-std::vector<const VQAnnotation*> VQJavaClass::annotations() const {
-    return modern::annotationsIn(attributes());
-}
-
-const VQJavaAnnotationsAttribute* VQJavaClass::visibleAnnotations() const {
-    return modern::decoded<VQJavaAnnotationsAttribute>(attributes(), "RuntimeVisibleAnnotations");
-}
-
-const VQJavaAnnotationsAttribute* VQJavaClass::invisibleAnnotations() const {
-    return modern::decoded<VQJavaAnnotationsAttribute>(attributes(), "RuntimeInvisibleAnnotations");
-}
-
-bool VQJavaClass::isDeprecated() const {
-    return modern::deprecatedIn(attributes());
-}
-
-bool VQJavaClass::isSynthetic() const {
-    constexpr uint32_t kSyntheticFlag = 0x1000;
-    return (_accessFlags & kSyntheticFlag) || modern::firstWithName(attributes(), "Synthetic");
 }
 
 }  // namespace ornith

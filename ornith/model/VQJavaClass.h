@@ -15,6 +15,7 @@
 // holds no shared_ptr to itself: the member lists make theirs on access. Names come back
 // as std::string_view over the class's storage, valid while the class is.
 
+#include <concepts>
 #include <cstdint>
 #include <iterator>
 #include <memory>
@@ -31,7 +32,9 @@
 #include "ornith/classfile/VQModuleAttributes.h"
 #include "ornith/classfile/VQNestingAttributes.h"
 #include "ornith/classfile/VQRecordAttribute.h"
+#include "ornith/model/VQAttributedElement.h"
 #include "ornith/model/VQClassArena.h"
+#include "ornith/model/VQClassResolver.h"
 #include "ornith/model/VQJavaConstructor.h"
 #include "ornith/model/VQJavaField.h"
 #include "ornith/model/VQJavaMethod.h"
@@ -116,7 +119,10 @@ private:
 // Names a class keeps (its interfaces), views of its storage, in file order.
 using VQNameList = std::span<const std::string_view>;
 
-class VQJavaClass : public std::enable_shared_from_this<VQJavaClass> {
+// The access flags, the class attributes and what is answered from them alone
+// (annotations, isDeprecated, isSynthetic, genericSignature, ...) are the part a class
+// shares with its members: VQAttributedElement.
+class VQJavaClass : public std::enable_shared_from_this<VQJavaClass>, public VQAttributedElement {
     // Lets the factories, and only they, reach the constructor through make_shared.
     struct Passkey {
         explicit Passkey() = default;
@@ -158,13 +164,9 @@ public:
     const std::optional<MethodList>& methods() const noexcept { return _methods; }
     // Instance constructors and the static initializer, named with the class's dotted name.
     const std::optional<ConstructorList>& constructors() const noexcept { return _constructors; }
-    std::optional<VQAttributeSpan> attributes() const noexcept {
-        if (!_hasAttributes) return std::nullopt;
-        return VQAttributeSpan(_attributes, _attributeCount);
-    }
+    // attributes(): the shared part's, absent when the class file gives the class none.
 
-    bool isPublic() const noexcept { return _accessFlags & kVQAccessPublic; }
-    bool isFinal() const noexcept { return _accessFlags & kVQAccessFinal; }
+    // isPublic and isFinal are the shared part's.
     bool isInterface() const noexcept { return _accessFlags & kVQAccessInterface; }
     bool isAbstract() const noexcept { return _accessFlags & kVQAccessAbstract; }
 
@@ -209,19 +211,10 @@ public:
     const VQJavaClassListAttribute* permittedSubclasses() const;
     // The components of a record class; null for a class without a Record attribute.
     const std::vector<VQRecordComponent>* recordComponents() const;
-    // The annotations of both retentions: visible ones first, each in file order.
-    std::vector<const VQAnnotation*> annotations() const;
-    const VQJavaAnnotationsAttribute* visibleAnnotations() const;
-    const VQJavaAnnotationsAttribute* invisibleAnnotations() const;
-    // A Deprecated attribute or a visible @java.lang.Deprecated.
-    bool isDeprecated() const;
-    // The synthetic flag (0x1000) or a Synthetic attribute.
-    bool isSynthetic() const;
+    // The annotations and the markers (isDeprecated, isSynthetic) are the shared part's.
 
     // --- Generic signatures and modules ---
-    // The text of the class's Signature attribute (it lives as long as the class); absent
-    // when there is none.
-    std::optional<std::string_view> genericSignature() const;
+    // The text of the class's Signature attribute is the shared part's genericSignature.
     // The class signature parsed from that text; absent without one or when it is
     // malformed (the header's names then stand: superclassName and interfaces).
     std::optional<VQClassSignature> classSignature() const;
@@ -274,8 +267,10 @@ private:
     // The text in the class's storage; a long one that the class already keeps is shared
     // (a hostile file may name one long text from every member).
     std::string_view _keep(std::string_view text);
-    // The attributes moved into the storage; none for an absent list.
-    const std::shared_ptr<const VQJavaAttribute>* _keepAttributes(VQLentAttributes& attributes);
+    // The attributes moved into the storage; none for an absent or empty list.
+    const AttributePointer* _keepAttributes(VQLentAttributes& attributes) {
+        return attributes ? _moveAttributesInto(_storage, *attributes) : nullptr;
+    }
     template <class T>
     void _add(std::optional<VQMemberList<T>>& list, uint32_t firstCapacity,
               std::string_view keptName, std::string_view signature, int32_t flags,
@@ -283,8 +278,12 @@ private:
     template <class T>
     void _reserve(VQMemberList<T>& list, uint32_t capacity);
 
-    // Called once by the class library on every class it makes; the class keeps it alive.
-    void _setClassLibrary(std::shared_ptr<VQClassLibrary> library) {
+    // Called once by the class library on every class it makes; the class keeps it alive
+    // and asks it as a resolver. A template so that only the library, which calls it,
+    // needs to know that the library is one.
+    template <std::derived_from<VQClassResolver> Library>
+    void _setClassLibrary(std::shared_ptr<Library> library) {
+        _resolver = library.get();
         _classLibrary = std::move(library);
     }
 
@@ -294,10 +293,13 @@ private:
     static void _appendDescriptions(const std::optional<ConstructorList>& list, std::string& out);
 
     // What a walk over many classes asks of each (the name and its text, the flags, the
-    // three member lists) comes first and together, in as few cache lines as may be. All
-    // of it is trivially destroyed, so it may come before the storage it points into.
+    // three member lists) comes first and together, in as few cache lines as may be: the
+    // flags are the shared part's, just before. All of it is trivially destroyed, so it
+    // may come before the storage it points into. The first two fill the shared part's
+    // last word, which would otherwise be padding.
+    bool _hasInterfaces = false;
+    uint32_t _methodTableSize = 0;  // methods and constructors added so far
     std::optional<std::string_view> _className;
-    uint32_t _accessFlags = 0;
     std::optional<FieldList> _fields;
     std::optional<MethodList> _methods;
     std::optional<ConstructorList> _constructors;
@@ -307,16 +309,11 @@ private:
     // Destroyed after everything (below) that may point into it.
     VQClassArena _storage;
     std::optional<std::string_view> _superclassName;
-    uint32_t _methodTableSize = 0;  // methods and constructors added so far
     uint32_t _fieldCapacityHint = 0;
     uint32_t _methodCapacityHint = 0;
     std::string_view* _interfaces = nullptr;
     uint32_t _interfaceCount = 0;
     uint32_t _interfaceCapacity = 0;
-    bool _hasInterfaces = false;
-    bool _hasAttributes = false;
-    uint32_t _attributeCount = 0;
-    const std::shared_ptr<const VQJavaAttribute>* _attributes = nullptr;
     // Long texts already kept: an open table in the storage. A text that is a view of the
     // class bytes being parsed is known by its place there (the same pool entry named
     // again), with no need to read it; any other by the hash of its contents.
@@ -330,6 +327,8 @@ private:
     uint32_t _keptTextCount = 0;
     uint32_t _keptTextCapacity = 0;
     std::shared_ptr<VQClassLibrary> _classLibrary;
+    // The same object as _classLibrary, which keeps it alive; null without a library.
+    VQClassResolver* _resolver = nullptr;
 };
 
 template <class T>

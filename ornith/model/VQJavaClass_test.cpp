@@ -181,6 +181,11 @@ TEST(VQJavaClass, SourceFileIsTheFirst) {
     auto a = VQJavaClass::classWithData(std::span<const uint8_t>(w.bytes()));
     ASSERT_NE(a->sourceFile(), nullptr);
     EXPECT_EQ(*a->sourceFile(), "A.java");
+    // A class finds its attributes by name as a member does: the first, matched exactly.
+    ASSERT_TRUE(a->attributes());
+    EXPECT_EQ(a->attributeWithName("SourceFile"), (*a->attributes())[1]);
+    EXPECT_EQ(a->attributeWithName("sourcefile"), nullptr);
+    EXPECT_TRUE(a->isDeprecated());
 }
 
 TEST(VQJavaClass, FieldConstantsRender) {
@@ -235,7 +240,7 @@ TEST(VQJavaClass, ExampleConstantsRenderTheirValues) {
                   "}");
 }
 
-TEST(VQJavaClass, ModernExamplesParse) {
+TEST(VQJavaClass, LambdasInterfacesAndNestedClassesParse) {
     auto lambdas = VQJavaClass::classWithContentsOfFile(examplePath("p/Lambdas.class"));
     EXPECT_EQ(lambdas->className(), "p.Lambdas");
     ASSERT_TRUE(lambdas->methods().has_value());

@@ -10,18 +10,6 @@ namespace ornith {
 
 namespace {
 
-// The first class attribute of the name, when it is of our kind (a host may register
-// its own decoder for any name).
-template <class Kind>
-const Kind* classAttribute(const std::optional<VQAttributeSpan>& attributes,
-                           std::string_view name) {
-    if (!attributes) return nullptr;
-    for (const auto& attribute : *attributes)
-        if (attribute && attribute->typeName() == name)
-            return dynamic_cast<const Kind*>(attribute.get());
-    return nullptr;
-}
-
 void appendTypeList(const char* first, const std::vector<VQSignatureType>& types,
                     std::string& out) {
     for (size_t i = 0; i < types.size(); ++i) {
@@ -31,13 +19,6 @@ void appendTypeList(const char* first, const std::vector<VQSignatureType>& types
 }
 
 }  // namespace
-
-std::optional<std::string_view> VQJavaMember::genericSignature() const {
-    const auto* attribute =
-        dynamic_cast<const VQJavaSignatureAttribute*>(findAttribute("Signature"));
-    if (!attribute) return std::nullopt;
-    return attribute->signature();
-}
 
 std::optional<VQSignatureType> VQJavaField::signatureType() const {
     if (const auto text = genericSignature())
@@ -62,12 +43,6 @@ std::vector<VQTypeParameter> VQJavaMethod::typeParameters() const {
     if (const auto text = genericSignature())
         if (auto parsed = VQParseMethodSignature(*text)) return std::move(parsed->typeParameters);
     return {};
-}
-
-std::optional<std::string_view> VQJavaClass::genericSignature() const {
-    const auto* attribute = classAttribute<VQJavaSignatureAttribute>(attributes(), "Signature");
-    if (!attribute) return std::nullopt;
-    return attribute->signature();
 }
 
 std::optional<VQClassSignature> VQJavaClass::classSignature() const {
@@ -108,18 +83,16 @@ std::string VQJavaClass::genericText() const {
 }
 
 const VQJavaModuleAttribute* VQJavaClass::moduleDescriptor() const {
-    return classAttribute<VQJavaModuleAttribute>(attributes(), "Module");
+    return attributeAs<VQJavaModuleAttribute>("Module");
 }
 
 const std::vector<std::string>* VQJavaClass::modulePackages() const {
-    const auto* attribute =
-        classAttribute<VQJavaModulePackagesAttribute>(attributes(), "ModulePackages");
+    const auto* attribute = attributeAs<VQJavaModulePackagesAttribute>("ModulePackages");
     return attribute ? &attribute->packages() : nullptr;
 }
 
 const std::string* VQJavaClass::moduleMainClass() const {
-    const auto* attribute =
-        classAttribute<VQJavaModuleMainClassAttribute>(attributes(), "ModuleMainClass");
+    const auto* attribute = attributeAs<VQJavaModuleMainClassAttribute>("ModuleMainClass");
     return attribute ? &attribute->mainClass() : nullptr;
 }
 

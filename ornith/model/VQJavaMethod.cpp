@@ -3,7 +3,6 @@
 #include <string_view>
 
 #include "ornith/base/VQText.h"
-#include "ornith/model/VQModernQueries.h"
 
 namespace ornith {
 
@@ -153,7 +152,7 @@ std::string VQJavaMethod::description() const {
 
 const std::vector<VQMethodParameter>* VQJavaMethod::parameters() const {
     const auto* attribute =
-        modern::decoded<VQJavaMethodParametersAttribute>(attributes(), "MethodParameters");
+        wellFormedAttribute<VQJavaMethodParametersAttribute>("MethodParameters");
     return attribute ? &attribute->parameters() : nullptr;
 }
 
@@ -173,18 +172,18 @@ std::vector<const VQAnnotation*> VQJavaMethod::parameterAnnotationsAtIndex(uint3
 }
 
 const VQJavaParameterAnnotationsAttribute* VQJavaMethod::visibleParameterAnnotations() const {
-    return modern::decoded<VQJavaParameterAnnotationsAttribute>(
-        attributes(), "RuntimeVisibleParameterAnnotations");
+    return wellFormedAttribute<VQJavaParameterAnnotationsAttribute>(
+        "RuntimeVisibleParameterAnnotations");
 }
 
 const VQJavaParameterAnnotationsAttribute* VQJavaMethod::invisibleParameterAnnotations() const {
-    return modern::decoded<VQJavaParameterAnnotationsAttribute>(
-        attributes(), "RuntimeInvisibleParameterAnnotations");
+    return wellFormedAttribute<VQJavaParameterAnnotationsAttribute>(
+        "RuntimeInvisibleParameterAnnotations");
 }
 
 const VQElementValue* VQJavaMethod::annotationDefault() const {
     const auto* attribute =
-        modern::decoded<VQJavaAnnotationDefaultAttribute>(attributes(), "AnnotationDefault");
+        wellFormedAttribute<VQJavaAnnotationDefaultAttribute>("AnnotationDefault");
     return attribute ? attribute->defaultValue() : nullptr;
 }
 

@@ -60,7 +60,7 @@ inline size_t countMethod(const VQJavaMethod& method) {
     return n;
 }
 
-inline size_t askModernQuestions(const VQJavaClass& c) {
+inline size_t askAttributeQuestions(const VQJavaClass& c) {
     size_t n = c.simpleName().size() + c.declaredAccessFlags() + c.isDeprecated() +
                c.isSynthetic() + countAnnotations(c.annotations());
     if (const auto* inner = c.innerClasses()) {

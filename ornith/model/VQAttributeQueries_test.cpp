@@ -35,7 +35,7 @@ const auto* memberNamed(const List& list, const std::string& name) {
     return static_cast<decltype(list->front().get())>(nullptr);
 }
 
-TEST(VQModernModel, NestedClassesHaveTheirDeclaredModifiersAndSimpleNames) {
+TEST(VQAttributeQueries, NestedClassesHaveTheirDeclaredModifiersAndSimpleNames) {
     auto outer = example("Outer");
     EXPECT_EQ(outer->simpleName(), "Outer");
     EXPECT_FALSE(outer->innerClassEntry());
@@ -71,7 +71,7 @@ TEST(VQModernModel, NestedClassesHaveTheirDeclaredModifiersAndSimpleNames) {
     EXPECT_EQ(anonymous->enclosingMethod()->methodName(), "local");
 }
 
-TEST(VQModernModel, AnnotationsOfClassesFieldsMethodsAndParameters) {
+TEST(VQAttributeQueries, AnnotationsOfClassesFieldsMethodsAndParameters) {
     auto outer = example("Outer");
     EXPECT_TRUE(outer->isDeprecated());
     EXPECT_FALSE(outer->isSynthetic());
@@ -115,7 +115,7 @@ TEST(VQModernModel, AnnotationsOfClassesFieldsMethodsAndParameters) {
     EXPECT_TRUE(constructor->parameterAnnotationsAtIndex(2).empty());
 }
 
-TEST(VQModernModel, AnnotationDefaultsOfEveryKind) {
+TEST(VQAttributeQueries, AnnotationDefaultsOfEveryKind) {
     auto tag = example("Tag");
     std::vector<std::string> defaults;
     for (const auto& method : *tag->methods()) {
@@ -130,7 +130,7 @@ TEST(VQModernModel, AnnotationDefaultsOfEveryKind) {
                             "ratio=0.5", "half=1.5f", "flag=true", "small=7", "medium=300"}));
 }
 
-TEST(VQModernModel, SealedInterfacesAndRecords) {
+TEST(VQAttributeQueries, SealedInterfacesAndRecords) {
     auto shape = example("Shape");
     ASSERT_TRUE(shape->permittedSubclasses());
     EXPECT_EQ(shape->permittedSubclasses()->classNames(),
@@ -153,8 +153,9 @@ TEST(VQModernModel, SealedInterfacesAndRecords) {
     EXPECT_EQ((*components)[1].genericSignature(), "Ljava/util/List<Ljava/lang/String;>;");
 }
 
-// A class whose modern attributes are all malformed reads as before, and answers absent.
-TEST(VQModernModel, MalformedAttributesLeaveTheClassReadable) {
+// A class whose nesting, record, annotation and parameter attributes are all malformed
+// reads as before, and answers absent.
+TEST(VQAttributeQueries, MalformedAttributesLeaveTheClassReadable) {
     ClassFileWriter w;
     w.setThisClass("p/A");
     w.setSuperClass("java/lang/Object");
@@ -179,7 +180,7 @@ TEST(VQModernModel, MalformedAttributesLeaveTheClassReadable) {
 
 // A method descriptor without its '(' whose first character is not ASCII: the text must
 // split it between whole characters, never inside one.
-TEST(VQModernModel, AMalformedDescriptorSplitsOnWholeCharacters) {
+TEST(VQAttributeQueries, AMalformedDescriptorSplitsOnWholeCharacters) {
     ClassFileWriter w;
     w.setThisClass("p/A");
     w.setSuperClass("java/lang/Object");

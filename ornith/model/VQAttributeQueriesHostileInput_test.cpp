@@ -13,7 +13,7 @@
 
 #include "ornith/base/VQException.h"
 #include "ornith/model/VQJavaClass.h"
-#include "ornith/testing/ModernQuestions.h"
+#include "ornith/testing/AttributeQuestions.h"
 
 namespace ornith {
 namespace {
@@ -40,14 +40,14 @@ bool readAndAsk(const Bytes& bytes) {
     } catch (const VQException&) {
         return false;
     }
-    const size_t answers = testing::askModernQuestions(*c);
-    EXPECT_EQ(testing::askModernQuestions(*c), answers);
+    const size_t answers = testing::askAttributeQuestions(*c);
+    EXPECT_EQ(testing::askAttributeQuestions(*c), answers);
     const std::string text = c->description();
     EXPECT_EQ(c->description(), text);
     return true;
 }
 
-TEST(VQModernHostileInput, EveryTruncationIsRefusedOrReadWhole) {
+TEST(VQAttributeQueriesHostileInput, EveryTruncationIsRefusedOrReadWhole) {
     const auto files = examples();
     ASSERT_GE(files.size(), 10u);
     for (const auto& [name, bytes] : files) {
@@ -59,7 +59,7 @@ TEST(VQModernHostileInput, EveryTruncationIsRefusedOrReadWhole) {
     }
 }
 
-TEST(VQModernHostileInput, EveryByteChangedStillAnswersOrIsRefused) {
+TEST(VQAttributeQueriesHostileInput, EveryByteChangedStillAnswersOrIsRefused) {
     size_t read = 0, refused = 0;
     for (const auto& [name, bytes] : examples()) {
         SCOPED_TRACE(name);
