@@ -1,0 +1,129 @@
+// The error reporter: a lexical error as the file, line and message, the source line, and a
+// caret under the column where the error lies.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "ornith/lexer/VQJavaLexerInternal.h"
+
+namespace ornith::java_lexer {
+
+namespace {
+
+// The error reporter and its caret buffer: a run of blanks shared by every lexer of the
+// process, grown when a caret must stand further right and never released.
+
+char* gCaretBlanks = nullptr;
+uint32_t gCaretCount = 0;
+
+// stderr is unbuffered: a report is assembled here and written in one piece (several for a
+// very long line) instead of one write per part or per byte.
+class ReportWriter {
+public:
+    ~ReportWriter() { flush(); }
+    void put(char c) {
+        if (_filled == sizeof _buffer) flush();
+        _buffer[_filled++] = c;
+    }
+    void put(const char* text, size_t length) {
+        for (size_t i = 0; i < length; ++i) put(text[i]);
+    }
+    void put(const char* text) { put(text, std::strlen(text)); }
+    void flush() {
+        if (_filled > 0) std::fwrite(_buffer, 1, _filled, stderr);
+        _filled = 0;
+    }
+
+private:
+    char _buffer[4096];
+    size_t _filled = 0;
+};
+
+void putUtf8(ReportWriter& out, uint32_t c) {
+    if (c < 0x80) {
+        out.put(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.put(static_cast<char>(0xC0 | (c >> 6)));
+        out.put(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.put(static_cast<char>(0xE0 | (c >> 12)));
+        out.put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.put(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.put(static_cast<char>(0xF0 | (c >> 18)));
+        out.put(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.put(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+}  // namespace
+
+void reportError(const char* message, VQJavaLexer* lexer) {
+    if (lexer->_errorCount < UINT32_MAX) ++lexer->_errorCount;
+    const VQUnicodeStream* s = lexer->stream;
+    ReportWriter out;
+
+    // "%s:%d: %s\n"
+    char number[16];
+    int digits = std::snprintf(number, sizeof number, "%d", static_cast<int>(s->lineNumber));
+    out.put(lexer->fileName);
+    out.put(':');
+    out.put(number, static_cast<size_t>(digits));
+    out.put(": ", 2);
+    out.put(message);
+    out.put('\n');
+
+    if (lexer->_echoLine != s->lineNumber) {
+        lexer->_echoLine = s->lineNumber;
+        lexer->_echoCount = 0;
+    }
+    if (lexer->_echoCount >= kVQMaxEchoesPerLine) return;
+    ++lexer->_echoCount;
+
+    // The raw line without its last unit, then a newline: one byte per unit at the classic
+    // level, UTF-8 at release levels (whose input is UTF-8).
+    if (lexer->_level == VQJavaLevelClassic) {
+        for (uint32_t i = 0; i + 1 < s->lineLength; ++i)
+            out.put(static_cast<char>(s->line[i] & 0xFF));
+    } else {
+        for (uint32_t i = 0; i + 1 < s->lineLength; ++i) {
+            uint32_t c = s->line[i];
+            if (c >= 0xD800 && c <= 0xDBFF && i + 2 < s->lineLength && s->line[i + 1] >= 0xDC00 &&
+                s->line[i + 1] <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (s->line[i + 1] - 0xDC00u);
+                ++i;
+            } else if (c >= 0xD800 && c <= 0xDFFF) {
+                c = 0xFFFD;
+            }
+            putUtf8(out, c);
+        }
+    }
+    out.put('\n');
+
+    // "%.*s^\n" with the caret buffer, grown to `column` blanks first.
+    uint32_t column = lexer->column;
+    if (column > gCaretCount) {
+        if (void* grown = std::realloc(gCaretBlanks, size_t{column} + 1)) {
+            gCaretBlanks = static_cast<char*>(grown);
+            std::memset(gCaretBlanks + gCaretCount, ' ', column - gCaretCount);
+            gCaretBlanks[column] = '\0';
+            gCaretCount = column;
+        }
+    }
+    // Without memory for the blanks the caret stands further left: like the precision of
+    // %.*s, the count never goes past the buffer.
+    out.put(gCaretBlanks, column < gCaretCount ? column : gCaretCount);
+    out.put("^\n", 2);
+}
+
+void reportStreamProblem(void* context, const char* message, uint32_t column) {
+    auto* lexer = static_cast<VQJavaLexer*>(context);
+    const uint32_t saved = lexer->column;
+    lexer->column = column;
+    reportError(message, lexer);
+    lexer->column = saved;
+}
+
+}  // namespace ornith::java_lexer
