@@ -79,11 +79,12 @@ uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer) {
 }
 
 const char* VQJavaKeywordForKind(int kind) {
-    if (kind == 348 || kind == VQJavaTokenPrivate) return "private";
+    // 348 is protected at release levels but stands for both words at the classic one, whose
+    // token printer writes it as private.
+    if (kind == VQJavaTokenProtected) return "private";
     if (!VQIsJavaKeywordKind(kind)) return nullptr;
-    if (kind == VQJavaTokenUnderscore) return "_";
-    for (const java_lexer::Keyword& k : java_lexer::kReleaseKeywords)
-        if (k.kind == kind) return k.spelling;
+    for (const java_lexer::KeywordRow& row : java_lexer::kKeywords)
+        if (row.releaseKind == kind) return row.spelling;
     return nullptr;
 }
 

@@ -199,7 +199,7 @@ int scanIdentifier(VQJavaLexer* lexer) {
     do c = readAfterRun(lexer, lexer_detail::kRunWordPart);
     while (lexer_detail::isJavaLetterOrDigit(c));
     putBack(lexer);
-    return kindOfWord(kKeywordIndex, lexer->text, lexer->textLength);
+    return kindOfWord(kClassicKeywordIndex, lexer->text, lexer->textLength, VQJavaLevelClassic);
 }
 
 // ---------------------------------------------------------------------------------------

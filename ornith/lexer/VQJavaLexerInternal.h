@@ -5,6 +5,7 @@
 // lexer (not installed): the reading functions are inline because the scanning loops of
 // every file run through them.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,46 +25,80 @@ constexpr uint32_t kMaxTextUnits = uint32_t{1} << 31;
 // ---------------------------------------------------------------------------------------
 // Keywords
 
-struct Keyword {
+// A word that some level reads as a keyword or a literal, with its kind at each level.
+struct KeywordRow {
     const char* spelling;
-    int kind;
+    int classicKind;   // at the classic level: VQJavaTokenIdentifier where it is no keyword
+    int releaseKind;   // at the releases from firstRelease on; an identifier before them
+    int firstRelease;  // a release level
 };
 
-inline constexpr Keyword kKeywords[] = {
-    {"boolean", 329},      {"byte", 330},       {"short", 331},     {"int", 332},
-    {"long", 333},         {"char", 334},       {"float", 335},     {"double", 336},
-    {"void", 337},         {"package", 338},    {"import", 339},    {"class", 340},
-    {"extends", 341},      {"implements", 342}, {"interface", 343}, {"super", 344},
-    {"this", 345},         {"public", 346},     {"protected", 348}, {"private", 348},
-    {"static", 349},       {"abstract", 350},   {"final", 351},     {"native", 352},
-    {"synchronized", 353}, {"transient", 354},  {"volatile", 355},  {"throws", 356},
-    {"if", 357},           {"else", 358},       {"switch", 359},    {"case", 360},
-    {"default", 361},      {"while", 362},      {"do", 363},        {"for", 364},
-    {"break", 365},        {"continue", 366},   {"return", 367},    {"throw", 368},
-    {"catch", 369},        {"try", 370},        {"finally", 371},   {"new", 372},
-    {"instanceof", 373},   {"true", 325},       {"false", 325},     {"null", 326},
+constexpr int kEveryRelease = VQJavaLevelFirstRelease;
+
+// The one table of keywords. At the classic level private shares protected's kind, and the
+// words of later grammars are identifiers.
+inline constexpr KeywordRow kKeywords[] = {
+    {"boolean", VQJavaTokenBoolean, VQJavaTokenBoolean, kEveryRelease},
+    {"byte", VQJavaTokenByte, VQJavaTokenByte, kEveryRelease},
+    {"short", VQJavaTokenShort, VQJavaTokenShort, kEveryRelease},
+    {"int", VQJavaTokenInt, VQJavaTokenInt, kEveryRelease},
+    {"long", VQJavaTokenLong, VQJavaTokenLong, kEveryRelease},
+    {"char", VQJavaTokenChar, VQJavaTokenChar, kEveryRelease},
+    {"float", VQJavaTokenFloat, VQJavaTokenFloat, kEveryRelease},
+    {"double", VQJavaTokenDouble, VQJavaTokenDouble, kEveryRelease},
+    {"void", VQJavaTokenVoid, VQJavaTokenVoid, kEveryRelease},
+    {"package", VQJavaTokenPackage, VQJavaTokenPackage, kEveryRelease},
+    {"import", VQJavaTokenImport, VQJavaTokenImport, kEveryRelease},
+    {"class", VQJavaTokenClass, VQJavaTokenClass, kEveryRelease},
+    {"extends", VQJavaTokenExtends, VQJavaTokenExtends, kEveryRelease},
+    {"implements", VQJavaTokenImplements, VQJavaTokenImplements, kEveryRelease},
+    {"interface", VQJavaTokenInterface, VQJavaTokenInterface, kEveryRelease},
+    {"super", VQJavaTokenSuper, VQJavaTokenSuper, kEveryRelease},
+    {"this", VQJavaTokenThis, VQJavaTokenThis, kEveryRelease},
+    {"public", VQJavaTokenPublic, VQJavaTokenPublic, kEveryRelease},
+    {"protected", VQJavaTokenProtected, VQJavaTokenProtected, kEveryRelease},
+    {"private", VQJavaTokenProtected, VQJavaTokenPrivate, kEveryRelease},
+    {"static", VQJavaTokenStatic, VQJavaTokenStatic, kEveryRelease},
+    {"abstract", VQJavaTokenAbstract, VQJavaTokenAbstract, kEveryRelease},
+    {"final", VQJavaTokenFinal, VQJavaTokenFinal, kEveryRelease},
+    {"native", VQJavaTokenNative, VQJavaTokenNative, kEveryRelease},
+    {"synchronized", VQJavaTokenSynchronized, VQJavaTokenSynchronized, kEveryRelease},
+    {"transient", VQJavaTokenTransient, VQJavaTokenTransient, kEveryRelease},
+    {"volatile", VQJavaTokenVolatile, VQJavaTokenVolatile, kEveryRelease},
+    {"throws", VQJavaTokenThrows, VQJavaTokenThrows, kEveryRelease},
+    {"if", VQJavaTokenIf, VQJavaTokenIf, kEveryRelease},
+    {"else", VQJavaTokenElse, VQJavaTokenElse, kEveryRelease},
+    {"switch", VQJavaTokenSwitch, VQJavaTokenSwitch, kEveryRelease},
+    {"case", VQJavaTokenCase, VQJavaTokenCase, kEveryRelease},
+    {"default", VQJavaTokenDefault, VQJavaTokenDefault, kEveryRelease},
+    {"while", VQJavaTokenWhile, VQJavaTokenWhile, kEveryRelease},
+    {"do", VQJavaTokenDo, VQJavaTokenDo, kEveryRelease},
+    {"for", VQJavaTokenFor, VQJavaTokenFor, kEveryRelease},
+    {"break", VQJavaTokenBreak, VQJavaTokenBreak, kEveryRelease},
+    {"continue", VQJavaTokenContinue, VQJavaTokenContinue, kEveryRelease},
+    {"return", VQJavaTokenReturn, VQJavaTokenReturn, kEveryRelease},
+    {"throw", VQJavaTokenThrow, VQJavaTokenThrow, kEveryRelease},
+    {"catch", VQJavaTokenCatch, VQJavaTokenCatch, kEveryRelease},
+    {"try", VQJavaTokenTry, VQJavaTokenTry, kEveryRelease},
+    {"finally", VQJavaTokenFinally, VQJavaTokenFinally, kEveryRelease},
+    {"new", VQJavaTokenNew, VQJavaTokenNew, kEveryRelease},
+    {"instanceof", VQJavaTokenInstanceof, VQJavaTokenInstanceof, kEveryRelease},
+    {"true", VQJavaTokenBooleanLiteral, VQJavaTokenBooleanLiteral, kEveryRelease},
+    {"false", VQJavaTokenBooleanLiteral, VQJavaTokenBooleanLiteral, kEveryRelease},
+    {"null", VQJavaTokenNullLiteral, VQJavaTokenNullLiteral, kEveryRelease},
+    {"assert", VQJavaTokenIdentifier, VQJavaTokenAssert, kEveryRelease},
+    {"enum", VQJavaTokenIdentifier, VQJavaTokenEnum, kEveryRelease},
+    {"strictfp", VQJavaTokenIdentifier, VQJavaTokenStrictfp, kEveryRelease},
+    {"const", VQJavaTokenIdentifier, VQJavaTokenConst, kEveryRelease},
+    {"goto", VQJavaTokenIdentifier, VQJavaTokenGoto, kEveryRelease},
+    {"_", VQJavaTokenIdentifier, VQJavaTokenUnderscore, 9},
 };
 
-// The release levels' words: the classic ones with private on its own kind, and the words
-// the classic grammar lacks. _ (from release 9) is one character and is matched apart.
-inline constexpr Keyword kReleaseKeywords[] = {
-    {"boolean", 329},      {"byte", 330},       {"short", 331},     {"int", 332},
-    {"long", 333},         {"char", 334},       {"float", 335},     {"double", 336},
-    {"void", 337},         {"package", 338},    {"import", 339},    {"class", 340},
-    {"extends", 341},      {"implements", 342}, {"interface", 343}, {"super", 344},
-    {"this", 345},         {"public", 346},     {"protected", 348}, {"private", 347},
-    {"static", 349},       {"abstract", 350},   {"final", 351},     {"native", 352},
-    {"synchronized", 353}, {"transient", 354},  {"volatile", 355},  {"throws", 356},
-    {"if", 357},           {"else", 358},       {"switch", 359},    {"case", 360},
-    {"default", 361},      {"while", 362},      {"do", 363},        {"for", 364},
-    {"break", 365},        {"continue", 366},   {"return", 367},    {"throw", 368},
-    {"catch", 369},        {"try", 370},        {"finally", 371},   {"new", 372},
-    {"instanceof", 373},   {"true", 325},       {"false", 325},     {"null", 326},
-    {"assert", 380},       {"enum", 381},       {"strictfp", 382},  {"const", 383},
-    {"goto", 384},
-};
-
-constexpr size_t kLongestKeyword = 12;  // synchronized
+// The kind of a row's word at `level`.
+constexpr int kindAtLevel(const KeywordRow& row, int level) {
+    if (level == VQJavaLevelClassic) return row.classicKind;
+    return level >= row.firstRelease ? row.releaseKind : VQJavaTokenIdentifier;
+}
 
 constexpr size_t spellingLength(const char* s) {
     size_t n = 0;
@@ -71,51 +106,87 @@ constexpr size_t spellingLength(const char* s) {
     return n;
 }
 
-// The words grouped by length and first letter, so that an identifier is compared only with
-// the few words that could equal it.
-template <size_t N>
+constexpr size_t longestKeyword() {
+    size_t longest = 0;
+    for (const KeywordRow& row : kKeywords)
+        longest = std::max(longest, spellingLength(row.spelling));
+    return longest;
+}
+
+constexpr size_t kLongestKeyword = longestKeyword();  // synchronized
+
+constexpr size_t kKeywordCount = sizeof kKeywords / sizeof kKeywords[0];
+
+// One level's words of two or more letters, grouped by length and first letter, so that an
+// identifier is compared only with the few words that could equal it. An entry's kind
+// holds from `firstLevel` on.
 struct KeywordIndex {
+    struct Entry {
+        const char* spelling;
+        int kind;
+        int firstLevel;
+    };
     static constexpr size_t kGroups = (kLongestKeyword + 1) * 26;
     size_t start[kGroups + 1]{};
-    const Keyword* words[N]{};
+    Entry words[kKeywordCount]{};
 
     static constexpr size_t group(size_t length, char16_t first) {
         return length * 26 + static_cast<size_t>(first - 'a');
     }
 };
 
-template <size_t N>
-constexpr KeywordIndex<N> makeKeywordIndex(const Keyword (&keywords)[N]) {
-    KeywordIndex<N> index;
+// The index of the classic level, or of the release levels.
+constexpr KeywordIndex makeKeywordIndex(bool releases) {
+    KeywordIndex index;
     size_t next = 0;
     for (size_t length = 0; length <= kLongestKeyword; ++length) {
         for (char16_t first = 'a'; first <= 'z'; ++first) {
-            index.start[KeywordIndex<N>::group(length, first)] = next;
-            for (const Keyword& k : keywords)
-                if (spellingLength(k.spelling) == length && k.spelling[0] == first)
-                    index.words[next++] = &k;
+            index.start[KeywordIndex::group(length, first)] = next;
+            for (const KeywordRow& row : kKeywords) {
+                const int kind = releases ? row.releaseKind : row.classicKind;
+                if (kind != VQJavaTokenIdentifier && spellingLength(row.spelling) == length &&
+                    row.spelling[0] == first)
+                    index.words[next++] = {row.spelling, kind,
+                                           releases ? row.firstRelease : VQJavaLevelClassic};
+            }
         }
     }
-    index.start[KeywordIndex<N>::kGroups] = next;
+    index.start[KeywordIndex::kGroups] = next;
     return index;
 }
 
-inline constexpr auto kKeywordIndex = makeKeywordIndex(kKeywords);
-inline constexpr auto kReleaseKeywordIndex = makeKeywordIndex(kReleaseKeywords);
+inline constexpr KeywordIndex kClassicKeywordIndex = makeKeywordIndex(false);
+inline constexpr KeywordIndex kReleaseKeywordIndex = makeKeywordIndex(true);
 
-template <size_t N>
-inline int kindOfWord(const KeywordIndex<N>& index, const char16_t* text, uint32_t length) {
+// The kind at `level` of the word `text`: a keyword's or literal's kind, or an identifier's.
+// Words of one character are never looked up here.
+inline int kindOfWord(const KeywordIndex& index, const char16_t* text, uint32_t length, int level) {
     if (length < 2 || length > kLongestKeyword || text[0] < 'a' || text[0] > 'z')
         return VQJavaTokenIdentifier;
-    size_t group = KeywordIndex<N>::group(length, text[0]);
+    size_t group = KeywordIndex::group(length, text[0]);
     for (size_t i = index.start[group]; i < index.start[group + 1]; ++i) {
-        const char* spelling = index.words[i]->spelling;
+        const KeywordIndex::Entry& word = index.words[i];
         uint32_t j = 1;
-        while (j < length && text[j] == static_cast<unsigned char>(spelling[j])) ++j;
-        if (j == length) return index.words[i]->kind;
+        while (j < length && text[j] == static_cast<unsigned char>(word.spelling[j])) ++j;
+        if (j == length) return level >= word.firstLevel ? word.kind : VQJavaTokenIdentifier;
     }
     return VQJavaTokenIdentifier;
 }
+
+// The index of a spelling's row in the table; kKeywordCount when it has none, which makes
+// kKeywords[] of it no constant.
+constexpr size_t keywordRowIndex(const char* spelling) {
+    for (size_t r = 0; r < kKeywordCount; ++r) {
+        const char* s = kKeywords[r].spelling;
+        size_t i = 0;
+        while (s[i] != '\0' && s[i] == spelling[i]) ++i;
+        if (s[i] == spelling[i]) return r;
+    }
+    return kKeywordCount;
+}
+
+// The one word of one character: matched apart from the index, which holds longer words.
+inline constexpr const KeywordRow& kUnderscoreRow = kKeywords[keywordRowIndex("_")];
 
 // ---------------------------------------------------------------------------------------
 // Reading and putting back: every character read is appended to the token's text, and a

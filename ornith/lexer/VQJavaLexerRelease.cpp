@@ -71,9 +71,8 @@ inline bool isAsciiIgnorable(int c) {
 }
 
 int releaseKindOfWord(const VQJavaLexer* lexer, const char16_t* text, uint32_t length) {
-    if (length == 1 && text[0] == '_')
-        return lexer->_level >= 9 ? VQJavaTokenUnderscore : VQJavaTokenIdentifier;
-    return kindOfWord(kReleaseKeywordIndex, text, length);
+    if (length == 1 && text[0] == '_') return kindAtLevel(kUnderscoreRow, lexer->_level);
+    return kindOfWord(kReleaseKeywordIndex, text, length, lexer->_level);
 }
 
 // After the identifier's first character.
