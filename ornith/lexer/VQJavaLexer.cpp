@@ -70,8 +70,15 @@ void VQCloseJavaSourceFile(VQJavaLexer* lexer) {
     VQCloseUnicodeStream(lexer->stream);
     std::free(lexer->text);
     std::free(lexer->_value);
+    std::free(lexer->_caretBlanks);
     std::free(lexer->fileName);
     delete lexer;
+}
+
+void VQSetJavaLexerDiagnosticWriter(VQJavaLexer* lexer, VQJavaDiagnosticWriter write,
+                                    void* context) {
+    lexer->_diagnosticWrite = write;
+    lexer->_diagnosticContext = write != nullptr ? context : nullptr;
 }
 
 uint32_t VQJavaLexerErrorCount(const VQJavaLexer* lexer) {

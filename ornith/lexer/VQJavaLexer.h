@@ -3,11 +3,16 @@
 //
 // Open a lexer on a file, ask for tokens until VQJavaTokenEndOfInput, read each token's
 // characters from `text`/`textLength` (and a character literal's value from
-// `characterValue`), then close it. Lexical errors are written to stderr as
+// `characterValue`), then close it. Lexical errors are written to stderr (or to the lexer's
+// writer, see VQSetJavaLexerDiagnosticWriter) as
 //     FILE:LINE: MESSAGE
 //     the source line
 //     a caret under the token (or under the bad escape)
 // and come back as VQJavaTokenError; the next request carries on after the bad characters.
+//
+// Threads: a lexer is used from one thread at a time. Each lexer keeps its own caret line,
+// so separate lexers may lex and report errors on separate threads at once; with the
+// default writer their reports go to stderr in whole pieces of up to 4096 bytes.
 //
 // A lexer follows one lexical level, chosen when it is opened:
 // - VQJavaLevelClassic, the default of VQOpenJavaSourceFile: the first grammar Java had. No
@@ -31,6 +36,10 @@
 
 namespace ornith {
 
+// Receives the bytes of a lexer's reports: each report in one call, or in several for a
+// report longer than 4096 bytes, in order.
+using VQJavaDiagnosticWriter = void (*)(void* context, const char* bytes, size_t length);
+
 struct VQJavaLexer {
     char* fileName;           // owned copy of the path, used in diagnostics
     VQUnicodeStream* stream;  // owned
@@ -52,6 +61,10 @@ struct VQJavaLexer {
     char16_t* _value;      // owned; a string literal's value, made on request
     uint32_t _valueCapacity;
     uint32_t _valueLength;
+    char* _caretBlanks;    // owned; blanks for the caret line, grown as carets move right
+    uint32_t _caretCount;  // blanks in _caretBlanks
+    VQJavaDiagnosticWriter _diagnosticWrite;  // null for stderr
+    void* _diagnosticContext;
 };
 
 // Lexical levels.
@@ -183,6 +196,11 @@ int VQNextTokenFromJavaLexer(VQJavaLexer* lexer);
 
 // Closes the stream and releases the lexer. Null is accepted and ignored.
 void VQCloseJavaSourceFile(VQJavaLexer* lexer);
+
+// Sends the lexer's later reports to `write` with `context` instead of stderr; a null
+// `write` sends them to stderr again. The bytes are the same either way.
+void VQSetJavaLexerDiagnosticWriter(VQJavaLexer* lexer, VQJavaDiagnosticWriter write,
+                                    void* context);
 
 // How many lexical errors this lexer has reported. Not every report ends a token with
 // VQJavaTokenError: a bad escape inside a string and 8 or 9 in an octal integer are

@@ -11,17 +11,16 @@ namespace ornith::java_lexer {
 
 namespace {
 
-// The error reporter and its caret buffer: a run of blanks shared by every lexer of the
-// process, grown when a caret must stand further right and never released.
-
-char* gCaretBlanks = nullptr;
-uint32_t gCaretCount = 0;
-
-// stderr is unbuffered: a report is assembled here and written in one piece (several for a
-// very long line) instead of one write per part or per byte.
+// stderr is unbuffered: a report is assembled here and handed on in one piece (several for a
+// very long line) instead of one write per part or per byte, to the lexer's writer or, by
+// default, to stderr.
 class ReportWriter {
 public:
+    explicit ReportWriter(const VQJavaLexer* lexer)
+        : _write(lexer->_diagnosticWrite), _context(lexer->_diagnosticContext) {}
     ~ReportWriter() { flush(); }
+    ReportWriter(const ReportWriter&) = delete;
+    ReportWriter& operator=(const ReportWriter&) = delete;
     void put(char c) {
         if (_filled == sizeof _buffer) flush();
         _buffer[_filled++] = c;
@@ -31,11 +30,17 @@ public:
     }
     void put(const char* text) { put(text, std::strlen(text)); }
     void flush() {
-        if (_filled > 0) std::fwrite(_buffer, 1, _filled, stderr);
+        if (_filled == 0) return;
+        if (_write != nullptr)
+            _write(_context, _buffer, _filled);
+        else
+            std::fwrite(_buffer, 1, _filled, stderr);
         _filled = 0;
     }
 
 private:
+    VQJavaDiagnosticWriter _write;
+    void* _context;
     char _buffer[4096];
     size_t _filled = 0;
 };
@@ -63,7 +68,7 @@ void putUtf8(ReportWriter& out, uint32_t c) {
 void reportError(const char* message, VQJavaLexer* lexer) {
     if (lexer->_errorCount < UINT32_MAX) ++lexer->_errorCount;
     const VQUnicodeStream* s = lexer->stream;
-    ReportWriter out;
+    ReportWriter out(lexer);
 
     // "%s:%d: %s\n"
     char number[16];
@@ -102,19 +107,20 @@ void reportError(const char* message, VQJavaLexer* lexer) {
     }
     out.put('\n');
 
-    // "%.*s^\n" with the caret buffer, grown to `column` blanks first.
+    // "%.*s^\n" with the lexer's caret buffer, grown to `column` blanks first. It is the
+    // lexer's own, so that lexers on separate threads never share it.
     uint32_t column = lexer->column;
-    if (column > gCaretCount) {
-        if (void* grown = std::realloc(gCaretBlanks, size_t{column} + 1)) {
-            gCaretBlanks = static_cast<char*>(grown);
-            std::memset(gCaretBlanks + gCaretCount, ' ', column - gCaretCount);
-            gCaretBlanks[column] = '\0';
-            gCaretCount = column;
+    if (column > lexer->_caretCount) {
+        if (void* grown = std::realloc(lexer->_caretBlanks, size_t{column} + 1)) {
+            lexer->_caretBlanks = static_cast<char*>(grown);
+            std::memset(lexer->_caretBlanks + lexer->_caretCount, ' ', column - lexer->_caretCount);
+            lexer->_caretBlanks[column] = '\0';
+            lexer->_caretCount = column;
         }
     }
     // Without memory for the blanks the caret stands further left: like the precision of
     // %.*s, the count never goes past the buffer.
-    out.put(gCaretBlanks, column < gCaretCount ? column : gCaretCount);
+    out.put(lexer->_caretBlanks, column < lexer->_caretCount ? column : lexer->_caretCount);
     out.put("^\n", 2);
 }
 
