@@ -51,15 +51,47 @@ inline bool isLowSurrogate(int c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
+inline int hexDigitValue(char16_t u) {
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    return -1;
+}
+
+// The low surrogate that a Unicode escape at the stream's position stands for, or -1 when
+// no such escape is there. Read from the line, not from the stream, so that nothing needs
+// putting back when it is no low half. Only asked right after a high half (a raw unit or
+// the last digit of an escape): no raw backslash comes just before this one, so it begins
+// an escape whenever a u follows.
+int escapedLowSurrogate(const VQUnicodeStream* s) {
+    const char16_t* line = s->line;
+    const uint32_t length = s->lineLength;
+    uint32_t at = s->position;
+    if (length - at < 2 || line[at] != '\\' || line[at + 1] != 'u') return -1;
+    at += 2;
+    while (at < length && line[at] == 'u') ++at;
+    if (length - at < 4) return -1;
+    int value = 0;
+    for (uint32_t i = 0; i < 4; ++i) {
+        const int digit = hexDigitValue(line[at + i]);
+        if (digit < 0) return -1;
+        value = value * 16 + digit;
+    }
+    return isLowSurrogate(value) ? value : -1;
+}
+
 // After a high surrogate: the code point it makes with a low surrogate that follows it
-// directly in the line, which is then read too; the surrogate itself otherwise. A low half
-// written as a Unicode escape is not paired (javac pairs it; no source does this).
+// directly in the line, raw or as a Unicode escape, which is then read too if `consume`;
+// the surrogate itself otherwise. javac pairs the halves however each is spelled.
 uint32_t readCodePoint(VQJavaLexer* lexer, int high, bool consume) {
     const VQUnicodeStream* s = lexer->stream;
     if (!isHighSurrogate(high) || s->pushedBack || s->position >= s->lineLength)
         return static_cast<uint32_t>(high);
-    const int low = s->line[s->position];
-    if (!isLowSurrogate(low)) return static_cast<uint32_t>(high);
+    int low = s->line[s->position];
+    if (!isLowSurrogate(low)) {
+        low = escapedLowSurrogate(s);
+        if (low < 0) return static_cast<uint32_t>(high);
+    }
     if (consume) read(lexer);
     return 0x10000 + ((static_cast<uint32_t>(high) - 0xD800) << 10) +
            (static_cast<uint32_t>(low) - 0xDC00);

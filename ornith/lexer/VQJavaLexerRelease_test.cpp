@@ -136,6 +136,27 @@ TEST(VQJavaLexerRelease, IdentifierCharacters) {
     });
 }
 
+TEST(VQJavaLexerRelease, SurrogatePairsWrittenAsEscapes) {
+    // U+1D519, a letter, written as two escapes and raw: one identifier either way, at every
+    // release level, as javac reads it.
+    const std::string escaped = "int \\ud835\\udd19 = 2;";
+    const std::string raw = "int \xF0\x9D\x94\x99 = 2;";
+    const std::string tokens = "kw:int id:\\ud835\\udd19 op:= int:2 op:;";
+    for (int level = VQJavaLevelFirstRelease; level <= VQJavaLevelLatestRelease; ++level)
+        expectRows({{level, escaped, tokens}, {level, raw, tokens}});
+    expectRows({
+        // Inside an identifier, with upper-case digits and more than one u.
+        {25, "x\\uD835\\uuuDD19y", "id:x\\ud835\\udd19y"},
+        // A pair that is no letter is one bad character, as raw.
+        {25, "a\\uD83D\\uDE00", "id:a err:\\ud83d\\ude00", 1},
+        // A high half before an escape that is no low half stays alone.
+        {25, "\\ud835\\u0041", "err:\\ud835 id:A", 1},
+        {25, "\\ud835\\\\udd19", "err:\\ud835 err:\\\\ err:\\\\ id:udd19", 3},
+        // The classic level takes the halves one at a time, neither a letter.
+        {0, "\\ud835\\udd19", "err:\\ud835 err:\\udd19", 2},
+    });
+}
+
 TEST(VQJavaLexerRelease, InputAndLineEnds) {
     expectRows({
         // A lone CR ends a line, also a line comment's.
