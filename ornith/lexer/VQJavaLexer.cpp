@@ -71,6 +71,7 @@ void VQCloseJavaSourceFile(VQJavaLexer* lexer) {
     std::free(lexer->text);
     std::free(lexer->_value);
     std::free(lexer->_caretBlanks);
+    std::free(lexer->_openingLine);
     std::free(lexer->fileName);
     delete lexer;
 }

@@ -28,6 +28,9 @@
 //   them; supplementary characters included), and UTF-8 input. Contextual words (var,
 //   yield, record, sealed, permits, when, the module words) stay identifiers, and
 //   non-sealed is three tokens, as in javac's scanner.
+//   Reports stand where javac's do: a comment or text block that the input ends is
+//   reported on the line where it opened, and the caret line has a tab wherever the source
+//   line has one before the caret (the classic level writes blanks only).
 
 #include <cstddef>
 #include <cstdint>
@@ -65,6 +68,10 @@ struct VQJavaLexer {
     uint32_t _caretCount;  // blanks in _caretBlanks
     VQJavaDiagnosticWriter _diagnosticWrite;  // null for stderr
     void* _diagnosticContext;
+    char16_t* _openingLine;  // owned; the first line of a comment or text block that went on
+    uint32_t _openingLineLength;
+    uint32_t _openingLineCapacity;
+    int32_t _openingLineNumber;
 };
 
 // Lexical levels.

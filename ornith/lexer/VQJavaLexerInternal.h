@@ -354,6 +354,13 @@ int nextReleaseToken(VQJavaLexer* lexer);
 // Writes a lexical error with the current line and a caret under `column`, and counts it.
 void reportError(const char* message, VQJavaLexer* lexer);
 
+// For a token that may run past its first line (a block comment, a text block): keeps that
+// line, the current one, so that an error the end of input finds can be reported on it, as
+// javac reports it, rather than on the empty line after the last. reportErrorOnOpeningLine
+// reports on the kept line, with the caret under `column`.
+void keepOpeningLine(VQJavaLexer* lexer);
+void reportErrorOnOpeningLine(const char* message, VQJavaLexer* lexer);
+
 // The stream's report of a problem in its line at `column`; `context` is the lexer.
 void reportStreamProblem(void* context, const char* message, uint32_t column);
 

@@ -411,13 +411,15 @@ int scanReleaseTextBlock(VQJavaLexer* lexer) {
     int c;
     do c = read(lexer);
     while (c == ' ' || c == '\t' || c == '\f');
-    if (c == '\r') {
-        if (read(lexer) != '\n') putBack(lexer);
-    } else if (c != '\n') {
+    if (c != '\r' && c != '\n') {
         putBack(lexer);
         reportError("Invalid text block opening delimiter.", lexer);
         return VQJavaTokenError;
     }
+    // Still on the line of the opening quotes: the line a block that never closes is
+    // reported on.
+    keepOpeningLine(lexer);
+    if (c == '\r' && read(lexer) != '\n') putBack(lexer);
     bool valid = true;
     for (;;) {
         takeLiteralRun(lexer);
@@ -431,7 +433,7 @@ int scanReleaseTextBlock(VQJavaLexer* lexer) {
             if (!scanReleaseLiteralEscape(lexer, true)) valid = false;
         } else if (c < 0) {
             putBack(lexer);
-            reportError("Text block not terminated at end of input.", lexer);
+            reportErrorOnOpeningLine("Text block not terminated at end of input.", lexer);
             return VQJavaTokenError;
         }
     }
@@ -547,6 +549,36 @@ int scanReleaseToken(VQJavaLexer* lexer, int c) {
     return VQJavaTokenError;
 }
 
+// The next character of a block comment. Before the first read that leaves the comment's
+// first line, that line is kept for the report of a comment the input ends.
+inline int getCommentCharacter(VQJavaLexer* lexer, bool& lineKept) {
+    VQUnicodeStream* s = lexer->stream;
+    if (!lineKept && s->position == s->lineLength && !s->pushedBack) {
+        keepOpeningLine(lexer);
+        lineKept = true;
+    }
+    return getCharacter(s);
+}
+
+// skipBlockComment with the comment's first line kept once the comment goes past it. Answers
+// false when the input ends first.
+bool skipReleaseBlockComment(VQJavaLexer* lexer) {
+    VQUnicodeStream* s = lexer->stream;
+    const char16_t* units;
+    bool lineKept = false;
+    for (;;) {
+        takeRunUntil(s, &units, '*', '*');
+        int c = getCommentCharacter(lexer, lineKept);
+        if (c == '*') {
+            // A run of stars may end in the slash: **/ closes the comment.
+            do c = getCommentCharacter(lexer, lineKept);
+            while (c == '*');
+            if (c == '/') return true;
+        }
+        if (c < 0) return false;
+    }
+}
+
 }  // namespace
 
 int nextReleaseToken(VQJavaLexer* lexer) {
@@ -567,8 +599,8 @@ int nextReleaseToken(VQJavaLexer* lexer) {
         if (c != '/') break;
         int d = read(lexer);
         if (d == '*') {
-            if (skipBlockComment(s)) continue;
-            reportError("Comment not terminated at end of input.", lexer);
+            if (skipReleaseBlockComment(lexer)) continue;
+            reportErrorOnOpeningLine("Comment not terminated at end of input.", lexer);
             return VQJavaTokenError;
         }
         if (d != '/') {

@@ -180,6 +180,41 @@ TEST(VQJavaLexerRelease, InputAndLineEnds) {
               "F:1: Invalid UTF-8 byte sequence.\nint x = '\xEF\xBF\xBD';\n         ^\n");
 }
 
+// Where javac 25 puts these errors, and how it draws the caret line: an unclosed comment or
+// text block on the line where it opened, the caret under its first character, and the
+// caret line's spacing a tab wherever the source line has one.
+TEST(VQJavaLexerRelease, ReportsStandWhereJavacPutsThem) {
+    struct Report {
+        std::string source;
+        std::string diagnostics;
+    };
+    const Report reports[] = {
+        // javac: "A.java:2: error: unclosed text block", the line, then TAB and 11 blanks.
+        {"class A {\n\tString s = \"\"\"\n\t\tabc\n",
+         "F:2: Text block not terminated at end of input.\n\tString s = \"\"\"\n\t           ^\n"},
+        // javac: "B.java:2: error: unclosed comment".
+        {"class B {\n\tint x; /* open\n\tmore\n",
+         "F:2: Comment not terminated at end of input.\n\tint x; /* open\n\t       ^\n"},
+        // javac: "C.java:2: error: illegal character: '#'".
+        {"class C {\n\t\tint # = 1;\n}\n",
+         "F:2: Invalid character in input.\n\t\tint # = 1;\n\t\t    ^\n"},
+        // A comment that ends with the input on its own line, and one of many stars.
+        {"x\n  /* open\n", "F:2: Comment not terminated at end of input.\n  /* open\n  ^\n"},
+        {"/*\n**\n", "F:1: Comment not terminated at end of input.\n/*\n^\n"},
+    };
+    for (const Report& r : reports) {
+        for (int level : {15, int{VQJavaLevelLatestRelease}}) {
+            testing::JavaTokenDump d = dumpJavaTokens(r.source, level);
+            EXPECT_EQ(d.diagnostics, r.diagnostics) << level << ": " << r.source;
+            EXPECT_EQ(d.errors, 1u) << level << ": " << r.source;
+        }
+    }
+    // The classic level keeps its form: blanks only, and a comment the input ends is no error.
+    testing::JavaTokenDump classic = dumpJavaTokens("class C {\n\t\tint # = 1;\n}\n", 0);
+    EXPECT_EQ(classic.diagnostics, "F:2: Invalid character in input.\n\t\tint # = 1;\n      ^\n");
+    EXPECT_EQ(dumpJavaTokens("\tint x; /* open\n", 0).errors, 0u);
+}
+
 TEST(VQJavaLexerRelease, LevelsAndOpening) {
     for (int level : {-1, 1, 7, 26, 100}) {
         EXPECT_EQ(VQOpenJavaSourceBytes("x", 1, "F", level), nullptr) << level;
