@@ -2,7 +2,8 @@
 // read to its end with put-backs along the way; the lexer yields every token, each printed
 // (to a null stream), and both must end in a number of steps bounded by the input. The
 // lexer runs at the classic level and the latest release on every input, and at one more
-// release chosen by the input, so that every level is run; string values are made too.
+// release chosen by the input, so that every level is run; string values are made too,
+// and the release levels' reports go to a writer of the target's.
 
 #include <cstdint>
 #include <cstdio>
@@ -73,6 +74,16 @@ void lex(const char* path, size_t size) {
 void lexBytes(const uint8_t* data, size_t size, int level) {
     VQJavaLexer* lexer = VQOpenJavaSourceBytes(data, size, "fuzz.java", level);
     ORNITH_FUZZ_CHECK(lexer != nullptr && VQJavaLexerLevel(lexer) == level);
+    // Reports go to a writer of our own: pieces of 1 to 4096 bytes, and some exactly when
+    // the lexer counts errors.
+    size_t written = 0;
+    VQSetJavaLexerDiagnosticWriter(
+        lexer,
+        [](void* context, const char* bytes, size_t length) {
+            ORNITH_FUZZ_CHECK(bytes != nullptr && length > 0 && length <= 4096);
+            *static_cast<size_t*>(context) += length;
+        },
+        &written);
     const size_t bound = size + 8;
     size_t tokens = 0;
     for (;;) {
@@ -92,6 +103,7 @@ void lexBytes(const uint8_t* data, size_t size, int level) {
         ORNITH_FUZZ_CHECK(++tokens <= bound);
     }
     ORNITH_FUZZ_CHECK(VQNextTokenFromJavaLexer(lexer) == VQJavaTokenEndOfInput);
+    ORNITH_FUZZ_CHECK((written > 0) == (VQJavaLexerErrorCount(lexer) > 0));
     VQCloseJavaSourceFile(lexer);
 }
 

@@ -3,11 +3,16 @@
 //
 // Open a lexer on a file, ask for tokens until VQJavaTokenEndOfInput, read each token's
 // characters from `text`/`textLength` (and a character literal's value from
-// `characterValue`), then close it. Lexical errors are written to stderr as
+// `characterValue`), then close it. Lexical errors are written to stderr (or to the lexer's
+// writer, see VQSetJavaLexerDiagnosticWriter) as
 //     FILE:LINE: MESSAGE
 //     the source line
 //     a caret under the token (or under the bad escape)
 // and come back as VQJavaTokenError; the next request carries on after the bad characters.
+//
+// Threads: a lexer is used from one thread at a time. Each lexer keeps its own caret line,
+// so separate lexers may lex and report errors on separate threads at once; with the
+// default writer their reports go to stderr in whole pieces of up to 4096 bytes.
 //
 // A lexer follows one lexical level, chosen when it is opened:
 // - VQJavaLevelClassic, the default of VQOpenJavaSourceFile: the first grammar Java had. No
@@ -23,6 +28,9 @@
 //   them; supplementary characters included), and UTF-8 input. Contextual words (var,
 //   yield, record, sealed, permits, when, the module words) stay identifiers, and
 //   non-sealed is three tokens, as in javac's scanner.
+//   Reports stand where javac's do: a comment or text block that the input ends is
+//   reported on the line where it opened, and the caret line has a tab wherever the source
+//   line has one before the caret (the classic level writes blanks only).
 
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +38,10 @@
 #include "ornith/lexer/VQUnicodeStream.h"
 
 namespace ornith {
+
+// Receives the bytes of a lexer's reports: each report in one call, or in several for a
+// report longer than 4096 bytes, in order.
+using VQJavaDiagnosticWriter = void (*)(void* context, const char* bytes, size_t length);
 
 struct VQJavaLexer {
     char* fileName;           // owned copy of the path, used in diagnostics
@@ -52,6 +64,14 @@ struct VQJavaLexer {
     char16_t* _value;      // owned; a string literal's value, made on request
     uint32_t _valueCapacity;
     uint32_t _valueLength;
+    char* _caretBlanks;    // owned; blanks for the caret line, grown as carets move right
+    uint32_t _caretCount;  // blanks in _caretBlanks
+    VQJavaDiagnosticWriter _diagnosticWrite;  // null for stderr
+    void* _diagnosticContext;
+    char16_t* _openingLine;  // owned; the first line of a comment or text block that went on
+    uint32_t _openingLineLength;
+    uint32_t _openingLineCapacity;
+    int32_t _openingLineNumber;
 };
 
 // Lexical levels.
@@ -101,8 +121,52 @@ enum : int {
     VQJavaTokenNullLiteral = 326,
     VQJavaTokenStringLiteral = 327,
     VQJavaTokenIdentifier = 328,
-    VQJavaTokenFirstKeyword = 329,  // boolean
-    VQJavaTokenLastKeyword = 373,   // instanceof
+    VQJavaTokenFirstKeyword = 329,
+    VQJavaTokenBoolean = 329,
+    VQJavaTokenByte = 330,
+    VQJavaTokenShort = 331,
+    VQJavaTokenInt = 332,
+    VQJavaTokenLong = 333,
+    VQJavaTokenChar = 334,
+    VQJavaTokenFloat = 335,
+    VQJavaTokenDouble = 336,
+    VQJavaTokenVoid = 337,
+    VQJavaTokenPackage = 338,
+    VQJavaTokenImport = 339,
+    VQJavaTokenClass = 340,
+    VQJavaTokenExtends = 341,
+    VQJavaTokenImplements = 342,
+    VQJavaTokenInterface = 343,
+    VQJavaTokenSuper = 344,
+    VQJavaTokenThis = 345,
+    VQJavaTokenPublic = 346,
+    VQJavaTokenProtected = 348,  // also private at the classic level
+    VQJavaTokenStatic = 349,
+    VQJavaTokenAbstract = 350,
+    VQJavaTokenFinal = 351,
+    VQJavaTokenNative = 352,
+    VQJavaTokenSynchronized = 353,
+    VQJavaTokenTransient = 354,
+    VQJavaTokenVolatile = 355,
+    VQJavaTokenThrows = 356,
+    VQJavaTokenIf = 357,
+    VQJavaTokenElse = 358,
+    VQJavaTokenSwitch = 359,
+    VQJavaTokenCase = 360,
+    VQJavaTokenDefault = 361,
+    VQJavaTokenWhile = 362,
+    VQJavaTokenDo = 363,
+    VQJavaTokenFor = 364,
+    VQJavaTokenBreak = 365,
+    VQJavaTokenContinue = 366,
+    VQJavaTokenReturn = 367,
+    VQJavaTokenThrow = 368,
+    VQJavaTokenCatch = 369,
+    VQJavaTokenTry = 370,
+    VQJavaTokenFinally = 371,
+    VQJavaTokenNew = 372,
+    VQJavaTokenInstanceof = 373,
+    VQJavaTokenLastKeyword = 373,
     VQJavaTokenError = 375,
     // Release levels only.
     VQJavaTokenPrivate = 347,     // private (the classic level gives it 348, as protected)
@@ -139,6 +203,11 @@ int VQNextTokenFromJavaLexer(VQJavaLexer* lexer);
 
 // Closes the stream and releases the lexer. Null is accepted and ignored.
 void VQCloseJavaSourceFile(VQJavaLexer* lexer);
+
+// Sends the lexer's later reports to `write` with `context` instead of stderr; a null
+// `write` sends them to stderr again. The bytes are the same either way.
+void VQSetJavaLexerDiagnosticWriter(VQJavaLexer* lexer, VQJavaDiagnosticWriter write,
+                                    void* context);
 
 // How many lexical errors this lexer has reported. Not every report ends a token with
 // VQJavaTokenError: a bad escape inside a string and 8 or 9 in an octal integer are

@@ -136,6 +136,27 @@ TEST(VQJavaLexerRelease, IdentifierCharacters) {
     });
 }
 
+TEST(VQJavaLexerRelease, SurrogatePairsWrittenAsEscapes) {
+    // U+1D519, a letter, written as two escapes and raw: one identifier either way, at every
+    // release level, as javac reads it.
+    const std::string escaped = "int \\ud835\\udd19 = 2;";
+    const std::string raw = "int \xF0\x9D\x94\x99 = 2;";
+    const std::string tokens = "kw:int id:\\ud835\\udd19 op:= int:2 op:;";
+    for (int level = VQJavaLevelFirstRelease; level <= VQJavaLevelLatestRelease; ++level)
+        expectRows({{level, escaped, tokens}, {level, raw, tokens}});
+    expectRows({
+        // Inside an identifier, with upper-case digits and more than one u.
+        {25, "x\\uD835\\uuuDD19y", "id:x\\ud835\\udd19y"},
+        // A pair that is no letter is one bad character, as raw.
+        {25, "a\\uD83D\\uDE00", "id:a err:\\ud83d\\ude00", 1},
+        // A high half before an escape that is no low half stays alone.
+        {25, "\\ud835\\u0041", "err:\\ud835 id:A", 1},
+        {25, "\\ud835\\\\udd19", "err:\\ud835 err:\\\\ err:\\\\ id:udd19", 3},
+        // The classic level takes the halves one at a time, neither a letter.
+        {0, "\\ud835\\udd19", "err:\\ud835 err:\\udd19", 2},
+    });
+}
+
 TEST(VQJavaLexerRelease, InputAndLineEnds) {
     expectRows({
         // A lone CR ends a line, also a line comment's.
@@ -157,6 +178,41 @@ TEST(VQJavaLexerRelease, InputAndLineEnds) {
     testing::JavaTokenDump d = dumpJavaTokens("int x = '\xFF';\n", 25);
     EXPECT_EQ(d.diagnostics,
               "F:1: Invalid UTF-8 byte sequence.\nint x = '\xEF\xBF\xBD';\n         ^\n");
+}
+
+// Where javac 25 puts these errors, and how it draws the caret line: an unclosed comment or
+// text block on the line where it opened, the caret under its first character, and the
+// caret line's spacing a tab wherever the source line has one.
+TEST(VQJavaLexerRelease, ReportsStandWhereJavacPutsThem) {
+    struct Report {
+        std::string source;
+        std::string diagnostics;
+    };
+    const Report reports[] = {
+        // javac: "A.java:2: error: unclosed text block", the line, then TAB and 11 blanks.
+        {"class A {\n\tString s = \"\"\"\n\t\tabc\n",
+         "F:2: Text block not terminated at end of input.\n\tString s = \"\"\"\n\t           ^\n"},
+        // javac: "B.java:2: error: unclosed comment".
+        {"class B {\n\tint x; /* open\n\tmore\n",
+         "F:2: Comment not terminated at end of input.\n\tint x; /* open\n\t       ^\n"},
+        // javac: "C.java:2: error: illegal character: '#'".
+        {"class C {\n\t\tint # = 1;\n}\n",
+         "F:2: Invalid character in input.\n\t\tint # = 1;\n\t\t    ^\n"},
+        // A comment that ends with the input on its own line, and one of many stars.
+        {"x\n  /* open\n", "F:2: Comment not terminated at end of input.\n  /* open\n  ^\n"},
+        {"/*\n**\n", "F:1: Comment not terminated at end of input.\n/*\n^\n"},
+    };
+    for (const Report& r : reports) {
+        for (int level : {15, int{VQJavaLevelLatestRelease}}) {
+            testing::JavaTokenDump d = dumpJavaTokens(r.source, level);
+            EXPECT_EQ(d.diagnostics, r.diagnostics) << level << ": " << r.source;
+            EXPECT_EQ(d.errors, 1u) << level << ": " << r.source;
+        }
+    }
+    // The classic level keeps its form: blanks only, and a comment the input ends is no error.
+    testing::JavaTokenDump classic = dumpJavaTokens("class C {\n\t\tint # = 1;\n}\n", 0);
+    EXPECT_EQ(classic.diagnostics, "F:2: Invalid character in input.\n\t\tint # = 1;\n      ^\n");
+    EXPECT_EQ(dumpJavaTokens("\tint x; /* open\n", 0).errors, 0u);
 }
 
 TEST(VQJavaLexerRelease, LevelsAndOpening) {

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ornith/lexer/VQUnicodeStreamInternal.h"
@@ -497,6 +498,58 @@ TEST(VQJavaLexer, OnlyBackslashes) {
     }
     expected += "F:2: Invalid character in input.\n#\n^\n";
     EXPECT_EQ(lexed.err, expected);
+}
+
+// Every lexer keeps its own caret line: lexers on separate threads report at the same time,
+// each caret under its own column. Each report stands one column further right than the
+// one before, so that every lexer's caret line grows with every report while the others'
+// grow too (a line shared between them would be moved under its readers); every byte of
+// every report is compared.
+TEST(VQJavaLexer, LexersOnSeparateThreadsReportTheirOwnCarets) {
+    struct Run {
+        std::string name;
+        int level = 0;
+        uint32_t firstColumn = 0;
+        std::string source{};
+        std::string expected{};
+        std::string written{};
+        uint32_t errors = 0;
+    };
+    constexpr uint32_t kLines = 1500;
+    std::vector<Run> runs(3);
+    runs[0].name = "A.java", runs[0].level = VQJavaLevelClassic, runs[0].firstColumn = 0;
+    runs[1].name = "B.java", runs[1].level = VQJavaLevelClassic, runs[1].firstColumn = 7;
+    runs[2].name = "C.java", runs[2].level = VQJavaLevelLatestRelease, runs[2].firstColumn = 3;
+    for (Run& run : runs) {
+        for (uint32_t line = 1; line <= kLines; ++line) {
+            const std::string blanks(run.firstColumn + line - 1, ' ');
+            run.source += blanks + "#\n";
+            run.expected += run.name + ":" + std::to_string(line) +
+                            ": Invalid character in input.\n" + blanks + "#\n" + blanks + "^\n";
+        }
+    }
+    auto lexAll = [](Run* run) {
+        VQJavaLexer* lexer = VQOpenJavaSourceBytes(run->source.data(), run->source.size(),
+                                                   run->name.c_str(), run->level);
+        if (lexer == nullptr) return;
+        VQSetJavaLexerDiagnosticWriter(
+            lexer,
+            [](void* context, const char* bytes, size_t length) {
+                static_cast<std::string*>(context)->append(bytes, length);
+            },
+            &run->written);
+        while (VQNextTokenFromJavaLexer(lexer) != VQJavaTokenEndOfInput) {
+        }
+        run->errors = VQJavaLexerErrorCount(lexer);
+        VQCloseJavaSourceFile(lexer);
+    };
+    std::vector<std::thread> threads;
+    for (Run& run : runs) threads.emplace_back(lexAll, &run);
+    for (std::thread& thread : threads) thread.join();
+    for (const Run& run : runs) {
+        EXPECT_EQ(run.errors, kLines) << run.name;
+        EXPECT_TRUE(run.written == run.expected) << run.name;  // megabytes: no dump
+    }
 }
 
 // The fast paths that take runs of units straight from the line must leave every result

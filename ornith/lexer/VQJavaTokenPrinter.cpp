@@ -75,9 +75,10 @@ void VQPrintJavaLexerTokenToFile(std::FILE* file, const VQJavaLexer* lexer, int 
         }
         return;
     }
-    if (lexer->_level != VQJavaLevelClassic && (kind == 348 || kind == VQJavaTokenPrivate)) {
+    if (lexer->_level != VQJavaLevelClassic &&
+        (kind == VQJavaTokenProtected || kind == VQJavaTokenPrivate)) {
         // Release levels write every keyword as itself.
-        std::fputs(kind == 348 ? "protected " : "private ", file);
+        std::fputs(kind == VQJavaTokenProtected ? "protected " : "private ", file);
         return;
     }
     if (kind >= 0 && kind < VQJavaTokenEqual) {

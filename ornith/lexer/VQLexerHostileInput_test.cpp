@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ornith/lexer/VQJavaLexer.h"
@@ -95,6 +96,59 @@ TEST(VQLexerHostileInput, EveryPrefixOfTheExampleSourcesReachesTheEnd) {
         EXPECT_GT(wholeTokens, 10u) << entry.path();
     }
     EXPECT_GE(files, 5u);
+}
+
+// A host may take a lexer's reports itself, to make control characters in the echoed line
+// harmless before it shows them: the line reaches its writer as the source's bytes, the
+// escape character and the right-to-left override (U+202E) included, and nothing goes to
+// stderr. Without the writer the same bytes go to stderr.
+TEST(VQLexerHostileInput, ReportsReachTheLexersWriterAsTheirBytes) {
+    const std::string line = "s = \"\x1B[2J\xE2\x80\xAE\"; #";
+    const std::string source = line + "\n";
+    // The # stands after 13 units at release levels, where U+202E is one, and after 15 at
+    // the classic level, whose units are bytes.
+    for (const auto& [level, column] :
+         {std::pair{VQJavaLevelLatestRelease, 13}, std::pair{VQJavaLevelClassic, 15}}) {
+        const std::string expected = "F:1: Invalid character in input.\n" + line + "\n" +
+                                     std::string(static_cast<size_t>(column), ' ') + "^\n";
+        std::string written;
+        StderrCapture capture;
+        VQJavaLexer* lexer = VQOpenJavaSourceBytes(source.data(), source.size(), "F", level);
+        ASSERT_NE(lexer, nullptr);
+        VQSetJavaLexerDiagnosticWriter(
+            lexer,
+            [](void* context, const char* bytes, size_t length) {
+                static_cast<std::string*>(context)->append(bytes, length);
+            },
+            &written);
+        std::vector<int> kinds;
+        for (int kind; (kind = VQNextTokenFromJavaLexer(lexer)) != VQJavaTokenEndOfInput;)
+            kinds.push_back(kind);
+        EXPECT_EQ(kinds, (std::vector<int>{VQJavaTokenIdentifier, '=', VQJavaTokenStringLiteral,
+                                           ';', VQJavaTokenError}))
+            << level;
+        VQCloseJavaSourceFile(lexer);
+        EXPECT_EQ(written, expected) << level;
+        EXPECT_EQ(capture.text(), "") << level;
+
+        // Set and then cleared: stderr has the report again, byte for byte.
+        StderrCapture again;
+        lexer = VQOpenJavaSourceBytes(source.data(), source.size(), "F", level);
+        ASSERT_NE(lexer, nullptr);
+        std::string unused;
+        VQSetJavaLexerDiagnosticWriter(
+            lexer,
+            [](void* context, const char*, size_t) {
+                static_cast<std::string*>(context)->push_back('!');
+            },
+            &unused);
+        VQSetJavaLexerDiagnosticWriter(lexer, nullptr, nullptr);
+        while (VQNextTokenFromJavaLexer(lexer) != VQJavaTokenEndOfInput) {
+        }
+        VQCloseJavaSourceFile(lexer);
+        EXPECT_EQ(again.text(), expected) << level;
+        EXPECT_EQ(unused, "") << level;
+    }
 }
 
 // Release levels: inputs that could make a lexer quadratic or loop. Each must end with the
