@@ -2,7 +2,8 @@
 // source file on one line.
 //
 // Lexical errors go to stderr as the lexer reports them (file name as given, line, message,
-// the source line and a caret); the file's remaining tokens are still printed. Without
+// the source line and a caret), with controls in them escaped unless --raw is given; the
+// file's remaining tokens are still printed. Without
 // --release the files are lexed as the latest Java release the lexer knows; --release
 // classic gives the first grammar Java had.
 
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "SafeText.h"
 #include "ToolCommand.h"
 #include "ToolReport.h"
 #include "ornith/lexer/VQJavaLexer.h"
@@ -25,6 +27,43 @@ struct TokensOptions {
     std::vector<std::string> files;
     std::string release;
     bool lines = false;
+    bool raw = false;
+};
+
+// Lexical reports on their way to stderr: each line of a report is written with its
+// controls and bidirectional marks escaped (tabs kept, so that the caret still stands
+// under its character), since the echoed source line is the file's own text. Reports
+// come in pieces that may cut a line, or a character, in two: a line is written whole.
+class EscapingDiagnostics {
+public:
+    ~EscapingDiagnostics() { flush(); }
+
+    static void write(void* context, const char* bytes, size_t length) {
+        auto& self = *static_cast<EscapingDiagnostics*>(context);
+        for (size_t i = 0; i < length; ++i) {
+            if (bytes[i] == '\n') {
+                self.flush();
+                std::fputc('\n', stderr);
+            } else {
+                self._line.push_back(bytes[i]);
+            }
+        }
+    }
+
+    void flush() {
+        std::string out;
+        size_t start = 0;
+        for (size_t tab; (tab = _line.find('\t', start)) != std::string::npos; start = tab + 1) {
+            appendSafeText(std::string_view(_line).substr(start, tab - start), out);
+            out.push_back('\t');
+        }
+        appendSafeText(std::string_view(_line).substr(start), out);
+        std::fwrite(out.data(), 1, out.size(), stderr);
+        _line.clear();
+    }
+
+private:
+    std::string _line;
 };
 
 // One unit for --lines: printable ASCII but the backslash as itself, all else \uXXXX.
@@ -115,6 +154,9 @@ int runTokens(const TokensOptions& options, int level) {
             status = 1;
             continue;
         }
+        EscapingDiagnostics escaping;
+        if (!options.raw)
+            VQSetJavaLexerDiagnosticWriter(lexer, &EscapingDiagnostics::write, &escaping);
         if (options.lines) std::printf("== %s\n", file.c_str());
         for (int kind; (kind = VQNextTokenFromJavaLexer(lexer)) != VQJavaTokenEndOfInput;) {
             if (options.lines)
@@ -164,6 +206,9 @@ void addTokensCommand(CLI::App& app, CommandRunner& runner) {
                       "(from 1), the text with \\\\ and \\uXXXX escapes, and for strings and "
                       "text blocks the value, separated by tabs; each file starts with "
                       "'== FILE'");
+    command->add_flag("--raw", options->raw,
+                      "Echo the source line of a lexical error as its bytes, with no escapes "
+                      "for controls and bidirectional marks");
     command->add_option("FILE", options->files, "Path to a Java source file");
     command->allow_extras();
     command->callback([options, &runner] {

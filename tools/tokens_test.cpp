@@ -93,6 +93,25 @@ TEST(Tokens, ResolvesEscapesAndPrintsWhatWouldNotPrint) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST(Tokens, EscapesControlsInAnEchoedLineUnlessRaw) {
+    // An ESC sequence and a right-to-left override in the line of an error: the echo is
+    // the file's text, so it reaches the terminal escaped; the tab before it stays a tab.
+    char path[] = "/tmp/ornith_tokens_XXXXXX.java";
+    const int fd = ::mkstemps(path, 5);
+    ASSERT_GE(fd, 0);
+    const std::string source = "\tint a = 0x; // \x1b[2J \xe2\x80\xae\n";
+    ASSERT_EQ(::write(fd, source.data(), source.size()), static_cast<ssize_t>(source.size()));
+    ::close(fd);
+    const std::string head = std::string(path) + ":1: Invalid hexadecimal number.\n";
+    ToolResult escaped = runTool({"tokens", path});
+    EXPECT_EQ(escaped.status, 1);
+    EXPECT_EQ(escaped.err, head + "\tint a = 0x; // \\u001b[2J \\u202e\n\t        ^\n");
+    ToolResult raw = runTool({"tokens", "--raw", path});
+    EXPECT_EQ(raw.status, 1);
+    EXPECT_EQ(raw.err, head + "\tint a = 0x; // \x1b[2J \xe2\x80\xae\n\t        ^\n");
+    ::unlink(path);
+}
+
 TEST(Tokens, ReadsSixteenBitFiles) {
     ToolResult r = runTool({"tokens", "--release", "classic", "examples/java/Wide.java"});
     EXPECT_EQ(r.status, 0);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ornith/base/VQText.h"
 #include "ornith/lexer/VQJavaLexerInternal.h"
 
 namespace ornith::java_lexer {
@@ -47,21 +48,8 @@ private:
 };
 
 void putUtf8(ReportWriter& out, uint32_t c) {
-    if (c < 0x80) {
-        out.put(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.put(static_cast<char>(0xC0 | (c >> 6)));
-        out.put(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.put(static_cast<char>(0xE0 | (c >> 12)));
-        out.put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.put(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.put(static_cast<char>(0xF0 | (c >> 18)));
-        out.put(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.put(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    char bytes[4];
+    out.put(bytes, VQEncodeUTF8(c, bytes));
 }
 
 }  // namespace
