@@ -8,10 +8,14 @@ void throwTruncated(uint32_t offset, VQErrorKind kind) {
     throw VQInvalidArgumentException("Truncated java .class file", kind, offset);
 }
 
+void throwTruncatedAt(const VQByteStream& stream) {
+    throwTruncated(std::min(stream.position, stream.length));
+}
+
 namespace {
 
 uint32_t readU4(VQByteStream& stream) {
-    if (VQBytesLeft(stream) < 4) throwTruncated(std::min(stream.position, stream.length));
+    if (VQBytesLeft(stream) < 4) throwTruncatedAt(stream);
     return static_cast<uint32_t>(VQReadU4(stream));
 }
 

@@ -145,14 +145,19 @@ VQConstantPoolHandle openClassFile(VQByteStream& stream, VQParseContext& context
 // that ends before its own structure does, with where the missing part starts.
 [[noreturn]] void throwTruncated(uint32_t offset,
                                  VQErrorKind kind = VQErrorKind::truncatedClassFile);
+// throwTruncated at the stream's position. Out of line and cold, so that the reads below
+// stay small enough to be inlined into every step of the walk.
+[[noreturn, gnu::cold]] void throwTruncatedAt(const VQByteStream& stream);
 // A u2 that must be present: raises "Truncated java .class file" at the end of the data.
 inline uint16_t readU2(VQByteStream& stream) {
-    if (VQBytesLeft(stream) < 2) throwTruncated(std::min(stream.position, stream.length));
+    if (VQBytesLeft(stream) < 2) [[unlikely]]
+        throwTruncatedAt(stream);
     return static_cast<uint16_t>(VQReadU2(stream));
 }
 // Steps over n bytes that must be present, else "Truncated java .class file".
 inline void skipChecked(VQByteStream& stream, uint64_t n) {
-    if (n > VQBytesLeft(stream)) throwTruncated(std::min(stream.position, stream.length));
+    if (n > VQBytesLeft(stream)) [[unlikely]]
+        throwTruncatedAt(stream);
     stream.position += static_cast<uint32_t>(n);
 }
 // The end of the attribute list (its u2 count first) that starts at p, found by the
@@ -174,10 +179,12 @@ inline const uint8_t* endOfAttributes(const uint8_t* p, const uint8_t* end) noex
 // Steps over an attribute list without looking at names or making objects. Inline: every
 // member of every class goes through it when the builder takes no attributes.
 inline void skipAttributes(VQByteStream& stream) {
-    if (stream.position > stream.length) throwTruncated(stream.length);
+    if (stream.position > stream.length) [[unlikely]]
+        throwTruncatedAt(stream);
     const uint8_t* p =
         endOfAttributes(stream.bytes + stream.position, stream.bytes + stream.length);
-    if (!p) throwTruncated(stream.position);
+    if (!p) [[unlikely]]
+        throwTruncatedAt(stream);
     stream.position = static_cast<uint32_t>(p - stream.bytes);
 }
 // Decodes the attribute list at the stream into the given list (cleared first); false,
