@@ -113,11 +113,12 @@ void parseEveryClass(benchmark::State& state) {
 // needs the pool and the walk over the members after it is what the other two add.
 void BM_OpenConstantPool(benchmark::State& state) {
     const ClassFiles& set = classFiles();
+    ornith::VQParseContext context;
     for (auto _ : state) {
         for (const auto& file : set.files) {
             ornith::VQByteStream stream{file->bytes(), 0, static_cast<uint32_t>(file->length())};
             try {
-                auto pool = ornith::parsing::openClassFile(stream);
+                auto pool = ornith::parsing::openClassFile(stream, context);
                 benchmark::DoNotOptimize(pool->count);
             } catch (const ornith::VQException&) {
             }

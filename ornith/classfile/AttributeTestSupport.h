@@ -1,12 +1,14 @@
 #pragma once
-// Decoding single attributes in tests: a pool opened from a writer's entries, and the
-// registry's decoder for a name applied to info bytes against it.
+// Decoding single attributes in tests: a pool opened from a writer's entries within a parse
+// context, as a parse opens it (so that what decoders share within a parse is shared
+// here too), and the registry's decoder for a name applied to info bytes against it.
 
 #include <memory>
 #include <string>
 
 #include "ornith/classfile/VQConstantPool.h"
 #include "ornith/classfile/VQJavaAttribute.h"
+#include "ornith/classfile/VQParseContext.h"
 #include "ornith/testing/ClassFileWriter.h"
 
 namespace ornith::testing {
@@ -15,7 +17,7 @@ class AttributePool {
 public:
     explicit AttributePool(const ClassFileWriter& w) : _bytes(w.bytes()) {
         VQByteStream s{_bytes.data(), 8, static_cast<uint32_t>(_bytes.size())};
-        _pool.reset(VQOpenConstantPool(s));
+        _pool.reset(parsing::openConstantPool(s, &_context).orRaise());
     }
     std::shared_ptr<const VQJavaAttribute> decode(const std::string& name,
                                                   const Bytes& info) const {
@@ -30,6 +32,7 @@ public:
 
 private:
     Bytes _bytes;
+    VQParseContext _context;
     VQConstantPoolHandle _pool;
 };
 

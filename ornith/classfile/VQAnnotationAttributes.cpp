@@ -6,6 +6,7 @@
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQText.h"
 #include "ornith/classfile/VQAttributeReading.h"
+#include "ornith/classfile/VQParseContext.h"
 
 namespace ornith {
 
@@ -41,16 +42,16 @@ struct Reader {
 
     bool text(std::string& out) {
         uint16_t index = 0;
-        if (!in.be16(index) || !parsing::poolTextAt(pool, index, out)) return fail();
+        if (!in.be16(index) || !VQPoolReader(pool).textInto(index, out)) return fail();
         return true;
     }
 
     const uint8_t* constant(int tag, uint32_t length) {
         uint16_t index = 0;
-        const uint8_t* body =
-            in.be16(index) ? parsing::poolEntryAt(pool, index, tag, length) : nullptr;
-        if (!body) fail();
-        return body;
+        if (!in.be16(index)) return fail(), nullptr;
+        const VQPoolResult<const uint8_t*> body = VQPoolReader(pool).entry(index, tag, length);
+        if (!body) return fail(), nullptr;
+        return *body;
     }
 
     bool elementValue(VQElementValue& out, int depth) {
@@ -363,9 +364,9 @@ bool markerTypes(VQByteCursor in, const VQConstantPool& pool,
     for (uint32_t i = 0; i < count; ++i) {
         uint16_t type = 0, pairs = 0;
         in.be16(type), in.be16(pairs);
-        std::optional<std::string_view> text = VQPlainTextAtIndex(pool, type);
-        if (pairs != 0 || !text) return false;
-        types.push_back(*text);
+        const VQPoolResult<VQPoolText> text = VQPoolReader(pool).text(type);
+        if (pairs != 0 || !text || !text->plain()) return false;
+        types.push_back(text->bytes);
     }
     return true;
 }
@@ -383,16 +384,24 @@ bool sameMarkers(const VQJavaAnnotationsAttribute& attribute,
 
 std::shared_ptr<const VQJavaAttribute> VQJavaAnnotationsAttribute::attributeWithData(
     const std::string& name, VQByteStream& stream, const VQConstantPool& pool) {
+    // Lists of marker annotations repeat from member to member and from class to class
+    // (@Override, @Deprecated): the parse's context remembers the last few of each kind,
+    // so that a repeated one is shared instead of made again.
     constexpr size_t kRemembered = 8;
     struct Remembered {
         std::shared_ptr<const VQJavaAnnotationsAttribute> attributes[kRemembered];
         size_t next = 0;
     };
-    thread_local Remembered remembered[2];  // invisible, visible
-    thread_local std::vector<std::string_view> types;
+    struct Scratch {
+        Remembered remembered[2];  // invisible, visible
+        std::vector<std::string_view> types;
+    };
+    Scratch local;
+    Scratch& scratch = parsing::scratchFor(pool, local);
+    std::vector<std::string_view>& types = scratch.types;
 
     const bool markers = markerTypes(parsing::attributeCursor(stream), pool, types);
-    Remembered& mine = remembered[name == kVisible ? 1 : 0];
+    Remembered& mine = scratch.remembered[name == kVisible ? 1 : 0];
     if (markers)
         for (const auto& attribute : mine.attributes)
             if (attribute && sameMarkers(*attribute, types)) return attribute;

@@ -98,7 +98,8 @@ public:
                                const VQConstantPool& pool);
     // The registry's decoder: most annotated members carry a few marker annotations
     // (@Deprecated, @IntrinsicCandidate) without elements, and an attribute of markers
-    // equal to one of the last few read on this thread is that same immutable object.
+    // equal to one of the last few read in the same parse context is that same immutable
+    // object.
     static std::shared_ptr<const VQJavaAttribute> attributeWithData(const std::string& name,
                                                                     VQByteStream& stream,
                                                                     const VQConstantPool& pool);

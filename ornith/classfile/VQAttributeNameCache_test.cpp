@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ornith/base/VQException.h"
+#include "ornith/classfile/VQParseContext.h"
 #include "ornith/testing/ClassFileWriter.h"
 
 namespace ornith::parsing {
@@ -16,14 +17,15 @@ namespace {
 using testing::Bytes;
 using testing::ClassFileWriter;
 
-// A pool holding the given names, opened from a writer's bytes.
+// A pool holding the given names, opened from a writer's bytes within a context, as a
+// parse opens it.
 struct NamePool {
     explicit NamePool(const std::vector<std::string>& names) {
         for (const auto& name : names) indexes.push_back(w.utf8(name));
         source = w.utf8("A.java");
         bytes = w.bytes();
         VQByteStream s{bytes.data(), 8, static_cast<uint32_t>(bytes.size())};
-        pool.reset(VQOpenConstantPool(s));
+        pool.reset(openConstantPool(s, &context).orRaise());
     }
     std::shared_ptr<const VQJavaAttribute> at(int32_t index, const Bytes& info,
                                               AttributeNameMemo* memo) const {
@@ -35,6 +37,7 @@ struct NamePool {
     std::vector<uint16_t> indexes;
     uint16_t source = 0;
     Bytes bytes;
+    VQParseContext context;
     VQConstantPoolHandle pool;
 };
 

@@ -2,19 +2,20 @@
 
 #include <algorithm>
 
-#include "ornith/base/VQFormat.h"
-#include "ornith/classfile/VQPathUtilities.h"
-
 namespace ornith::parsing {
 
-void throwTruncated() {
-    throw VQInvalidArgumentException("Truncated java .class file", VQErrorKind::truncatedClassFile);
+void throwTruncated(uint32_t offset, VQErrorKind kind) {
+    throw VQInvalidArgumentException("Truncated java .class file", kind, offset);
+}
+
+void throwTruncatedAt(const VQByteStream& stream) {
+    throwTruncated(std::min(stream.position, stream.length));
 }
 
 namespace {
 
 uint32_t readU4(VQByteStream& stream) {
-    if (VQBytesLeft(stream) < 4) throwTruncated();
+    if (VQBytesLeft(stream) < 4) throwTruncatedAt(stream);
     return static_cast<uint32_t>(VQReadU4(stream));
 }
 
@@ -23,12 +24,13 @@ constexpr uint32_t kPrefetchReach = 64 * 1024;
 
 }  // namespace
 
-VQConstantPoolHandle openClassFile(VQByteStream& stream) {
+VQConstantPoolHandle openClassFile(VQByteStream& stream, VQParseContext& context) {
     if (VQReadU4(stream) != static_cast<int32_t>(0xCAFEBABEu))
-        throw VQInvalidArgumentException("Not a java .class file", VQErrorKind::notClassFile);
+        throw VQInvalidArgumentException("Not a java .class file", VQErrorKind::notClassFile, 0);
     // minor_version and major_version: every version is accepted.
     VQSkipBytes(stream, 4);
-    VQConstantPoolHandle pool(VQOpenConstantPool(stream));
+    // A file that ends inside its pool is cut short like one that ends after it.
+    VQConstantPoolHandle pool(parsing::openConstantPool(stream, &context).orRaise());
     // The member tables are walked as a chain: each record's attribute lengths say where
     // the next record starts, so in a class read long ago every step would wait on
     // memory in turn. Asking for all the lines up front lets those loads overlap; a
@@ -44,13 +46,6 @@ VQConstantPoolHandle openClassFile(VQByteStream& stream) {
     return pool;
 }
 
-std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool,
-                                                AttributeNameMemo* memo) {
-    VQAttributeList list;
-    if (!decodeAttributesInto(stream, pool, memo, list)) return std::nullopt;
-    return list;
-}
-
 bool decodeAttributesInto(VQByteStream& stream, const VQConstantPool& pool, AttributeNameMemo* memo,
                           VQAttributeList& list) {
     list.clear();
@@ -59,58 +54,16 @@ bool decodeAttributesInto(VQByteStream& stream, const VQConstantPool& pool, Attr
     // An attribute record takes at least six bytes; a count beyond that is not reserved for.
     list.reserve(std::min<uint32_t>(count, VQBytesLeft(stream) / 6));
     for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t at = stream.position;
         const int32_t nameIndex = readU2(stream);
         const uint32_t length = readU4(stream);
-        if (length > VQBytesLeft(stream)) throwTruncated();
+        if (length > VQBytesLeft(stream)) throwTruncated(at);
         // The attribute sees exactly its own info bytes, however many it chooses to read.
         VQByteStream info{stream.bytes + stream.position, 0, length};
-        list.push_back(attributeAtNameIndex(pool, nameIndex, info, memo));
+        list.push_back(attributeAtNameIndex(pool, nameIndex, info, memo, at));
         VQSkipBytes(stream, length);
     }
     return true;
-}
-
-namespace {
-
-thread_local ViewScratch threadScratch;
-thread_local bool threadScratchInUse = false;
-
-}  // namespace
-
-ViewScratchLease::ViewScratchLease() : _scratch(&threadScratch), _own(false) {
-    if (threadScratchInUse) {
-        _scratch = new ViewScratch();
-        _own = true;
-    }
-    threadScratchInUse = true;
-}
-
-ViewScratchLease::~ViewScratchLease() {
-    if (_own) {
-        delete _scratch;
-        return;
-    }
-    // Attribute objects that the builder did not take go now, not with the next parse.
-    _scratch->attributes.clear();
-    threadScratchInUse = false;
-}
-
-std::string_view textAtIndex(const VQConstantPool& pool, int32_t index, std::string& scratch) {
-    if (std::optional<std::string_view> plain = VQPlainTextAtIndex(pool, index)) return *plain;
-    // Text that needs decoding, or an entry that is not text at all (which raises here).
-    scratch = VQStringValueAtIndex(pool, index);
-    return scratch;
-}
-
-std::string_view classNameAtIndex(const VQConstantPool& pool, int32_t index, std::string& scratch) {
-    const uint8_t* body = VQEntryAtIndex(pool, index, kVQConstantClass, 2);
-    const int32_t nameIndex = VQLoadBE16(body);
-    if (std::optional<std::string_view> plain = VQPlainTextAtIndex(pool, nameIndex))
-        scratch.assign(*plain);
-    else
-        scratch = VQStringValueAtIndex(pool, nameIndex);
-    convertPathToJavaIdentifierInPlace(scratch);
-    return scratch;
 }
 
 MemberCounts peekMemberCounts(const VQByteStream& stream) noexcept {
@@ -133,19 +86,6 @@ MemberCounts peekMemberCounts(const VQByteStream& stream) noexcept {
     if (end - p < 2) return counts;
     counts.methods = std::min<uint32_t>(VQLoadBE16(p), static_cast<uint32_t>(end - p - 2) / 8);
     return counts;
-}
-
-bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index) {
-    const int tag = VQTagAtIndex(pool, index);
-    if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode)
-        throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index),
-                                         VQErrorKind::badPoolIndex);
-    const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
-    const uint32_t n = VQLoadBE16(body);
-    VQEntryAtIndex(pool, index, tag,
-                   n + 2);  // the whole text must be there, as for its string value
-    if (tag == kVQConstantUtf8) return n >= 1 && body[2] == '<';
-    return n >= 2 && body[2] == 0 && body[3] == '<';
 }
 
 }  // namespace ornith::parsing

@@ -22,14 +22,21 @@
 //
 // A builder may instead take all of 2, 3, 4, 6, 8, 10 and 11 as views (parsing::TakesViews):
 // texts as std::string_view, valid for the call only (views of the class bytes or of a
-// per-thread buffer the parser reuses), attributes as VQLentAttributes, a list lent for
-// the call whose pointers the builder moves out. Such a parse makes no string and no list
-// per name; everything else, failures included, is the same. A builder whose setClassName
-// alone takes a std::string_view (a name-only builder, say) gets the name as such a view.
+// buffer of the parse context), attributes as VQLentAttributes, a list lent for the call
+// whose pointers the builder moves out. Such a parse makes no string and no list per name.
+// A builder whose setClassName alone takes a std::string_view (a name-only builder, say)
+// gets the name as such a view. There is one walk, which hands out views; the string
+// operations get theirs through one adapter over it, so that every builder meets the
+// same checks in the same order and the same failures.
+//
+// A parse works in a VQParseContext: the one given, which a host may keep for parse after
+// parse, or else one of its own (see VQParseContext.h).
 //
 // Failures raise VQInvalidArgumentException: "Not a java .class file" (before any builder
 // call), "unknown constant type %d", "bad constant pool index %d", "Truncated java .class
-// file"; a ConstantValue naming a non-constant raises VQInternalInconsistencyException.
+// file" (a file that ends anywhere after the magic, in the constant pool too); a
+// ConstantValue naming a non-constant raises VQInternalInconsistencyException. Each
+// carries its VQErrorKind and, where known, the offset in the file where decoding failed.
 // Builder calls made before a failure stand.
 
 #include <algorithm>
@@ -46,6 +53,7 @@
 #include "ornith/classfile/VQAttributeNameCache.h"
 #include "ornith/classfile/VQConstantPool.h"
 #include "ornith/classfile/VQJavaAttribute.h"
+#include "ornith/classfile/VQParseContext.h"
 
 namespace ornith {
 
@@ -130,23 +138,28 @@ concept TakesMemberHints = requires(B& b, uint32_t n) {
 
 // The compiled core shared by every instantiation.
 
-// Checks the magic, steps over the version and opens the pool; leaves the stream after it.
-VQConstantPoolHandle openClassFile(VQByteStream& stream);
-// Raises "Truncated java .class file".
-[[noreturn]] void throwTruncated();
+// Checks the magic, steps over the version and opens the pool in the context; leaves the
+// stream after it.
+VQConstantPoolHandle openClassFile(VQByteStream& stream, VQParseContext& context);
+// Raises "Truncated java .class file", of the class file (the default) or of an attribute
+// that ends before its own structure does, with where the missing part starts.
+[[noreturn]] void throwTruncated(uint32_t offset,
+                                 VQErrorKind kind = VQErrorKind::truncatedClassFile);
+// throwTruncated at the stream's position. Out of line and cold, so that the reads below
+// stay small enough to be inlined into every step of the walk.
+[[noreturn, gnu::cold]] void throwTruncatedAt(const VQByteStream& stream);
 // A u2 that must be present: raises "Truncated java .class file" at the end of the data.
 inline uint16_t readU2(VQByteStream& stream) {
-    if (VQBytesLeft(stream) < 2) throwTruncated();
+    if (VQBytesLeft(stream) < 2) [[unlikely]]
+        throwTruncatedAt(stream);
     return static_cast<uint16_t>(VQReadU2(stream));
 }
 // Steps over n bytes that must be present, else "Truncated java .class file".
 inline void skipChecked(VQByteStream& stream, uint64_t n) {
-    if (n > VQBytesLeft(stream)) throwTruncated();
+    if (n > VQBytesLeft(stream)) [[unlikely]]
+        throwTruncatedAt(stream);
     stream.position += static_cast<uint32_t>(n);
 }
-// Decodes an attribute list; absent when its count is 0.
-std::optional<VQAttributeList> decodeAttributes(VQByteStream& stream, const VQConstantPool& pool,
-                                                AttributeNameMemo* memo = nullptr);
 // The end of the attribute list (its u2 count first) that starts at p, found by the
 // attributes' lengths alone; null when the list runs past `end`.
 inline const uint8_t* endOfAttributes(const uint8_t* p, const uint8_t* end) noexcept {
@@ -166,14 +179,18 @@ inline const uint8_t* endOfAttributes(const uint8_t* p, const uint8_t* end) noex
 // Steps over an attribute list without looking at names or making objects. Inline: every
 // member of every class goes through it when the builder takes no attributes.
 inline void skipAttributes(VQByteStream& stream) {
-    if (stream.position > stream.length) throwTruncated();
+    if (stream.position > stream.length) [[unlikely]]
+        throwTruncatedAt(stream);
     const uint8_t* p =
         endOfAttributes(stream.bytes + stream.position, stream.bytes + stream.length);
-    if (!p) throwTruncated();
+    if (!p) [[unlikely]]
+        throwTruncatedAt(stream);
     stream.position = static_cast<uint32_t>(p - stream.bytes);
 }
-// True when the Utf8 entry at the index starts with '<' (checked like VQStringValueAtIndex).
-bool nameStartsWithAngle(const VQConstantPool& pool, int32_t index);
+// Decodes the attribute list at the stream into the given list (cleared first); false,
+// with the list empty, when the count is 0.
+bool decodeAttributesInto(VQByteStream& stream, const VQConstantPool& pool, AttributeNameMemo* memo,
+                          VQAttributeList& list);
 
 // The member counts for TakesMemberHints, read ahead of the walk from the stream's
 // position (just after the super class): a look that never fails and never moves the
@@ -184,102 +201,263 @@ struct MemberCounts {
 };
 MemberCounts peekMemberCounts(const VQByteStream& stream) noexcept;
 
-// What a views parse reuses from class to class: the texts that need decoding and the
-// attribute list being lent. One per thread; a parse begun inside another's builder call
-// on the same thread gets one of its own.
-struct ViewScratch {
-    std::string name;
-    std::string descriptor;
-    std::string className;
-    VQAttributeList attributes;
-};
-class ViewScratchLease {
-public:
-    ViewScratchLease();
-    ~ViewScratchLease();
-    ViewScratchLease(const ViewScratchLease&) = delete;
-    ViewScratchLease& operator=(const ViewScratchLease&) = delete;
-    ViewScratch& operator*() const noexcept { return *_scratch; }
+// The pool lookups of the walk: a failure raised with the offset of the index in the file.
+inline std::string_view textAt(const VQPoolReader& reader, int32_t index, std::string& scratch,
+                               uint32_t at) {
+    return reader.textView(index, scratch).orRaiseAt(at);
+}
+inline std::string_view classNameAt(const VQPoolReader& reader, int32_t index, std::string& scratch,
+                                    uint32_t at) {
+    return reader.dottedClassName(index, scratch).orRaiseAt(at);
+}
+// True when the name (a Utf8 or Unicode entry) starts with '<'.
+inline bool startsWithAngle(const VQPoolReader& reader, int32_t index, uint32_t at) {
+    const VQPoolText text = reader.text(index).orRaiseAt(at);
+    if (!text.utf16) return !text.bytes.empty() && text.bytes[0] == '<';
+    return text.bytes.size() >= 2 && text.bytes[0] == 0 && text.bytes[1] == '<';
+}
 
-private:
-    ViewScratch* _scratch;
-    bool _own;
+// What the walk finds out of its sink (a views builder, or the adapter of a string one).
+template <class S>
+concept SinksClassName = requires(S& s, std::string_view v) {
+    s.setClassName(v);
 };
-// The text of the Utf8 (or Unicode) entry, checked as VQStringValueAtIndex checks it: the
-// class bytes themselves when plain ASCII, else decoded into the scratch string.
-std::string_view textAtIndex(const VQConstantPool& pool, int32_t index, std::string& scratch);
-// The dotted name of the Class entry, as VQClassNameAtIndex makes it, in the scratch string.
-std::string_view classNameAtIndex(const VQConstantPool& pool, int32_t index, std::string& scratch);
-// decodeAttributes into the given list (cleared first); false, with the list empty, when
-// the count is 0.
-bool decodeAttributesInto(VQByteStream& stream, const VQConstantPool& pool, AttributeNameMemo* memo,
-                          VQAttributeList& list);
+template <class S>
+concept SinksSuperClassName = requires(S& s, std::optional<std::string_view> v) {
+    s.setSuperClassName(v);
+};
+template <class S>
+concept SinksInterfaceName = requires(S& s, std::string_view v) {
+    s.addInterfaceName(v);
+};
+template <class S>
+concept SinksField = requires(S& s, std::string_view v, int32_t f) {
+    s.addFieldName(v, v, f);
+};
+template <class S>
+concept SinksFieldWithAttributes = requires(S& s, std::string_view v, int32_t f,
+                                            VQLentAttributes a) {
+    s.addFieldName(v, v, f, a);
+};
+template <class S>
+concept SinksMethod = requires(S& s, std::string_view v, int32_t f) {
+    s.addMethodName(v, v, f);
+};
+template <class S>
+concept SinksMethodWithAttributes = requires(S& s, std::string_view v, int32_t f,
+                                             VQLentAttributes a) {
+    s.addMethodName(v, v, f, a);
+};
+template <class S>
+concept SinksConstructor = requires(S& s, std::string_view v, int32_t f) {
+    s.addConstructorName(v, v, f);
+};
+template <class S>
+concept SinksConstructorWithAttributes = requires(S& s, std::string_view v, int32_t f,
+                                                  VQLentAttributes a) {
+    s.addConstructorName(v, v, f, a);
+};
+template <class S>
+concept SinksClassAttributes = requires(S& s, VQLentAttributes a) {
+    s.setClassAttributes(a);
+};
 
-// The parse for a builder that takes views. The walk, its checks and the order of its
-// builder calls are those of VQParseClassFile.
-template <class Builder>
-void parseWithViews(VQByteStream& stream, const VQConstantPool& pool, Builder& builder) {
-    ViewScratchLease lease;
-    ViewScratch& scratch = *lease;
-    AttributeNameMemo names;
-    auto lend = [&scratch](bool present) -> VQLentAttributes {
+// The walk: every check and every builder call, in file order, with texts as views and
+// attribute lists lent. What the sink does not take is stepped over, never looked up,
+// but still walked, so that a file cut short fails the same way for every builder.
+template <class Sink>
+void walkClassFile(VQByteStream& stream, const VQConstantPool& pool, VQParseContext& context,
+                   Sink& sink) {
+    const VQPoolReader reader(pool);
+    [[maybe_unused]] AttributeNameMemo names;
+    [[maybe_unused]] auto lend = [&context](bool present) -> VQLentAttributes {
         if (!present) return std::nullopt;
-        return std::span<std::shared_ptr<const VQJavaAttribute>>(scratch.attributes);
+        return std::span<std::shared_ptr<const VQJavaAttribute>>(context.attributes);
+    };
+    [[maybe_unused]] auto decode = [&](VQByteStream& at) {
+        return decodeAttributesInto(at, pool, &names, context.attributes);
     };
 
     const int32_t access = readU2(stream);
-    if constexpr (HasSetClassAccess<Builder>) builder.setClassAccess(access);
+    if constexpr (HasSetClassAccess<Sink>) sink.setClassAccess(access);
+    const uint32_t thisClassAt = stream.position;
     const int32_t thisClass = readU2(stream);
     const int32_t superClass = readU2(stream);
-    if constexpr (TakesMemberHints<Builder>) {
+    if constexpr (TakesMemberHints<Sink>) {
         const MemberCounts counts = peekMemberCounts(stream);
-        builder.expectMembers(counts.fields, counts.methods);
+        sink.expectMembers(counts.fields, counts.methods);
     }
-    builder.setClassName(classNameAtIndex(pool, thisClass, scratch.className));
-    if (superClass == 0)
-        builder.setSuperClassName(std::nullopt);
-    else
-        builder.setSuperClassName(classNameAtIndex(pool, superClass, scratch.name));
+    // The class's dotted name, made once: for the class and for every constructor.
+    std::optional<std::string_view> className;
+    [[maybe_unused]] auto nameOfClass = [&]() -> std::string_view {
+        if (!className) className = classNameAt(reader, thisClass, context.className, thisClassAt);
+        return *className;
+    };
+    if constexpr (SinksClassName<Sink>) sink.setClassName(nameOfClass());
+    if constexpr (SinksSuperClassName<Sink>) {
+        if (superClass == 0)
+            sink.setSuperClassName(std::nullopt);
+        else
+            sink.setSuperClassName(classNameAt(reader, superClass, context.name, thisClassAt + 2));
+    }
     const uint16_t interfaceCount = readU2(stream);
-    for (uint32_t i = 0; i < interfaceCount; ++i)
-        builder.addInterfaceName(classNameAtIndex(pool, readU2(stream), scratch.name));
+    if constexpr (SinksInterfaceName<Sink>) {
+        for (uint32_t i = 0; i < interfaceCount; ++i) {
+            const uint32_t at = stream.position;
+            sink.addInterfaceName(classNameAt(reader, readU2(stream), context.name, at));
+        }
+    } else {
+        skipChecked(stream, uint64_t{interfaceCount} * 2);
+    }
 
     const uint16_t fieldCount = readU2(stream);
     for (uint32_t i = 0; i < fieldCount; ++i) {
+        const uint32_t at = stream.position;
         const int32_t flags = readU2(stream);
         const int32_t nameIndex = readU2(stream);
         const int32_t descriptorIndex = readU2(stream);
-        const bool present = decodeAttributesInto(stream, pool, &names, scratch.attributes);
-        const std::string_view name = textAtIndex(pool, nameIndex, scratch.name);
-        builder.addFieldName(name, textAtIndex(pool, descriptorIndex, scratch.descriptor), flags,
-                             lend(present));
-    }
-
-    const uint16_t methodCount = readU2(stream);
-    // The class's dotted name, made once for every constructor.
-    std::optional<std::string_view> constructorName;
-    for (uint32_t i = 0; i < methodCount; ++i) {
-        const int32_t flags = readU2(stream);
-        const int32_t nameIndex = readU2(stream);
-        const int32_t descriptorIndex = readU2(stream);
-        const bool constructor = nameStartsWithAngle(pool, nameIndex);
-        const bool present = decodeAttributesInto(stream, pool, &names, scratch.attributes);
-        if (constructor) {
-            if (!constructorName)
-                constructorName = classNameAtIndex(pool, thisClass, scratch.className);
-            builder.addConstructorName(*constructorName,
-                                       textAtIndex(pool, descriptorIndex, scratch.descriptor),
-                                       flags, lend(present));
+        if constexpr (SinksFieldWithAttributes<Sink>) {
+            const bool present = decode(stream);
+            const std::string_view name = textAt(reader, nameIndex, context.name, at + 2);
+            const std::string_view descriptor =
+                textAt(reader, descriptorIndex, context.descriptor, at + 4);
+            sink.addFieldName(name, descriptor, flags, lend(present));
         } else {
-            const std::string_view name = textAtIndex(pool, nameIndex, scratch.name);
-            builder.addMethodName(name, textAtIndex(pool, descriptorIndex, scratch.descriptor),
-                                  flags, lend(present));
+            skipAttributes(stream);
+            if constexpr (SinksField<Sink>) {
+                const std::string_view name = textAt(reader, nameIndex, context.name, at + 2);
+                const std::string_view descriptor =
+                    textAt(reader, descriptorIndex, context.descriptor, at + 4);
+                sink.addFieldName(name, descriptor, flags);
+            }
         }
     }
 
-    const bool present = decodeAttributesInto(stream, pool, &names, scratch.attributes);
-    builder.setClassAttributes(lend(present));
+    constexpr bool wantsMethods = SinksMethod<Sink> || SinksMethodWithAttributes<Sink>;
+    constexpr bool wantsConstructors =
+        SinksConstructor<Sink> || SinksConstructorWithAttributes<Sink>;
+    const uint16_t methodCount = readU2(stream);
+    for (uint32_t i = 0; i < methodCount; ++i) {
+        const uint32_t at = stream.position;
+        const int32_t flags = readU2(stream);
+        const int32_t nameIndex = readU2(stream);
+        const int32_t descriptorIndex = readU2(stream);
+        if constexpr (!wantsMethods && !wantsConstructors) {
+            skipAttributes(stream);
+        } else if (startsWithAngle(reader, nameIndex, at + 2)) {
+            constexpr bool withAttributes = SinksConstructorWithAttributes<Sink>;
+            bool present = false;
+            if constexpr (withAttributes)
+                present = decode(stream);
+            else
+                skipAttributes(stream);
+            if constexpr (wantsConstructors) {
+                const std::string_view owner = nameOfClass();
+                const std::string_view descriptor =
+                    textAt(reader, descriptorIndex, context.descriptor, at + 4);
+                if constexpr (withAttributes)
+                    sink.addConstructorName(owner, descriptor, flags, lend(present));
+                else
+                    sink.addConstructorName(owner, descriptor, flags);
+            }
+        } else {
+            constexpr bool withAttributes = SinksMethodWithAttributes<Sink>;
+            bool present = false;
+            if constexpr (withAttributes)
+                present = decode(stream);
+            else
+                skipAttributes(stream);
+            if constexpr (wantsMethods) {
+                const std::string_view name = textAt(reader, nameIndex, context.name, at + 2);
+                const std::string_view descriptor =
+                    textAt(reader, descriptorIndex, context.descriptor, at + 4);
+                if constexpr (withAttributes)
+                    sink.addMethodName(name, descriptor, flags, lend(present));
+                else
+                    sink.addMethodName(name, descriptor, flags);
+            }
+        }
+    }
+
+    if constexpr (SinksClassAttributes<Sink>)
+        sink.setClassAttributes(lend(decode(stream)));
+    else
+        skipAttributes(stream);
 }
+
+// The one adapter from the walk's views to a builder's strings and owned lists: each
+// operation the builder has, in the form the walk calls, and nothing else.
+template <class B>
+class StringBuilderAdapter {
+public:
+    explicit StringBuilderAdapter(B& builder) noexcept : _b(builder) {}
+
+    void setClassAccess(int32_t flags) requires HasSetClassAccess<B> { _b.setClassAccess(flags); }
+    void setClassName(std::string_view name) requires(HasSetClassNameView<B> ||
+                                                      HasSetClassName<B>) {
+        if constexpr (HasSetClassNameView<B>)
+            _b.setClassName(name);
+        else
+            _b.setClassName(std::string(name));
+    }
+    void setSuperClassName(std::optional<std::string_view> name) requires HasSetSuperClassName<B> {
+        _b.setSuperClassName(name ? std::optional<std::string>(std::in_place, *name)
+                                  : std::nullopt);
+    }
+    void addInterfaceName(std::string_view name) requires HasAddInterfaceName<B> {
+        _b.addInterfaceName(std::string(name));
+    }
+    void addFieldName(std::string_view name, std::string_view descriptor,
+                      int32_t flags) requires HasAddField<B> {
+        _b.addFieldName(std::string(name), std::string(descriptor), flags);
+    }
+    void addFieldName(std::string_view name, std::string_view descriptor, int32_t flags,
+                      VQLentAttributes attributes) requires HasAddFieldWithAttributes<B> {
+        _b.addFieldName(std::string(name), std::string(descriptor), flags, owned(attributes));
+    }
+    void addMethodName(std::string_view name, std::string_view descriptor,
+                       int32_t flags) requires HasAddMethod<B> {
+        _b.addMethodName(std::string(name), std::string(descriptor), flags);
+    }
+    void addMethodName(std::string_view name, std::string_view descriptor, int32_t flags,
+                       VQLentAttributes attributes) requires HasAddMethodWithAttributes<B> {
+        _b.addMethodName(std::string(name), std::string(descriptor), flags, owned(attributes));
+    }
+    void addConstructorName(std::string_view name, std::string_view descriptor,
+                            int32_t flags) requires HasAddConstructor<B> {
+        _b.addConstructorName(std::string(name), std::string(descriptor), flags);
+    }
+    void addConstructorName(std::string_view name, std::string_view descriptor, int32_t flags,
+                            VQLentAttributes attributes) requires
+        HasAddConstructorWithAttributes<B> {
+        _b.addConstructorName(std::string(name), std::string(descriptor), flags, owned(attributes));
+    }
+    void setClassAttributes(VQLentAttributes attributes) requires HasSetClassAttributes<B> {
+        _b.setClassAttributes(owned(attributes));
+    }
+
+private:
+    // The lent list as one of the builder's own, its pointers moved out.
+    static std::optional<VQAttributeList> owned(VQLentAttributes lent) {
+        if (!lent) return std::nullopt;
+        return VQAttributeList(std::make_move_iterator(lent->begin()),
+                               std::make_move_iterator(lent->end()));
+    }
+
+    B& _b;
+};
+
+// Drops, when the parse ends however it ends, the attribute objects the builder did not take.
+class LentListReset {
+public:
+    explicit LentListReset(VQAttributeList& list) noexcept : _list(list) {}
+    ~LentListReset() { _list.clear(); }
+    LentListReset(const LentListReset&) = delete;
+    LentListReset& operator=(const LentListReset&) = delete;
+
+private:
+    VQAttributeList& _list;
+};
 
 }  // namespace parsing
 
@@ -298,109 +476,27 @@ concept ClassFileParsing = parsing::HasSetClassAccess<B> &&
     b.setFieldCount(n);
 };
 
+// The parse in a context the caller keeps (one parse at a time per context).
 template <class Builder>
-void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
+void VQParseClassFile(std::span<const uint8_t> data, Builder& builder, VQParseContext& context) {
     using namespace parsing;
     if (data.size() > kVQMaxDataLength)
         throw VQInvalidArgumentException("Not a java .class file", VQErrorKind::notClassFile);
     VQByteStream stream{data.data(), 0, static_cast<uint32_t>(data.size())};
-    VQConstantPoolHandle pool = openClassFile(stream);
+    const LentListReset reset(context.attributes);
+    VQConstantPoolHandle pool = openClassFile(stream, context);
     if constexpr (TakesViews<Builder>) {
-        parseWithViews(stream, *pool, builder);
-        return;
-    }
-    [[maybe_unused]] AttributeNameMemo names;
-
-    const int32_t access = readU2(stream);
-    if constexpr (HasSetClassAccess<Builder>) builder.setClassAccess(access);
-    const int32_t thisClass = readU2(stream);
-    const int32_t superClass = readU2(stream);
-    if constexpr (HasSetClassNameView<Builder>) {
-        ViewScratchLease lease;
-        builder.setClassName(classNameAtIndex(*pool, thisClass, (*lease).className));
-    } else if constexpr (HasSetClassName<Builder>) {
-        builder.setClassName(VQClassNameAtIndex(*pool, thisClass));
-    }
-    if constexpr (HasSetSuperClassName<Builder>) {
-        if (superClass == 0)
-            builder.setSuperClassName(std::nullopt);
-        else
-            builder.setSuperClassName(VQClassNameAtIndex(*pool, superClass));
-    }
-    // A builder that takes no members still has the rest of the file walked (without
-    // names or attribute objects), so that a file cut short fails the same way for
-    // every builder.
-    const uint16_t interfaceCount = readU2(stream);
-    if constexpr (HasAddInterfaceName<Builder>) {
-        for (uint32_t i = 0; i < interfaceCount; ++i)
-            builder.addInterfaceName(VQClassNameAtIndex(*pool, readU2(stream)));
+        walkClassFile(stream, *pool, context, builder);
     } else {
-        skipChecked(stream, uint64_t{interfaceCount} * 2);
+        StringBuilderAdapter<Builder> adapter(builder);
+        walkClassFile(stream, *pool, context, adapter);
     }
+}
 
-    const uint16_t fieldCount = readU2(stream);
-    for (uint32_t i = 0; i < fieldCount; ++i) {
-        const int32_t flags = readU2(stream);
-        const int32_t nameIndex = readU2(stream);
-        const int32_t descriptorIndex = readU2(stream);
-        if constexpr (HasAddFieldWithAttributes<Builder>) {
-            std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool, &names);
-            builder.addFieldName(VQStringValueAtIndex(*pool, nameIndex),
-                                 VQStringValueAtIndex(*pool, descriptorIndex), flags,
-                                 std::move(attributes));
-        } else {
-            skipAttributes(stream);
-            if constexpr (HasAddField<Builder>)
-                builder.addFieldName(VQStringValueAtIndex(*pool, nameIndex),
-                                     VQStringValueAtIndex(*pool, descriptorIndex), flags);
-        }
-    }
-
-    constexpr bool wantsMethods = HasAddMethod<Builder> || HasAddMethodWithAttributes<Builder>;
-    constexpr bool wantsConstructors =
-        HasAddConstructor<Builder> || HasAddConstructorWithAttributes<Builder>;
-    const uint16_t methodCount = readU2(stream);
-    std::optional<std::string> constructorName;  // the class's dotted name, made once
-    for (uint32_t i = 0; i < methodCount; ++i) {
-        const int32_t flags = readU2(stream);
-        const int32_t nameIndex = readU2(stream);
-        const int32_t descriptorIndex = readU2(stream);
-        if constexpr (!wantsMethods && !wantsConstructors) {
-            skipAttributes(stream);
-        } else if (nameStartsWithAngle(*pool, nameIndex)) {
-            if constexpr (HasAddConstructorWithAttributes<Builder>) {
-                std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool, &names);
-                if (!constructorName) constructorName = VQClassNameAtIndex(*pool, thisClass);
-                builder.addConstructorName(std::string(*constructorName),
-                                           VQStringValueAtIndex(*pool, descriptorIndex), flags,
-                                           std::move(attributes));
-            } else {
-                skipAttributes(stream);
-                if constexpr (HasAddConstructor<Builder>) {
-                    if (!constructorName) constructorName = VQClassNameAtIndex(*pool, thisClass);
-                    builder.addConstructorName(std::string(*constructorName),
-                                               VQStringValueAtIndex(*pool, descriptorIndex), flags);
-                }
-            }
-        } else {
-            if constexpr (HasAddMethodWithAttributes<Builder>) {
-                std::optional<VQAttributeList> attributes = decodeAttributes(stream, *pool, &names);
-                builder.addMethodName(VQStringValueAtIndex(*pool, nameIndex),
-                                      VQStringValueAtIndex(*pool, descriptorIndex), flags,
-                                      std::move(attributes));
-            } else {
-                skipAttributes(stream);
-                if constexpr (HasAddMethod<Builder>)
-                    builder.addMethodName(VQStringValueAtIndex(*pool, nameIndex),
-                                          VQStringValueAtIndex(*pool, descriptorIndex), flags);
-            }
-        }
-    }
-
-    if constexpr (HasSetClassAttributes<Builder>)
-        builder.setClassAttributes(decodeAttributes(stream, *pool, &names));
-    else
-        skipAttributes(stream);
+template <class Builder>
+void VQParseClassFile(std::span<const uint8_t> data, Builder& builder) {
+    const parsing::DefaultContext context;
+    VQParseClassFile(data, builder, *context);
 }
 
 template <class Builder>

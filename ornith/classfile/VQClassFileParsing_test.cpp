@@ -331,9 +331,9 @@ TEST(VQParseClassFile, RefusesWhatIsNotAClassFileBeforeAnyCall) {
         EXPECT_THROW(parse(bytes, r), VQInvalidArgumentException);
         EXPECT_TRUE(r.calls.empty());
     }
-    // The magic alone: the pool count is missing where a tag is due.
+    // The magic alone: the file ends where its version is due.
     EXPECT_EQ(failureOf({0xCA, 0xFE, 0xBA, 0xBE}),
-              "InvalidArgumentException: unknown constant type -1");
+              "InvalidArgumentException: Truncated java .class file");
 }
 
 TEST(VQParseClassFile, RefusesUnknownConstantKindsBeforeAnyCall) {
@@ -381,6 +381,129 @@ TEST(VQParseClassFile, FailsCleanlyOnEveryTruncation) {
         }
         EXPECT_EQ(failureOf(whole), "parsed");
     }
+}
+
+// What a failure says: its text, its kind, and where in the file decoding stopped.
+struct Failure {
+    std::string reason;
+    VQErrorKind kind = VQErrorKind::other;
+    std::optional<uint64_t> offset;
+};
+template <class B>
+std::optional<Failure> failureDetails(const Bytes& bytes) {
+    B builder;
+    try {
+        parse(bytes, builder);
+    } catch (const VQException& e) {
+        return Failure{e.reason(), e.kind(), e.offset()};
+    }
+    return std::nullopt;
+}
+
+// A file cut anywhere after its magic is truncated, wherever the cut falls: inside the
+// version, the pool count, a pool entry, between entries, or in the members after the
+// pool. Every builder style hears the same, with the kind, and an offset within the bytes
+// that are there.
+TEST(VQParseClassFile, ACutAnywhereAfterTheMagicIsATruncation) {
+    for (const char* name : {"p/Lambdas.class", "p/Point.class", "p/Constants.class"}) {
+        const Bytes whole = exampleClass(name);
+        for (size_t n = 4; n < whole.size(); ++n) {
+            const Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+            for (const std::optional<Failure>& failure :
+                 {failureDetails<Recorder>(prefix), failureDetails<ViewRecorder>(prefix),
+                  failureDetails<NameOnly>(prefix), failureDetails<NameOnlyView>(prefix)}) {
+                ASSERT_TRUE(failure) << name << " cut at " << n;
+                EXPECT_EQ(failure->reason, "Truncated java .class file") << name << " cut at " << n;
+                EXPECT_EQ(failure->kind, VQErrorKind::truncatedClassFile)
+                    << name << " cut at " << n;
+                ASSERT_TRUE(failure->offset) << name << " cut at " << n;
+                EXPECT_LE(*failure->offset, n) << name << " cut at " << n;
+            }
+        }
+    }
+}
+
+// Every failure of the parse carries its kind, and where known the offset of what failed.
+TEST(VQParseClassFile, FailuresSayWhatFailedAndWhere) {
+    const std::optional<Failure> notClass = failureDetails<Recorder>({'P', 'K', 3, 4});
+    ASSERT_TRUE(notClass);
+    EXPECT_EQ(notClass->kind, VQErrorKind::notClassFile);
+
+    ClassFileWriter unknown;
+    unknown.setThisClass("p/Q");
+    const size_t tagAt = unknown.bytes().size() - 14;  // the entry after the writer's own
+    unknown.raw(13, {0, 0, 0, 0});
+    const std::optional<Failure> tag = failureDetails<Recorder>(unknown.bytes());
+    ASSERT_TRUE(tag);
+    EXPECT_EQ(tag->reason, "unknown constant type 13");
+    EXPECT_EQ(tag->kind, VQErrorKind::unknownConstant);
+    EXPECT_EQ(tag->offset, tagAt);
+
+    // this_class names a Utf8 entry: the index at offset 10 past the pool (after access).
+    ClassFileWriter w;
+    w.classRef("p/Q");
+    w.setThisClassIndex(1);
+    const Bytes bytes = w.bytes();
+    const size_t thisClassAt = bytes.size() - 12;
+    for (const std::optional<Failure>& index :
+         {failureDetails<Recorder>(bytes), failureDetails<ViewRecorder>(bytes)}) {
+        ASSERT_TRUE(index);
+        EXPECT_EQ(index->reason, "bad constant pool index 1");
+        EXPECT_EQ(index->kind, VQErrorKind::badPoolIndex);
+        EXPECT_EQ(index->offset, thisClassAt);
+    }
+
+    // A SourceFile naming no Utf8 entry fails where its index stands in the file.
+    ClassFileWriter s;
+    s.setThisClass("p/Q");
+    s.addClassAttribute(s.attribute("SourceFile", {0x01, 0x2C}));
+    const Bytes withSource = s.bytes();
+    const std::optional<Failure> source = failureDetails<Recorder>(withSource);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->reason, "bad constant pool index 300");
+    EXPECT_EQ(source->kind, VQErrorKind::badPoolIndex);
+    EXPECT_EQ(source->offset, withSource.size() - 2);
+}
+
+// A context kept by the host serves parse after parse with the same results as a parse
+// of its own, and a parse begun inside a builder call leaves the views of the parse
+// around it intact.
+TEST(VQParseClassFile, AKeptContextServesParseAfterParseAndParsesNest) {
+    VQParseContext context;
+    for (int round = 0; round < 2; ++round) {
+        for (const char* name : {"p/Lambdas.class", "p/Point.class", "p/Constants.class"}) {
+            const Bytes bytes = exampleClass(name);
+            Recorder own, kept;
+            ViewRecorder keptViews;
+            parse(bytes, own);
+            VQParseClassFile(std::span<const uint8_t>(bytes), kept, context);
+            VQParseClassFile(std::span<const uint8_t>(bytes), keptViews, context);
+            EXPECT_EQ(kept.calls, own.calls) << name;
+            EXPECT_EQ(keptViews.calls, own.calls) << name;
+        }
+    }
+
+    // The inner parse runs while the outer one's views are lent; they must still read
+    // the outer class when the inner parse is done.
+    struct Nesting : ViewRecorder {
+        Bytes inner;
+        std::vector<std::string> innerCalls;
+        void setClassName(std::string_view name) {
+            Recorder nested;
+            parse(inner, nested);
+            innerCalls = nested.calls;
+            ViewRecorder::setClassName(name);
+        }
+    };
+    Nesting outer;
+    outer.inner = exampleClass("p/Point.class");
+    const Bytes lambdas = exampleClass("p/Lambdas.class");
+    parse(lambdas, outer);
+    Recorder plainOuter, plainInner;
+    parse(lambdas, plainOuter);
+    parse(outer.inner, plainInner);
+    EXPECT_EQ(outer.calls, plainOuter.calls);
+    EXPECT_EQ(outer.innerCalls, plainInner.calls);
 }
 
 // The views path hands over the same texts, flags and attributes, in the same order, as
@@ -476,7 +599,7 @@ TEST(VQParseClassFile, BoundsCountsAndLengthsByTheDataPresent) {
 
     // A pool count of 65535 with no entries.
     Bytes pool = {0xCA, 0xFE, 0xBA, 0xBE, 0, 0, 0, 52, 0xFF, 0xFF};
-    EXPECT_EQ(failureOf(pool), "InvalidArgumentException: unknown constant type -1");
+    EXPECT_EQ(failureOf(pool), truncated);
 
     // attribute_length past the end, whether the attributes are decoded or stepped over.
     for (int64_t declared : {int64_t{3}, int64_t{0xFFFFFFFF}, int64_t{0x7FFFFFFF}}) {
@@ -540,7 +663,7 @@ TEST(VQParseClassFile, ChecksEveryIndexItFollows) {
               "parsed");  // names of stepped-over attributes are not looked at
 }
 
-// Attribute names are looked up through a per-thread cache that is bounded in count and
+// Attribute names are looked up through a context's cache that is bounded in count and
 // name length and remembers the name found last: every path must give each attribute
 // its own name, in any order, however many names a file brings.
 TEST(VQParseClassFile, NamesEveryAttributeByItsOwnName) {

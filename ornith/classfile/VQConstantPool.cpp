@@ -10,16 +10,12 @@
 #include "ornith/base/VQException.h"
 #include "ornith/base/VQFormat.h"
 #include "ornith/classfile/VQModifiedUTF8.h"
+#include "ornith/classfile/VQParseContext.h"
 #include "ornith/classfile/VQPathUtilities.h"
 
 namespace ornith {
 
 namespace {
-
-[[noreturn]] void badIndex(int32_t index) {
-    throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", index),
-                                     VQErrorKind::badPoolIndex);
-}
 
 // Body size by tag: the fixed sizes, kCounted for the two string kinds (a u2 byte count
 // and that many bytes), 0 for tags the pool does not know.
@@ -68,45 +64,55 @@ constexpr auto kStep = [] {
 // How far ahead of the walk the class data is prefetched.
 constexpr ptrdiff_t kPrefetchAhead = 512;
 
-// The pool's block with its capacity in front, so that a closed pool can be kept for the
-// next one on the same thread: a parse opens one pool per class file, and most pools fit
-// in the block the previous one used.
+constexpr size_t kMinimumSlots = 1024;       // the pools of nearly all real classes fit
+constexpr size_t kLargestKeptSlots = 16384;  // a larger block (over 128 KB) is given back, not kept
+
+}  // namespace
+
+namespace parsing {
+
+// The pool's block with its capacity in front, so that a closed pool can be kept by its
+// context for the next parse: a host parses one class file after another, and most pools
+// fit in the block the previous one used.
 struct PoolBlock {
     size_t slots;
     VQConstantPool pool;
 };
 
-constexpr size_t kMinimumSlots = 1024;       // the pools of nearly all real classes fit
-constexpr size_t kLargestKeptSlots = 16384;  // a larger block (over 128 KB) is given back, not kept
+}  // namespace parsing
 
-struct KeptBlock {
-    PoolBlock* block = nullptr;
-    ~KeptBlock() { std::free(block); }
-};
-thread_local KeptBlock keptBlock;
+namespace {
+
+using parsing::PoolBlock;
 
 PoolBlock* blockFromPool(VQConstantPool* pool) {
     return reinterpret_cast<PoolBlock*>(reinterpret_cast<char*>(pool) - offsetof(PoolBlock, pool));
 }
 
+VQPoolFailure truncatedAt(const uint8_t* at, const uint8_t* begin) {
+    return VQPoolFailure{VQErrorKind::truncatedClassFile, -1, static_cast<uint32_t>(at - begin)};
+}
+
 }  // namespace
 
-VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
+VQPoolResult<VQConstantPool*> parsing::openConstantPool(VQByteStream& stream,
+                                                        VQParseContext* context) {
+    const uint8_t* const begin = stream.bytes;
+    const uint8_t* const countAt = begin + std::min(stream.position, stream.length);
     const int32_t count = VQReadU2(stream);
-    // The data ended inside the count: the first tag would read as -1 too.
-    if (count < 0)
-        throw VQInvalidArgumentException("unknown constant type -1", VQErrorKind::unknownConstant);
+    // The data ended inside the count.
+    if (count < 0) return truncatedAt(countAt, begin);
 
     // One slot more than the count, so that the fast loop may always clear the slot after
     // the entry it records.
     const size_t slots = static_cast<size_t>(count) + 1;
-    PoolBlock* block = keptBlock.block;
-    keptBlock.block = nullptr;
+    PoolBlock* block = nullptr;
+    if (context) std::swap(block, context->keptBlock);
     if (!block || block->slots < slots) {
         // The kept block is too small: it gives way to a larger one, which is the one kept
         // afterwards, so that a run of large pools does not allocate for each.
         std::free(block);
-        const size_t capacity = std::max(slots, kMinimumSlots);
+        const size_t capacity = std::max(slots, context ? kMinimumSlots : slots);
         block = static_cast<PoolBlock*>(
             std::malloc(sizeof(PoolBlock) + capacity * sizeof(const uint8_t*)));
         if (!block) throw std::bad_alloc();
@@ -114,7 +120,9 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
     }
     VQConstantPool* pool = &block->pool;
     pool->count = count;
+    pool->begin = begin;
     pool->end = stream.bytes + stream.length;
+    pool->context = context;
     pool->entries =
         reinterpret_cast<const uint8_t**>(reinterpret_cast<char*>(block) + sizeof(PoolBlock));
     pool->entries[0] = nullptr;
@@ -142,13 +150,21 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
         p += 1 + body;
         i += 1 + step.extraSlot;
     }
+    // The careful loop: an entry cut short by the end of the data stops the walk there
+    // when another entry is still due; the last one may run to the end, where the class
+    // header that follows it is then missing.
     for (; i < n; ++i) {
-        const int tag = p < end ? *p++ : -1;
-        const int size = tag < 0 ? 0 : kBodySize[static_cast<size_t>(tag)];
+        if (p >= end) {
+            VQCloseConstantPool(pool);
+            return truncatedAt(end, begin);
+        }
+        const uint8_t* const tagAt = p;
+        const int tag = *p++;
+        const int size = kBodySize[static_cast<size_t>(tag)];
         if (size == 0) {
             VQCloseConstantPool(pool);
-            throw VQInvalidArgumentException(VQFormat("unknown constant type %d", tag),
-                                             VQErrorKind::unknownConstant);
+            return VQPoolFailure{VQErrorKind::unknownConstant, tag,
+                                 static_cast<uint32_t>(tagAt - begin)};
         }
         pool->entries[i] = p;
         const size_t left = static_cast<size_t>(end - p);
@@ -163,82 +179,142 @@ VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
     return pool;
 }
 
+VQConstantPool* VQOpenConstantPool(VQByteStream& stream) {
+    VQPoolResult<VQConstantPool*> opened = parsing::openConstantPool(stream, nullptr);
+    // Data that ends where a tag is due reads as the tag -1.
+    if (!opened && opened.failure().kind == VQErrorKind::truncatedClassFile)
+        throw VQInvalidArgumentException("unknown constant type -1",
+                                         VQErrorKind::truncatedClassFile, opened.failure().offset);
+    return std::move(opened).orRaise();
+}
+
 void VQCloseConstantPool(VQConstantPool* pool) {
     if (!pool) return;
     PoolBlock* block = blockFromPool(pool);
-    if (!keptBlock.block && block->slots <= kLargestKeptSlots) {
-        keptBlock.block = block;
+    VQParseContext* context = pool->context;
+    if (context && !context->keptBlock && block->slots <= kLargestKeptSlots) {
+        context->keptBlock = block;
         return;
     }
     std::free(block);
 }
 
-int VQTagAtIndex(const VQConstantPool& pool, int32_t index) {
-    if (index <= 0 || index >= pool.count || pool.entries[index] == nullptr) badIndex(index);
-    return pool.entries[index][-1];
+void parsing::freePoolBlock(PoolBlock* block) noexcept {
+    std::free(block);
 }
 
-const uint8_t* VQEntryAtIndex(const VQConstantPool& pool, int32_t index, int tag,
-                              uint32_t bodyLength) {
-    if (VQTagAtIndex(pool, index) != tag) badIndex(index);
-    const uint8_t* body = pool.entries[index];
-    if (static_cast<size_t>(pool.end - body) < bodyLength) badIndex(index);
-    return body;
-}
-
-namespace {
-
-// The text of the string entry (Utf8 or Unicode) at the index, with its tag and byte
-// count; null when the index names no such entry or the text runs past the class data.
-const uint8_t* countedText(const VQConstantPool& pool, int32_t index, int& tag, size_t& length) {
-    if (index <= 0 || index >= pool.count || pool.entries[index] == nullptr) return nullptr;
-    const uint8_t* body = pool.entries[index];
-    tag = body[-1];
-    if (tag != kVQConstantUtf8 && tag != kVQConstantUnicode) return nullptr;
-    const size_t available = static_cast<size_t>(pool.end - body);
-    if (available < 2) return nullptr;
-    length = VQLoadBE16(body);
-    if (available - 2 < length) return nullptr;
-    return body + 2;
-}
-
-}  // namespace
-
-std::string VQStringValueAtIndex(const VQConstantPool& pool, int32_t index) {
-    int tag = 0;
-    size_t n = 0;
-    const uint8_t* text = countedText(pool, index, tag, n);
-    if (!text) badIndex(index);
-
-    if (tag == kVQConstantUtf8) {
-        // Names and descriptors are nearly always plain ASCII, whose modified UTF-8 is the
-        // text itself: one copy, no decoding.
-        if (VQIsASCII(text, n)) return std::string(reinterpret_cast<const char*>(text), n);
-        std::string out;
-        out.reserve(n);
-        VQAppendModifiedUTF8(out, text, n);
-        return out;
+void VQRaisePoolFailure(const VQPoolFailure& failure) {
+    const std::optional<uint64_t> offset = failure.offset == VQPoolFailure::kNoOffset
+                                               ? std::nullopt
+                                               : std::optional<uint64_t>(failure.offset);
+    switch (failure.kind) {
+        case VQErrorKind::unknownConstant:
+            throw VQInvalidArgumentException(VQFormat("unknown constant type %d", failure.value),
+                                             failure.kind, offset);
+        case VQErrorKind::truncatedClassFile:
+            throw VQInvalidArgumentException("Truncated java .class file", failure.kind, offset);
+        default:
+            throw VQInvalidArgumentException(VQFormat("bad constant pool index %d", failure.value),
+                                             failure.kind, offset);
     }
+}
+
+void VQRaisePoolFailure(VQPoolFailure failure, uint32_t offset) {
+    if (offset != VQPoolFailure::kNoOffset) failure.offset = offset;
+    VQRaisePoolFailure(failure);
+}
+
+void VQPoolReader::decode(const VQPoolText& text, std::string& out) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.bytes.data());
+    const size_t n = text.bytes.size();
+    out.clear();
+    if (text.utf16) {
+        out.reserve(n + n / 2);
+        VQAppendUTF16BE(out, bytes, n);
+    } else {
+        out.reserve(n);
+        VQAppendModifiedUTF8(out, bytes, n);
+    }
+}
+
+VQPoolStatus VQPoolReader::textInto(int32_t index, std::string& out) const {
+    VQPoolResult<VQPoolText> found = text(index);
+    if (!found) return found.failure();
+    // Names and descriptors are nearly always plain ASCII, whose modified UTF-8 is the
+    // text itself: one copy, no decoding.
+    if (found->plain())
+        out.assign(found->bytes);
+    else
+        decode(*found, out);
+    return VQPoolDone{};
+}
+
+VQPoolResult<std::string> VQPoolReader::string(int32_t index) const {
     std::string out;
-    out.reserve(n + n / 2);
-    VQAppendUTF16BE(out, text, n);
+    VQPoolStatus done = textInto(index, out);
+    if (!done) return done.failure();
     return out;
 }
 
+VQPoolResult<std::string_view> VQPoolReader::dottedClassName(int32_t index,
+                                                             std::string& out) const {
+    VQPoolResult<const uint8_t*> body = entry(index, kVQConstantClass, 2);
+    if (!body) return body.failure();
+    VQPoolStatus done = textInto(VQLoadBE16(*body), out);
+    if (!done) return done.failure();
+    convertPathToJavaIdentifierInPlace(out);
+    return std::string_view(out);
+}
+
+VQPoolResult<std::string> VQPoolReader::className(int32_t index) const {
+    // Converted in place: a second string per name would cost an allocation.
+    std::string out;
+    VQPoolResult<std::string_view> made = dottedClassName(index, out);
+    if (!made) return made.failure();
+    return out;
+}
+
+VQPoolStatus VQPoolReader::appendDottedClassName(int32_t index, std::string& out,
+                                                 std::string_view* plain) const {
+    if (plain) *plain = {};
+    if (VQPoolResult<std::string_view> raw = classNameBytes(index)) {
+        // Copied, converted and checked for plain ASCII in one pass over the bytes (a loop
+        // the compiler vectorizes); anything else is taken back and decoded in full below.
+        const size_t start = out.size(), n = raw->size();
+        out.resize(start + n);
+        const auto* from = reinterpret_cast<const unsigned char*>(raw->data());
+        auto* to = reinterpret_cast<unsigned char*>(out.data() + start);
+        unsigned char seen = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const unsigned char c = from[i];
+            seen |= c;
+            to[i] = c == '/' || c == '\\' ? '.' : c;
+        }
+        // A name that ends in a separator loses it when converted: the full way then.
+        if (seen < 0x80 && (n == 0 || to[n - 1] != '.' || from[n - 1] == '.')) {
+            if (plain) *plain = *raw;
+            return VQPoolDone{};
+        }
+        out.resize(start);
+    }
+    VQPoolResult<std::string> decoded = className(index);
+    if (!decoded) return decoded.failure();
+    out.append(*decoded);
+    return VQPoolDone{};
+}
+
+std::string VQStringValueAtIndex(const VQConstantPool& pool, int32_t index) {
+    return VQPoolReader(pool).string(index).orRaise();
+}
+
 std::optional<std::string_view> VQPlainTextAtIndex(const VQConstantPool& pool, int32_t index) {
-    int tag = 0;
-    size_t n = 0;
-    const uint8_t* text = countedText(pool, index, tag, n);
-    if (!text || tag != kVQConstantUtf8 || !VQIsASCII(text, n)) return std::nullopt;
-    return std::string_view(reinterpret_cast<const char*>(text), n);
+    const VQPoolResult<VQPoolText> text = VQPoolReader(pool).text(index);
+    if (!text || !text->plain()) return std::nullopt;
+    return text->bytes;
 }
 
 std::string VQClassNameAtIndex(const VQConstantPool& pool, int32_t index) {
-    const uint8_t* body = VQEntryAtIndex(pool, index, kVQConstantClass, 2);
-    // Converted in place: a second string per name would cost an allocation.
-    std::string name = VQStringValueAtIndex(pool, VQLoadBE16(body));
-    convertPathToJavaIdentifierInPlace(name);
-    return name;
+    return VQPoolReader(pool).className(index).orRaise();
 }
 
 }  // namespace ornith

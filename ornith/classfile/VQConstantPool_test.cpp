@@ -212,5 +212,66 @@ TEST(VQConstantPool, DecodesSixteenBitEntriesBigEndian) {
     }
 }
 
+// The reader answers with failures as values, each naming its kind and the index (or,
+// when the pool will not open, the tag and where it stopped); the raising functions say
+// the same things.
+TEST(VQPoolReader, FailuresAreValuesThatNameKindAndIndex) {
+    ClassFileWriter w;
+    const uint16_t text = w.utf8("java/lang/Object");
+    const uint16_t klass = w.classRef("java/lang/Object");
+    const uint16_t number = w.integer(7);
+    PoolBytes p = poolOf(w);
+    VQByteStream s = p.stream();
+    VQConstantPoolHandle pool(VQOpenConstantPool(s));
+    const VQPoolReader reader(*pool);
+
+    std::string out;
+    EXPECT_EQ(*reader.dottedClassName(klass, out), "java.lang.Object");
+    EXPECT_EQ(*reader.classNameBytes(klass), "java/lang/Object");
+    EXPECT_TRUE(reader.textEquals(text, "java/lang/Object"));
+    for (const VQPoolFailure& failure :
+         {reader.text(number).failure(), reader.entry(text, kVQConstantClass, 2).failure(),
+          reader.dottedClassName(number, out).failure(), reader.tag(0).failure()}) {
+        EXPECT_EQ(failure.kind, VQErrorKind::badPoolIndex);
+        EXPECT_EQ(failure.offset, VQPoolFailure::kNoOffset);
+    }
+    EXPECT_EQ(reader.text(number).failure().value, number);
+    EXPECT_EQ(reader.tag(999).failure().value, 999);
+    try {
+        (void)reader.string(number).orRaiseAt(42);
+        ADD_FAILURE() << "no failure raised";
+    } catch (const VQInvalidArgumentException& e) {
+        EXPECT_EQ(e.reason(), "bad constant pool index " + std::to_string(number));
+        EXPECT_EQ(e.kind(), VQErrorKind::badPoolIndex);
+        EXPECT_EQ(e.offset(), 42u);
+    }
+
+    // Opening: an unknown tag where it stands, and data that ends before an entry is due.
+    ClassFileWriter bad;
+    bad.utf8("ok");
+    bad.raw(13, {0, 0});
+    PoolBytes b = poolOf(bad);
+    VQByteStream bs = b.stream();
+    const VQPoolResult<VQConstantPool*> unknown = parsing::openConstantPool(bs, nullptr);
+    ASSERT_FALSE(unknown);
+    EXPECT_EQ(unknown.failure().kind, VQErrorKind::unknownConstant);
+    EXPECT_EQ(unknown.failure().value, 13);
+    EXPECT_EQ(unknown.failure().offset, 2u + 5u);  // the count, then the Utf8 entry
+    Bytes cut = {0, 3, 1, 0, 1, 'a'};
+    VQByteStream cs{cut.data(), 0, static_cast<uint32_t>(cut.size())};
+    const VQPoolResult<VQConstantPool*> truncated = parsing::openConstantPool(cs, nullptr);
+    ASSERT_FALSE(truncated);
+    EXPECT_EQ(truncated.failure().kind, VQErrorKind::truncatedClassFile);
+    EXPECT_EQ(truncated.failure().offset, cut.size());
+    try {
+        VQByteStream again{cut.data(), 0, static_cast<uint32_t>(cut.size())};
+        VQCloseConstantPool(VQOpenConstantPool(again));
+        ADD_FAILURE() << "no failure raised";
+    } catch (const VQInvalidArgumentException& e) {
+        EXPECT_EQ(e.reason(), "unknown constant type -1");
+        EXPECT_EQ(e.kind(), VQErrorKind::truncatedClassFile);
+    }
+}
+
 }  // namespace
 }  // namespace ornith

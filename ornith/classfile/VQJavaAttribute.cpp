@@ -56,13 +56,19 @@ Registry& registry() {
     return rows;
 }
 
-// Bumped whenever the registry changes, so that the per-thread name caches start again
+// Bumped whenever the registry changes, so that the name caches of parse contexts start again
 // from the registry as it now is.
 std::atomic<uint64_t> registryGeneration{0};
 
 const std::string kSourceFile = "SourceFile";
 const std::string kExceptions = "Exceptions";
 const std::string kConstantValue = "ConstantValue";
+
+// Where in the class file the stream's next byte stands, for a failure raised about what
+// is read from there.
+uint32_t offsetAt(const VQPoolReader& reader, const VQByteStream& stream) {
+    return reader.offsetOf(stream.bytes + std::min(stream.position, stream.length));
+}
 
 }  // namespace
 
@@ -117,7 +123,11 @@ std::string VQJavaUnknownAttribute::description() const {
 
 VQJavaSourceAttribute::VQJavaSourceAttribute(const std::string&, VQByteStream& stream,
                                              const VQConstantPool& pool)
-    : _sourceName(VQStringValueAtIndex(pool, VQReadU2(stream))) {}
+    : _sourceName([&] {
+          const VQPoolReader reader(pool);
+          const uint32_t at = offsetAt(reader, stream);
+          return reader.string(VQReadU2(stream)).orRaiseAt(at);
+      }()) {}
 
 const std::string& VQJavaSourceAttribute::typeName() const {
     return kSourceFile;
@@ -130,8 +140,11 @@ VQJavaExceptionsAttribute::VQJavaExceptionsAttribute(const std::string&, VQByteS
     const uint32_t count = static_cast<uint32_t>(VQReadU2(stream));
     // Each entry takes two bytes: room is made only for the entries that can be there.
     _exceptionTable.reserve(std::min<uint32_t>(count, VQBytesLeft(stream) / 2));
-    for (uint32_t i = 0; i < count; ++i)
-        _exceptionTable.push_back(VQClassNameAtIndex(pool, VQReadU2(stream)));
+    const VQPoolReader reader(pool);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t at = offsetAt(reader, stream);
+        _exceptionTable.push_back(reader.className(VQReadU2(stream)).orRaiseAt(at));
+    }
 }
 
 const std::string& VQJavaExceptionsAttribute::typeName() const {
@@ -147,37 +160,39 @@ namespace {
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 VQConstantValue constantAt(VQByteStream& stream, const VQConstantPool& pool) {
+    const VQPoolReader reader(pool);
+    const uint32_t at = offsetAt(reader, stream);
     const int32_t index = VQReadU2(stream);
-    const int tag = VQTagAtIndex(pool, index);
+    const int tag = reader.tag(index).orRaiseAt(at);
+    const auto body = [&](uint32_t length) {
+        return reader.entry(index, tag, length).orRaiseAt(at);
+    };
     switch (tag) {
         case kVQConstantInteger:
-            return VQConstantValue(
-                static_cast<int32_t>(VQLoadBE32(VQEntryAtIndex(pool, index, tag, 4))));
+            return VQConstantValue(static_cast<int32_t>(VQLoadBE32(body(4))));
         case kVQConstantFloat: {
-            const uint32_t bits = VQLoadBE32(VQEntryAtIndex(pool, index, tag, 4));
+            const uint32_t bits = VQLoadBE32(body(4));
             float f;
             std::memcpy(&f, &bits, 4);
             return VQConstantValue(f);
         }
         case kVQConstantLong:
         case kVQConstantDouble: {
-            const uint8_t* body = VQEntryAtIndex(pool, index, tag, 8);
-            const uint64_t bits = VQLoadBE64(body);
+            const uint64_t bits = VQLoadBE64(body(8));
             if (tag == kVQConstantLong) return VQConstantValue(static_cast<int64_t>(bits));
             double d;
             std::memcpy(&d, &bits, 8);
             return VQConstantValue(d);
         }
-        case kVQConstantString: {
-            const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
-            return VQConstantValue(VQStringValueAtIndex(pool, VQLoadBE16(body)));
-        }
+        case kVQConstantString:
+            return VQConstantValue(reader.string(VQLoadBE16(body(2))).orRaiseAt(at));
         default:
             throw VQInternalInconsistencyException(
                 VQFormat("ConstantValue attribute for something that's not a constant value (type "
                          "= %d) at index %d in the "
                          "constant pool.",
-                         tag, index));
+                         tag, index),
+                VQErrorKind::badPoolIndex);
     }
 }
 #if defined(__GNUC__) && !defined(__clang__)

@@ -25,7 +25,7 @@ VQJavaMethodParametersAttribute::VQJavaMethodParametersAttribute(const std::stri
         in.be16(nameIndex), in.be16(flags);
         parameter.accessFlags = flags;
         if (nameIndex == 0) continue;
-        if (!parsing::poolTextAt(pool, nameIndex, parameter.name.emplace())) {
+        if (!VQPoolReader(pool).textInto(nameIndex, parameter.name.emplace())) {
             _malformed = true;
             _parameters = {};
             return;

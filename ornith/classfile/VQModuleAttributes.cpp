@@ -1,6 +1,8 @@
 #include "ornith/classfile/VQModuleAttributes.h"
 
+#include <optional>
 #include <span>
+#include <utility>
 
 #include "ornith/base/VQByteCursor.h"
 #include "ornith/base/VQEndian.h"
@@ -14,92 +16,110 @@ const std::string kModule = "Module";
 const std::string kModulePackages = "ModulePackages";
 const std::string kModuleMainClass = "ModuleMainClass";
 
-// The attribute's own bytes from the stream's position on.
-VQByteCursor cursorOver(const VQByteStream& stream) {
-    return VQByteCursor(
-        std::span<const uint8_t>(stream.bytes + stream.position, VQBytesLeft(stream)));
-}
+// One attribute's bytes from the stream's position on, read against the pool. Every
+// failure raises, with where in the class file it happened: "Truncated java .class
+// file" for an attribute that ends before its own structure does, "bad constant pool
+// index %d" for an index that does not name an entry of the kind wanted.
+struct Reading {
+    Reading(const VQByteStream& stream, const VQConstantPool& pool)
+        : cursor(std::span<const uint8_t>(stream.bytes + stream.position, VQBytesLeft(stream))),
+          reader(pool) {}
 
-uint16_t u2(VQByteCursor& cursor) {
-    uint16_t value = 0;
-    if (!cursor.be16(value)) parsing::throwTruncated();
-    return value;
-}
-
-// A count of records `recordSize` bytes long each, refused when the attribute cannot
-// hold that many: nothing is reserved for records that are not there.
-uint16_t count(VQByteCursor& cursor, size_t recordSize) {
-    const uint16_t n = u2(cursor);
-    if (size_t{n} * recordSize > cursor.remaining()) parsing::throwTruncated();
-    return n;
-}
-
-// The text of the Utf8 entry named by the body of a Module or Package entry.
-std::string namedEntry(const VQConstantPool& pool, uint16_t index, int tag) {
-    const uint8_t* body = VQEntryAtIndex(pool, index, tag, 2);
-    return VQStringValueAtIndex(pool, VQLoadBE16(body));
-}
-
-std::string packageName(const VQConstantPool& pool, uint16_t index) {
-    std::string name = namedEntry(pool, index, kVQConstantPackage);
-    for (char& c : name)
-        if (c == '/') c = '.';
-    return name;
-}
-
-std::vector<VQModulePackageDirective> packageDirectives(VQByteCursor& cursor,
-                                                        const VQConstantPool& pool) {
-    const uint16_t n = count(cursor, 6);
-    std::vector<VQModulePackageDirective> out;
-    out.reserve(n);
-    for (uint32_t i = 0; i < n; ++i) {
-        VQModulePackageDirective& directive = out.emplace_back();
-        directive.package = packageName(pool, u2(cursor));
-        directive.flags = u2(cursor);
-        const uint16_t targets = count(cursor, 2);
-        directive.to.reserve(targets);
-        for (uint32_t t = 0; t < targets; ++t)
-            directive.to.push_back(namedEntry(pool, u2(cursor), kVQConstantModule));
+    uint16_t u2() {
+        uint16_t value = 0;
+        if (!cursor.be16(value))
+            parsing::throwTruncated(reader.offsetOf(cursor.current()),
+                                    VQErrorKind::malformedAttribute);
+        return value;
     }
-    return out;
-}
+    // A count of records `recordSize` bytes long each, refused when the attribute cannot
+    // hold that many: nothing is reserved for records that are not there.
+    uint16_t count(size_t recordSize) {
+        const uint8_t* at = cursor.current();
+        const uint16_t n = u2();
+        if (size_t{n} * recordSize > cursor.remaining())
+            parsing::throwTruncated(reader.offsetOf(at), VQErrorKind::malformedAttribute);
+        return n;
+    }
+    // The text of the Utf8 entry named by the body of the Module or Package entry whose
+    // index comes next.
+    std::string namedEntry(int tag) {
+        const uint8_t* at = cursor.current();
+        const uint8_t* body = reader.entry(u2(), tag, 2).orRaiseAt(reader.offsetOf(at));
+        return reader.string(VQLoadBE16(body)).orRaiseAt(reader.offsetOf(at));
+    }
+    std::string packageName() {
+        std::string name = namedEntry(kVQConstantPackage);
+        for (char& c : name)
+            if (c == '/') c = '.';
+        return name;
+    }
+    // The text of the Utf8 entry whose index comes next; none for index 0.
+    std::optional<std::string> version() {
+        const uint8_t* at = cursor.current();
+        const uint16_t index = u2();
+        if (index == 0) return std::nullopt;
+        return reader.string(index).orRaiseAt(reader.offsetOf(at));
+    }
+    // The dotted name of the Class entry whose index comes next.
+    std::string className() {
+        const uint8_t* at = cursor.current();
+        return reader.className(u2()).orRaiseAt(reader.offsetOf(at));
+    }
+    std::vector<std::string> classNames() {
+        const uint16_t n = count(2);
+        std::vector<std::string> out;
+        out.reserve(n);
+        for (uint32_t i = 0; i < n; ++i) out.push_back(className());
+        return out;
+    }
+    std::vector<VQModulePackageDirective> packageDirectives() {
+        const uint16_t n = count(6);
+        std::vector<VQModulePackageDirective> out;
+        out.reserve(n);
+        for (uint32_t i = 0; i < n; ++i) {
+            VQModulePackageDirective& directive = out.emplace_back();
+            directive.package = packageName();
+            directive.flags = u2();
+            const uint16_t targets = count(2);
+            directive.to.reserve(targets);
+            for (uint32_t t = 0; t < targets; ++t)
+                directive.to.push_back(namedEntry(kVQConstantModule));
+        }
+        return out;
+    }
 
-std::vector<std::string> classNames(VQByteCursor& cursor, const VQConstantPool& pool) {
-    const uint16_t n = count(cursor, 2);
-    std::vector<std::string> out;
-    out.reserve(n);
-    for (uint32_t i = 0; i < n; ++i) out.push_back(VQClassNameAtIndex(pool, u2(cursor)));
-    return out;
-}
+    VQByteCursor cursor;
+    VQPoolReader reader;
+};
 
 }  // namespace
 
 VQJavaModuleAttribute::VQJavaModuleAttribute(const std::string&, VQByteStream& stream,
                                              const VQConstantPool& pool) {
-    VQByteCursor cursor = cursorOver(stream);
-    _moduleName = namedEntry(pool, u2(cursor), kVQConstantModule);
-    _moduleFlags = u2(cursor);
-    if (const uint16_t version = u2(cursor)) _version = VQStringValueAtIndex(pool, version);
+    Reading in(stream, pool);
+    _moduleName = in.namedEntry(kVQConstantModule);
+    _moduleFlags = in.u2();
+    if (std::optional<std::string> version = in.version()) _version = std::move(*version);
 
-    const uint16_t requiresCount = count(cursor, 6);
+    const uint16_t requiresCount = in.count(6);
     _requires.reserve(requiresCount);
     for (uint32_t i = 0; i < requiresCount; ++i) {
         VQModuleRequires& entry = _requires.emplace_back();
-        entry.module = namedEntry(pool, u2(cursor), kVQConstantModule);
-        entry.flags = u2(cursor);
-        if (const uint16_t version = u2(cursor))
-            entry.version = VQStringValueAtIndex(pool, version);
+        entry.module = in.namedEntry(kVQConstantModule);
+        entry.flags = in.u2();
+        if (std::optional<std::string> version = in.version()) entry.version = std::move(*version);
     }
-    _exports = packageDirectives(cursor, pool);
-    _opens = packageDirectives(cursor, pool);
-    _uses = classNames(cursor, pool);
+    _exports = in.packageDirectives();
+    _opens = in.packageDirectives();
+    _uses = in.classNames();
 
-    const uint16_t providesCount = count(cursor, 4);
+    const uint16_t providesCount = in.count(4);
     _provides.reserve(providesCount);
     for (uint32_t i = 0; i < providesCount; ++i) {
         VQModuleProvides& entry = _provides.emplace_back();
-        entry.service = VQClassNameAtIndex(pool, u2(cursor));
-        entry.with = classNames(cursor, pool);
+        entry.service = in.className();
+        entry.with = in.classNames();
     }
 }
 
@@ -110,10 +130,10 @@ const std::string& VQJavaModuleAttribute::typeName() const {
 VQJavaModulePackagesAttribute::VQJavaModulePackagesAttribute(const std::string&,
                                                              VQByteStream& stream,
                                                              const VQConstantPool& pool) {
-    VQByteCursor cursor = cursorOver(stream);
-    const uint16_t n = count(cursor, 2);
+    Reading in(stream, pool);
+    const uint16_t n = in.count(2);
     _packages.reserve(n);
-    for (uint32_t i = 0; i < n; ++i) _packages.push_back(packageName(pool, u2(cursor)));
+    for (uint32_t i = 0; i < n; ++i) _packages.push_back(in.packageName());
 }
 
 const std::string& VQJavaModulePackagesAttribute::typeName() const {
@@ -123,8 +143,8 @@ const std::string& VQJavaModulePackagesAttribute::typeName() const {
 VQJavaModuleMainClassAttribute::VQJavaModuleMainClassAttribute(const std::string&,
                                                                VQByteStream& stream,
                                                                const VQConstantPool& pool) {
-    VQByteCursor cursor = cursorOver(stream);
-    _mainClass = VQClassNameAtIndex(pool, u2(cursor));
+    Reading in(stream, pool);
+    _mainClass = in.className();
 }
 
 const std::string& VQJavaModuleMainClassAttribute::typeName() const {

@@ -7,6 +7,7 @@
 #include "ornith/base/VQEndian.h"
 #include "ornith/classfile/VQAttributeReading.h"
 #include "ornith/classfile/VQModifiedUTF8.h"
+#include "ornith/classfile/VQParseContext.h"
 #include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/classfile/VQSharedWithTail.h"
 
@@ -20,20 +21,11 @@ const std::string kNestHost = "NestHost";
 const std::string kNestMembers = "NestMembers";
 const std::string kPermittedSubclasses = "PermittedSubclasses";
 
-// A name decoded on its way into a block: one buffer per thread, so that no decode
-// allocates once the buffer has grown to the longest name met.
-std::string& scratch() {
-    thread_local std::string text;
-    return text;
-}
-
 // The byte length of the name of the Class entry at the index (0 when there is none):
 // enough to reserve a block before the names are decoded into it.
-size_t classNameLength(const VQConstantPool& pool, uint32_t index) {
-    const uint8_t* body = parsing::poolEntryAt(pool, index, kVQConstantClass, 2);
-    if (!body) return 0;
-    const uint8_t* text = parsing::poolEntryAt(pool, VQLoadBE16(body), kVQConstantUtf8, 2);
-    return text ? VQLoadBE16(text) : 0;
+size_t classNameLength(const VQPoolReader& reader, uint16_t index) {
+    const VQPoolResult<std::string_view> name = reader.classNameBytes(index);
+    return name ? name->size() : 0;
 }
 
 // The most name text one InnerClasses attribute may hold. Rows are eight bytes and may all
@@ -56,7 +48,7 @@ VQNameBlock::Range VQNameBlock::add(std::string_view text) {
 // name is plain ASCII, and the outer and simple names are the ends of the inner name or
 // stand on their own: their bytes are then left where the pool has them until they are
 // copied and converted in one pass. Any other attribute is built the general way in the
-// thread's buffers. Either way the result is copied into one block of exactly its size.
+// parse's buffers. Either way the result is copied into one block of exactly its size.
 class VQJavaInnerClassesAttribute::Decoding {
 public:
     Decoding(VQByteStream& stream, const VQConstantPool& pool);
@@ -77,22 +69,21 @@ private:
         std::string_view inner, outer, simple;
         bool hasOuter, outerInInner, hasSimple, simpleInInner;
     };
-    static std::vector<RawRow>& rawRows() {
-        thread_local std::vector<RawRow> rows;
-        return rows;
-    }
-    static std::vector<Row>& generalRows() {
-        thread_local std::vector<Row> rows;
-        return rows;
-    }
-    static VQNameBlock& generalNames() {
-        thread_local VQNameBlock names;
-        return names;
-    }
+    // What a decoding works in, kept in the parse's context so that no decode allocates
+    // once the buffers have grown to the largest attribute met: the raw rows, or the rows
+    // and names of the general way and a name decoded on its way into them.
+    struct Scratch {
+        std::vector<RawRow> raws;
+        std::vector<Row> rows;
+        VQNameBlock names;
+        std::string text;
+    };
 
-    bool decodePlain(const uint8_t* rowBytes, const VQConstantPool& pool);
-    void decodeGeneral(VQByteCursor in, const VQConstantPool& pool);
+    bool decodePlain(const uint8_t* rowBytes, const VQPoolReader& reader);
+    void decodeGeneral(VQByteCursor in, const VQPoolReader& reader);
 
+    Scratch _local;  // for a pool opened on its own
+    Scratch& _scratch;
     const uint8_t* _rowBytes = nullptr;
     size_t _textBytes = 0;
     uint16_t _count = 0;
@@ -100,7 +91,9 @@ private:
     bool _malformed = false;
 };
 
-VQJavaInnerClassesAttribute::Decoding::Decoding(VQByteStream& stream, const VQConstantPool& pool) {
+VQJavaInnerClassesAttribute::Decoding::Decoding(VQByteStream& stream, const VQConstantPool& pool)
+    : _scratch(parsing::scratchFor(pool, _local)) {
+    const VQPoolReader reader(pool);
     VQByteCursor in = parsing::attributeCursor(stream);
     // Eight bytes per row and nothing after them: the count is checked before any room
     // is made for it.
@@ -110,8 +103,8 @@ VQJavaInnerClassesAttribute::Decoding::Decoding(VQByteStream& stream, const VQCo
         return;
     }
     _rowBytes = in.current();
-    _plain = decodePlain(_rowBytes, pool);
-    if (!_plain) decodeGeneral(in, pool);
+    _plain = decodePlain(_rowBytes, reader);
+    if (!_plain) decodeGeneral(in, reader);
     // Rows that name the same long names over and over are refused before any room is
     // made for them (the general way stops as soon as its text passes the bound).
     if (_textBytes > kMaxNameText) _malformed = true;
@@ -119,28 +112,26 @@ VQJavaInnerClassesAttribute::Decoding::Decoding(VQByteStream& stream, const VQCo
 }
 
 bool VQJavaInnerClassesAttribute::Decoding::decodePlain(const uint8_t* rowBytes,
-                                                        const VQConstantPool& pool) {
+                                                        const VQPoolReader& reader) {
     // A class name that ends in a separator, and a simple name that holds one, convert
     // differently from the rest: the general way then.
     const auto isSeparator = [](char c) { return c == '/' || c == '\\'; };
     const auto plain = [](std::string_view text) {
         return VQIsASCII(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     };
-    std::vector<RawRow>& raws = rawRows();
+    std::vector<RawRow>& raws = _scratch.raws;
     raws.resize(_count);
     _textBytes = 0;
     for (size_t i = 0; i < _count; ++i) {
         const uint8_t* in = rowBytes + i * 8;
         RawRow& raw = raws[i];
-        const std::optional<std::string_view> inner =
-            parsing::poolRawClassNameAt(pool, VQLoadBE16(in));
+        const VQPoolResult<std::string_view> inner = reader.classNameBytes(VQLoadBE16(in));
         if (!inner || inner->empty() || isSeparator(inner->back()) || !plain(*inner)) return false;
         raw.inner = *inner;
         _textBytes += inner->size();
         raw.hasOuter = VQLoadBE16(in + 2) != 0;
         if (raw.hasOuter) {
-            const std::optional<std::string_view> outer =
-                parsing::poolRawClassNameAt(pool, VQLoadBE16(in + 2));
+            const VQPoolResult<std::string_view> outer = reader.classNameBytes(VQLoadBE16(in + 2));
             if (!outer || outer->empty() || isSeparator(outer->back())) return false;
             raw.outer = *outer;
             // javac names a member class Outer$Simple: the outer name is then the start of
@@ -153,8 +144,7 @@ bool VQJavaInnerClassesAttribute::Decoding::decodePlain(const uint8_t* rowBytes,
         }
         raw.hasSimple = VQLoadBE16(in + 4) != 0;
         if (raw.hasSimple) {
-            const std::optional<std::string_view> simple =
-                parsing::poolRawTextAt(pool, VQLoadBE16(in + 4));
+            const VQPoolResult<std::string_view> simple = reader.utf8(VQLoadBE16(in + 4));
             if (!simple || std::any_of(simple->begin(), simple->end(), isSeparator)) return false;
             raw.simple = *simple;
             raw.simpleInInner = inner->ends_with(*simple);
@@ -168,12 +158,12 @@ bool VQJavaInnerClassesAttribute::Decoding::decodePlain(const uint8_t* rowBytes,
 }
 
 void VQJavaInnerClassesAttribute::Decoding::decodeGeneral(VQByteCursor in,
-                                                          const VQConstantPool& pool) {
-    std::vector<Row>& rows = generalRows();
-    VQNameBlock& names = generalNames();
+                                                          const VQPoolReader& reader) {
+    std::vector<Row>& rows = _scratch.rows;
+    VQNameBlock& names = _scratch.names;
     rows.clear();
     names.clear();
-    std::string& text = scratch();
+    std::string& text = _scratch.text;
     for (size_t i = 0; i < _count; ++i) {
         uint16_t inner = 0, outer = 0, simple = 0, flags = 0;
         in.be16(inner), in.be16(outer), in.be16(simple), in.be16(flags);
@@ -182,17 +172,17 @@ void VQJavaInnerClassesAttribute::Decoding::decodeGeneral(VQByteCursor in,
         std::string& block = names.storage();
         const auto innerStart = static_cast<uint32_t>(block.size());
         std::string_view rawInner;
-        if (!parsing::appendDottedClassName(pool, inner, block, &rawInner)) break;
+        if (!reader.appendDottedClassName(inner, block, &rawInner)) break;
         row.inner = {innerStart, static_cast<uint32_t>(block.size() - innerStart)};
         // The outer and simple names are compared with the inner name as the pool holds
         // it, so that a name at one of its ends is decoded and copied no more.
         if (outer != 0) {
-            const std::optional<std::string_view> raw = parsing::poolRawClassNameAt(pool, outer);
+            const VQPoolResult<std::string_view> raw = reader.classNameBytes(outer);
             if (!rawInner.empty() && raw && !raw->empty() && rawInner.starts_with(*raw) &&
                 raw->back() != '/' && raw->back() != '\\') {
                 row.outer = {row.inner.offset, static_cast<uint32_t>(raw->size())};
             } else {
-                if (!parsing::poolClassNameAt(pool, outer, text)) break;
+                if (!reader.dottedClassName(outer, text)) break;
                 const std::string_view innerName = *names.text(row.inner);
                 row.outer =
                     innerName.starts_with(text)
@@ -201,7 +191,7 @@ void VQJavaInnerClassesAttribute::Decoding::decodeGeneral(VQByteCursor in,
             }
         }
         if (simple != 0) {
-            const std::optional<std::string_view> raw = parsing::poolRawTextAt(pool, simple);
+            const VQPoolResult<std::string_view> raw = reader.utf8(simple);
             if (!rawInner.empty() && raw && rawInner.ends_with(*raw) &&
                 std::none_of(raw->begin(), raw->end(),
                              [](char c) { return c == '/' || c == '\\'; })) {
@@ -209,7 +199,7 @@ void VQJavaInnerClassesAttribute::Decoding::decodeGeneral(VQByteCursor in,
                     row.inner.offset + row.inner.length - static_cast<uint32_t>(raw->size()),
                     static_cast<uint32_t>(raw->size())};
             } else {
-                if (!parsing::poolTextAt(pool, simple, text)) break;
+                if (!reader.textInto(simple, text)) break;
                 const std::string_view innerName = *names.text(row.inner);
                 if (innerName.ends_with(text))
                     row.simple = {
@@ -227,20 +217,20 @@ void VQJavaInnerClassesAttribute::Decoding::decodeGeneral(VQByteCursor in,
 }
 
 VQJavaInnerClassesAttribute::Decoding::~Decoding() {
-    // The thread's buffers keep what they grew to, but not a hostile attribute's worth.
-    if (!_plain && generalNames().storage().capacity() > kKeptScratch)
-        generalNames().storage() = std::string();
+    // The parse's buffers keep what they grew to, but not a hostile attribute's worth.
+    if (!_plain && _scratch.names.storage().capacity() > kKeptScratch)
+        _scratch.names.storage() = std::string();
 }
 
 void VQJavaInnerClassesAttribute::Decoding::fill(uint8_t* block) const {
     const size_t rowBytes = size_t{_count} * sizeof(Row);
     char* const text = reinterpret_cast<char*>(block + rowBytes);
     if (!_plain) {
-        if (rowBytes) std::memcpy(block, generalRows().data(), rowBytes);
-        if (_textBytes) std::memcpy(text, generalNames().storage().data(), _textBytes);
+        if (rowBytes) std::memcpy(block, _scratch.rows.data(), rowBytes);
+        if (_textBytes) std::memcpy(text, _scratch.names.storage().data(), _textBytes);
         return;
     }
-    const std::vector<RawRow>& raws = rawRows();
+    const std::vector<RawRow>& raws = _scratch.raws;
     uint32_t used = 0;
     const auto place = [&](std::string_view name) {
         const VQNameBlock::Range range{used, static_cast<uint32_t>(name.size())};
@@ -335,14 +325,15 @@ VQJavaEnclosingMethodAttribute::VQJavaEnclosingMethodAttribute(const std::string
                                                                const VQConstantPool& pool) {
     VQByteCursor in = parsing::attributeCursor(stream);
     uint16_t classIndex = 0, methodIndex = 0;
+    const VQPoolReader reader(pool);
     _malformed = !in.be16(classIndex) || !in.be16(methodIndex) || !in.atEnd() ||
-                 !parsing::poolClassNameAt(pool, classIndex, _className);
+                 !reader.dottedClassName(classIndex, _className);
     if (!_malformed && methodIndex != 0) {
-        const uint8_t* nameAndType =
-            parsing::poolEntryAt(pool, methodIndex, kVQConstantNameAndType, 4);
+        const VQPoolResult<const uint8_t*> nameAndType =
+            reader.entry(methodIndex, kVQConstantNameAndType, 4);
         std::string name, descriptor;
-        if (nameAndType && parsing::poolTextAt(pool, VQLoadBE16(nameAndType), name) &&
-            parsing::poolTextAt(pool, VQLoadBE16(nameAndType + 2), descriptor)) {
+        if (nameAndType && reader.textInto(VQLoadBE16(*nameAndType), name) &&
+            reader.textInto(VQLoadBE16(*nameAndType + 2), descriptor)) {
             _methodName = std::move(name);
             _descriptor = std::move(descriptor);
         } else {
@@ -362,22 +353,29 @@ VQJavaNestHostAttribute::VQJavaNestHostAttribute(const std::string&, VQByteStrea
                                                  const VQConstantPool& pool) {
     VQByteCursor in = parsing::attributeCursor(stream);
     uint16_t index = 0;
-    _malformed =
-        !in.be16(index) || !in.atEnd() || !parsing::poolClassNameAt(pool, index, _hostClassName);
+    _malformed = !in.be16(index) || !in.atEnd() ||
+                 !VQPoolReader(pool).dottedClassName(index, _hostClassName);
     if (_malformed) _hostClassName.clear();
 }
 
 std::shared_ptr<const VQJavaAttribute> VQJavaNestHostAttribute::attributeWithData(
     const std::string& name, VQByteStream& stream, const VQConstantPool& pool) {
-    thread_local std::shared_ptr<const VQJavaNestHostAttribute> last;
+    // The classes of one nest, parsed one after another, name the same host: the parse's
+    // context keeps the last one made, to be shared while the host stays the same.
+    struct Scratch {
+        std::shared_ptr<const VQJavaNestHostAttribute> last;
+        std::string text;
+    };
+    Scratch local;
+    Scratch& scratch = parsing::scratchFor(pool, local);
     VQByteCursor in = parsing::attributeCursor(stream);
     uint16_t index = 0;
-    std::string& text = scratch();
-    if (last && in.be16(index) && in.atEnd() && parsing::poolClassNameAt(pool, index, text) &&
-        text == last->hostClassName())
-        return last;
+    if (scratch.last && in.be16(index) && in.atEnd() &&
+        VQPoolReader(pool).dottedClassName(index, scratch.text) &&
+        scratch.text == scratch.last->hostClassName())
+        return scratch.last;
     auto made = std::make_shared<const VQJavaNestHostAttribute>(name, stream, pool);
-    if (!made->isMalformed()) last = made;
+    if (!made->isMalformed()) scratch.last = made;
     return made;
 }
 
@@ -396,9 +394,10 @@ VQJavaClassListAttribute::VQJavaClassListAttribute(const std::string& name, VQBy
         _malformed = true;
         return;
     }
+    const VQPoolReader reader(pool);
     size_t textBytes = 0;
     for (size_t i = 0; i < count; ++i)
-        textBytes += classNameLength(pool, VQLoadBE16(in.current() + i * 2));
+        textBytes += classNameLength(reader, VQLoadBE16(in.current() + i * 2));
     _names.storage().reserve(textBytes);
     _classes.reserve(count);
     std::string& block = _names.storage();
@@ -406,7 +405,7 @@ VQJavaClassListAttribute::VQJavaClassListAttribute(const std::string& name, VQBy
         uint16_t index = 0;
         in.be16(index);
         const auto start = static_cast<uint32_t>(block.size());
-        if (!parsing::appendDottedClassName(pool, index, block)) {
+        if (!reader.appendDottedClassName(index, block)) {
             _malformed = true;
             _classes = {};
             _names = {};

@@ -124,8 +124,8 @@ public:
     VQJavaNestHostAttribute(const std::string& name, VQByteStream& stream,
                             const VQConstantPool& pool);
     // The registry's decoder: the nested classes of one host are usually read one after
-    // another, and an attribute that names the same host as the one read last on this
-    // thread is that same (immutable) object.
+    // another, and an attribute that names the same host as the one read last in the same
+    // parse context is that same (immutable) object.
     static std::shared_ptr<const VQJavaAttribute> attributeWithData(const std::string& name,
                                                                     VQByteStream& stream,
                                                                     const VQConstantPool& pool);

@@ -1,9 +1,12 @@
 #include "ornith/classfile/VQRecordAttribute.h"
 
+#include <optional>
+
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQAttributeNameCache.h"
 #include "ornith/classfile/VQAttributeReading.h"
+#include "ornith/classfile/VQParseContext.h"
 
 namespace ornith {
 
@@ -20,16 +23,19 @@ constexpr size_t kMinAttribute = 6;
 // hostile file could otherwise nest them as deep as its length allows, one stack frame
 // per level.
 constexpr int kMaxRecordNesting = 4;
-thread_local int recordNesting = 0;
+// How deep the parse is in Record attributes, counted in its context.
+struct RecordNesting {
+    int depth = 0;
+};
 
 // One component, or false when it does not hold.
 bool readComponent(VQByteCursor& in, const VQConstantPool& pool,
                    std::vector<VQRecordComponent>& out) {
+    const VQPoolReader reader(pool);
     uint16_t nameIndex = 0, descriptorIndex = 0, count = 0;
     std::string name, descriptor;
     if (!in.be16(nameIndex) || !in.be16(descriptorIndex) || !in.be16(count) ||
-        !parsing::poolTextAt(pool, nameIndex, name) ||
-        !parsing::poolTextAt(pool, descriptorIndex, descriptor) ||
+        !reader.textInto(nameIndex, name) || !reader.textInto(descriptorIndex, descriptor) ||
         size_t{count} * kMinAttribute > in.remaining())
         return false;
     std::optional<std::string> signature;
@@ -46,10 +52,9 @@ bool readComponent(VQByteCursor& in, const VQConstantPool& pool,
         in.skip(length);
         // The signature's text is kept as it stands, whichever decoder the registry holds
         // for Signature: a generic type reads it from here.
-        if (!signature && length == 2 &&
-            parsing::poolTextEquals(pool, attributeName, "Signature")) {
+        if (!signature && length == 2 && reader.textEquals(attributeName, "Signature")) {
             std::string text;
-            if (!parsing::poolTextAt(pool, VQLoadBE16(info), text)) return false;
+            if (!reader.textInto(VQLoadBE16(info), text)) return false;
             signature = std::move(text);
         }
         VQByteStream stream{info, 0, length};
@@ -78,15 +83,21 @@ VQJavaRecordAttribute::VQJavaRecordAttribute(const std::string&, VQByteStream& s
                                              const VQConstantPool& pool) {
     VQByteCursor in = parsing::attributeCursor(stream);
     uint16_t count = 0;
-    struct Nesting {
-        Nesting() { ++recordNesting; }
-        ~Nesting() { --recordNesting; }
-    } nesting;
-    bool ok = recordNesting <= kMaxRecordNesting && in.be16(count) &&
+    // A pool opened on its own (a decoder called directly) gets a context for the length
+    // of this attribute, so that records nested in it are counted all the same.
+    std::optional<VQParseContext> own;
+    VQConstantPool scoped = pool;
+    if (!pool.context) scoped.context = &own.emplace();
+    struct Level {
+        explicit Level(int& counter) : depth(++counter) {}
+        ~Level() { --depth; }
+        int& depth;
+    } level(scoped.context->scratch<RecordNesting>().depth);
+    bool ok = level.depth <= kMaxRecordNesting && in.be16(count) &&
               size_t{count} * kMinComponent <= in.remaining();
     if (ok) {
         _components.reserve(count);
-        for (uint32_t i = 0; ok && i < count; ++i) ok = readComponent(in, pool, _components);
+        for (uint32_t i = 0; ok && i < count; ++i) ok = readComponent(in, scoped, _components);
     }
     if (!ok || !in.atEnd()) {
         _malformed = true;

@@ -14,8 +14,10 @@ const std::string kSignature = "Signature";
 
 VQJavaSignatureAttribute::VQJavaSignatureAttribute(const std::string&, VQByteStream& stream,
                                                    const VQConstantPool& pool) {
-    if (VQBytesLeft(stream) < 2) parsing::throwTruncated();
-    _owned = VQStringValueAtIndex(pool, VQReadU2(stream));
+    const VQPoolReader reader(pool);
+    const uint32_t at = reader.offsetOf(stream.bytes + stream.position);
+    if (VQBytesLeft(stream) < 2) parsing::throwTruncated(at, VQErrorKind::malformedAttribute);
+    _owned = reader.string(VQReadU2(stream)).orRaiseAt(at);
     _signature = _owned;
 }
 
@@ -27,17 +29,14 @@ VQJavaSignatureAttribute::VQJavaSignatureAttribute(const VQTailRequest& block,
 
 std::shared_ptr<const VQJavaAttribute> VQJavaSignatureAttribute::attributeWithData(
     const std::string&, VQByteStream& stream, const VQConstantPool& pool) {
-    if (VQBytesLeft(stream) < 2) parsing::throwTruncated();
-    const auto index = static_cast<int32_t>(VQReadU2(stream));
+    const VQPoolReader reader(pool);
+    const uint32_t at = reader.offsetOf(stream.bytes + stream.position);
+    if (VQBytesLeft(stream) < 2) parsing::throwTruncated(at, VQErrorKind::malformedAttribute);
     // Plain ASCII is its own text; anything else is decoded (and refused) as the public
     // constructor does it.
-    std::optional<std::string_view> text = VQPlainTextAtIndex(pool, index);
     std::string decoded;
-    if (!text) {
-        decoded = VQStringValueAtIndex(pool, index);
-        text = decoded;
-    }
-    return VQMakeSharedWithTail<const VQJavaSignatureAttribute>(text->size(), *text);
+    const std::string_view text = reader.textView(VQReadU2(stream), decoded).orRaiseAt(at);
+    return VQMakeSharedWithTail<const VQJavaSignatureAttribute>(text.size(), text);
 }
 
 const std::string& VQJavaSignatureAttribute::typeName() const {
