@@ -80,7 +80,12 @@ bool isDecimal(std::string_view text) {
     };
     if (e.name() == "InvalidArgumentException") {
         if (reason == "Not a java .class file") return kindIs(VQErrorKind::notClassFile);
-        if (reason == "Truncated java .class file") return kindIs(VQErrorKind::truncatedClassFile);
+        // The same words for a file that ends early and for an attribute whose own
+        // length ends before its contents do; the kind tells them apart.
+        if (reason == "Truncated java .class file")
+            return e.kind() == VQErrorKind::malformedAttribute
+                       ? kindIs(VQErrorKind::malformedAttribute)
+                       : kindIs(VQErrorKind::truncatedClassFile);
         const std::pair<std::string_view, VQErrorKind> prefixes[] = {
             {"unknown constant type ", VQErrorKind::unknownConstant},
             {"bad constant pool index ", VQErrorKind::badPoolIndex}};
@@ -91,7 +96,8 @@ bool isDecimal(std::string_view text) {
     } else if (e.name() == "InternalInconsistencyException" &&
                reason.starts_with(
                    "ConstantValue attribute for something that's not a constant value (type = ")) {
-        return kindIs(VQErrorKind::internalInconsistency);
+        // The index names an entry of the wrong type.
+        return kindIs(VQErrorKind::badPoolIndex);
     }
     return ::testing::AssertionFailure() << e.name() << ": " << reason;
 }
