@@ -54,12 +54,7 @@ int VQJavaLexerLevel(const VQJavaLexer* lexer) {
     return lexer->_level;
 }
 
-int VQNextTokenFromJavaLexer(VQJavaLexer* lexer) {
-    int kind = lexer->_level == VQJavaLevelClassic ? java_lexer::nextClassicToken(lexer)
-                                                   : java_lexer::nextReleaseToken(lexer);
-    lexer->_kind = kind;
-    return kind;
-}
+// VQNextTokenFromJavaLexer is defined beside the release scanner, which inlines into it.
 
 const char16_t* VQJavaLexerStringValue(VQJavaLexer* lexer, uint32_t* length) {
     return java_lexer::makeStringValue(lexer, length);

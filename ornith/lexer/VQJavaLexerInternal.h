@@ -348,9 +348,6 @@ void skipLineComment(VQUnicodeStream* s);
 // The classic scanner: the next token.
 int nextClassicToken(VQJavaLexer* lexer);
 
-// The release scanner: the next token.
-int nextReleaseToken(VQJavaLexer* lexer);
-
 // Writes a lexical error with the current line and a caret under `column`, and counts it.
 void reportError(const char* message, VQJavaLexer* lexer);
 

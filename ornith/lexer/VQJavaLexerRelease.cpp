@@ -549,38 +549,16 @@ int scanReleaseToken(VQJavaLexer* lexer, int c) {
     return VQJavaTokenError;
 }
 
-// The next character of a block comment. Before the first read that leaves the comment's
-// first line, that line is kept for the report of a comment the input ends.
-inline int getCommentCharacter(VQJavaLexer* lexer, bool& lineKept) {
-    VQUnicodeStream* s = lexer->stream;
-    if (!lineKept && s->position == s->lineLength && !s->pushedBack) {
-        keepOpeningLine(lexer);
-        lineKept = true;
-    }
-    return getCharacter(s);
-}
-
-// skipBlockComment with the comment's first line kept once the comment goes past it. Answers
-// false when the input ends first.
+// skipBlockComment with the comment's first line kept for the report of a comment the input
+// ends. The line is copied as the comment opens: once per comment costs less than asking
+// at every character whether the next read leaves the line. Answers false when the input
+// ends first.
 bool skipReleaseBlockComment(VQJavaLexer* lexer) {
-    VQUnicodeStream* s = lexer->stream;
-    const char16_t* units;
-    bool lineKept = false;
-    for (;;) {
-        takeRunUntil(s, &units, '*', '*');
-        int c = getCommentCharacter(lexer, lineKept);
-        if (c == '*') {
-            // A run of stars may end in the slash: **/ closes the comment.
-            do c = getCommentCharacter(lexer, lineKept);
-            while (c == '*');
-            if (c == '/') return true;
-        }
-        if (c < 0) return false;
-    }
+    keepOpeningLine(lexer);
+    return skipBlockComment(lexer->stream);
 }
 
-}  // namespace
-
+// The next token. Internal to this file, so that it inlines into the one caller below.
 int nextReleaseToken(VQJavaLexer* lexer) {
     VQUnicodeStream* s = lexer->stream;
     // A control-Z can end the input before the stream's end; the end stays the end.
@@ -616,4 +594,20 @@ int nextReleaseToken(VQJavaLexer* lexer) {
     return scanReleaseToken(lexer, c);
 }
 
+}  // namespace
+
 }  // namespace ornith::java_lexer
+
+namespace ornith {
+
+// Here rather than with the other entry points so that the release scanner (the default,
+// and the level most sources are lexed at) inlines into it: a call per token cost the
+// release levels a fiftieth of their instructions.
+int VQNextTokenFromJavaLexer(VQJavaLexer* lexer) {
+    int kind = lexer->_level == VQJavaLevelClassic ? java_lexer::nextClassicToken(lexer)
+                                                   : java_lexer::nextReleaseToken(lexer);
+    lexer->_kind = kind;
+    return kind;
+}
+
+}  // namespace ornith
