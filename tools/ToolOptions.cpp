@@ -1,6 +1,8 @@
 #include "ToolOptions.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include "ToolCommand.h"
 
@@ -60,8 +62,15 @@ std::vector<std::string> toolArguments(int argc, char** argv, CLI::App& app) {
     std::vector<std::string> words(argv + 1, argv + argc);
     const size_t end = static_cast<size_t>(
         std::find(words.begin(), words.end(), std::string("--")) - words.begin());
+    // The single-dash spellings that javap and java users type, as the parser knows them.
+    static constexpr std::pair<std::string_view, std::string_view> kJdkSpellings[] = {
+        {"-cp", "--class-path"},
+        {"-classpath", "--class-path"},
+        {"-private", "-p"},
+        {"-constants", "--constants"}};
     for (size_t i = 0; i < end; ++i)
-        if (words[i] == "-cp" || words[i] == "-classpath") words[i] = "--class-path";
+        for (const auto& [jdk, ours] : kJdkSpellings)
+            if (words[i] == jdk) words[i] = ours;
 
     // The command is the first word that is neither an option nor an option's value.
     size_t at = end;

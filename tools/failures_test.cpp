@@ -126,8 +126,8 @@ TEST(ToolFailures, EachFailureIsOneLineThatSaysWhatIsWrong) {
         {{},
          "ornith: no command given (describe, list, which or tokens; ornith --help tells more)\n",
          2},
-        {{"describe", "-private", "p.Point"},
-         "ornith: describe: unknown option -private (ornith describe --help lists them)\n",
+        {{"describe", "-public", "p.Point"},
+         "ornith: describe: unknown option -public (ornith describe --help lists them)\n",
          2},
         {{"describe", "--multi-release", "abc", "p.Point"},
          "ornith: --multi-release: 'abc' is not a Java release (a number from 0 to 100000)\n",
@@ -146,6 +146,11 @@ TEST(ToolFailures, EachFailureIsOneLineThatSaysWhatIsWrong) {
         {{"tokens"}, "ornith: tokens: no FILE given\n", 2},
         // Options before the command name, and the last of an option given twice.
         {{"--system", "none", "describe", "-cp", "text.jar", "-cp", "classes", "p.Point"}, "", 0},
+        // javap's own spellings of the options it shares with describe.
+        {{"describe", none, "--format", "javap", "-private", "-constants", "-cp", "classes",
+          "p.Point"},
+         "",
+         0},
     };
     const bool root = ::geteuid() == 0;
     for (const Row& row : rows) {
