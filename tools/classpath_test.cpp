@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "RunTool.h"
+#include "ToolTestFiles.h"
 #include "ornith/testing/ClassFileWriter.h"
 #include "ornith/testing/ImageWriter.h"
 #include "ornith/testing/StoreTestSupport.h"
@@ -47,19 +48,6 @@ std::string namedLines(const std::vector<std::pair<std::string, std::string>>& r
     std::string text;
     for (const auto& [name, entry] : rows) text += name + "\t" + entry + "\n";
     return text;
-}
-
-std::string classFile(const std::string& internalName) {
-    ClassFileWriter w;
-    w.setThisClass(internalName);
-    w.setSuperClass("java/lang/Object");
-    const auto bytes = w.bytes();
-    return std::string(bytes.begin(), bytes.end());
-}
-
-void writeFile(const fs::path& path, const std::string& content) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
 }
 
 // A class with one public int field, so that two classes of one name can be told apart.

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "RunTool.h"
-#include "ornith/testing/ClassFileWriter.h"
+#include "ToolTestFiles.h"
 #include "ornith/testing/StoreTestSupport.h"
 #include "ornith/testing/ZipWriter.h"
 
@@ -21,21 +21,7 @@ namespace ornith::tool::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using ornith::testing::ClassFileWriter;
 using ornith::testing::ZipWriter;
-
-std::string classFile(const std::string& internalName) {
-    ClassFileWriter w;
-    w.setThisClass(internalName);
-    w.setSuperClass("java/lang/Object");
-    const auto bytes = w.bytes();
-    return std::string(bytes.begin(), bytes.end());
-}
-
-void writeFile(const fs::path& path, const std::string& content) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
 
 // Every kind of entry the rows need, relative to the scratch directory.
 void writeEntries(const fs::path& dir) {
