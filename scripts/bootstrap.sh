@@ -8,7 +8,7 @@
 set -euo pipefail
 
 mode=${1:-all}
-packages=(g++ cmake make pkg-config libdeflate-dev libcli11-dev nlohmann-json3-dev)
+packages=(g++ cmake make pkg-config libdeflate-dev libcli11-dev nlohmann-json3-dev libssl-dev)
 case "$mode" in
     tool) ;;
     all) packages+=(libgtest-dev libgmock-dev libbenchmark-dev) ;;
