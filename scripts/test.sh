@@ -2,9 +2,8 @@
 # The whole test suite: installs what is missing, checks the formatting, builds with the
 # project's warnings as errors, runs every test (the fuzz targets' regression inputs and
 # seeds included), checks that a program outside the tree builds against the installed
-# library and that only the public headers are installed, builds and runs the unit tests
-# with clang 14, fuzzes each target for a while, and runs the whole suite again under the
-# sanitizers.
+# library and that only the public headers are installed, fuzzes each target for a while,
+# and builds with clang 14 and the sanitizers to run the whole suite again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -43,14 +42,6 @@ c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror tests/consumer/main.cpp \
     -o build/consumer/ornith_consumer_pc
 build/consumer/ornith_consumer_pc examples/classes/p/Point.class
 
-stage "clang 14 build and unit tests"
-# The second supported compiler: the unit tests only (no tool, benchmarks or fuzz replays,
-# which the g++ builds cover). Its warnings differ from g++'s and are not errors here.
-cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DORNITH_BUILD_TOOLS=OFF -DORNITH_BUILD_BENCH=OFF -DORNITH_BUILD_FUZZ_REPLAY=OFF >/dev/null
-cmake --build build-clang -j"$jobs"
-ctest --test-dir build-clang --output-on-failure -j"$jobs"
-
 stage "libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-15} s each"
 # Each target starts from its seed corpus and the committed crash inputs, then mutates
 # for the given time; any crash, leak, timeout or property violation fails the run.
@@ -59,13 +50,14 @@ if [ "${ORNITH_FUZZ_SECONDS:-15}" != 0 ]; then
     ORNITH_FUZZ_JOBS=${ORNITH_FUZZ_JOBS:-$jobs} fuzz/run.sh "${ORNITH_FUZZ_SECONDS:-15}"
 fi
 
-stage "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer) and unit tests"
-# The whole suite again, fuzz replays included, with every read checked and every leak
-# reported. Warnings are the normal build's business: sanitizer instrumentation changes
-# what g++ warns about.
-# Line tables (-g1) are all that the sanitizers' stack traces need, and build faster.
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
-    -DORNITH_SANITIZE=ON -DORNITH_BUILD_BENCH=OFF >/dev/null
+stage "clang 14 build with the sanitizers (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer) and the whole suite"
+# The second supported compiler and the checked run in one build: the whole suite again,
+# tool tests and fuzz replays included, with every read checked and every leak reported.
+# Warnings are the g++ build's business: clang's differ, and sanitizer instrumentation
+# changes what compilers warn about. Line tables (-g1) are all that the sanitizers' stack
+# traces need, and build faster.
+cmake -S . -B build-asan -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DORNITH_SANITIZE=ON -DORNITH_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -131,7 +131,7 @@ std::shared_ptr<const VQByteBuffer> VQClassLibrary::dataForClassName(
 std::shared_ptr<VQJavaClass> VQClassLibrary::classWithName(std::string_view className) {
     auto data = dataForClassName(className);
     if (!data) return nullptr;
-    auto javaClass = VQJavaClass::classWithData(*data);
+    auto javaClass = VQJavaClass::classWithData(std::move(data));
     javaClass->_setClassLibrary(shared_from_this());
     return javaClass;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -223,6 +224,11 @@ TEST(VQClassLibrary, EveryClassLookupParsesANewClassThatKnowsTheLibrary) {
     EXPECT_NE(first, second);
     EXPECT_EQ(first->description(), second->description());
     EXPECT_EQ(first->classLibrary(), library);
+    // A library's class keeps the bytes it was read from; one made from lent bytes, none.
+    const auto data = library->dataForClassName("p.A");
+    ASSERT_NE(data, nullptr);
+    EXPECT_TRUE(std::ranges::equal(first->classFileBytes(), data->span()));
+    EXPECT_TRUE(VQJavaClass::classWithData(*data)->classFileBytes().empty());
     EXPECT_EQ(library->classWithName("p.Missing"), nullptr);
     // Parse failures pass to the caller.
     EXPECT_THROW(library->classWithName("p.Broken"), VQInvalidArgumentException);

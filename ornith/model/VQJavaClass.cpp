@@ -74,10 +74,13 @@ VQJavaClass::~VQJavaClass() {
     _destroyAttributes();
 }
 
-std::shared_ptr<VQJavaClass> VQJavaClass::_parsed(std::span<const uint8_t> data) {
+std::shared_ptr<VQJavaClass> VQJavaClass::_parsed(std::span<const uint8_t> data,
+                                                  std::shared_ptr<const VQByteBuffer> kept) {
     // Owned before the first builder call, so that nothing the parse makes can outlive
     // its class and the lists can hand out members sharing its ownership.
     auto made = std::make_shared<VQJavaClass>(Passkey(), data.size());
+    // Kept before the parse, so that a class whose parse fails part way still has them.
+    made->_classFile = std::move(kept);
     made->_parsing = data;
     VQParseClassFile(data, *made);
     made->_parsing = {};
@@ -85,11 +88,18 @@ std::shared_ptr<VQJavaClass> VQJavaClass::_parsed(std::span<const uint8_t> data)
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(std::span<const uint8_t> data) {
-    return _parsed(data);
+    return _parsed(data, nullptr);
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(const VQByteBuffer& data) {
-    return _parsed(data.span());
+    return _parsed(data.span(), nullptr);
+}
+
+std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(std::shared_ptr<const VQByteBuffer> data) {
+    // No buffer reads as an empty one, and fails as an empty file does.
+    if (!data) return _parsed({}, nullptr);
+    const auto bytes = data->span();
+    return _parsed(bytes, std::move(data));
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::string& path) {
@@ -99,7 +109,7 @@ std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::str
     if (!data)
         throw VQInvalidArgumentException("Can't map java class file " + path,
                                          VQErrorKind::unreadableFile);
-    return _parsed(data->span());
+    return _parsed(data->span(), data);
 }
 
 const std::string* VQJavaClass::sourceFile() const {

@@ -134,8 +134,12 @@ public:
     using ConstructorList = VQMemberList<VQJavaConstructor>;
 
     // Parse failures ("Not a java .class file", ...) pass to the caller unchanged.
+    // These two lend the bytes for the parse only: the class keeps none of them.
     static std::shared_ptr<VQJavaClass> classWithData(std::span<const uint8_t> data);
     static std::shared_ptr<VQJavaClass> classWithData(const VQByteBuffer& data);
+    // This one, classWithContentsOfFile and the class library's classes share the buffer
+    // with the class, which keeps it (see classFileBytes).
+    static std::shared_ptr<VQJavaClass> classWithData(std::shared_ptr<const VQByteBuffer> data);
     // Raises VQInvalidArgumentException "Can't map java class file PATH" when the path
     // names no readable regular file. The file is viewed only for the length of the call.
     static std::shared_ptr<VQJavaClass> classWithContentsOfFile(const std::string& path);
@@ -172,6 +176,14 @@ public:
 
     // The name given by the first SourceFile attribute; null when there is none.
     const std::string* sourceFile() const;
+
+    // The class file the class was read from, shared and unchanged: what the parse
+    // leaves undecoded (method bodies, the constant pool's entries) is read from it when
+    // a host asks, so that a host that never asks pays nothing for it. Empty for a class
+    // made from lent bytes (the span and reference factories), which copy nothing.
+    std::span<const uint8_t> classFileBytes() const noexcept {
+        return _classFile ? _classFile->span() : std::span<const uint8_t>();
+    }
 
     // The library that made the class; null for a class read from a file or from bytes.
     const std::shared_ptr<VQClassLibrary>& classLibrary() const noexcept { return _classLibrary; }
@@ -263,7 +275,9 @@ private:
     template <class T>
     friend class VQMemberList;
 
-    static std::shared_ptr<VQJavaClass> _parsed(std::span<const uint8_t> data);
+    // `kept` is null or the buffer that holds `data`.
+    static std::shared_ptr<VQJavaClass> _parsed(std::span<const uint8_t> data,
+                                                std::shared_ptr<const VQByteBuffer> kept);
     // The text in the class's storage; a long one that the class already keeps is shared
     // (a hostile file may name one long text from every member).
     std::string_view _keep(std::string_view text);
@@ -327,6 +341,7 @@ private:
     uint32_t _keptTextCount = 0;
     uint32_t _keptTextCapacity = 0;
     std::shared_ptr<VQClassLibrary> _classLibrary;
+    std::shared_ptr<const VQByteBuffer> _classFile;
     // The same object as _classLibrary, which keeps it alive; null without a library.
     VQClassResolver* _resolver = nullptr;
 };
