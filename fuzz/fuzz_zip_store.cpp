@@ -3,6 +3,10 @@
 // contains, and a class it reads has exactly the length its entry records. The module
 // store, which indexes on first use, must build the same index whichever question comes
 // first. Odd-sized inputs are read as multi-release jars.
+//
+// The same bytes are then read as an outer archive: every member opened as a nested
+// archive (or a directory) and indexed, and the layouts worked out, within a small
+// inflate budget and depth, which nothing may exceed.
 
 #include <cstdint>
 #include <string>
@@ -14,6 +18,7 @@
 #include "ornith/base/VQLog.h"
 #include "ornith/stores/VQJarFileStore.h"
 #include "ornith/stores/VQJmodFileStore.h"
+#include "ornith/stores/VQNestedArchives.h"
 
 using namespace ornith;
 
@@ -21,6 +26,43 @@ namespace {
 
 std::string qualify(const std::string& package, const std::string& bareName) {
     return package.empty() ? bareName : package + "." + bareName;
+}
+
+// Members as nested archives: the first few of them, and one level deeper through each,
+// so that a member that holds (or overlaps) its own archive is met.
+void readNested(const std::string& path) {
+    VQNestingOptions options;
+    options.maxDepth = 3;
+    options.inflateBudget = 1 << 20;
+    VQNestedArchives nested(options);
+    constexpr size_t kMembers = 8;
+    std::vector<std::string> entries;
+    try {
+        const auto& outer = nested.archive(path);
+        for (size_t i = 0; i < outer.members.size() && i < kMembers; ++i)
+            entries.push_back(path + "!/" + std::string(outer.members[i].name));
+        for (const VQArchiveLayout layout : {VQArchiveLayout::automatic, VQArchiveLayout::boot,
+                                             VQArchiveLayout::war, VQArchiveLayout::ear})
+            for (std::string& entry : nested.layoutEntries(path, layout))
+                entries.push_back(std::move(entry));
+    } catch (const VQException&) {
+        return;
+    }
+    for (size_t i = 0; i < entries.size() && i < 4 * kMembers; ++i) {
+        try {
+            const auto store = nested.storeForEntry(entries[i]);
+            (void)store->description();
+            ORNITH_FUZZ_CHECK(store->name() == entries[i]);
+            if (VQSplitNestedEntry(entries[i]).size() < 3) {
+                const auto& inner = nested.archive(entries[i]);
+                for (size_t j = 0; j < inner.members.size() && j < kMembers; ++j)
+                    entries.push_back(entries[i] + "!/" + std::string(inner.members[j].name));
+            }
+        } catch (const VQException&) {
+            // Refused with a reason: damaged, self-nesting, too deep or over budget.
+        }
+        ORNITH_FUZZ_CHECK(nested.inflatedBytes() <= options.inflateBudget);
+    }
 }
 
 }  // namespace
@@ -84,5 +126,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
+    readNested(path);
     return 0;
 }

@@ -40,6 +40,27 @@ void addArchiveToolOptions(CLI::App* command, ArchiveToolOptions& options) {
         });
     command->add_flag("--verbose", options.verbose,
                       "List the manifest Class-Path entries that name nothing");
+    command
+        ->add_option_function<std::string>(
+            "--layout",
+            [&options](const std::string& value) {
+                options.layout = *VQArchiveLayoutNamed(value == "automatic" ? "auto" : value);
+            },
+            "Read archives as their loaders do: auto (the default: by their contents), boot "
+            "(BOOT-INF/classes, BOOT-INF/lib), war (WEB-INF/classes, WEB-INF/lib), ear (lib/, "
+            "modules) or plain (as they are)")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->check([](const std::string& value) {
+            return VQArchiveLayoutNamed(value)
+                       ? std::string()
+                       : "'" + value + "' is no layout (auto, boot, war, ear or plain)";
+        });
+    command
+        ->add_option("--inflate-budget", options.inflateBudgetMiB,
+                     "MiB that compressed archives inside archives may take inflated, in all "
+                     "(default 1024)")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->check(CLI::Range(uint64_t{0}, uint64_t{1} << 30));
 }
 
 std::optional<int> featureReleaseFromReleaseFile(const std::string& text) {
@@ -87,6 +108,9 @@ void applyArchiveToolOptions(VQClassLibrary& library, const ArchiveToolOptions& 
     archive.multiReleaseVersion =
         options.multiRelease ? *options.multiRelease : jdkFeatureRelease(jdk);
     archive.maxOpenArchives = kOpenArchives;
+    archive.nestedEntries = true;
+    archive.layout = options.layout;
+    archive.nesting.inflateBudget = options.inflateBudgetMiB << 20;
     if (options.verbose)
         archive.onMissingClassPathEntry = [](const std::string& jar, const std::string& missing) {
             reportFailure(missing, "not found, skipped (named in the Class-Path of " + jar + ")");

@@ -2,7 +2,8 @@
 // The archive options of the class-path commands: multi-release jars read for the selected
 // JDK's release (or --multi-release N), manifest Class-Path entries followed and DIR/*
 // entries expanded (both always on in the tool), archives kept open between reads, and
-// --verbose to list the Class-Path entries that name nothing.
+// --verbose to list the Class-Path entries that name nothing, archives inside archives
+// (OUTER!/PATH entries, always on in the tool) read by --layout with --inflate-budget.
 
 #include <CLI/CLI.hpp>
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "ToolJdk.h"
+#include "ornith/stores/VQNestedArchives.h"
 
 namespace ornith {
 class VQClassLibrary;
@@ -20,9 +22,12 @@ namespace ornith::tool {
 struct ArchiveToolOptions {
     std::optional<int> multiRelease;
     bool verbose = false;
+    VQArchiveLayout layout = VQArchiveLayout::automatic;
+    // What deflated nested archives may take inflated, in MiB, for one command.
+    uint64_t inflateBudgetMiB = 1024;
 };
 
-// Adds --multi-release N and --verbose to the command.
+// Adds --multi-release N, --verbose, --layout and --inflate-budget to the command.
 void addArchiveToolOptions(CLI::App* command, ArchiveToolOptions& options);
 
 // The feature release of the chosen JDK, read from its `release` file; with the platform

@@ -11,6 +11,7 @@
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/stores/VQClassStore.h"
 #include "ornith/stores/VQFileSystemStore.h"
+#include "ornith/stores/VQNestedArchives.h"
 #include "ornith/stores/VQZipFileStore.h"
 
 namespace ornith::tool {
@@ -80,7 +81,11 @@ public:
     static constexpr const char* kNoSuchFile = "no such file or directory";
     // True when the entry, its variables expanded, names nothing on disk.
     static bool namesNothing(const std::string& entry) {
-        return !VQFileExists(stringByExpandingEnvironmentVariables(entry));
+        const std::string expanded = stringByExpandingEnvironmentVariables(entry);
+        if (VQFileExists(expanded)) return false;
+        // OUTER!/PATH: what the outer archive holds is told when the entry is added.
+        if (VQIsNestedEntry(expanded)) return !VQFileExists(VQSplitNestedEntry(expanded).front());
+        return true;
     }
 
 private:

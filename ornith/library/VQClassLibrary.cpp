@@ -92,6 +92,12 @@ void VQClassLibrary::appendToClassPath(const std::string& path,
 void VQClassLibrary::_addClassStoresForPath(const std::optional<std::string>& path,
                                             const DroppedEntryHandler* onDroppedEntry) {
     if (!path) return;
+    struct RestoreHandler {
+        const DroppedEntryHandler*& slot;
+        const DroppedEntryHandler* saved;
+        ~RestoreHandler() { slot = saved; }
+    } restore{_droppedEntryHandler, _droppedEntryHandler};
+    _droppedEntryHandler = onDroppedEntry;
     const std::string_view text(*path);
     size_t start = 0;
     for (;;) {
@@ -112,13 +118,11 @@ void VQClassLibrary::_addClassStoresForPath(const std::optional<std::string>& pa
 void VQClassLibrary::_addClassStoreForName(const std::string& name) {
     const std::string expanded = stringByExpandingEnvironmentVariables(name);
     if (addWildcardEntry(expanded)) return;
-    auto store = VQClassStore::classStoreForName(expanded);
+    auto store = storeForEntry(expanded);
     if (!store)
         throw VQInvalidArgumentException("Unknown source of class files '" + expanded + "'",
                                          VQErrorKind::noStoreForEntry);
-    configureArchiveStore(*store);
-    _classStores.push_back(std::move(store));
-    followManifestClassPath(_classStores.size() - 1);
+    addArchiveStore(std::move(store), true);
 }
 
 std::shared_ptr<const VQByteBuffer> VQClassLibrary::dataForClassName(
@@ -220,6 +224,7 @@ std::shared_ptr<VQClassLibrary> VQClassLibrary::copyWithZone() const {
     copy->_archiveOptions = _archiveOptions;
     copy->_openArchives = _openArchives;
     copy->_archivesOnPath = _archivesOnPath;
+    copy->_nested = _nested;
     return copy;
 }
 

@@ -19,6 +19,7 @@
 
 #include "ornith/base/VQByteBuffer.h"
 #include "ornith/model/VQClassResolver.h"
+#include "ornith/stores/VQNestedArchives.h"
 
 namespace ornith {
 
@@ -46,6 +47,17 @@ struct VQClassLibraryArchiveOptions {
     // Archives kept open between reads, at most this many at a time for the library; 0
     // opens an archive for every read.
     size_t maxOpenArchives = 0;
+    // Entries OUTER!/PATH name an archive or a directory inside an archive, at any depth
+    // (VQNestedArchives.h), and so may Class-Path entries of a nested jar; without this
+    // option such an entry is an unknown source, as before.
+    bool nestedEntries = false;
+    // How an archive named on the class path is read: as it is (plain), or as its
+    // application's loader reads it (boot, war, ear, or automatic to pick one by its
+    // members), its entries standing in its place in loader order. Any layout but plain
+    // reads nested entries. .war and .ear files are archive entries only with a layout.
+    VQArchiveLayout layout = VQArchiveLayout::plain;
+    // The bounds on nested archives: depth and the total the library may inflate.
+    VQNestingOptions nesting;
     // Told the jar and the resolved path of each Class-Path entry that names nothing.
     std::function<void(const std::string& jar, const std::string& missing)> onMissingClassPathEntry;
 };
@@ -171,6 +183,15 @@ private:
     bool addWildcardEntry(const std::string& entry);
     void configureArchiveStore(VQClassStore& store);
     void followManifestClassPath(size_t storeIndex);
+    // The store for an entry: the registry's, a nested archive's, or a .war or .ear file
+    // read with a layout; null when there is none.
+    std::shared_ptr<VQClassStore> storeForEntry(const std::string& entry);
+    // Appends the store (or, when a layout applies to it, the stores of its layout).
+    void addArchiveStore(std::shared_ptr<VQClassStore> store, bool applyLayout);
+    bool addLayoutStores(const VQClassStore& store);
+    std::shared_ptr<VQNestedArchives> _nested;
+    // The handler of the class-path piece being added, for stores a layout adds.
+    const DroppedEntryHandler* _droppedEntryHandler = nullptr;
     VQClassLibraryArchiveOptions _archiveOptions;
     std::shared_ptr<VQOpenArchives> _openArchives;
     std::unordered_set<std::string> _archivesOnPath;  // normalised paths: each archive once

@@ -1,11 +1,13 @@
 // The class library's archive options: wildcard entries, manifest Class-Path following,
-// multi-release jars and archives kept open between reads.
+// multi-release jars, archives kept open between reads, archives inside archives and
+// application layouts.
 
 #include <algorithm>
 #include <filesystem>
 
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/stores/VQClassStore.h"
+#include "ornith/stores/VQJarFileStore.h"
 #include "ornith/stores/VQJarManifest.h"
 #include "ornith/stores/VQJmodFileStore.h"
 #include "ornith/stores/VQZipFileStore.h"
@@ -27,10 +29,21 @@ VQZipFileStore* manifestStore(VQClassStore& store) {
     return zip && !dynamic_cast<VQJmodFileStore*>(zip) ? zip : nullptr;
 }
 
+bool hasSuffix(std::string_view name, std::string_view lower, std::string_view upper) {
+    return name.ends_with(lower) || name.ends_with(upper);
+}
+
 }  // namespace
 
 void VQClassLibrary::setArchiveOptions(VQClassLibraryArchiveOptions options) {
     _archiveOptions = std::move(options);
+    const bool nesting =
+        _archiveOptions.nestedEntries || _archiveOptions.layout != VQArchiveLayout::plain;
+    if (!nesting)
+        _nested.reset();
+    else if (!_nested || _nested->options().maxDepth != _archiveOptions.nesting.maxDepth ||
+             _nested->options().inflateBudget != _archiveOptions.nesting.inflateBudget)
+        _nested = std::make_shared<VQNestedArchives>(_archiveOptions.nesting);
     if (_archiveOptions.maxOpenArchives == 0)
         _openArchives.reset();
     else if (!_openArchives || _openArchives->limit() != _archiveOptions.maxOpenArchives)
@@ -56,9 +69,53 @@ bool VQClassLibrary::addWildcardEntry(const std::string& entry) {
     for (const std::string& jar : jars) {
         auto store = VQClassStore::classStoreForName(jar);
         if (!store) continue;
-        configureArchiveStore(*store);
-        _classStores.push_back(std::move(store));
-        followManifestClassPath(_classStores.size() - 1);
+        addArchiveStore(std::move(store), true);
+    }
+    return true;
+}
+
+std::shared_ptr<VQClassStore> VQClassLibrary::storeForEntry(const std::string& entry) {
+    // A file whose name merely holds "!/" is still that file.
+    if (_nested && VQIsNestedEntry(entry) && !VQFileExists(entry))
+        return _nested->storeForEntry(entry);
+    auto store = VQClassStore::classStoreForName(entry);
+    if (!store && _nested && _archiveOptions.layout != VQArchiveLayout::plain &&
+        (hasSuffix(entry, ".war", ".WAR") || hasSuffix(entry, ".ear", ".EAR")) &&
+        VQIsRegularFile(entry))
+        store = VQJarFileStore::storeWithName(entry);
+    return store;
+}
+
+void VQClassLibrary::addArchiveStore(std::shared_ptr<VQClassStore> store, bool applyLayout) {
+    if (applyLayout && addLayoutStores(*store)) return;
+    configureArchiveStore(*store);
+    _classStores.push_back(std::move(store));
+    followManifestClassPath(_classStores.size() - 1);
+}
+
+bool VQClassLibrary::addLayoutStores(const VQClassStore& store) {
+    const VQArchiveLayout layout = _archiveOptions.layout;
+    if (!_nested || layout == VQArchiveLayout::plain) return false;
+    const auto* zip = dynamic_cast<const VQZipFileStore*>(&store);
+    if (!zip || dynamic_cast<const VQJmodFileStore*>(zip)) return false;
+    // The store's own index answers whether a layout could apply, so that a class path
+    // of plain jars reads no directory twice.
+    if (layout == VQArchiveLayout::automatic && !zip->containsPackageName("BOOT-INF") &&
+        !zip->containsPackageName("WEB-INF") && !hasSuffix(zip->name(), ".ear", ".EAR"))
+        return false;
+    const std::vector<std::string> entries = _nested->layoutEntries(zip->name(), layout);
+    if (entries.empty()) return false;
+    for (const std::string& entry : entries) {
+        // A jar that an earlier one's Class-Path already brought in comes once.
+        if (_archiveOptions.followManifestClassPath && _archivesOnPath.count(archiveKey(entry)))
+            continue;
+        // One bad member costs only itself, as one bad entry of a class path does.
+        try {
+            addArchiveStore(_nested->storeForEntry(entry), false);
+        } catch (const std::exception& failure) {
+            if (_droppedEntryHandler && *_droppedEntryHandler)
+                (*_droppedEntryHandler)(entry, failure);
+        }
     }
     return true;
 }
@@ -96,12 +153,25 @@ void VQClassLibrary::followManifestClassPath(size_t storeIndex) {
         const Pending next = std::move(stack.back());
         stack.pop_back();
         if (!_archivesOnPath.insert(archiveKey(next.path)).second) continue;
-        if (!VQFileExists(next.path)) {
+        std::shared_ptr<VQClassStore> store;
+        bool missing = false;
+        if (_nested && VQIsNestedEntry(next.path) && !VQFileExists(next.path)) {
+            // A jar inside an archive names its neighbours inside the same archive.
+            try {
+                store = _nested->storeForEntry(next.path);
+            } catch (const std::exception&) {
+                missing = true;
+            }
+        } else if (!VQFileExists(next.path)) {
+            missing = true;
+        } else {
+            store = VQClassStore::classStoreForName(next.path);
+        }
+        if (missing) {
             if (_archiveOptions.onMissingClassPathEntry)
                 _archiveOptions.onMissingClassPathEntry(next.jar, next.path);
             continue;
         }
-        auto store = VQClassStore::classStoreForName(next.path);
         if (!store) continue;
         configureArchiveStore(*store);
         VQClassStore& added = *store;

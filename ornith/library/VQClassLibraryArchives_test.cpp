@@ -1,5 +1,7 @@
 // The library's archive options: manifest Class-Path chains (with a cycle and a missing
-// entry), wildcard folders, multi-release jars, and archives kept open within a bound.
+// entry), wildcard folders, multi-release jars, archives kept open within a bound, and
+// applications as shipped: archives inside archives and the layouts of executable jars,
+// web and enterprise archives, with the ways hostile nesting is refused.
 
 #include <gtest/gtest.h>
 
@@ -162,6 +164,171 @@ TEST(VQClassLibraryArchives, AnOpenArchiveAnswersFromTheFileItIndexed) {
     writeJar(dir / "x.jar", {"q/Other"});
     EXPECT_EQ(text(library->dataForClassName("p.A")), a);
     EXPECT_TRUE(library->dataForClassName("p.B"));
+}
+
+// A jar's bytes, to put inside another archive.
+std::string jarBytes(const std::vector<std::pair<std::string, std::string>>& members,
+                     uint16_t method = 8) {
+    ZipWriter zip;
+    for (const auto& [name, content] : members) zip.add(name, content, method);
+    const auto bytes = zip.bytes();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// An executable jar (behind a launch script), a web archive and an enterprise archive
+// holding it, built from three small jars.
+struct Applications {
+    ScratchDirectory dir;
+    std::string boot = dir / "app.jar", war = dir / "web.war", ear = dir / "app.ear";
+    Applications() {
+        const std::string lib1 = jarBytes({{"p/A.class", "A"}, {"p/Shared.class", "lib1"}});
+        const std::string lib2 = jarBytes({{"META-INF/MANIFEST.MF", "Class-Path: lib3.jar\n"},
+                                           {"p/B.class", "B"},
+                                           {"p/Shared.class", "lib2"}});
+        const std::string lib3 = jarBytes({{"p/C.class", "C"}});
+        ZipWriter app;
+        app.prefix = {'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'};
+        app.add("BOOT-INF/classes/app/Main.class", "Main", 8);
+        app.add("BOOT-INF/lib/lib1.jar", lib1, 0);  // stored, as executable jars keep them
+        app.add("BOOT-INF/lib/lib2.jar", lib2, 8);
+        app.add("BOOT-INF/lib/lib3.jar", lib3, 0);
+        app.add("BOOT-INF/classpath.idx",
+                "- \"BOOT-INF/lib/lib2.jar\"\n- \"BOOT-INF/lib/lib1.jar\"\n");
+        app.writeTo(boot);
+        ZipWriter web;
+        web.add("WEB-INF/classes/w/Servlet.class", "Servlet", 8);
+        web.add("WEB-INF/lib/z.jar", lib3, 0);
+        web.add("WEB-INF/lib/lib1.jar", lib1, 0);
+        web.add("index.html", "<html>", 8);
+        web.writeTo(war);
+        const auto webBytes = web.bytes();
+        ZipWriter enterprise;
+        enterprise.add("web.war", std::string(webBytes.begin(), webBytes.end()), 0);
+        enterprise.add("lib/lib3.jar", lib3, 0);
+        enterprise.add("ejb.jar", jarBytes({{"e/Ejb.class", "Ejb"}}), 0);
+        enterprise.writeTo(ear);
+    }
+};
+
+TEST(VQClassLibraryArchives, ReadsApplicationsAsTheirLoadersDo) {
+    const Applications apps;
+    const std::string boot = apps.boot, war = apps.war, ear = apps.ear;
+    struct Case {
+        std::string entry;
+        VQArchiveLayout layout;
+        bool follow;
+        std::vector<std::string> stores;
+    } cases[] = {
+        {boot,
+         VQArchiveLayout::automatic,
+         false,
+         {boot + "!/BOOT-INF/classes", boot + "!/BOOT-INF/lib/lib2.jar",
+          boot + "!/BOOT-INF/lib/lib1.jar", boot + "!/BOOT-INF/lib/lib3.jar"}},
+        // Class-Path of a nested jar names its neighbour inside the same archive.
+        {boot,
+         VQArchiveLayout::boot,
+         true,
+         {boot + "!/BOOT-INF/classes", boot + "!/BOOT-INF/lib/lib2.jar",
+          boot + "!/BOOT-INF/lib/lib3.jar", boot + "!/BOOT-INF/lib/lib1.jar"}},
+        {boot, VQArchiveLayout::plain, false, {boot}},
+        {war,
+         VQArchiveLayout::automatic,
+         false,
+         {war + "!/WEB-INF/classes", war + "!/WEB-INF/lib/lib1.jar", war + "!/WEB-INF/lib/z.jar"}},
+        {ear,
+         VQArchiveLayout::ear,
+         false,
+         {ear + "!/lib/lib3.jar", ear + "!/ejb.jar", ear + "!/web.war!/WEB-INF/classes",
+          ear + "!/web.war!/WEB-INF/lib/lib1.jar", ear + "!/web.war!/WEB-INF/lib/z.jar"}},
+        // Named directly, at any depth, whatever the layout.
+        {ear + "!/web.war!/WEB-INF/lib/z.jar",
+         VQArchiveLayout::plain,
+         false,
+         {ear + "!/web.war!/WEB-INF/lib/z.jar"}},
+        {boot + "!/BOOT-INF/classes/",
+         VQArchiveLayout::plain,
+         false,
+         {boot + "!/BOOT-INF/classes/"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry + " " + VQArchiveLayoutName(c.layout));
+        auto library = VQClassLibrary::classLibrary();
+        VQClassLibraryArchiveOptions options;
+        options.nestedEntries = true;
+        options.layout = c.layout;
+        options.followManifestClassPath = c.follow;
+        library->setArchiveOptions(options);
+        library->appendToClassPath(c.entry);
+        EXPECT_EQ(storeNames(*library), c.stores);
+    }
+
+    auto library = VQClassLibrary::classLibrary();
+    VQClassLibraryArchiveOptions options;
+    options.layout = VQArchiveLayout::automatic;
+    library->setArchiveOptions(options);
+    library->appendToClassPath(boot + ";" + ear);
+    // The index's order decides between the two copies of p.Shared.
+    EXPECT_EQ(text(library->dataForClassName("p.Shared")), "lib2");
+    EXPECT_EQ(text(library->dataForClassName("app.Main")), "Main");
+    EXPECT_EQ(text(library->dataForClassName("w.Servlet")), "Servlet");
+    EXPECT_EQ(library->classStoreNameForClassWithName("p.A"), boot + "!/BOOT-INF/lib/lib1.jar");
+    EXPECT_EQ(library->classStoreNameForClassWithName("e.Ejb"), ear + "!/ejb.jar");
+    EXPECT_EQ(library->classNamesInPackage("p"),
+              (std::vector<std::string>{"A", "B", "C", "Shared"}));
+    EXPECT_FALSE(library->packageWithName("BOOT-INF"));
+
+    // By default an entry with "!/" is no source at all, as before.
+    auto plain = VQClassLibrary::classLibraryWithClassPath(boot + "!/BOOT-INF/lib/lib1.jar");
+    EXPECT_TRUE(plain->classStores().empty());
+}
+
+TEST(VQClassLibraryArchives, RefusesHostileNestingAndKeepsTheRest) {
+    const Applications apps;
+    ScratchDirectory dir;
+    // A member that claims the whole archive, its own directory included: it holds itself.
+    ZipWriter self;
+    self.add("self.jar", "PK\x03\x04 not really", 0).declaredLength = 4096;
+    self.add("junk.jar", "not an archive at all", 0);
+    self.writeTo(dir / "self.jar");
+    writeJar(dir / "good.jar", {"g/Good"});
+
+    struct Case {
+        std::string entry;
+        size_t maxDepth;
+        uint64_t budget;
+        std::string reason;  // empty: a store is made, for an archive that indexes nothing
+    } cases[] = {
+        {dir / "self.jar" + "!/self.jar", 8, 1 << 20, "overlaps the central directory"},
+        {dir / "self.jar" + "!/junk.jar", 8, 1 << 20, ""},
+        {apps.ear + "!/web.war!/WEB-INF/lib/z.jar", 1, 1 << 20, "archives nested more than 1 deep"},
+        {apps.boot + "!/BOOT-INF/lib/lib2.jar", 8, 16, "inflate budget"},
+        {apps.boot + "!/BOOT-INF/lib/none.jar", 8, 1 << 20, "no member BOOT-INF/lib/none.jar"},
+        {dir / "missing.jar" + "!/a.jar", 8, 1 << 20, "Can't open zip file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry);
+        auto library = VQClassLibrary::classLibrary();
+        VQClassLibraryArchiveOptions options;
+        options.nestedEntries = true;
+        options.nesting.maxDepth = c.maxDepth;
+        options.nesting.inflateBudget = c.budget;
+        library->setArchiveOptions(options);
+        std::vector<std::string> dropped;
+        library->appendToClassPath(c.entry + ";" + dir / "good.jar",
+                                   [&](const std::string& entry, const std::exception& failure) {
+                                       dropped.push_back(entry + ": " + failure.what());
+                                   });
+        EXPECT_TRUE(library->dataForClassName("g.Good"));
+        if (c.reason.empty()) {
+            EXPECT_TRUE(dropped.empty());
+            ASSERT_EQ(library->classStores().size(), 2u);
+            EXPECT_FALSE(library->classStores()[0]->containsPackageName(""));
+        } else {
+            ASSERT_EQ(dropped.size(), 1u);
+            EXPECT_NE(dropped[0].find(c.reason), std::string::npos) << dropped[0];
+            EXPECT_EQ(library->classStores().size(), 1u);
+        }
+    }
 }
 
 }  // namespace

@@ -20,6 +20,10 @@ std::shared_ptr<VQClassStore> VQJarFileStore::storeWithName(const std::string& n
 VQJarFileStore::VQJarFileStore(std::string name)
     : VQZipFileStore(std::move(name), std::string_view()) {}
 
+VQJarFileStore::VQJarFileStore(std::string name, VQZipArchive archive,
+                               std::string_view memberPrefix)
+    : VQZipFileStore(std::move(name), std::move(archive), memberPrefix) {}
+
 VQJarFileStore::VQJarFileStore(std::string name, std::string_view memberPrefix, Indexing indexing)
     : VQZipFileStore(std::move(name), memberPrefix, indexing) {}
 

@@ -17,6 +17,8 @@ public:
     static std::shared_ptr<VQClassStore> storeWithName(const std::string& name);
 
     explicit VQJarFileStore(std::string name);
+    // A jar inside another archive, as for the zip store.
+    VQJarFileStore(std::string name, VQZipArchive archive, std::string_view memberPrefix);
 
     std::string kindName() const override;
     // "Jar File: " and the index.

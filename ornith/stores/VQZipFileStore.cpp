@@ -150,6 +150,14 @@ VQZipFileStore::VQZipFileStore(std::string name, std::string_view memberPrefix, 
         indexArchive();
 }
 
+VQZipFileStore::VQZipFileStore(std::string name, VQZipArchive archive,
+                               std::string_view memberPrefix)
+    : _zipFilePath(std::move(name)),
+      _indexPending(true),
+      _givenArchive(true),
+      _archive(std::move(archive)),
+      _memberPrefix(memberPrefix) {}
+
 void VQZipFileStore::indexArchive() {
     // Cleared first: a walk that fails (or a member that raises) is not repeated.
     // Whatever the walk's result, the store keeps what it indexed.
@@ -163,6 +171,11 @@ void VQZipFileStore::indexArchive() {
         }
     } reset{*this};
     _indexFailure.reset();
+    if (_givenArchive) {
+        // Nothing to open: the archive lies in another, which keeps its own file.
+        indexMembers();
+        return;
+    }
     errno = 0;
     VQFileStatus status = VQFileStatus::ok;
     VQFile file = VQFile::openRegular(_zipFilePath, &status);
@@ -178,6 +191,15 @@ void VQZipFileStore::indexArchive() {
         return;
     }
     _archive = VQZipArchive::withFile(std::move(file), _zipFilePath);
+    indexMembers();
+    if (_options.openArchives)
+        // The file just indexed is the one the store answers from while it stays open.
+        _options.openArchives->didUse(this);
+    else
+        _archive.closeFile();
+}
+
+void VQZipFileStore::indexMembers() {
     if (_archive.readDirectory() == 0) {
         VQZipArchive::Cursor cursor;
         VQZipMember member;
@@ -188,11 +210,6 @@ void VQZipFileStore::indexArchive() {
             VQInvalidArgumentException(problem.reason, problem.kind, problem.offset));
     // The index holds its own copies of what it needs from the directory.
     _archive.releaseDirectory();
-    if (_options.openArchives)
-        // The file just indexed is the one the store answers from while it stays open.
-        _options.openArchives->didUse(this);
-    else
-        _archive.closeFile();
     if (!_versioned.empty()) applyVersions();
 }
 
@@ -210,7 +227,7 @@ auto VQZipFileStore::withOpenArchive(F&& f) const {
         }
     } closeAfter{*this};
     _archive.ensureOpen();
-    if (_options.openArchives) _options.openArchives->didUse(this);
+    if (_options.openArchives && !_givenArchive) _options.openArchives->didUse(this);
     return f(std::as_const(_archive));
 }
 

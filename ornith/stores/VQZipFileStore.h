@@ -78,6 +78,10 @@ public:
     // index, a damaged one keeps what was indexed before the damage (indexFailure()
     // says why, in both cases).
     explicit VQZipFileStore(std::string name);
+    // A store over an archive that is no file of its own (an archive inside another, read
+    // in place or inflated), named `name`, indexed on first use like a class-path entry.
+    // Only members below memberPrefix are indexed, as if it were the archive's root.
+    VQZipFileStore(std::string name, VQZipArchive archive, std::string_view memberPrefix);
 
     std::string kindName() const override;
     // The archive path as given at construction.
@@ -173,6 +177,8 @@ private:
     void ensureIndexed() const {
         if (_indexPending) const_cast<VQZipFileStore*>(this)->indexArchive();
     }
+    // Reads the directory of the open archive into the index.
+    void indexMembers();
     void addMember(const VQZipMember& member);
     // Overlays the versioned classes of a multi-release jar on the base ones.
     void applyVersions();
@@ -210,6 +216,7 @@ private:
     mutable uint32_t _lastFoundId = 0;
 
     bool _indexPending = false;  // the walk is deferred and has not run yet
+    bool _givenArchive = false;  // _archive was handed over, not opened from the path
 
     VQZipStoreOptions _options;
     // The archive as indexed: its file stays open while the group keeps it, and is opened

@@ -186,6 +186,9 @@ public:
     const VQZipProblem& problem() const noexcept { return _problem; }
     // The number of members the end record announces (the directory may hold fewer).
     uint64_t announcedCount() const noexcept { return _count; }
+    // Where the central directory begins, after readDirectory: a member's data lies
+    // before it, so a member that reaches into it overlaps the archive's own records.
+    uint64_t directoryStart() const noexcept { return _directoryStart; }
 
     // Iteration over the members in directory order, after readDirectory:
     //   VQZipMemberCursor cursor; VQZipMember m;
