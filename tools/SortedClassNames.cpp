@@ -65,4 +65,11 @@ const std::string& SortedClassNames::operator[](size_t index) {
     return _joined;
 }
 
+std::string SortedClassNames::nameAt(size_t index) const {
+    const Name& name = _names[index];
+    std::string joined(prefixOf(name));
+    joined.append(bareOf(name));
+    return joined;
+}
+
 }  // namespace ornith::tool

@@ -27,6 +27,8 @@ public:
     bool empty() const noexcept { return _names.empty(); }
     // The fully qualified name at the index, made in a buffer that the next call reuses.
     const std::string& operator[](size_t index);
+    // The same in a string of its own: safe on several threads at once.
+    std::string nameAt(size_t index) const;
 
     // Byte order of prefix1 + rest1 against prefix2 + rest2 (negative, zero, positive),
     // without joining them.

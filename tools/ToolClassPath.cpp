@@ -4,6 +4,7 @@
 
 #include "ToolEntryReasons.h"
 #include "ToolJdk.h"
+#include "ToolParallel.h"
 #include "ToolReport.h"
 #include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
@@ -212,6 +213,9 @@ ToolLibrary classLibraryForListings(const ClassPathOptions& options) {
     ToolLibrary result = emptyToolLibrary(options, jdk);
     EntryAdder adder(result);
     if (const auto path = givenClassPath(options)) {
+        // With several jobs, the archives are indexed on all of them first.
+        const PrebuiltStores prebuilt(splitClassPath(*path), options.jobs,
+                                      result.library->archiveOptions().multiReleaseVersion);
         addClassPath(*path, adder);
         return result;
     }

@@ -24,6 +24,16 @@ void addClassPathOptions(CLI::App* command, ClassPathOptions& options) {
     addArchiveToolOptions(command, options.archive);
 }
 
+void addJobsOption(CLI::App* command, ClassPathOptions& options) {
+    command
+        ->add_option("-j,--jobs", options.jobs,
+                     "Work on N classes at once, the output the same as with -j 1 "
+                     "(default: one per core)")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 1024u))
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
 namespace {
 
 // The option's name without a "=VALUE".

@@ -22,10 +22,13 @@ struct ClassPathOptions {
     std::optional<std::string> system;  // a JDK home, or "none"
     bool noDefault = false;             // the old name of --system none
     ArchiveToolOptions archive;
+    unsigned jobs = 0;  // -j: workers for a whole class path; 0 is one per core
 };
 
 // Adds --class-path (also --cp), --system and --no-default to the command.
 void addClassPathOptions(CLI::App* command, ClassPathOptions& options);
+// Adds -j/--jobs N, for a command that goes through a whole class path (ToolParallel.h).
+void addJobsOption(CLI::App* command, ClassPathOptions& options);
 // The command line as the parser is to read it, or a UsageError saying what is wrong with
 // it. Options may come before or after the command name, as with javap: they are moved
 // after it. The parser takes single-dash options of one letter only, so the customary

@@ -7,7 +7,9 @@
 namespace ornith::tool {
 
 namespace {
-LibraryLogCapture* currentCapture = nullptr;
+// Per thread: the library logs on whichever thread reads, and each worker keeps its own.
+thread_local LibraryLogCapture* currentCapture = nullptr;
+thread_local OutputCapture* currentOutput = nullptr;
 
 void writeLine(std::string_view prefix, std::string_view text) {
     std::fflush(stdout);  // keep stdout and stderr in order when both go to one terminal
@@ -16,10 +18,56 @@ void writeLine(std::string_view prefix, std::string_view text) {
 }
 }  // namespace
 
+void writeCapturedLine(std::string_view prefix, std::string_view text) {
+    if (!currentOutput) {
+        writeLine(prefix, text);
+        return;
+    }
+    CapturedOutput& out = currentOutput->_into;
+    out.text.append("ornith: ").append(prefix).append(text).push_back('\n');
+    out.pieces.push_back({true, out.text.size()});
+}
+
 void reportFailure(std::string_view name, std::string_view reason) {
     std::string prefix(name);
     prefix += ": ";
-    writeLine(prefix, reason);
+    writeCapturedLine(prefix, reason);
+}
+
+void writeOutput(std::string_view text) {
+    if (!currentOutput) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+    }
+    CapturedOutput& out = currentOutput->_into;
+    out.text.append(text);
+    // Runs of output make one piece.
+    if (!out.pieces.empty() && !out.pieces.back().diagnostic)
+        out.pieces.back().end = out.text.size();
+    else
+        out.pieces.push_back({false, out.text.size()});
+}
+
+void CapturedOutput::writeOut() const {
+    size_t start = 0;
+    for (const Piece& piece : pieces) {
+        const size_t length = piece.end - start;
+        if (piece.diagnostic) {
+            std::fflush(stdout);
+            std::fwrite(text.data() + start, 1, length, stderr);
+        } else {
+            std::fwrite(text.data() + start, 1, length, stdout);
+        }
+        start = piece.end;
+    }
+}
+
+OutputCapture::OutputCapture(CapturedOutput& into) noexcept : _into(into), _outer(currentOutput) {
+    currentOutput = this;
+}
+
+OutputCapture::~OutputCapture() {
+    currentOutput = _outer;
 }
 
 LibraryLogCapture::LibraryLogCapture() : _outer(currentCapture) {
@@ -35,7 +83,7 @@ void routeLibraryLog() {
         if (currentCapture)
             currentCapture->_lines.emplace_back(line);
         else
-            writeLine("", line);
+            writeCapturedLine("", line);
     });
 }
 

@@ -12,6 +12,39 @@ namespace ornith::tool {
 
 // Writes "ornith: NAME: REASON" and a newline to stderr.
 void reportFailure(std::string_view name, std::string_view reason);
+// Writes the text to stdout. Output that a command may write from a worker thread goes
+// through here (and its failures through reportFailure), so that an OutputCapture keeps it.
+void writeOutput(std::string_view text);
+
+// What a thread wrote through writeOutput, reportFailure and the library's log: stdout
+// text and stderr lines in the order written.
+struct CapturedOutput {
+    struct Piece {
+        bool diagnostic;  // for stderr
+        size_t end;       // of the piece in text
+    };
+    std::string text;
+    std::vector<Piece> pieces;
+
+    // Writes what was kept, as it would have been written at the time.
+    void writeOut() const;
+};
+
+// While it exists, what this thread writes goes into `into` (ToolParallel.h writes it out
+// later, in the order of the items). Captures on one thread nest.
+class OutputCapture {
+public:
+    explicit OutputCapture(CapturedOutput& into) noexcept;
+    ~OutputCapture();
+    OutputCapture(const OutputCapture&) = delete;
+    OutputCapture& operator=(const OutputCapture&) = delete;
+
+private:
+    friend void writeOutput(std::string_view text);
+    friend void writeCapturedLine(std::string_view prefix, std::string_view text);
+    CapturedOutput& _into;
+    OutputCapture* _outer;
+};
 
 // Routes the library's log lines through the tool (once, from main): a line logged while a
 // LibraryLogCapture exists is kept by the newest one; any other is written as "ornith: LINE".

@@ -17,6 +17,7 @@
 #include "ToolEntryReasons.h"
 #include "ToolListing.h"
 #include "ToolNames.h"
+#include "ToolParallel.h"
 #include "ToolProgress.h"
 #include "ToolReport.h"
 #include "ToolSuggestions.h"
@@ -78,7 +79,7 @@ private:
             flush();
         }
     }
-    void flush() { std::fwrite(_line.data(), 1, _line.size(), stdout); }
+    void flush() { writeOutput(_line); }
 
     std::string _raw;
     std::string _line;
@@ -101,7 +102,7 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
         SafeDescriptionWriter().write(javaClass);
         return;
     }
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    writeOutput(text);
 }
 
 // Describes one class, a file when there is no library; false (after reporting why)
@@ -152,12 +153,15 @@ int runDescribe(const DescribeOptions& options) {
         SortedClassNames names =
             sortedClassNamesBelow(*found.library->packageWithName(std::string_view()));
         ProgressLine progress("describing");
-        // One class at a time: each is dropped once printed.
-        for (size_t i = 0; i < names.size(); ++i) {
-            const std::string& name = names[i];
-            progress.step(name, i + 1, names.size());
-            if (!describeOne(name, &found, options)) status = 1;
-        }
+        // One class at a time on each worker: each is dropped once printed. The names are
+        // only read while the workers run.
+        const auto describeAt = [&](ToolLibrary& library, size_t i) {
+            return describeOne(names.nameAt(i), &library, options);
+        };
+        if (!runItemsInOrder(
+                found, names.size(), options.classPath.jobs, describeAt,
+                [&](size_t i) { progress.step(names.nameAt(i), i + 1, names.size()); }))
+            status = 1;
         return status;
     }
     for (const std::string& name : options.names)
@@ -186,6 +190,7 @@ void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     command->add_flag("--raw", options->raw,
                       "Write text from class files unchanged (no escaping of control characters)");
     addClassPathOptions(command, options->classPath);
+    addJobsOption(command, options->classPath);
     command->allow_extras();
     command->callback([options, &runner] {
         if (options->names.empty() && !options->all)

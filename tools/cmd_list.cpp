@@ -67,6 +67,7 @@ void addListCommand(CLI::App& app, CommandRunner& runner) {
     command->add_flag("-r,--recursive", options->recursive,
                       "Every class below the package, fully qualified");
     addClassPathOptions(command, options->classPath);
+    addJobsOption(command, options->classPath);
     command->allow_extras();
     command->callback([options, &runner] { runner = [options] { return runList(*options); }; });
 }

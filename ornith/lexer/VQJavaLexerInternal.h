@@ -203,9 +203,25 @@ inline int read(VQJavaLexer* lexer) {
     return c;
 }
 
-// Appends units that a fast path took from the stream in one go.
+// Appends units that a fast path took from the stream in one go. The runs come from the
+// stream's line, which has spare room past its end (VQUnicodeStream.cpp's slack of 16
+// units): a short run, most words and numbers, is copied as one or two blocks of eight
+// units, what lands past its end inside the text's capacity and overwritten later, rather
+// than through a call to memcpy.
 inline void appendRun(VQJavaLexer* lexer, const char16_t* units, uint32_t count) {
     if (count == 0) return;
+#if defined(__SSE2__)
+    if (count <= 16 && lexer->textCapacity - lexer->textLength >= 16) {
+        char16_t* out = lexer->text + lexer->textLength;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(units)));
+        if (count > 8)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 8)));
+        lexer->textLength += count;
+        return;
+    }
+#endif
     if (lexer->textCapacity - lexer->textLength < count) count = reserveText(lexer, count);
     std::memcpy(lexer->text + lexer->textLength, units, count * sizeof(char16_t));
     lexer->textLength += count;

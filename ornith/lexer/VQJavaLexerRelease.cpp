@@ -102,9 +102,62 @@ inline bool isAsciiIgnorable(int c) {
     return (c >= 0 && c <= 8) || (c >= 0x0E && c <= 0x1B) || c == 0x7F;
 }
 
-int releaseKindOfWord(const VQJavaLexer* lexer, const char16_t* text, uint32_t length) {
+// The release levels' words of two or more letters in a table hashed on the length and the
+// first, second and last units, without collisions: most identifiers are told from every
+// keyword by one look at a small table, and a keyword is found with one comparison. (The
+// index that the classic level searches takes a loop over a group and its pointers to the
+// spellings, for a fiftieth of the release scanner's instructions.)
+struct ReleaseWord {
+    char16_t spelling[kLongestKeyword];
+    uint8_t length;
+    int16_t kind;
+    int8_t firstLevel;
+};
+
+constexpr uint32_t releaseWordHash(const char16_t* text, uint32_t length) {
+    return (length + text[0] * 10u + text[1] * 4u + text[length - 1]) & 255u;
+}
+
+struct ReleaseWordTable {
+    uint8_t slot[256]{};  // 1 + the word's index, 0 for none
+    ReleaseWord words[kKeywordCount]{};
+    bool collides = false;
+};
+
+constexpr ReleaseWordTable makeReleaseWordTable() {
+    ReleaseWordTable table;
+    size_t next = 0;
+    for (const KeywordRow& row : kKeywords) {
+        const size_t length = spellingLength(row.spelling);
+        if (length < 2 || row.releaseKind == VQJavaTokenIdentifier) continue;
+        ReleaseWord& word = table.words[next];
+        for (size_t i = 0; i < length; ++i)
+            word.spelling[i] = static_cast<char16_t>(row.spelling[i]);
+        word.length = static_cast<uint8_t>(length);
+        word.kind = static_cast<int16_t>(row.releaseKind);
+        word.firstLevel = static_cast<int8_t>(row.firstRelease);
+        uint8_t& slot = table.slot[releaseWordHash(word.spelling, static_cast<uint32_t>(length))];
+        if (slot != 0) table.collides = true;
+        slot = static_cast<uint8_t>(++next);
+    }
+    return table;
+}
+
+inline constexpr ReleaseWordTable kReleaseWords = makeReleaseWordTable();
+static_assert(!kReleaseWords.collides, "two release keywords share a hash slot");
+static_assert(kKeywordCount < 255);
+
+inline int releaseKindOfWord(const VQJavaLexer* lexer, const char16_t* text, uint32_t length) {
     if (length == 1 && text[0] == '_') return kindAtLevel(kUnderscoreRow, lexer->_level);
-    return kindOfWord(kReleaseKeywordIndex, text, length, lexer->_level);
+    if (length < 2 || length > kLongestKeyword || text[0] < 'a' || text[0] > 'z')
+        return VQJavaTokenIdentifier;
+    const uint8_t slot = kReleaseWords.slot[releaseWordHash(text, length)];
+    if (slot == 0) return VQJavaTokenIdentifier;
+    const ReleaseWord& word = kReleaseWords.words[slot - 1];
+    if (word.length != length) return VQJavaTokenIdentifier;
+    for (uint32_t i = 0; i < length; ++i)
+        if (text[i] != word.spelling[i]) return VQJavaTokenIdentifier;
+    return lexer->_level >= word.firstLevel ? int{word.kind} : int{VQJavaTokenIdentifier};
 }
 
 // After the identifier's first character.

@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -382,6 +383,8 @@ VQZipArchive VQZipArchive::nestedArchive(std::shared_ptr<const VQZipArchive> out
 
 void VQZipArchive::closeFile() noexcept {
     _file.close();
+    _readSerial = 0;
+    _context.ahead = VQZipReadContext::ReadAhead();
 }
 
 void VQZipArchive::ensureOpen() const {
@@ -596,6 +599,57 @@ bool VQZipArchive::nextMember(Cursor& cursor, VQZipMember& member) const {
 
 // ---- Reading ----
 
+namespace {
+
+// Read-ahead windows: the first one after two reads in order, doubling up to the largest.
+constexpr size_t kFirstReadAhead = 32 << 10;
+constexpr size_t kLargestReadAhead = 256 << 10;
+// Bytes between one member's read and the next that still count as reading in order
+// (a data descriptor lies there).
+constexpr uint64_t kInOrderGap = 64;
+
+std::atomic<uint64_t> lastReadSerial{0};
+
+}  // namespace
+
+const uint8_t* VQZipArchive::readAhead(VQZipReadContext& context, uint64_t at, size_t want) const {
+    // Only a whole file costs a system call per read; a window's outer archive and memory
+    // do not, and a window of a window could outlive what its outer archive reads.
+    if (_kind != Kind::file || want > kLargestReadAhead) return nullptr;
+    if (_readSerial == 0) _readSerial = lastReadSerial.fetch_add(1, std::memory_order_relaxed) + 1;
+    VQZipReadContext::ReadAhead& ahead = context.ahead;
+    const bool sameFile = ahead.serial == _readSerial;
+    const bool inOrder = sameFile && at >= ahead.lastAt && at <= ahead.lastEnd + kInOrderGap;
+    if (!sameFile) ahead.length = 0;
+    ahead.serial = _readSerial;
+    ahead.lastAt = at;
+    ahead.lastEnd = at + want;
+    if (ahead.length && at >= ahead.start && at - ahead.start <= ahead.length &&
+        want <= ahead.length - (at - ahead.start))
+        return ahead.bytes.get() + (at - ahead.start);
+    if (!inOrder) {
+        ahead.size = 0;
+        ahead.length = 0;
+        return nullptr;
+    }
+    ahead.size = ahead.size ? std::min(ahead.size * 2, kLargestReadAhead) : kFirstReadAhead;
+    // want never runs past the end: read() caps it at the archive's size.
+    const size_t length =
+        static_cast<size_t>(std::min<uint64_t>(std::max(ahead.size, want), _size - at));
+    if (ahead.capacity < length) {
+        // Not a vector: its bytes would be zeroed first, only to be read over.
+        ahead.bytes.reset(new uint8_t[length]);
+        ahead.capacity = length;
+    }
+    ahead.length = 0;
+    // A file that shrank may still hold the member, if not the whole window: the caller's
+    // own read says which.
+    if (readRaw(at, ahead.bytes.get(), length) != VQFileStatus::ok) return nullptr;
+    ahead.start = at;
+    ahead.length = length;
+    return ahead.bytes.get();
+}
+
 std::optional<uint64_t> VQZipArchive::dataLocation(uint64_t localHeaderOffset,
                                                    bool* unreadable) const {
     uint8_t bytes[LocalHeader::kSize];
@@ -653,10 +707,14 @@ std::shared_ptr<const VQByteBuffer> VQZipArchive::read(const VQZipMember& member
         std::min<uint64_t>(LocalHeader::kSize + kLocalHeaderAllowance + stored, _size - at);
     VQZipReadContext& scratch = context ? *context : _context;
     const ReleaseLargeInput release{scratch};
-    uint8_t* input = scratch.input(static_cast<size_t>(want));
-    const VQFileStatus status = readRaw(at, input, static_cast<size_t>(want));
-    if (status != VQFileStatus::ok)
-        raiseCorrupt(_name, VQFileStatusText(status), kindOf(status), at);
+    const uint8_t* input = readAhead(scratch, at, static_cast<size_t>(want));
+    if (!input) {
+        uint8_t* into = scratch.input(static_cast<size_t>(want));
+        const VQFileStatus status = readRaw(at, into, static_cast<size_t>(want));
+        if (status != VQFileStatus::ok)
+            raiseCorrupt(_name, VQFileStatusText(status), kindOf(status), at);
+        input = into;
+    }
     const LocalHeader header{input};
     if (!header.hasSignature())
         raiseCorrupt(_name, "invalid local header", VQErrorKind::corruptArchive, at);

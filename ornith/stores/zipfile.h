@@ -119,6 +119,21 @@ public:
     uint8_t* input(size_t n);
     void releaseLargeInput() noexcept;
 
+    // Reads that walk a file in order (a whole archive read member after member) are served
+    // from a window read ahead, growing while the order holds: one system call per window
+    // instead of one per member. Kept by VQZipArchive::read; see there.
+    struct ReadAhead {
+        std::unique_ptr<uint8_t[]> bytes;
+        size_t capacity = 0;
+        uint64_t serial = 0;  // the open file it was read from; 0 for none
+        uint64_t start = 0;   // the window: [start, start + length) of that file
+        size_t length = 0;
+        size_t size = 0;       // of the next window
+        uint64_t lastAt = 0;   // where the last read began ...
+        uint64_t lastEnd = 0;  // ... and ended
+    };
+    ReadAhead ahead;
+
 private:
     struct Free {
         void operator()(libdeflate_decompressor* d) const noexcept;
@@ -269,6 +284,9 @@ private:
 
     // Decides, on the first member, whether bytes before the archive move its offsets.
     void decideShift(uint64_t recordedOffset);
+    // `want` bytes at `at` from the context's read-ahead window, read anew when reads go
+    // through the file in order; null when the caller is to read them itself.
+    const uint8_t* readAhead(VQZipReadContext& context, uint64_t at, size_t want) const;
     void setProblem(int result, VQErrorKind kind, const char* reason,
                     std::optional<uint64_t> offset = std::nullopt) const;
 
@@ -292,6 +310,9 @@ private:
     mutable VQZipProblem _problem;
 
     mutable VQZipReadContext _context;
+    // Numbers the file as opened, for read-ahead windows: 0 until a read gives it one, and
+    // again when the file is closed (a file opened anew may hold other bytes).
+    mutable uint64_t _readSerial = 0;
 };
 
 }  // namespace ornith
