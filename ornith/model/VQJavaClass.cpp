@@ -4,7 +4,9 @@
 #include <type_traits>
 
 #include "ornith/base/VQException.h"
+#include "ornith/classfile/VQClassFileLayout.h"
 #include "ornith/classfile/VQClassFileParsing.h"
+#include "ornith/classfile/VQConstantPoolEntries.h"
 #include "ornith/classfile/VQPathUtilities.h"
 
 namespace ornith {
@@ -391,6 +393,35 @@ const VQJavaClassListAttribute* VQJavaClass::permittedSubclasses() const {
 const std::vector<VQRecordComponent>* VQJavaClass::recordComponents() const {
     const auto* record = wellFormedAttribute<VQJavaRecordAttribute>("Record");
     return record ? &record->components() : nullptr;
+}
+
+// ---- The class file as kept ------------------------------------------------------------
+
+struct VQJavaClass::KeptFile {
+    std::unique_ptr<const VQConstantPoolEntries> pool;
+    std::unique_ptr<const VQClassFileLayout> layout;
+};
+
+const VQJavaClass::KeptFile* VQJavaClass::_openKeptFile() const {
+    if (!_classFile) return nullptr;
+    // A failure leaves the flag unset, so that the next request raises it again.
+    std::call_once(_keptFileOnce, [this] {
+        auto kept = std::make_unique<KeptFile>();
+        kept->pool = VQConstantPoolEntries::entriesOfClassFile(classFileBytes());
+        kept->layout = VQClassFileLayout::layoutOfClassFile(classFileBytes(), *kept->pool);
+        _keptFile = std::move(kept);
+    });
+    return _keptFile.get();
+}
+
+const VQConstantPoolEntries* VQJavaClass::constantPool() const {
+    const KeptFile* kept = _openKeptFile();
+    return kept ? kept->pool.get() : nullptr;
+}
+
+const VQClassFileLayout* VQJavaClass::classFileLayout() const {
+    const KeptFile* kept = _openKeptFile();
+    return kept ? kept->layout.get() : nullptr;
 }
 
 }  // namespace ornith
