@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ornith/base/VQByteCursor.h"
+#include "ornith/base/VQText.h"
 #include "ornith/classfile/VQClassFileLayout.h"
 #include "ornith/classfile/VQCodeAttribute.h"
 #include "ornith/classfile/VQConstantPoolEntries.h"
@@ -46,6 +47,9 @@ public:
         _line.clear();
     }
     void indent(int delta) { _indent += delta; }
+    int indentLevel() const noexcept { return _indent; }
+    // Text already laid out in lines, from the start of a line.
+    void printRaw(std::string_view lines) { _out += lines; }
     void tab() {
         const int column = _indent * kIndentWidth + kTabColumn;
         const int length = static_cast<int>(_line.size());
@@ -322,6 +326,334 @@ void appendStackMapTable(Context& c, std::span<const uint8_t> info) {
     w.indent(-1);
 }
 
+// ---- Type annotations ----------------------------------------------------------------
+
+constexpr int kMaxValueDepth = 64;
+
+// The element value at the cursor, in javap's unresolved form ("I#9") or resolved
+// ("3"), printed to `w`; false when it does not decode.
+bool writeAnnotation(Context& c, VQByteCursor& cursor, bool resolve, int depth);
+
+bool writeElementValue(Context& c, VQByteCursor& cursor, bool resolve, int depth) {
+    JavapLines& w = c.w;
+    uint8_t tag = 0;
+    if (depth > kMaxValueDepth || !cursor.u8(tag)) return false;
+    const std::string tagText(1, static_cast<char>(tag));
+    uint16_t first = 0, second = 0;
+    auto value = [&](uint32_t index) {
+        std::string s;
+        if (!c.pool.appendJavapValue(index, s)) return std::string("???");
+        return s;
+    };
+    switch (tag) {
+        case 'B':
+        case 'C':
+        case 'D':
+        case 'F':
+        case 'I':
+        case 'J':
+        case 'S':
+        case 'Z':
+        case 's': {
+            if (!cursor.be16(first)) return false;
+            if (!resolve) {
+                w.print(tagText + "#" + std::to_string(first));
+                return true;
+            }
+            const int kind = c.pool.tag(first);
+            if (tag == 'B') {
+                w.print("(byte) " + value(first));
+            } else if (tag == 'S') {
+                w.print("(short) " + value(first));
+            } else if (tag == 'C') {
+                std::string ch;
+                if (kind == kVQConstantInteger) {
+                    // The character itself, as Java's String.valueOf((char) value) gives it.
+                    VQAppendUTF8(ch, static_cast<char16_t>(c.pool.intValue(first)));
+                } else {
+                    ch = "#" + std::to_string(first);
+                }
+                w.print("'" + ch + "'");
+            } else if (tag == 'Z') {
+                const int32_t v = kind == kVQConstantInteger ? c.pool.intValue(first) : -1;
+                w.print(kind == kVQConstantInteger && (v == 0 || v == 1)
+                            ? (v ? "true" : "false")
+                            : "#" + std::to_string(first));
+            } else if (tag == 's') {
+                w.print("\"" + value(first) + "\"");
+            } else {
+                w.print(value(first));
+            }
+            return true;
+        }
+        case 'e':
+            if (!cursor.be16(first) || !cursor.be16(second)) return false;
+            if (resolve)
+                w.print(value(first) + "." + value(second));
+            else
+                w.print("e#" + std::to_string(first) + ".#" + std::to_string(second));
+            return true;
+        case 'c':
+            if (!cursor.be16(first)) return false;
+            w.print(resolve ? "class " + value(first) : "c#" + std::to_string(first));
+            return true;
+        case '@':
+            w.print("@");
+            return writeAnnotation(c, cursor, resolve, depth + 1);
+        case '[': {
+            uint16_t n = 0;
+            if (!cursor.be16(n)) return false;
+            w.print("[");
+            for (uint32_t k = 0; k < n; ++k) {
+                if (k > 0) w.print(",");
+                if (!writeElementValue(c, cursor, resolve, depth + 1)) return false;
+            }
+            w.print("]");
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+// A field descriptor as the source names the type: Lp/A$B; as p.A$B, [I as int[].
+std::string typeName(std::string_view descriptor) {
+    size_t dims = 0;
+    while (dims < descriptor.size() && descriptor[dims] == '[') ++dims;
+    std::string_view rest = descriptor.substr(dims);
+    std::string name;
+    if (rest.size() >= 2 && rest.front() == 'L' && rest.back() == ';') {
+        name = rest.substr(1, rest.size() - 2);
+        for (char& ch : name)
+            if (ch == '/') ch = '.';
+    } else if (rest.size() == 1) {
+        static constexpr std::string_view kCodes = "BCDFIJSZV";
+        static constexpr const char* kNames[] = {"byte", "char",  "double",  "float", "int",
+                                                 "long", "short", "boolean", "void"};
+        const size_t at = kCodes.find(rest[0]);
+        name = at == std::string_view::npos ? std::string(rest) : kNames[at];
+    } else {
+        name = rest;
+    }
+    for (size_t k = 0; k < dims; ++k) name += "[]";
+    return name;
+}
+
+bool writeAnnotation(Context& c, VQByteCursor& cursor, bool resolve, int depth) {
+    JavapLines& w = c.w;
+    uint16_t type = 0, n = 0;
+    if (depth > kMaxValueDepth || !cursor.be16(type) || !cursor.be16(n)) return false;
+    if (resolve) {
+        std::string descriptor;
+        if (c.pool.tag(type) != kVQConstantUtf8 || !c.pool.text(type, descriptor)) return false;
+        w.print(typeName(descriptor));
+        if (n > 0) {
+            w.println("(");
+            w.indent(1);
+        }
+        for (uint32_t k = 0; k < n; ++k) {
+            uint16_t name = 0;
+            if (!cursor.be16(name)) return false;
+            std::string nameText;
+            if (!c.pool.appendJavapValue(name, nameText)) nameText = "???";
+            w.print(nameText + "=");
+            if (!writeElementValue(c, cursor, true, depth + 1)) return false;
+            w.println();
+        }
+        if (n > 0) {
+            w.indent(-1);
+            w.print(")");
+        }
+        return true;
+    }
+    w.print("#" + std::to_string(type) + "(");
+    for (uint32_t k = 0; k < n; ++k) {
+        uint16_t name = 0;
+        if (!cursor.be16(name)) return false;
+        if (k > 0) w.print(",");
+        w.print("#" + std::to_string(name) + "=");
+        if (!writeElementValue(c, cursor, false, depth + 1)) return false;
+    }
+    w.print(")");
+    return true;
+}
+
+const char* targetTypeName(uint8_t type) noexcept {
+    switch (type) {
+        case 0x00:
+            return "CLASS_TYPE_PARAMETER";
+        case 0x01:
+            return "METHOD_TYPE_PARAMETER";
+        case 0x10:
+            return "CLASS_EXTENDS";
+        case 0x11:
+            return "CLASS_TYPE_PARAMETER_BOUND";
+        case 0x12:
+            return "METHOD_TYPE_PARAMETER_BOUND";
+        case 0x13:
+            return "FIELD";
+        case 0x14:
+            return "METHOD_RETURN";
+        case 0x15:
+            return "METHOD_RECEIVER";
+        case 0x16:
+            return "METHOD_FORMAL_PARAMETER";
+        case 0x17:
+            return "THROWS";
+        case 0x40:
+            return "LOCAL_VARIABLE";
+        case 0x41:
+            return "RESOURCE_VARIABLE";
+        case 0x42:
+            return "EXCEPTION_PARAMETER";
+        case 0x43:
+            return "INSTANCEOF";
+        case 0x44:
+            return "NEW";
+        case 0x45:
+            return "CONSTRUCTOR_REFERENCE";
+        case 0x46:
+            return "METHOD_REFERENCE";
+        case 0x47:
+            return "CAST";
+        case 0x48:
+            return "CONSTRUCTOR_INVOCATION_TYPE_ARGUMENT";
+        case 0x49:
+            return "METHOD_INVOCATION_TYPE_ARGUMENT";
+        case 0x4A:
+            return "CONSTRUCTOR_REFERENCE_TYPE_ARGUMENT";
+        case 0x4B:
+            return "METHOD_REFERENCE_TYPE_ARGUMENT";
+        default:
+            return nullptr;
+    }
+}
+
+// One type annotation: the unresolved form with its target on the first line, the
+// resolved annotation below it.
+bool writeTypeAnnotation(Context& c, VQByteCursor& cursor) {
+    JavapLines& w = c.w;
+    uint8_t type = 0;
+    if (!cursor.u8(type) || !targetTypeName(type)) return false;
+    std::string target = targetTypeName(type);
+    uint8_t b = 0;
+    uint16_t x = 0;
+    switch (type) {
+        case 0x00:
+        case 0x01:
+            if (!cursor.u8(b)) return false;
+            target += ", param_index=" + std::to_string(b);
+            break;
+        case 0x10:
+            if (!cursor.be16(x)) return false;
+            target += ", type_index=" + std::to_string(static_cast<int16_t>(x));
+            break;
+        case 0x11:
+        case 0x12: {
+            uint8_t bound = 0;
+            if (!cursor.u8(b) || !cursor.u8(bound)) return false;
+            target +=
+                ", param_index=" + std::to_string(b) + ", bound_index=" + std::to_string(bound);
+            break;
+        }
+        case 0x13:
+        case 0x14:
+        case 0x15:
+            break;
+        case 0x16:
+            if (!cursor.u8(b)) return false;
+            target += ", param_index=" + std::to_string(b);
+            break;
+        case 0x17:
+        case 0x42:
+            if (!cursor.be16(x)) return false;
+            target += (type == 0x17 ? ", type_index=" : ", exception_index=") + std::to_string(x);
+            break;
+        case 0x40:
+        case 0x41: {
+            if (!cursor.be16(x)) return false;
+            if (x == 0) {
+                target += ", lvarOffset is Null!";
+                break;
+            }
+            target += ", {";
+            for (uint32_t k = 0; k < x; ++k) {
+                uint16_t start = 0, length = 0, index = 0;
+                if (!cursor.be16(start) || !cursor.be16(length) || !cursor.be16(index))
+                    return false;
+                if (k != 0) target += "; ";
+                target += "start_pc=" + std::to_string(start) +
+                          ", length=" + std::to_string(length) + ", index=" + std::to_string(index);
+            }
+            target += "}";
+            break;
+        }
+        case 0x43:
+        case 0x44:
+        case 0x45:
+        case 0x46:
+            if (!cursor.be16(x)) return false;
+            target += ", offset=" + std::to_string(x);
+            break;
+        default:  // 0x47 to 0x4B
+            if (!cursor.be16(x) || !cursor.u8(b)) return false;
+            target += ", offset=" + std::to_string(x) + ", type_index=" + std::to_string(b);
+            break;
+    }
+    uint8_t pathLength = 0;
+    if (!cursor.u8(pathLength)) return false;
+    if (pathLength > 0) {
+        static constexpr const char* kKinds[] = {"ARRAY", "INNER_TYPE", "WILDCARD",
+                                                 "TYPE_ARGUMENT"};
+        target += ", location=[";
+        for (uint32_t k = 0; k < pathLength; ++k) {
+            uint8_t kind = 0, argument = 0;
+            if (!cursor.u8(kind) || !cursor.u8(argument) || kind > 3) return false;
+            if (k > 0) target += ", ";
+            target += kKinds[kind];
+            if (kind == 3) target += "(" + std::to_string(argument) + ")";
+        }
+        target += "]";
+    }
+    const size_t annotationAt = cursor.position();
+    if (!writeAnnotation(c, cursor, false, 0)) return false;
+    w.print(": ");
+    w.print(target);
+    w.println();
+    w.indent(1);
+    VQByteCursor again = cursor;
+    again.seek(annotationAt);
+    const bool ok = writeAnnotation(c, again, true, 0);
+    w.indent(-1);
+    return ok;
+}
+
+// The block of one type-annotation attribute, written only when all of it decodes.
+void appendTypeAnnotationsBlock(Context& outer, std::string_view name,
+                                std::span<const uint8_t> info, int indent) {
+    std::string text;
+    JavapLines w(text, indent);
+    Context c{outer.pool, outer.thisClass, w};
+    VQByteCursor cursor(info);
+    uint16_t n = 0;
+    bool ok = cursor.be16(n);
+    if (ok) {
+        w.print(name);
+        w.println(":");
+        w.indent(1);
+        for (uint32_t k = 0; ok && k < n; ++k) {
+            w.print(std::to_string(k) + ": ");
+            ok = writeTypeAnnotation(c, cursor);
+            w.println();
+        }
+        ok = ok && cursor.atEnd();
+    }
+    if (ok)
+        outer.w.printRaw(text);
+    else
+        outer.w.report("malformed " + std::string(name));
+}
+
 void appendUnknownAttribute(Context& c, const VQLayoutAttribute& a) {
     JavapLines& w = c.w;
     std::string line = "  ";
@@ -403,7 +735,12 @@ void VQAppendJavapCode(const VQJavaClass& owner, const VQJavaMethod& method,
 
 void VQAppendJavapTypeAnnotations(const VQJavaClass& owner, std::string_view attributeName,
                                   std::span<const uint8_t> info, int indent, std::string& out) {
-    (void)owner, (void)attributeName, (void)info, (void)indent, (void)out;
+    const VQConstantPoolEntries* pool = owner.constantPool();
+    if (!pool) return;
+    const VQClassFileLayout* layout = owner.classFileLayout();
+    JavapLines w(out, 0);
+    Context c{*pool, layout ? layout->thisClass() : 0u, w};
+    appendTypeAnnotationsBlock(c, attributeName, info, indent / 2);
 }
 
 }  // namespace ornith

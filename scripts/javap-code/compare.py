@@ -10,6 +10,11 @@ each difference under --out.
 """
 import os, subprocess, sys
 
+def lines_of(text):
+    # Only '\n' ends a line: javap prints U+2028 and the like inside string constants.
+    parts = text.split('\n')
+    return [p + '\n' for p in parts[:-1]] + ([parts[-1]] if parts[-1] else [])
+
 def code_blocks(lines):
     blocks, current = [], None
     for line in lines:
@@ -26,7 +31,7 @@ def javap_classes(javap, flags, files):
     out = subprocess.run(['nice', javap] + flags + files, capture_output=True, text=True).stdout
     # One class per "Classfile" (-v) or per closing brace at column 0.
     per, current = [], []
-    for line in out.splitlines(keepends=True):
+    for line in lines_of(out):
         current.append(line)
         if line == '}\n':
             per.append(current)
@@ -37,7 +42,7 @@ def ours(tool, mode, files):
     out = subprocess.run([tool, mode] + files, capture_output=True, text=True).stdout
     result = {f: [] for f in files}
     current = None
-    for line in out.splitlines(keepends=True):
+    for line in lines_of(out):
         if line.startswith('=== '):
             name = line[4:].rsplit(' ', 1)[0]
             if ' failed: ' in line:
