@@ -11,8 +11,12 @@
 
 // Class files: name conversions, the constant pool, attributes, the builder-driven parser.
 #include "ornith/classfile/VQAnnotationAttributes.h"
+#include "ornith/classfile/VQClassFileLayout.h"
 #include "ornith/classfile/VQClassFileParsing.h"
+#include "ornith/classfile/VQCodeAttribute.h"
 #include "ornith/classfile/VQConstantPool.h"
+#include "ornith/classfile/VQConstantPoolEntries.h"
+#include "ornith/classfile/VQInstructions.h"
 #include "ornith/classfile/VQJavaAttribute.h"
 #include "ornith/classfile/VQMemberAttributes.h"
 #include "ornith/classfile/VQModuleAttributes.h"
@@ -31,6 +35,7 @@
 #include "ornith/model/VQJavaMethod.h"
 #include "ornith/model/VQJavaSignature.h"
 #include "ornith/model/VQJavaType.h"
+#include "ornith/model/VQJavapCode.h"
 #include "ornith/model/VQJavapText.h"
 
 // Class stores and the zip archive reader.

@@ -21,5 +21,10 @@ find . -name '*.class' | sed 's|^\./||' | LC_ALL=C sort | while read -r file; do
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 "$file" > "$out.default.txt"
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -p "$file" > "$out.p.txt"
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -constants "$file" > "$out.constants.txt"
+    # Method bodies (-c -l) and everything (-v, without the lines that name the file's
+    # path and time).
+    "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -c -l -p "$file" > "$out.code.txt"
+    "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -v -p "$file" |
+        grep -v -e '^Classfile ' -e '^  Last modified' > "$out.verbose.txt"
 done
 echo "classes: $(find . -name '*.class' | wc -l)"

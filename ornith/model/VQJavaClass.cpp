@@ -4,7 +4,10 @@
 #include <type_traits>
 
 #include "ornith/base/VQException.h"
+#include "ornith/classfile/VQClassFileLayout.h"
 #include "ornith/classfile/VQClassFileParsing.h"
+#include "ornith/classfile/VQCodeAttribute.h"
+#include "ornith/classfile/VQConstantPoolEntries.h"
 #include "ornith/classfile/VQPathUtilities.h"
 
 namespace ornith {
@@ -391,6 +394,59 @@ const VQJavaClassListAttribute* VQJavaClass::permittedSubclasses() const {
 const std::vector<VQRecordComponent>* VQJavaClass::recordComponents() const {
     const auto* record = wellFormedAttribute<VQJavaRecordAttribute>("Record");
     return record ? &record->components() : nullptr;
+}
+
+// ---- The class file as kept ------------------------------------------------------------
+
+struct VQJavaClass::KeptFile {
+    std::unique_ptr<const VQConstantPoolEntries> pool;
+    std::unique_ptr<const VQClassFileLayout> layout;
+    // One per method of the file's table, null for one without Code.
+    std::once_flag codeOnce;
+    std::vector<std::unique_ptr<const VQCodeAttribute>> codes;
+};
+
+VQJavaClass::KeptFile* VQJavaClass::_openKeptFile() const {
+    if (!_classFile) return nullptr;
+    // A failure leaves the flag unset, so that the next request raises it again.
+    std::call_once(_keptFileOnce, [this] {
+        auto kept = std::make_unique<KeptFile>();
+        kept->pool = VQConstantPoolEntries::entriesOfClassFile(classFileBytes());
+        kept->layout = VQClassFileLayout::layoutOfClassFile(classFileBytes(), *kept->pool);
+        _keptFile = std::move(kept);
+    });
+    return _keptFile.get();
+}
+
+const VQConstantPoolEntries* VQJavaClass::constantPool() const {
+    const KeptFile* kept = _openKeptFile();
+    return kept ? kept->pool.get() : nullptr;
+}
+
+const VQClassFileLayout* VQJavaClass::classFileLayout() const {
+    const KeptFile* kept = _openKeptFile();
+    return kept ? kept->layout.get() : nullptr;
+}
+
+const VQCodeAttribute* VQJavaClass::code(const VQJavaMethod& method) const {
+    KeptFile* kept = _openKeptFile();
+    if (!kept) return nullptr;
+    const std::span<const VQLayoutMember> members = kept->layout->methods();
+    std::call_once(kept->codeOnce, [kept, members] {
+        kept->codes.resize(members.size());
+        for (size_t i = 0; i < members.size(); ++i)
+            if (const VQLayoutAttribute* found = members[i].attribute("Code"))
+                kept->codes[i] = std::make_unique<VQCodeAttribute>(found->info, *kept->pool);
+    });
+    const uint32_t position = method.tablePosition();
+    if (position >= members.size()) return nullptr;
+    // A method of another class may share the position: its descriptor and name tell.
+    const VQLayoutMember& member = members[position];
+    const std::string_view name = kept->pool->modifiedUTF8(member.nameIndex);
+    if (kept->pool->modifiedUTF8(member.descriptorIndex) != method.signature() ||
+        (!name.starts_with('<') && name != method.name()))
+        return nullptr;
+    return kept->codes[position].get();
 }
 
 }  // namespace ornith

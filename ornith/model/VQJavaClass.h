@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -42,6 +43,9 @@
 
 namespace ornith {
 
+class VQClassFileLayout;
+class VQCodeAttribute;
+class VQConstantPoolEntries;
 class VQClassLibrary;
 class VQJavaPackage;
 class VQJavaClass;
@@ -184,6 +188,16 @@ public:
     std::span<const uint8_t> classFileBytes() const noexcept {
         return _classFile ? _classFile->span() : std::span<const uint8_t>();
     }
+
+    // The constant pool of classFileBytes() as a list of entries, and the layout of the
+    // file's tables, opened when first asked and kept; null for a class that keeps no
+    // bytes. A file whose pool or tables do not decode raises as the parse does.
+    const VQConstantPoolEntries* constantPool() const;
+    const VQClassFileLayout* classFileLayout() const;
+    // The Code attribute of one of the class's methods or constructors, found in the kept
+    // bytes by the first request for any (one pass over the members, kept); null for a
+    // method without one, one of another class, or a class that keeps no bytes.
+    const VQCodeAttribute* code(const VQJavaMethod& method) const;
 
     // The library that made the class; null for a class read from a file or from bytes.
     const std::shared_ptr<VQClassLibrary>& classLibrary() const noexcept { return _classLibrary; }
@@ -344,6 +358,11 @@ private:
     std::shared_ptr<const VQByteBuffer> _classFile;
     // The same object as _classLibrary, which keeps it alive; null without a library.
     VQClassResolver* _resolver = nullptr;
+    // What is read from _classFile on request (constantPool, classFileLayout).
+    struct KeptFile;
+    mutable std::once_flag _keptFileOnce;
+    mutable std::unique_ptr<KeptFile> _keptFile;
+    KeptFile* _openKeptFile() const;
 };
 
 template <class T>

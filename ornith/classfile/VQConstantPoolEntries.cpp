@@ -1,0 +1,550 @@
+#include "ornith/classfile/VQConstantPoolEntries.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+
+#include "ornith/base/VQEndian.h"
+#include "ornith/base/VQException.h"
+#include "ornith/base/VQText.h"
+#include "ornith/classfile/VQJavaNumberText.h"
+
+namespace ornith {
+
+namespace {
+
+// Body bytes of the kinds that have a fixed size; 0 for the counted and unknown ones.
+uint32_t fixedBodySize(int tag) noexcept {
+    switch (tag) {
+        case kVQConstantClass:
+        case kVQConstantString:
+        case kVQConstantMethodType:
+        case kVQConstantModule:
+        case kVQConstantPackage:
+            return 2;
+        case kVQConstantMethodHandle:
+            return 3;
+        case kVQConstantInteger:
+        case kVQConstantFloat:
+        case kVQConstantFieldref:
+        case kVQConstantMethodref:
+        case kVQConstantInterfaceMethodref:
+        case kVQConstantNameAndType:
+        case kVQConstantDynamic:
+        case kVQConstantInvokeDynamic:
+            return 4;
+        case kVQConstantLong:
+        case kVQConstantDouble:
+            return 8;
+        default:
+            return 0;
+    }
+}
+
+bool isMemberRef(int tag) noexcept {
+    return tag == kVQConstantFieldref || tag == kVQConstantMethodref ||
+           tag == kVQConstantInterfaceMethodref;
+}
+
+// Kinds whose one reference names a Utf8 entry.
+bool namesText(int tag) noexcept {
+    return tag == kVQConstantClass || tag == kVQConstantString || tag == kVQConstantMethodType ||
+           tag == kVQConstantModule || tag == kVQConstantPackage;
+}
+
+// Modified UTF-8 to the UTF-16 units Java reads from it. A byte that starts no
+// well-formed sequence becomes U+FFFD on its own.
+void appendModifiedUTF8Units(std::u16string& out, const uint8_t* p, size_t length) {
+    const uint8_t* end = p + length;
+    while (p < end) {
+        const uint8_t b = *p;
+        if (b < 0x80) {
+            out.push_back(b);
+            ++p;
+        } else if ((b & 0xE0) == 0xC0 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            out.push_back(static_cast<char16_t>(((b & 0x1F) << 6) | (p[1] & 0x3F)));
+            p += 2;
+        } else if ((b & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
+                   (p[2] & 0xC0) == 0x80) {
+            out.push_back(
+                static_cast<char16_t>(((b & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F)));
+            p += 3;
+        } else {
+            out.push_back(u'\uFFFD');
+            ++p;
+        }
+    }
+}
+
+// Character.isJavaIdentifierStart and isJavaIdentifierPart for what class files hold.
+// ASCII exactly; above it every character counts as a letter except the C1 controls,
+// which Java ignores inside an identifier: a name javac wrote is never quoted for it.
+bool isIdentifierStart(uint32_t c) noexcept {
+    if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '$' || c == '_';
+    return c > 0x9F && c != kVQReplacementCharacter;
+}
+bool isIdentifierPart(uint32_t c) noexcept {
+    if (isIdentifierStart(c) || (c >= '0' && c <= '9')) return true;
+    return c <= 0x08 || (c >= 0x0E && c <= 0x1B) || (c >= 0x7F && c <= 0x9F);
+}
+
+void appendHexUnit(uint32_t unit, std::string& out) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "\\u%04x", unit & 0xFFFF);
+    out += buffer;
+}
+
+}  // namespace
+
+std::unique_ptr<const VQConstantPoolEntries> VQConstantPoolEntries::entriesOfClassFile(
+    std::span<const uint8_t> classFile) {
+    if (classFile.size() > UINT32_MAX)
+        throw VQInvalidArgumentException("Truncated java .class file",
+                                         VQErrorKind::truncatedClassFile);
+    VQByteStream stream{classFile.data(), 0, static_cast<uint32_t>(classFile.size())};
+    if (VQReadU4(stream) != static_cast<int32_t>(0xCAFEBABEu))
+        throw VQInvalidArgumentException("Not a java .class file", VQErrorKind::notClassFile, 0);
+    VQSkipBytes(stream, 4);
+    VQConstantPoolHandle pool(parsing::openConstantPool(stream, nullptr).orRaise());
+    return std::unique_ptr<const VQConstantPoolEntries>(
+        new VQConstantPoolEntries(std::move(pool), stream.position));
+}
+
+int VQConstantPoolEntries::tag(uint32_t index) const noexcept {
+    if (index == 0 || index >= size()) return 0;
+    const uint8_t* entry = _pool->entries[index];
+    return entry ? entry[-1] : 0;
+}
+
+uint32_t VQConstantPoolEntries::offsetOf(uint32_t index) const noexcept {
+    if (tag(index) == 0) return 0;
+    return static_cast<uint32_t>(_pool->entries[index] - 1 - _pool->begin);
+}
+
+const uint8_t* VQConstantPoolEntries::body(uint32_t index, int tag,
+                                           uint32_t length) const noexcept {
+    if (index >= size()) return nullptr;
+    VQPoolResult<const uint8_t*> found =
+        VQPoolReader(*_pool).entry(static_cast<int32_t>(index), tag, length);
+    return found ? *found : nullptr;
+}
+
+uint16_t VQConstantPoolEntries::firstIndex(uint32_t index) const noexcept {
+    const int kind = tag(index);
+    const uint32_t length = fixedBodySize(kind);
+    if (length == 0 || length == 8 || kind == kVQConstantInteger || kind == kVQConstantFloat)
+        return 0;
+    const uint8_t* at = body(index, kind, length);
+    if (!at) return 0;
+    return kind == kVQConstantMethodHandle ? at[0] : VQLoadBE16(at);
+}
+
+uint16_t VQConstantPoolEntries::secondIndex(uint32_t index) const noexcept {
+    const int kind = tag(index);
+    if (kind == kVQConstantMethodHandle) {
+        const uint8_t* at = body(index, kind, 3);
+        return at ? VQLoadBE16(at + 1) : 0;
+    }
+    if (!isMemberRef(kind) && kind != kVQConstantNameAndType && kind != kVQConstantDynamic &&
+        kind != kVQConstantInvokeDynamic)
+        return 0;
+    const uint8_t* at = body(index, kind, 4);
+    return at ? VQLoadBE16(at + 2) : 0;
+}
+
+int32_t VQConstantPoolEntries::intValue(uint32_t index) const noexcept {
+    const uint8_t* at = body(index, kVQConstantInteger, 4);
+    return at ? static_cast<int32_t>(VQLoadBE32(at)) : 0;
+}
+
+float VQConstantPoolEntries::floatValue(uint32_t index) const noexcept {
+    const uint8_t* at = body(index, kVQConstantFloat, 4);
+    return at ? std::bit_cast<float>(VQLoadBE32(at)) : 0.0f;
+}
+
+int64_t VQConstantPoolEntries::longValue(uint32_t index) const noexcept {
+    const uint8_t* at = body(index, kVQConstantLong, 8);
+    return at ? static_cast<int64_t>(VQLoadBE64(at)) : 0;
+}
+
+double VQConstantPoolEntries::doubleValue(uint32_t index) const noexcept {
+    const uint8_t* at = body(index, kVQConstantDouble, 8);
+    return at ? std::bit_cast<double>(VQLoadBE64(at)) : 0.0;
+}
+
+std::string_view VQConstantPoolEntries::modifiedUTF8(uint32_t index) const noexcept {
+    if (index >= size()) return {};
+    VQPoolResult<std::string_view> found = VQPoolReader(*_pool).utf8(static_cast<int32_t>(index));
+    return found ? *found : std::string_view();
+}
+
+bool VQConstantPoolEntries::text(uint32_t index, std::string& out) const {
+    out.clear();
+    if (namesText(tag(index))) index = firstIndex(index);
+    if (index == 0 || index >= size()) return false;
+    return static_cast<bool>(VQPoolReader(*_pool).textInto(static_cast<int32_t>(index), out));
+}
+
+bool VQConstantPoolEntries::utf16(uint32_t index, std::u16string& out) const {
+    out.clear();
+    if (namesText(tag(index))) index = firstIndex(index);
+    if (index == 0 || index >= size()) return false;
+    VQPoolResult<VQPoolText> found = VQPoolReader(*_pool).text(static_cast<int32_t>(index));
+    if (!found) return false;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(found->bytes.data());
+    if (found->utf16) {
+        for (size_t i = 0; i + 1 < found->bytes.size(); i += 2)
+            out.push_back(static_cast<char16_t>(VQLoadBE16(bytes + i)));
+    } else {
+        appendModifiedUTF8Units(out, bytes, found->bytes.size());
+    }
+    return true;
+}
+
+const char* VQConstantPoolEntries::kindName(int tag) noexcept {
+    switch (tag) {
+        case kVQConstantUtf8:
+            return "Utf8";
+        case kVQConstantInteger:
+            return "Integer";
+        case kVQConstantFloat:
+            return "Float";
+        case kVQConstantLong:
+            return "Long";
+        case kVQConstantDouble:
+            return "Double";
+        case kVQConstantClass:
+            return "Class";
+        case kVQConstantString:
+            return "String";
+        case kVQConstantFieldref:
+            return "Fieldref";
+        case kVQConstantMethodHandle:
+            return "MethodHandle";
+        case kVQConstantMethodType:
+            return "MethodType";
+        case kVQConstantMethodref:
+            return "Methodref";
+        case kVQConstantInterfaceMethodref:
+            return "InterfaceMethodref";
+        case kVQConstantInvokeDynamic:
+            return "InvokeDynamic";
+        case kVQConstantDynamic:
+            return "Dynamic";
+        case kVQConstantNameAndType:
+            return "NameAndType";
+        default:
+            return "Unknown";
+    }
+}
+
+const char* VQConstantPoolEntries::referenceKindName(int tag) noexcept {
+    switch (tag) {
+        case kVQConstantUtf8:
+            return "Utf8";
+        case kVQConstantInteger:
+            return "int";
+        case kVQConstantFloat:
+            return "float";
+        case kVQConstantLong:
+            return "long";
+        case kVQConstantDouble:
+            return "double";
+        case kVQConstantClass:
+            return "class";
+        case kVQConstantString:
+            return "String";
+        case kVQConstantFieldref:
+            return "Field";
+        case kVQConstantMethodHandle:
+            return "MethodHandle";
+        case kVQConstantMethodType:
+            return "MethodType";
+        case kVQConstantMethodref:
+            return "Method";
+        case kVQConstantInterfaceMethodref:
+            return "InterfaceMethod";
+        case kVQConstantInvokeDynamic:
+            return "InvokeDynamic";
+        case kVQConstantDynamic:
+            return "Dynamic";
+        case kVQConstantNameAndType:
+            return "NameAndType";
+        case kVQConstantModule:
+            return "Module";
+        case kVQConstantPackage:
+            return "Package";
+        default:
+            return "Unknown";
+    }
+}
+
+bool VQConstantPoolEntries::appendJavapOperands(uint32_t index, std::string& out) const {
+    const int kind = tag(index);
+    if (kind == 0) return false;
+    auto ref = [&out](uint32_t n) {
+        out += '#';
+        out += std::to_string(n);
+    };
+    switch (kind) {
+        case kVQConstantClass:
+        case kVQConstantString:
+        case kVQConstantMethodType:
+        case kVQConstantModule:
+        case kVQConstantPackage:
+            if (!body(index, kind, 2)) return false;
+            ref(firstIndex(index));
+            return true;
+        case kVQConstantFieldref:
+        case kVQConstantMethodref:
+        case kVQConstantInterfaceMethodref:
+            if (!body(index, kind, 4)) return false;
+            ref(firstIndex(index));
+            out += '.';
+            ref(secondIndex(index));
+            return true;
+        case kVQConstantNameAndType:
+        case kVQConstantDynamic:
+        case kVQConstantInvokeDynamic:
+            if (!body(index, kind, 4)) return false;
+            ref(firstIndex(index));
+            out += ':';
+            ref(secondIndex(index));
+            return true;
+        case kVQConstantMethodHandle:
+            if (!body(index, kind, 3)) return false;
+            out += std::to_string(firstIndex(index));
+            out += ':';
+            ref(secondIndex(index));
+            return true;
+        default:
+            return appendJavapValue(index, out);
+    }
+}
+
+bool VQConstantPoolEntries::appendName(uint32_t utf8Index, std::string& out) const {
+    std::string name;
+    if (!text(utf8Index, name) || tag(utf8Index) == kVQConstantString) return false;
+    VQAppendJavapCheckedName(name, out);
+    return true;
+}
+
+bool VQConstantPoolEntries::appendValue(uint32_t index, std::string& out, int depth) const {
+    const int kind = tag(index);
+    // The deepest chain is MethodHandle, member, NameAndType: a deeper one is malformed.
+    if (depth > 3) return false;
+    const size_t mark = out.size();
+    auto fail = [&] {
+        out.resize(mark);
+        return false;
+    };
+    switch (kind) {
+        case kVQConstantClass:
+        case kVQConstantModule:
+        case kVQConstantPackage:
+            if (tag(firstIndex(index)) != kVQConstantUtf8) return false;
+            return appendName(firstIndex(index), out);
+        case kVQConstantInteger:
+            if (!body(index, kind, 4)) return false;
+            out += std::to_string(intValue(index));
+            return true;
+        case kVQConstantFloat:
+            if (!body(index, kind, 4)) return false;
+            out += VQJavaFloatText(floatValue(index));
+            out += 'f';
+            return true;
+        case kVQConstantLong:
+            if (!body(index, kind, 8)) return false;
+            out += std::to_string(longValue(index));
+            out += 'l';
+            return true;
+        case kVQConstantDouble:
+            if (!body(index, kind, 8)) return false;
+            out += VQJavaDoubleText(doubleValue(index));
+            out += 'd';
+            return true;
+        case kVQConstantFieldref:
+        case kVQConstantMethodref:
+        case kVQConstantInterfaceMethodref: {
+            const uint32_t owner = firstIndex(index);
+            const uint32_t nameAndType = secondIndex(index);
+            if (tag(owner) != kVQConstantClass || tag(nameAndType) != kVQConstantNameAndType)
+                return false;
+            if (!appendValue(owner, out, depth + 1)) return fail();
+            out += '.';
+            if (!appendValue(nameAndType, out, depth + 1)) return fail();
+            return true;
+        }
+        case kVQConstantNameAndType: {
+            const uint32_t name = firstIndex(index);
+            const uint32_t type = secondIndex(index);
+            if (tag(name) != kVQConstantUtf8 || tag(type) != kVQConstantUtf8) return false;
+            if (!appendName(name, out)) return fail();
+            out += ':';
+            std::string descriptor;
+            if (!text(type, descriptor)) return fail();
+            out += descriptor;
+            return true;
+        }
+        case kVQConstantDynamic:
+        case kVQConstantInvokeDynamic: {
+            if (tag(secondIndex(index)) != kVQConstantNameAndType) return false;
+            out += '#';
+            out += std::to_string(firstIndex(index));
+            out += ':';
+            if (!appendValue(secondIndex(index), out, depth + 1)) return fail();
+            return true;
+        }
+        case kVQConstantMethodHandle: {
+            static constexpr const char* kKinds[] = {nullptr,
+                                                     "REF_getField",
+                                                     "REF_getStatic",
+                                                     "REF_putField",
+                                                     "REF_putStatic",
+                                                     "REF_invokeVirtual",
+                                                     "REF_invokeStatic",
+                                                     "REF_invokeSpecial",
+                                                     "REF_newInvokeSpecial",
+                                                     "REF_invokeInterface"};
+            const uint32_t refKind = firstIndex(index);
+            const uint32_t member = secondIndex(index);
+            if (refKind == 0 || refKind > 9 || !isMemberRef(tag(member))) return false;
+            out += kKinds[refKind];
+            out += ' ';
+            if (!appendValue(member, out, depth + 1)) return fail();
+            return true;
+        }
+        case kVQConstantMethodType: {
+            std::string descriptor;
+            if (tag(firstIndex(index)) != kVQConstantUtf8 || !text(index, descriptor)) return false;
+            out += descriptor;
+            return true;
+        }
+        case kVQConstantString:
+            if (tag(firstIndex(index)) != kVQConstantUtf8) return false;
+            return appendValue(firstIndex(index), out, depth + 1);
+        case kVQConstantUtf8: {
+            std::u16string units;
+            if (!utf16(index, units)) return false;
+            VQAppendJavapStringUnits(units, out);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+bool VQConstantPoolEntries::appendJavapValue(uint32_t index, std::string& out) const {
+    return appendValue(index, out, 0);
+}
+
+bool VQConstantPoolEntries::appendJavapReference(uint32_t index, uint32_t thisClass,
+                                                 std::string& out) const {
+    const int kind = tag(index);
+    if (kind == 0) return false;
+    const size_t mark = out.size();
+    out += referenceKindName(kind);
+    out += ' ';
+    uint32_t shown = index;
+    if (isMemberRef(kind) && thisClass != 0 && firstIndex(index) == thisClass &&
+        tag(secondIndex(index)) == kVQConstantNameAndType)
+        shown = secondIndex(index);
+    if (!appendValue(shown, out, 0)) {
+        out.resize(mark);
+        return false;
+    }
+    return true;
+}
+
+void VQAppendJavapCheckedName(std::string_view utf8, std::string& out) {
+    if (utf8.empty()) {
+        out += "\"\"";
+        return;
+    }
+    const auto* p = reinterpret_cast<const uint8_t*>(utf8.data());
+    const uint8_t* end = p + utf8.size();
+    uint32_t previous = '/';
+    bool plain = true;
+    while (p < end) {
+        const VQUTF8Step step = VQDecodeUTF8(p, end);
+        const uint32_t c = step.value;
+        p += step.length;
+        if ((previous == '/' && !isIdentifierStart(c)) || (c != '/' && !isIdentifierPart(c))) {
+            plain = false;
+            break;
+        }
+        previous = c;
+    }
+    if (plain) {
+        out += utf8;
+        return;
+    }
+    out += '"';
+    for (char c : utf8) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += c;
+        }
+    }
+    out += '"';
+}
+
+void VQAppendJavapStringUnits(std::u16string_view units, std::string& out) {
+    for (size_t i = 0; i < units.size(); ++i) {
+        const char16_t c = units[i];
+        switch (c) {
+            case u'\t':
+                out += "\\t";
+                continue;
+            case u'\n':
+                out += "\\n";
+                continue;
+            case u'\r':
+                out += "\\r";
+                continue;
+            case u'\b':
+                out += "\\b";
+                continue;
+            case u'\f':
+                out += "\\f";
+                continue;
+            case u'"':
+                out += "\\\"";
+                continue;
+            case u'\'':
+                out += "\\'";
+                continue;
+            case u'\\':
+                out += "\\\\";
+                continue;
+            default:
+                break;
+        }
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            appendHexUnit(c, out);
+        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+                   units[i + 1] <= 0xDFFF) {
+            VQAppendUTF8(out, 0x10000 + ((uint32_t{c} - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            // What javap's UTF-8 output makes of a unit that encodes no character.
+            out += '?';
+        } else {
+            VQAppendUTF8(out, c);
+        }
+    }
+}
+
+}  // namespace ornith
