@@ -18,6 +18,8 @@
 #include <string>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "ToolClassPath.h"
@@ -99,7 +101,9 @@ private:
     bool acceptsArchiveEdge(size_t source, const std::string& target, size_t targetArchive);
     std::string locationName(const std::string& className) const;
     std::string tagOf(size_t source, const std::string& target, size_t targetArchive);
+    void record(size_t source, const std::string& className, const VQClassReferences& found);
     void analyze(size_t source, VQDependencyScanner& scanner);
+    void analyzeReached(VQDependencyScanner& scanner);
     void printText();
     void printJson();
 
@@ -118,6 +122,9 @@ private:
     std::vector<std::set<Dep>> _deps;
     std::vector<std::set<size_t>> _requires;
     std::vector<bool> _analyzed;
+    // -R: class-path classes reached and those still to scan, with their archives.
+    std::unordered_set<std::string> _reached;
+    std::vector<std::pair<size_t, std::string>> _pending;
     // Leave out dependencies within a package, within an archive.
     bool _samePackage = true;
     bool _sameArchive = false;
@@ -211,22 +218,42 @@ std::string DepsRun::tagOf(size_t source, const std::string& target, size_t targ
     return module + " (internal)";
 }
 
+void DepsRun::record(size_t source, const std::string& className, const VQClassReferences& found) {
+    if (found.isModuleInfo) return;
+    for (const std::string& target : found.referencedClasses) {
+        if (!acceptsClassEdge(className, target)) continue;
+        const size_t targetArchive = archiveOfClass(source, target);
+        // -R follows every class it reaches on the class path, class by class.
+        if (_options.recursive && targetArchive >= _inputs && targetArchive < _classPathEnd &&
+            _reached.insert(target).second)
+            _pending.emplace_back(targetArchive, target);
+        if (!acceptsArchiveEdge(source, target, targetArchive)) continue;
+        _deps[source].insert(Dep{locationName(className), locationName(target), targetArchive});
+        if (targetArchive != source) _requires[source].insert(targetArchive);
+    }
+}
+
 void DepsRun::analyze(size_t source, VQDependencyScanner& scanner) {
     _analyzed[source] = true;
     const DepsEntry& entry = *_archives[source].entry;
     const bool clean = scanDepsEntry(
         entry, scanner, [&](const std::string& className, const VQClassReferences& found) {
-            if (found.isModuleInfo) return;
-            for (const std::string& target : found.referencedClasses) {
-                if (!acceptsClassEdge(className, target)) continue;
-                const size_t targetArchive = archiveOfClass(source, target);
-                if (!acceptsArchiveEdge(source, target, targetArchive)) continue;
-                _deps[source].insert(
-                    Dep{locationName(className), locationName(target), targetArchive});
-                if (targetArchive != source) _requires[source].insert(targetArchive);
-            }
+            record(source, className, found);
         });
     if (!clean) _failed = true;
+}
+
+void DepsRun::analyzeReached(VQDependencyScanner& scanner) {
+    while (!_pending.empty()) {
+        const auto [source, className] = _pending.back();
+        _pending.pop_back();
+        _analyzed[source] = true;
+        bool reported = false;
+        if (const VQClassReferences* found =
+                scanDepsClass(*_archives[source].entry, className, scanner, reported))
+            record(source, className, *found);
+        if (reported) _failed = true;
+    }
 }
 
 // Java's String.format("%-50s"): at least 50 characters, padded on the right.
@@ -352,18 +379,7 @@ int DepsRun::run() {
 
     VQDependencyScanner scanner;
     for (size_t i = 0; i < _inputs; ++i) analyze(i, scanner);
-    // -R: every class-path archive that an analysed one needs is analysed in turn.
-    for (bool grew = _options.recursive; grew;) {
-        grew = false;
-        for (size_t i = 0; i < _classPathEnd; ++i) {
-            if (!_analyzed[i]) continue;
-            for (const size_t target : _requires[i])
-                if (target < _classPathEnd && !_analyzed[target]) {
-                    analyze(target, scanner);
-                    grew = true;
-                }
-        }
-    }
+    analyzeReached(scanner);
     if (_options.format == "json")
         printJson();
     else
