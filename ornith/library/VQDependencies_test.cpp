@@ -41,25 +41,24 @@ TEST(VQDependencyScanner, FindsPoolMembersSignaturesAndExceptions) {
     Bytes methodType;
     testing::putU2(methodType, writer.utf8("(La/OnlyInMethodType;)V"));
     writer.raw(kVQConstantMethodType, methodType);
-    writer.addField(0, "f", "Ljava/util/List;",
-                    {writer.attribute("Signature",
-                                      signatureInfo(writer, "Ljava/util/List<+La/Element;>;"))});
-    writer.addMethod(0, "m", "(I)V",
-                     {writer.exceptions({"a/Thrown"}),
-                      writer.attribute("Signature",
-                                       signatureInfo(writer, "<T:La/Bound;:La/Iface;>(TT;)V"))});
-    writer.addClassAttribute(writer.attribute(
-        "Signature", signatureInfo(writer, "La/Base;La/Outer<La/Arg;>.Inner;")));
+    writer.addField(
+        0, "f", "Ljava/util/List;",
+        {writer.attribute("Signature", signatureInfo(writer, "Ljava/util/List<+La/Element;>;"))});
+    writer.addMethod(
+        0, "m", "(I)V",
+        {writer.exceptions({"a/Thrown"}),
+         writer.attribute("Signature", signatureInfo(writer, "<T:La/Bound;:La/Iface;>(TT;)V"))});
+    writer.addClassAttribute(
+        writer.attribute("Signature", signatureInfo(writer, "La/Base;La/Outer<La/Arg;>.Inner;")));
 
     VQDependencyScanner scanner;
     const Bytes bytes = writer.bytes();
     const VQClassReferences& found = scanner.scanClassData(bytes);
     EXPECT_EQ(found.className, "a.Self");
     EXPECT_FALSE(found.failure);
-    EXPECT_EQ(namesOf(found),
-              (Names{"a.Arg", "a.Base", "a.Bound", "a.Element", "a.Face", "a.Iface", "a.InArray",
-                     "a.Outer", "a.Outer$Inner", "a.Param", "a.Result", "a.Thrown",
-                     "java.util.List"}));
+    EXPECT_EQ(namesOf(found), (Names{"a.Arg", "a.Base", "a.Bound", "a.Element", "a.Face", "a.Iface",
+                                     "a.InArray", "a.Outer", "a.Outer$Inner", "a.Param", "a.Result",
+                                     "a.Thrown", "java.util.List"}));
 
     VQDependencyScanner withMethodTypes(VQDependencyScanner::Options{true});
     const Names all = namesOf(withMethodTypes.scanClassData(bytes));
