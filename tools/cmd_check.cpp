@@ -279,6 +279,6 @@ void addCheckCommand(CLI::App& app, CommandRunner& runner) {
 
 }  // namespace
 
-static bool registered = registerToolCommand({61, &addCheckCommand});
+static bool registered = registerToolCommand({41, &addCheckCommand});
 
 }  // namespace ornith::tool

@@ -443,6 +443,6 @@ void addDepsCommand(CLI::App& app, CommandRunner& runner) {
 
 }  // namespace
 
-static bool registered = registerToolCommand({60, &addDepsCommand});
+static bool registered = registerToolCommand({40, &addDepsCommand});
 
 }  // namespace ornith::tool

@@ -106,11 +106,12 @@ TEST(ToolFailures, EachFailureIsOneLineThatSaysWhatIsWrong) {
          true},
         // Usage errors.
         {{"frobnicate"},
-         "ornith: frobnicate: unknown command (the commands are describe, list, which or "
-         "tokens)\n",
+         "ornith: frobnicate: unknown command (the commands are describe, list, which, deps, "
+         "check or tokens)\n",
          2},
         {{},
-         "ornith: no command given (describe, list, which or tokens; ornith --help tells more)\n",
+         "ornith: no command given (describe, list, which, deps, check or tokens; ornith "
+         "--help tells more)\n",
          2},
         {{"describe", "-public", "p.Point"},
          "ornith: describe: unknown option -public (ornith describe --help lists them)\n",
