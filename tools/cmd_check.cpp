@@ -108,6 +108,7 @@ void CheckRun::openEntries() {
     archiveOptions.onMissingClassPathEntry = [this](const std::string& jar,
                                                     const std::string& missing) {
         reportFailure(missing, "named by the Class-Path of " + jar + ", but not there");
+        _failed = true;
     };
     library->setArchiveOptions(std::move(archiveOptions));
     for (const std::string& path : _options.paths)
