@@ -92,6 +92,17 @@ if [ "${ONLY:-}" != inproc ]; then
   proc 'ornith list -r --system none -cp guava.jar' "$(unzip -Z1 "$GUAVA" | grep -c '\.class$')" "$(sz "$GUAVA")" \
        'guava.jar (classes listed)' "'$ORNITH' list -r --system none -cp '$GUAVA' > /dev/null"
 
+  # deps and check beside jdeps and beside list -r over the same class path.
+  proc 'jdeps -s guava.jar' 1 "$(sz "$GUAVA")" 'guava.jar (every class scanned)' \
+       "jdeps -s '$GUAVA' > /dev/null"
+  proc 'ornith deps -s guava.jar' 1 "$(sz "$GUAVA")" 'guava.jar (every class scanned)' \
+       "'$ORNITH' deps -s '$GUAVA' > /dev/null"
+  jars100=$(ls "$JARDIR"/*.jar | head -100 | paste -sd:)
+  proc 'ornith check 100 jars' 100 0 "the first 100 jars of $JARDIR" \
+       "'$ORNITH' check '$jars100' > /dev/null || true"
+  proc 'ornith list -r 100 jars' 100 0 "the first 100 jars of $JARDIR" \
+       "'$ORNITH' list -r --system none -cp '$jars100' > /dev/null"
+
   # Peak memory of describing every class of the corpus, one after another.
   /usr/bin/time -f '%M %e' -o "$OUT/describe-all.time" "$ORNITH" describe --all -cp "$CORPUS/classes" > "$OUT/describe-all.txt"
   printf 'classes\t%s\t%s\n' "$(wc -l < "$OUT/describe-all.txt")" "$(cat "$OUT/describe-all.time")" > "$OUT/describe-all.tsv"

@@ -432,11 +432,12 @@ int main(int argc, char** argv) {
     try {
         for (const char* target :
              {"class_model", "class_name", "zip_reader", "zip_store", "lexer", "path_utilities",
-              "signature", "runtime_image", "jar_manifest", "text", "code", "code_attributes"}) {
+              "signature", "runtime_image", "jar_manifest", "text", "code", "code_attributes",
+              "dependencies"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }
-        for (const char* target : {"class_model", "class_name", "code"}) {
+        for (const char* target : {"class_model", "class_name", "code", "dependencies"}) {
             const fs::path dir = out / target;
             copyExamples(source / "examples/classes", dir, {".class"});
             copyExamples(source / "examples/attributes/classes", dir, {".class"});

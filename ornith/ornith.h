@@ -51,6 +51,7 @@
 
 // The class library and its packages.
 #include "ornith/library/VQClassLibrary.h"
+#include "ornith/library/VQDependencies.h"
 #include "ornith/library/VQJavaPackage.h"
 
 // Java source text: the Unicode stream, character classes, lexer and token printer.

@@ -108,6 +108,27 @@ std::vector<std::string> toolArguments(int argc, char** argv, CLI::App& app) {
         throw UsageError(words[at] + ": unknown command (the commands are " + commandNames(app) +
                          ")");
 
+    // deps takes jdeps's spellings: single-dash words and NAME:VALUE forms.
+    if (command->get_name() == "deps") {
+        static constexpr std::pair<std::string_view, std::string_view> kJdepsSpellings[] = {
+            {"-summary", "--summary"},
+            {"-verbose", "--verbose-all"},
+            {"-verbose:package", "--verbose-package"},
+            {"-verbose:class", "--verbose-class"},
+            {"-recursive", "--recursive"},
+            {"-regex", "--regex"},
+            {"-package", "--package"},
+            {"-filter", "--filter"},
+            {"-filter:package", "--filter-package"},
+            {"-filter:archive", "--filter-archive"},
+            {"-filter:module", "--filter-module"},
+            {"-filter:none", "--filter-none"},
+            {"-jdkinternals", "--jdk-internals"}};
+        for (size_t i = 0; i < end; ++i)
+            for (const auto& [jdk, ours] : kJdepsSpellings)
+                if (words[i] == jdk) words[i] = ours;
+    }
+
     // The tool's own options first, then the command and its options in the order given,
     // so that of an option given twice the last still wins.
     std::vector<std::string> ordered;

@@ -106,12 +106,12 @@ TEST(ToolFailures, EachFailureIsOneLineThatSaysWhatIsWrong) {
          true},
         // Usage errors.
         {{"frobnicate"},
-         "ornith: frobnicate: unknown command (the commands are describe, list, which, tokens "
-         "or inventory)\n",
+         "ornith: frobnicate: unknown command (the commands are describe, list, which, deps, "
+         "check, tokens or inventory)\n",
          2},
         {{},
-         "ornith: no command given (describe, list, which, tokens or inventory; ornith --help "
-         "tells more)\n",
+         "ornith: no command given (describe, list, which, deps, check, tokens or inventory; "
+         "ornith --help tells more)\n",
          2},
         {{"describe", "-public", "p.Point"},
          "ornith: describe: unknown option -public (ornith describe --help lists them)\n",

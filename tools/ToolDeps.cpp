@@ -1,0 +1,147 @@
+#include "ToolDeps.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+#include "ToolReport.h"
+#include "ornith/library/VQClassLibrary.h"
+#include "ornith/library/VQDependencies.h"
+#include "ornith/stores/VQClassStore.h"
+#include "ornith/stores/VQRuntimeImageStore.h"
+
+namespace ornith::tool {
+
+std::string entryDisplayName(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    const size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+namespace {
+
+// Packages nest no deeper than this: a directory tree that does (a loop of links, say)
+// is cut there rather than followed for ever.
+constexpr int kMaxPackageDepth = 200;
+
+void collectClassNames(const VQClassStore& store, const std::string& package, int depth,
+                       std::vector<std::string>& out) {
+    if (depth > kMaxPackageDepth) return;
+    const std::string prefix = package.empty() ? std::string() : package + ".";
+    if (const auto classes = store.classNamesInPackage(std::string_view(package)))
+        for (const std::string& name : *classes)
+            if (name != "module-info") out.push_back(prefix + name);
+    if (const auto packages = store.packageNamesInPackage(std::string_view(package)))
+        for (const std::string& name : *packages)
+            collectClassNames(store, prefix + name, depth + 1, out);
+}
+
+}  // namespace
+
+std::vector<std::string> classNamesOfStore(const VQClassStore& store) {
+    std::vector<std::string> names;
+    collectClassNames(store, std::string(), 0, names);
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+std::unique_ptr<DepsEntry> openDepsEntry(const std::string& path, int release) {
+    auto entry = std::make_unique<DepsEntry>();
+    entry->path = path;
+    entry->name = entryDisplayName(path);
+    entry->library = VQClassLibrary::classLibrary();
+    VQClassLibraryArchiveOptions options;
+    options.multiReleaseVersion = release;
+    entry->library->setArchiveOptions(std::move(options));
+    bool reported = false;
+    try {
+        entry->library->appendToClassPath(
+            path, [&](const std::string& name, const std::exception& failure) {
+                reportFailure(name, failure.what());
+                reported = true;
+            });
+    } catch (const std::exception& failure) {
+        reportFailure(path, failure.what());
+        return nullptr;
+    }
+    if (entry->library->classStores().empty()) {
+        if (!reported) reportFailure(path, "not a directory, archive or class file");
+        return nullptr;
+    }
+    entry->store = entry->library->classStores().front().get();
+    try {
+        entry->classNames = classNamesOfStore(*entry->store);
+    } catch (const std::exception& failure) {
+        reportFailure(path, failure.what());
+        return nullptr;
+    }
+    entry->classSet.reserve(entry->classNames.size());
+    entry->classSet.insert(entry->classNames.begin(), entry->classNames.end());
+    return entry;
+}
+
+const VQClassReferences* scanDepsClass(const DepsEntry& entry, const std::string& className,
+                                       VQDependencyScanner& scanner, bool& reported) {
+    std::shared_ptr<const VQByteBuffer> data;
+    try {
+        data = entry.store->dataForClassName(className);
+    } catch (const std::exception& failure) {
+        reportFailure(entry.path + ": " + className, failure.what());
+        reported = true;
+        return nullptr;
+    }
+    if (!data) {
+        reportFailure(entry.path + ": " + className, "cannot be read");
+        reported = true;
+        return nullptr;
+    }
+    const VQClassReferences& found = scanner.scanClassData(data->span());
+    if (found.failure) {
+        reportFailure(entry.path + ": " + className,
+                      *found.failure + " (only the references read before it are counted)");
+        reported = true;
+    }
+    return &found;
+}
+
+DepsPlatform openPlatform(const std::optional<std::string>& system) {
+    DepsPlatform platform;
+    const JdkChoice jdk = chooseJdk(system, false);
+    if (jdk.source == JdkChoice::Source::disabled) return platform;
+    if (jdk.home.empty()) {
+        reportFailure("JDK", "none found (give --system JDK, or set JAVA_HOME)");
+        platform.failed = true;
+        return platform;
+    }
+    const auto entries = VQClassLibrary::platformEntriesForJavaHome(jdk.home);
+    if (entries.empty()) {
+        reportFailure(jdk.home, "no runtime image (lib/modules) and no jmods");
+        platform.failed = true;
+        return platform;
+    }
+    std::string path;
+    for (const std::string& entry : entries) path.append(path.empty() ? "" : ";").append(entry);
+    platform.library = VQClassLibrary::classLibraryWithClassPath(
+        path, [&](const std::string& name, const std::exception& failure) {
+            reportFailure(name, failure.what());
+            platform.failed = true;
+        });
+    if (!platform.library->classStores().empty()) {
+        platform.store = platform.library->classStores().front().get();
+        platform.image = dynamic_cast<const VQRuntimeImageStore*>(platform.store);
+    }
+    return platform;
+}
+
+std::optional<std::string> platformModuleOfPackage(const DepsPlatform& platform,
+                                                   const std::string& packageName) {
+    if (!platform.image || !platform.image->containsPackageName(packageName)) return std::nullopt;
+    const auto classes = platform.image->classNamesInPackage(std::string_view(packageName));
+    if (!classes || classes->empty()) return std::nullopt;
+    const std::string first =
+        packageName.empty() ? classes->front() : packageName + "." + classes->front();
+    return platform.image->moduleNameForClassName(first);
+}
+
+}  // namespace ornith::tool
