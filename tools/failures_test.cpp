@@ -106,14 +106,14 @@ TEST(ToolFailures, EachFailureIsOneLineThatSaysWhatIsWrong) {
          true},
         // Usage errors.
         {{"frobnicate"},
-         "ornith: frobnicate: unknown command (the commands are describe, list, which or "
+         "ornith: frobnicate: unknown command (the commands are describe, javap, list, which or "
          "tokens)\n",
          2},
         {{},
-         "ornith: no command given (describe, list, which or tokens; ornith --help tells more)\n",
+         "ornith: no command given (describe, javap, list, which or tokens; ornith --help tells more)\n",
          2},
-        {{"describe", "-public", "p.Point"},
-         "ornith: describe: unknown option -public (ornith describe --help lists them)\n",
+        {{"describe", "-frobnicate", "p.Point"},
+         "ornith: describe: unknown option -frobnicate (ornith describe --help lists them)\n",
          2},
         {{"describe", "--multi-release", "abc", "p.Point"},
          "ornith: --multi-release: 'abc' is not a Java release (a number from 0 to 100000)\n",
