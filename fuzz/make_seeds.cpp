@@ -410,11 +410,11 @@ int main(int argc, char** argv) {
     try {
         for (const char* target :
              {"class_model", "class_name", "zip_reader", "zip_store", "lexer", "path_utilities",
-              "signature", "runtime_image", "jar_manifest", "text"}) {
+              "signature", "runtime_image", "jar_manifest", "text", "javap_verbose"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }
-        for (const char* target : {"class_model", "class_name"}) {
+        for (const char* target : {"class_model", "class_name", "javap_verbose"}) {
             const fs::path dir = out / target;
             copyExamples(source / "examples/classes", dir, {".class"});
             copyExamples(source / "examples/attributes/classes", dir, {".class"});

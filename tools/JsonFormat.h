@@ -12,9 +12,6 @@
 namespace ornith::tool {
 
 struct ClassJsonOptions {
-    // Each method's "code": its instructions, exception table, line numbers and local
-    // variables (null for a method without code).
-    bool code = false;
     // The class-path entry the class came from ("classPathEntry"); null when unknown.
     const std::string* classPathEntry = nullptr;
 };

@@ -16,8 +16,7 @@ struct DescribeOptions {
     bool all = false;
     ClassPathOptions classPath;
     std::string format = "text";
-    bool raw = false;   // the library's text unescaped
-    bool code = false;  // json: each method's code too
+    bool raw = false;  // the library's text unescaped
     // javap's own options.
     bool showPrivate = false;    // -p, -private
     bool showPackage = false;    // -package (javap's default)

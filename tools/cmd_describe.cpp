@@ -96,7 +96,6 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options, const O
     std::string text;
     if (options.format == "json") {
         ClassJsonOptions json;
-        json.code = options.code;
         std::optional<std::string> entry;
         if (!origin.found)
             entry = origin.name;
@@ -271,9 +270,6 @@ void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
                        : "'" + value + "' is not a format (text, javap or json)";
         });
     addJavapOptions(command, *options);
-    command->add_flag("--code", options->code,
-                      "json format: each method's instructions, exception table, line numbers "
-                      "and local variables");
     command->add_flag("--raw", options->raw,
                       "Write text from class files unchanged (no escaping of control characters)");
     addClassPathOptions(command, options->classPath);

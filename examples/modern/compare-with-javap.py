@@ -2,6 +2,7 @@
 """Compares `ornith describe --format javap` with JDK 25's javap class by class.
 
 usage: compare-with-javap.py JDK_HOME ORNITH SOURCE [--modes M,...] [--out DIR] [--limit N]
+                             [--without-code]
 
 SOURCE is a directory of classes, a jar, or a .jmod. Every class in it (module-info
 aside, which is given by path when it sits in a directory) is printed by both in each
@@ -15,7 +16,8 @@ runtime image (javap's jrt: file names, and ornith's --system JDK_HOME), so that
 
 Modes (default: default,p,constants): default, p, constants, and the combinations
 c-p (-c -p), c-l-p (-c -l -p), s-p (-s -p), v-p (-v -p), c-p-constants (-c -p -constants),
-sysinfo-p (-sysinfo -p). javap is given many classes per process and run under nice, since
+sysinfo-p (-sysinfo -p). --without-code compares the texts without their "Code:"
+blocks. javap is given many classes per process and run under nice, since
 one start of it costs more than a second.
 """
 import os, subprocess, sys, zipfile
@@ -61,6 +63,19 @@ def blocks(text, verbose):
         out.append(''.join(current))
     return out
 
+def without_code(text):
+    """The text without its method bodies: each "Code:" block and what is indented under
+    it (for counting what the rest of a -v or -c view gets right on its own)."""
+    out, in_code = [], False
+    for line in text.splitlines(keepends=True):
+        if line == '    Code:\n':
+            in_code = True
+        elif in_code and not line.startswith('      '):
+            in_code = False
+        if not in_code:
+            out.append(line)
+    return ''.join(out)
+
 def run(cmd):
     return subprocess.run(['nice'] + cmd, capture_output=True, text=True,
                           encoding='utf-8', errors='surrogateescape').stdout
@@ -89,6 +104,9 @@ def main():
     outdir = option('--out', '/tmp/javap-diffs')
     modes = option('--modes', 'default,p,constants').split(',')
     limit = int(option('--limit', '0'))
+    skip_code = '--without-code' in args
+    if skip_code:
+        args.remove('--without-code')
     jdk, ornith, source = args[:3]
     os.makedirs(outdir, exist_ok=True)
     names = sorted(set(class_names(source)))
@@ -115,6 +133,8 @@ def main():
                 print(f'{mode}: block count mismatch at chunk {i}: javap {len(theirs)}, '
                       f'ornith {len(ours)}, classes {len(part)}', file=sys.stderr)
             for name, a, b in zip(part, theirs, ours):
+                if skip_code:
+                    a, b = without_code(a), without_code(b)
                 if a == b:
                     same += 1
                 else:
