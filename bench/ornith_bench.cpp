@@ -36,6 +36,12 @@
 //                     model_allocs_per_class the rest: what the model itself costs.
 //   ornith-parser-only  the parse of ornith-parse into a builder that keeps nothing (the
 //                     attribute objects are still made, and dropped): the parser's share.
+//   ornith-code       a VQJavaClass per class (sharing the file's buffer) with every
+//                     method's Code attribute found and its instructions decoded once,
+//                     operands and pool tags included, plus the exception table and the
+//                     line numbers; models kept until the round ends, as asm-code keeps
+//                     its trees. methods_with_code, instructions, try_catch,
+//                     line_numbers; faults = methods whose code did not decode.
 //   ornith-describe   a VQJavaClass per class plus its description; each class is dropped
 //                     as soon as it is described (timed). text_bytes = text produced.
 //                     allocs_per_class as for ornith-parse, the text's growth included.
@@ -100,6 +106,7 @@
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
+#include "ornith/classfile/VQCodeAttribute.h"
 #include "ornith/lexer/VQJavaLexer.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/model/VQJavapText.h"
@@ -687,6 +694,65 @@ void parserOnly(const Options& options, const std::string& dir) {
            {});
 }
 
+// The class model of every class with its method bodies: each method's Code attribute
+// found in the kept bytes, every instruction decoded once with its operands (a pool
+// reference's entry read for its tag), the exception table and the line numbers. The
+// peer's asm-code builds a tree of all of that; the models are kept until the round
+// ends, as there.
+void code(const Options& options, const std::string& dir) {
+    const ClassFiles set = readClasses(dir);
+    std::vector<std::shared_ptr<VQJavaClass>> models;
+    models.reserve(set.data.size());
+    int64_t withCode = 0, instructions = 0, handlers = 0, lines = 0, faults = 0;
+    Timing t = timeRounds(
+        options,
+        [&] {
+            int64_t check = 0, n = 0, m = 0, h = 0, l = 0, bad = 0;
+            for (const auto& file : set.data) {
+                models.push_back(VQJavaClass::classWithData(file));
+                const VQJavaClass& k = *models.back();
+                auto walk = [&](const ornith::VQJavaMethod* method) {
+                    const ornith::VQCodeAttribute* body = k.code(*method);
+                    if (!body) return;
+                    ++m;
+                    ornith::VQInstructionDecoder decoder = body->instructions();
+                    ornith::VQInstruction i;
+                    while (decoder.next(i)) {
+                        ++n;
+                        check += i.opcode + i.poolTag + i.local + i.target;
+                    }
+                    if (decoder.fault() != ornith::VQCodeFault::none) ++bad;
+                    for (const ornith::VQExceptionHandler& e : body->exceptionTable())
+                        check += e.handler + e.catchType, ++h;
+                    if (const ornith::VQLayoutAttribute* table = body->attribute("LineNumberTable"))
+                        for (size_t at = 2; at + 4 <= table->info.size(); at += 4)
+                            check += ornith::VQLoadBE16(table->info.data() + at + 2), ++l;
+                };
+                if (k.methods())
+                    for (const ornith::VQJavaMethod* method : k.methods()->items()) walk(method);
+                if (k.constructors())
+                    for (const ornith::VQJavaMethod* method : k.constructors()->items())
+                        walk(method);
+            }
+            withCode = m;
+            instructions = n;
+            handlers = h;
+            lines = l;
+            faults = bad;
+            return check ^ (n << 20);
+        },
+        [&] {
+            models.clear();
+            settleAllocator();
+        });
+    report("ornith-code", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
+           {{"methods_with_code", withCode, {}, {}},
+            {"instructions", instructions, {}, {}},
+            {"try_catch", handlers, {}, {}},
+            {"line_numbers", lines, {}, {}},
+            {"faults", faults, {}, {}}});
+}
+
 void parse(const Options& options, const std::string& dir) {
     const ClassFiles set = readClasses(dir);
     std::vector<std::shared_ptr<VQJavaClass>> models;
@@ -967,6 +1033,7 @@ int main(int argc, char** argv) {
     jobs.push_back({"ornith-name-only", "classes", [&] { nameOnly(options, classes); }});
     jobs.push_back({"ornith-parse", "classes", [&] { parse(options, classes); }});
     jobs.push_back({"ornith-parser-only", "classes", [&] { parserOnly(options, classes); }});
+    jobs.push_back({"ornith-code", "classes", [&] { code(options, classes); }});
     jobs.push_back({"ornith-describe", "classes", [&] { describe(options, classes); }});
     jobs.push_back({"ornith-javap", "classes", [&] { javapView(options, classes); }});
     for (const char* mode : {"ornith-zip-list", "ornith-zip-read"}) {

@@ -131,6 +131,7 @@ pairs = [
     ("ornith-parse", "asm-parse-model", "classes", "items", 1.6),
     ("ornith-parse", "asm-parse", "classes", "items", None),
     ("ornith-describe", "asm-parse-model", "classes", "items", 0.8),
+    ("ornith-code", "asm-code", "classes", "items", 3.0),
     ("ornith-zip-list", "zip-list", "jdk-stored.jar", "items", None),
     ("ornith-zip-list", "zip-list", "jdk-deflated.jar", "items", 1.2),
     ("ornith-zip-list", "zip-list", "guava.jar", "items", None),

@@ -399,6 +399,28 @@ void writeTexts(const fs::path& dir) {
     for (std::string_view text : texts) writeText(dir / ("gen_" + std::to_string(i++)), text);
 }
 
+// Inputs of fuzz_code_attributes: a selector byte (the attribute), a code length, the
+// code (a run of nops ending in return), then the attribute's info.
+void writeCodeAttributes(const fs::path& dir) {
+    auto seed = [&](const char* name, uint8_t selector, std::vector<uint8_t> info) {
+        std::vector<uint8_t> bytes{selector, 7, 0, 0, 0, 0, 0, 0, 0, 0xB1};
+        bytes.insert(bytes.end(), info.begin(), info.end());
+        writeFile(dir / name, bytes);
+    };
+    // Every frame type: same, same_locals_1_stack_item (int), its extended form (an
+    // object), chop, same_frame_extended, append (long, null), full (uninitialized, this).
+    seed("stack_map", 0, {0,   7, 1, 64, 1, 247, 0, 0, 7, 0, 2, 248, 0, 0, 251, 0, 0,
+                          253, 0, 0, 4,  5, 255, 0, 0, 0, 2, 8, 0,   0, 6, 0,   1, 0});
+    seed("line_numbers", 1, {0, 2, 0, 0, 0, 10, 0, 4, 0, 11});
+    seed("local_variables", 2, {0, 1, 0, 0, 0, 8, 0, 8, 0, 5, 0, 0});
+    seed("local_variable_types", 3, {0, 1, 0, 0, 0, 8, 0, 8, 0, 6, 0, 0});
+    // A local variable target with one range and a type path, and a catch target; an
+    // element value of each simple kind.
+    seed("type_annotations", 4, {0, 2, 0x40, 0, 1,   0, 0, 0,    8, 0, 0, 1, 3, 0, 0, 5,
+                                 0, 1, 0,    6, 'I', 0, 7, 0x42, 0, 0, 0, 0, 5, 0, 0});
+    seed("type_annotations_method", 5, {0, 1, 0x14, 0, 0, 5, 0, 0});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -408,13 +430,13 @@ int main(int argc, char** argv) {
     }
     const fs::path source = argv[1], out = argv[2];
     try {
-        for (const char* target :
-             {"class_model", "class_name", "zip_reader", "zip_store", "lexer", "path_utilities",
-              "signature", "runtime_image", "jar_manifest", "text", "javap_verbose"}) {
+        for (const char* target : {"class_model", "class_name", "zip_reader", "zip_store", "lexer",
+                                   "path_utilities", "signature", "runtime_image", "jar_manifest",
+                                   "text", "code", "code_attributes", "javap_verbose"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }
-        for (const char* target : {"class_model", "class_name", "javap_verbose"}) {
+        for (const char* target : {"class_model", "class_name", "code", "javap_verbose"}) {
             const fs::path dir = out / target;
             copyExamples(source / "examples/classes", dir, {".class"});
             copyExamples(source / "examples/attributes/classes", dir, {".class"});
@@ -436,6 +458,7 @@ int main(int argc, char** argv) {
         writeImages(out / "runtime_image");
         writeManifests(out / "jar_manifest");
         writeTexts(out / "text");
+        writeCodeAttributes(out / "code_attributes");
     } catch (const std::exception& e) {
         std::cerr << "fuzz_make_seeds: " << e.what() << "\n";
         return 1;

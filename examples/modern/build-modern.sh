@@ -26,5 +26,10 @@ find . -name '*.class' | sed 's|^\./||' | LC_ALL=C sort | while read -r file; do
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -c -p "$file" > "$out.c.txt"
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -v -p "$file" |
         grep -v -e '^Classfile ' -e '^  Last modified ' -e '^  SHA-256 checksum ' > "$out.v.txt"
+    # Method bodies (-c -l) and everything (-v, without the lines that name the file's
+    # path and time).
+    "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -c -l -p "$file" > "$out.code.txt"
+    "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -v -p "$file" |
+        grep -v -e '^Classfile ' -e '^  Last modified' > "$out.verbose.txt"
 done
 echo "classes: $(find . -name '*.class' | wc -l)"

@@ -539,7 +539,8 @@ void VQAppendJavapStringUnits(std::u16string_view units, std::string& out) {
             VQAppendUTF8(out, 0x10000 + ((uint32_t{c} - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            appendHexUnit(c, out);
+            // What javap's UTF-8 output makes of a unit that encodes no character.
+            out += '?';
         } else {
             VQAppendUTF8(out, c);
         }

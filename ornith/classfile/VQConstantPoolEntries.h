@@ -100,8 +100,8 @@ private:
 // an empty one.
 void VQAppendJavapCheckedName(std::string_view utf8, std::string& out);
 // javap's text of a string constant given as UTF-16 units: \t \n \r \b \f \" \' \\ for
-// those, \uXXXX for another control character and for a lone surrogate, the character
-// in UTF-8 otherwise.
+// those, \uXXXX for another control character, '?' for a lone surrogate (as javap's
+// UTF-8 output writes it), the character in UTF-8 otherwise.
 void VQAppendJavapStringUnits(std::u16string_view units, std::string& out);
 
 }  // namespace ornith

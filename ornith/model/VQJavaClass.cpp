@@ -6,6 +6,7 @@
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileLayout.h"
 #include "ornith/classfile/VQClassFileParsing.h"
+#include "ornith/classfile/VQCodeAttribute.h"
 #include "ornith/classfile/VQConstantPoolEntries.h"
 #include "ornith/classfile/VQPathUtilities.h"
 
@@ -400,9 +401,12 @@ const std::vector<VQRecordComponent>* VQJavaClass::recordComponents() const {
 struct VQJavaClass::KeptFile {
     std::unique_ptr<const VQConstantPoolEntries> pool;
     std::unique_ptr<const VQClassFileLayout> layout;
+    // One per method of the file's table, null for one without Code.
+    std::once_flag codeOnce;
+    std::vector<std::unique_ptr<const VQCodeAttribute>> codes;
 };
 
-const VQJavaClass::KeptFile* VQJavaClass::_openKeptFile() const {
+VQJavaClass::KeptFile* VQJavaClass::_openKeptFile() const {
     if (!_classFile) return nullptr;
     // A failure leaves the flag unset, so that the next request raises it again.
     std::call_once(_keptFileOnce, [this] {
@@ -422,6 +426,27 @@ const VQConstantPoolEntries* VQJavaClass::constantPool() const {
 const VQClassFileLayout* VQJavaClass::classFileLayout() const {
     const KeptFile* kept = _openKeptFile();
     return kept ? kept->layout.get() : nullptr;
+}
+
+const VQCodeAttribute* VQJavaClass::code(const VQJavaMethod& method) const {
+    KeptFile* kept = _openKeptFile();
+    if (!kept) return nullptr;
+    const std::span<const VQLayoutMember> members = kept->layout->methods();
+    std::call_once(kept->codeOnce, [kept, members] {
+        kept->codes.resize(members.size());
+        for (size_t i = 0; i < members.size(); ++i)
+            if (const VQLayoutAttribute* found = members[i].attribute("Code"))
+                kept->codes[i] = std::make_unique<VQCodeAttribute>(found->info, *kept->pool);
+    });
+    const uint32_t position = method.tablePosition();
+    if (position >= members.size()) return nullptr;
+    // A method of another class may share the position: its descriptor and name tell.
+    const VQLayoutMember& member = members[position];
+    const std::string_view name = kept->pool->modifiedUTF8(member.nameIndex);
+    if (kept->pool->modifiedUTF8(member.descriptorIndex) != method.signature() ||
+        (!name.starts_with('<') && name != method.name()))
+        return nullptr;
+    return kept->codes[position].get();
 }
 
 }  // namespace ornith

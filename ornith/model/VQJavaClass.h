@@ -44,6 +44,7 @@
 namespace ornith {
 
 class VQClassFileLayout;
+class VQCodeAttribute;
 class VQConstantPoolEntries;
 class VQClassLibrary;
 class VQJavaPackage;
@@ -193,6 +194,10 @@ public:
     // bytes. A file whose pool or tables do not decode raises as the parse does.
     const VQConstantPoolEntries* constantPool() const;
     const VQClassFileLayout* classFileLayout() const;
+    // The Code attribute of one of the class's methods or constructors, found in the kept
+    // bytes by the first request for any (one pass over the members, kept); null for a
+    // method without one, one of another class, or a class that keeps no bytes.
+    const VQCodeAttribute* code(const VQJavaMethod& method) const;
 
     // The library that made the class; null for a class read from a file or from bytes.
     const std::shared_ptr<VQClassLibrary>& classLibrary() const noexcept { return _classLibrary; }
@@ -357,7 +362,7 @@ private:
     struct KeptFile;
     mutable std::once_flag _keptFileOnce;
     mutable std::unique_ptr<KeptFile> _keptFile;
-    const KeptFile* _openKeptFile() const;
+    KeptFile* _openKeptFile() const;
 };
 
 template <class T>

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "ornith/base/VQText.h"
+#include "ornith/model/VQJavaClass.h"
 
 namespace ornith {
 
@@ -185,6 +186,10 @@ const VQElementValue* VQJavaMethod::annotationDefault() const {
     const auto* attribute =
         wellFormedAttribute<VQJavaAnnotationDefaultAttribute>("AnnotationDefault");
     return attribute ? attribute->defaultValue() : nullptr;
+}
+
+const VQCodeAttribute* VQJavaMethod::code(const VQJavaClass& owner) const {
+    return owner.code(*this);
 }
 
 }  // namespace ornith

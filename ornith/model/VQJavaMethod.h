@@ -14,6 +14,9 @@
 
 namespace ornith {
 
+class VQCodeAttribute;
+class VQJavaClass;
+
 class VQJavaMethod : public VQJavaMember {
 public:
     static constexpr uint32_t kUncountedArguments = 0x7FFFFFFF;
@@ -37,6 +40,10 @@ public:
     // Dotted names from the Exceptions attribute, in file order; null when the method has
     // no such attribute (an attribute that lists nothing gives an empty list).
     const std::vector<std::string>* exceptions() const;
+
+    // The method's Code attribute, read from its class's kept bytes (the class that
+    // holds the method: a member does not know it); null without one.
+    const VQCodeAttribute* code(const VQJavaClass& owner) const;
 
     // The declaration: modifier words, result, name, argument types and throws clause.
     std::string description() const;

@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <set>
 #include <span>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "ornith/base/VQByteBuffer.h"
 #include "ornith/classfile/VQClassFileLayout.h"
+#include "ornith/classfile/VQCodeAttribute.h"
 #include "ornith/classfile/VQConstantPoolEntries.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/testing/ClassFileWriter.h"
@@ -17,6 +24,49 @@ namespace {
 
 using testing::Bytes;
 using testing::ClassFileWriter;
+namespace fs = std::filesystem;
+
+std::vector<fs::path> classFilesUnder(const fs::path& root) {
+    std::vector<fs::path> out;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.path().extension() == ".class" && entry.path().filename() != "module-info.class")
+            out.push_back(entry.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The class's methods and constructors in the order of its method table.
+std::vector<const VQJavaMethod*> methodsInFileOrder(const VQJavaClass& k) {
+    std::vector<const VQJavaMethod*> out;
+    auto add = [&](const VQJavaMethod* m) {
+        if (out.size() <= m->tablePosition()) out.resize(m->tablePosition() + 1);
+        out[m->tablePosition()] = m;
+    };
+    if (k.methods())
+        for (const VQJavaMethod* m : k.methods()->items()) add(m);
+    if (k.constructors())
+        for (const VQJavaMethod* m : k.constructors()->items()) add(m);
+    return out;
+}
+
+// javap's Code blocks, in order: "    Code:" and the deeper lines after it.
+std::vector<std::string> javapCodeBlocks(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> blocks;
+    std::string line;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (line == "    Code:") {
+            blocks.push_back(line + "\n");
+            inside = true;
+        } else if (inside && line.starts_with("      ")) {
+            blocks.back() += line + "\n";
+        } else {
+            inside = false;
+        }
+    }
+    return blocks;
+}
 
 Bytes smallClass() {
     ClassFileWriter w;
@@ -44,6 +94,96 @@ TEST(VQJavaClassKeptFile, PoolAndLayoutComeFromTheKeptBytesOnly) {
     std::string name;
     ASSERT_TRUE(pool->text(layout->thisClass(), name));
     EXPECT_EQ(name, "p/C");
+}
+
+// Every method body of the example classes decodes whole, and every branch, switch
+// target and handler lands on an instruction.
+TEST(VQCodeAttributeOfRealClasses, EveryInstructionDecodesAndEveryTargetIsAnInstruction) {
+    size_t methods = 0, targets = 0;
+    for (const fs::path& file : classFilesUnder(ORNITH_SOURCE_DIR "/examples")) {
+        auto k = VQJavaClass::classWithContentsOfFile(file.string());
+        for (const VQJavaMethod* m : methodsInFileOrder(*k)) {
+            const VQCodeAttribute* code = m ? m->code(*k) : nullptr;
+            if (!code) continue;
+            ++methods;
+            ASSERT_FALSE(code->fault()) << file << " " << m->name();
+            std::set<uint32_t> starts;
+            std::vector<uint32_t> wanted;
+            VQInstructionDecoder decoder = code->instructions();
+            VQInstruction i;
+            while (decoder.next(i)) {
+                starts.insert(i.offset);
+                if (i.form == VQOperandForm::branch || i.form == VQOperandForm::tableSwitch ||
+                    i.form == VQOperandForm::lookupSwitch)
+                    wanted.push_back(i.target);
+                for (uint32_t c = 0; c < i.caseCount(); ++c) wanted.push_back(i.caseTarget(c));
+            }
+            for (const VQExceptionHandler& h : code->exceptionTable()) {
+                wanted.push_back(h.start);
+                wanted.push_back(h.handler);
+            }
+            for (uint32_t target : wanted)
+                EXPECT_TRUE(starts.count(target)) << file << " " << target;
+            targets += wanted.size();
+        }
+    }
+    EXPECT_GT(methods, 100u);
+    EXPECT_GT(targets, 0u);
+}
+
+// The Code blocks of javap -c -l -p and of javap -v -p, committed beside the classes.
+TEST(VQJavapCode, MatchesJavapOnTheModernExamples) {
+    const fs::path root = ORNITH_SOURCE_DIR "/examples/modern";
+    size_t compared = 0;
+    for (const fs::path& file : classFilesUnder(root / "classes")) {
+        const fs::path relative = fs::relative(file, root / "classes").replace_extension();
+        auto k = VQJavaClass::classWithContentsOfFile(file.string());
+        for (bool verbose : {false, true}) {
+            const fs::path expected =
+                root / "javap" / (relative.string() + (verbose ? ".verbose.txt" : ".code.txt"));
+            const std::vector<std::string> blocks = javapCodeBlocks(expected);
+            VQJavapCodeOptions options;
+            options.instructions = !verbose;
+            options.lines = !verbose;
+            options.verbose = verbose;
+            size_t n = 0;
+            for (const VQJavaMethod* m : methodsInFileOrder(*k)) {
+                if (!m || !m->code(*k)) continue;
+                std::string out;
+                VQAppendJavapCode(*k, *m, options, out);
+                ASSERT_LT(n, blocks.size()) << expected;
+                EXPECT_EQ(out, blocks[n]) << expected << " method " << m->name();
+                ++n;
+                ++compared;
+            }
+            EXPECT_EQ(n, blocks.size()) << expected;
+        }
+    }
+    EXPECT_GT(compared, 50u);
+}
+
+TEST(VQJavapCode, NothingWithoutCodeOrKeptBytesAndAFaultNamedWhereJavapFails) {
+    ClassFileWriter w;
+    w.setThisClass("p/C");
+    w.setSuperClass("java/lang/Object");
+    // Code: stack 1, locals 1, a goto past the end; then an abstract method.
+    w.addMethod(9, "m", "()V",
+                {w.attribute("Code", Bytes{0, 1, 0, 1, 0, 0, 0, 3, 0xA7, 0, 9, 0, 0, 0, 0})});
+    w.addMethod(0x401, "n", "()V");
+    const Bytes bytes = w.bytes();
+    VQJavapCodeOptions c;
+    c.instructions = true;
+    auto lent = VQJavaClass::classWithData(std::span<const uint8_t>(bytes));
+    std::string out;
+    VQAppendJavapCode(*lent, *lent->methods()->items()[0], c, out);
+    EXPECT_EQ(out, "");
+    auto kept = VQJavaClass::classWithData(VQByteBuffer::bufferWithVector(bytes));
+    VQAppendJavapCode(*kept, *kept->methods()->items()[1], c, out);
+    EXPECT_EQ(out, "");
+    VQAppendJavapCode(*kept, *kept->methods()->items()[0], c, out);
+    EXPECT_EQ(out,
+              "    Code:\n"
+              "Error: error at or after address 0: branch target outside the code\n");
 }
 
 }  // namespace

@@ -9,10 +9,6 @@
 
 namespace ornith {
 
-// Until the method-body printer is linked in, the views print no Code blocks.
-[[gnu::weak]] void VQAppendJavapCode(const VQJavaClass& owner, const VQJavaMethod& method,
-                                     const VQJavapCodeOptions& options, std::string& out);
-
 namespace {
 
 constexpr uint32_t kAccessVarargs = 0x0080;
@@ -277,7 +273,6 @@ struct CodeContext {
 void printCodeAttribute(void* context, size_t, const VQLayoutAttribute&, VQJavapLineWriter& w) {
     const auto& code = *static_cast<const CodeContext*>(context);
     const VQJavapOptions& options = code.view->options;
-    if (!&VQAppendJavapCode) return;
     std::string text;
     VQAppendJavapCode(code.view->javaClass, *code.method,
                       {.instructions = true,

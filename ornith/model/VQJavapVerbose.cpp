@@ -13,12 +13,6 @@
 
 namespace ornith {
 
-// Until the type-annotation printer is linked in, -v prints no such blocks.
-[[gnu::weak]] void VQAppendJavapTypeAnnotations(const VQJavaClass& owner,
-                                                std::string_view attributeName,
-                                                std::span<const uint8_t> info, int indent,
-                                                std::string& out);
-
 // ---- The line writer --------------------------------------------------------------------
 
 namespace {
@@ -817,7 +811,6 @@ void printAttribute(Printer& p, const VQLayoutAttribute& attribute, VQJavapPlace
         return;
     }
     if (name == "RuntimeVisibleTypeAnnotations" || name == "RuntimeInvisibleTypeAnnotations") {
-        if (!&VQAppendJavapTypeAnnotations) return;
         std::string text;
         VQAppendJavapTypeAnnotations(p.file.javaClass(), name, attribute.info,
                                      place == VQJavapPlace::classFile ? 0 : 4, text);
