@@ -48,7 +48,7 @@ if [[ ${1:-} == --jar ]]; then
             *) ours+=("$option") ;;
         esac
     done
-    read -r theirs_wall theirs_cpu < <(timed sh -c \
+    read -r theirs_wall theirs_cpu < <(timed bash -c \
         'xargs -n 20000 "$1" "${@:3}" -cp "$2" < "$0"' "$names" "$jdk/bin/javap" "$jar" \
         "${options[@]}")
     read -r ours_wall ours_cpu < <(timed "$ornith" describe --all --format javap --raw \

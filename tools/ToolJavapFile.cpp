@@ -62,6 +62,7 @@ public:
             if (found == _offsets.end() || found->second == VQZipMember::kOutside)
                 return std::nullopt;
             uint8_t dos[4];
+            _archive->ensureOpen();
             if (_archive->readRaw(found->second + 10, dos, sizeof dos) != VQFileStatus::ok)
                 return std::nullopt;
             _archive->closeFile();
