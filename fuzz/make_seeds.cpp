@@ -433,11 +433,12 @@ int main(int argc, char** argv) {
         for (const char* target :
              {"class_model", "class_name", "zip_reader", "zip_store", "lexer", "path_utilities",
               "signature", "runtime_image", "jar_manifest", "text", "code", "code_attributes",
-              "dependencies"}) {
+              "dependencies", "javap_verbose"}) {
             fs::remove_all(out / target);
             fs::create_directories(out / target);
         }
-        for (const char* target : {"class_model", "class_name", "code", "dependencies"}) {
+        for (const char* target :
+             {"class_model", "class_name", "code", "dependencies", "javap_verbose"}) {
             const fs::path dir = out / target;
             copyExamples(source / "examples/classes", dir, {".class"});
             copyExamples(source / "examples/attributes/classes", dir, {".class"});

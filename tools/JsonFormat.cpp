@@ -243,11 +243,49 @@ json moduleJson(const VQJavaClass& javaClass) {
             {"mainClass", optionalText(javaClass.moduleMainClass())}};
 }
 
+// The class file's version from its header; null for a class that keeps no bytes.
+json versionJson(const VQJavaClass& javaClass) {
+    const std::span<const uint8_t> bytes = javaClass.classFileBytes();
+    if (bytes.size() < 8) return nullptr;
+    return {{"major", bytes[6] << 8 | bytes[7]}, {"minor", bytes[4] << 8 | bytes[5]}};
+}
+
+const char* kindText(const VQJavaClass& javaClass) {
+    const uint32_t flags = javaClass.accessFlags();
+    if (javaClass.isModule()) return "module";
+    if (flags & 0x2000) return "annotation";
+    if (javaClass.isInterface()) return "interface";
+    if (flags & 0x4000) return "enum";
+    if (javaClass.recordComponents()) return "record";
+    return "class";
+}
+
+// The modifiers a declaration of the class says, in the JLS's order.
+json modifierWords(const VQJavaClass& javaClass) {
+    const uint32_t flags = javaClass.declaredAccessFlags();
+    json words = json::array();
+    static constexpr std::pair<uint32_t, const char*> kWords[] = {
+        {kVQAccessPublic, "public"},   {kVQAccessProtected, "protected"},
+        {kVQAccessPrivate, "private"}, {kVQAccessAbstract, "abstract"},
+        {kVQAccessStatic, "static"},   {kVQAccessFinal, "final"}};
+    for (const auto& [bit, word] : kWords) {
+        // Every interface is abstract; no declaration says so.
+        if (bit == kVQAccessAbstract && (flags & kVQAccessInterface)) continue;
+        if (flags & bit) words.push_back(word);
+    }
+    if (javaClass.permittedSubclasses()) words.push_back("sealed");
+    return words;
+}
+
 }  // namespace
 
-json classJson(const VQJavaClass& javaClass) {
+json classJson(const VQJavaClass& javaClass, const ClassJsonOptions& options) {
     json out;
     out["name"] = optionalText(javaClass.className());
+    out["version"] = versionJson(javaClass);
+    out["kind"] = kindText(javaClass);
+    out["modifiers"] = modifierWords(javaClass);
+    out["classPathEntry"] = optionalText(options.classPathEntry);
     out["simpleName"] = javaClass.simpleName();
     out["accessFlags"] = javaClass.accessFlags();
     out["declaredAccessFlags"] = javaClass.declaredAccessFlags();
@@ -316,8 +354,16 @@ json classJson(const VQJavaClass& javaClass) {
     return out;
 }
 
-std::string classJsonLine(const VQJavaClass& javaClass, bool raw) {
-    std::string line = classJson(javaClass).dump(-1, ' ', !raw, json::error_handler_t::replace);
+std::string classJsonLine(const VQJavaClass& javaClass, bool raw, const ClassJsonOptions& options) {
+    std::string line =
+        classJson(javaClass, options).dump(-1, ' ', !raw, json::error_handler_t::replace);
+    line.push_back('\n');
+    return line;
+}
+
+std::string missingJsonLine(const std::string& name, const std::string& reason, bool raw) {
+    const json out{{"name", name}, {"error", reason}};
+    std::string line = out.dump(-1, ' ', !raw, json::error_handler_t::replace);
     line.push_back('\n');
     return line;
 }

@@ -91,7 +91,7 @@ std::shared_ptr<VQJavaClass> readableClass(ToolLibrary& found, const std::string
             // The tool prints what the class file says and asks nothing through the
             // class's library, so the class is made on its own.
             if (const auto data = readFromStore(found, store, className))
-                return VQJavaClass::classWithData(*data);
+                return VQJavaClass::classWithData(data);
             *failedRead = true;
         }
     } while (addNextPendingEntry(found));

@@ -74,10 +74,11 @@ std::vector<std::string> toolArguments(int argc, char** argv, CLI::App& app) {
         std::find(words.begin(), words.end(), std::string("--")) - words.begin());
     // The single-dash spellings that javap and java users type, as the parser knows them.
     static constexpr std::pair<std::string_view, std::string_view> kJdkSpellings[] = {
-        {"-cp", "--class-path"},
-        {"-classpath", "--class-path"},
-        {"-private", "-p"},
-        {"-constants", "--constants"}};
+        {"-cp", "--class-path"},   {"-classpath", "--class-path"},
+        {"-private", "-p"},        {"-constants", "--constants"},
+        {"-verbose", "-v"},        {"-sysinfo", "--sysinfo"},
+        {"-package", "--package"}, {"-protected", "--protected"},
+        {"-public", "--public"}};
     for (size_t i = 0; i < end; ++i)
         for (const auto& [jdk, ours] : kJdkSpellings)
             if (words[i] == jdk) words[i] = ours;

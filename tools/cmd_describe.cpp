@@ -1,7 +1,8 @@
 // `ornith describe [-cp PATH] NAME...` and `ornith describe [-cp PATH] --all`: prints the
-// declaration of each class, one after another. `--format javap [-p] [--constants]` prints
-// each as JDK 25's javap does, `--format json` each as one JSON object per line. Text from the
-// class files is escaped for the terminal unless --raw is given.
+// declaration of each class, one after another. `--format javap` with javap's options (-c,
+// -l, -s, -v, -sysinfo, -p, -package, -protected, -public, -constants) prints each as JDK
+// 25's javap does, `--format json` each as one JSON object per line. Text from the class
+// files is escaped for the terminal unless --raw is given.
 
 #include <algorithm>
 #include <cstdio>
@@ -14,7 +15,9 @@
 #include "SafeText.h"
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
+#include "ToolDescribe.h"
 #include "ToolEntryReasons.h"
+#include "ToolJavapFile.h"
 #include "ToolListing.h"
 #include "ToolNames.h"
 #include "ToolParallel.h"
@@ -31,16 +34,6 @@
 namespace ornith::tool {
 
 namespace {
-
-struct DescribeOptions {
-    std::vector<std::string> names;
-    bool all = false;
-    ClassPathOptions classPath;
-    std::string format = "text";
-    bool showPrivate = false;    // javap -p
-    bool showConstants = false;  // javap -constants
-    bool raw = false;            // the library's text unescaped
-};
 
 // A NAME that names an existing regular file is a class file; anything else a class name.
 bool namesAFile(const std::string& name) {
@@ -85,14 +78,50 @@ private:
     std::string _line;
 };
 
-void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
+VQJavapAccess javapAccess(const DescribeOptions& options) {
+    if (options.showPrivate) return VQJavapAccess::all;
+    if (options.showPublic) return VQJavapAccess::publicOnly;
+    if (options.showProtected) return VQJavapAccess::protectedOrMore;
+    return VQJavapAccess::packageOrMore;
+}
+
+// Where the class came from: a file named on the command line (no library), else the
+// library's class `className`.
+struct Origin {
+    const std::string& name;
+    ToolLibrary* found;
+    const std::string* className;
+};
+
+void print(const VQJavaClass& javaClass, const DescribeOptions& options, const Origin& origin) {
     std::string text;
     if (options.format == "json") {
-        text = classJsonLine(javaClass, options.raw);
+        ClassJsonOptions json;
+        std::optional<std::string> entry;
+        if (!origin.found)
+            entry = origin.name;
+        else if (origin.className)
+            entry = origin.found->library->classStoreNameForClassWithName(*origin.className);
+        json.classPathEntry = entry ? &*entry : nullptr;
+        text = classJsonLine(javaClass, options.raw, json);
     } else if (options.format == "javap") {
         VQJavapOptions javap;
-        javap.showPrivate = options.showPrivate;
+        javap.access = javapAccess(options);
         javap.showConstants = options.showConstants;
+        javap.showDescriptors = options.descriptors;
+        javap.disassemble = options.disassemble;
+        javap.lineNumbers = options.lineNumbers;
+        javap.verbose = options.verbose;
+        javap.sysInfo = options.sysInfo;
+        VQJavapFileInfo file;
+        if (options.verbose || options.sysInfo) {
+            const std::span<const uint8_t> bytes = javaClass.classFileBytes();
+            if (!origin.found)
+                file = javapFileInfoForFile(origin.name, bytes);
+            else if (origin.className)
+                file = javapFileInfoForClass(*origin.found->library, *origin.className, bytes);
+            javap.file = &file;
+        }
         if (!options.raw) javap.filter = &appendSafeText;
         text = VQJavapText(javaClass, javap);
     } else if (options.raw) {
@@ -105,38 +134,56 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options) {
     writeOutput(text);
 }
 
+// JSON keeps a stream in step with its input: a name that gives no class still writes
+// its line.
+void printMissing(const std::string& name, const std::string& reason,
+                  const DescribeOptions& options) {
+    if (options.format != "json") return;
+    const std::string line = missingJsonLine(name, reason, options.raw);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
 // Describes one class, a file when there is no library; false (after reporting why)
 // when it cannot be.
 bool describeOne(const std::string& name, ToolLibrary* found, const DescribeOptions& options) {
     try {
         std::shared_ptr<VQJavaClass> javaClass;
+        std::optional<std::string> className;
         bool failedRead = false;
         if (!found) {
             javaClass = VQJavaClass::classWithContentsOfFile(name);
-        } else if (const auto className = findClassName(*found, name)) {
+        } else if ((className = findClassName(*found, name))) {
             javaClass = readableClass(*found, *className, &failedRead);
         }
         if (!javaClass) {
             // A copy that could not be read has been reported as what it is.
-            if (failedRead) return false;
+            if (failedRead) {
+                printMissing(name, "unreadable", options);
+                return false;
+            }
             if (found)
                 reportNotFound(*found, name);
             else
                 reportFailure(name, "not found");
+            printMissing(name, "not found", options);
             return false;
         }
-        print(*javaClass, options);
+        print(*javaClass, options, {name, found, className ? &*className : nullptr});
         return true;
     } catch (const VQException& e) {
         // A file the library could not read: the system says why.
         std::optional<std::string> reason;
         if (!found && e.kind() == VQErrorKind::unreadableFile) reason = unopenableFileReason(name);
         reportFailure(name, reason ? *reason : e.reason());
+        printMissing(name, reason ? *reason : e.reason(), options);
     } catch (const std::exception& e) {
         reportFailure(name, e.what());
+        printMissing(name, e.what(), options);
     }
     return false;
 }
+
+}  // namespace
 
 int runDescribe(const DescribeOptions& options) {
     // The class path is read only when some NAME needs it.
@@ -169,6 +216,48 @@ int runDescribe(const DescribeOptions& options) {
     return status;
 }
 
+void addJavapOptions(CLI::App* command, DescribeOptions& options) {
+    command->add_flag("-p", options.showPrivate, "javap format: show all members (also -private)");
+    command->add_flag("--package", options.showPackage,
+                      "javap format: show package, protected and public members (the default; "
+                      "also -package)");
+    command->add_flag("--protected", options.showProtected,
+                      "javap format: show protected and public members only (also -protected)");
+    command->add_flag("--public", options.showPublic,
+                      "javap format: show public members only (also -public)");
+    command->add_flag("--constants", options.showConstants,
+                      "javap format: show the values of constant fields (also -constants)");
+    command->add_flag("-c", options.disassemble, "javap format: print each method's code");
+    command->add_flag("-l", options.lineNumbers,
+                      "javap format: with -c, the line number and local variable tables");
+    command->add_flag("-s", options.descriptors, "javap format: print internal type signatures");
+    command->add_flag("-v", options.verbose,
+                      "javap format: print everything: the constant pool, flags and attributes "
+                      "(also -verbose)");
+    command->add_flag("--sysinfo", options.sysInfo,
+                      "javap format: print the class file's path, date, size and SHA-256 "
+                      "(also -sysinfo)");
+}
+
+void checkJavapOptions(const CLI::App* command, const DescribeOptions& options) {
+    std::string given;
+    const std::pair<bool, const char*> levels[] = {{options.showPrivate, "-p"},
+                                                   {options.showPackage, "-package"},
+                                                   {options.showProtected, "-protected"},
+                                                   {options.showPublic, "-public"}};
+    int count = 0;
+    for (const auto& [set, name] : levels) {
+        if (!set) continue;
+        given += count++ ? " and " : "";
+        given += name;
+    }
+    if (count > 1)
+        throw UsageError(command->get_name() + ": " + given +
+                         " cannot be combined (choose one access level)");
+}
+
+namespace {
+
 void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     auto options = std::make_shared<DescribeOptions>();
     CLI::App* command = app.add_subcommand("describe", "Print the declaration of each class");
@@ -184,19 +273,18 @@ void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
                        ? std::string()
                        : "'" + value + "' is not a format (text, javap or json)";
         });
-    command->add_flag("-p", options->showPrivate, "javap format: show private members too");
-    command->add_flag("--constants", options->showConstants,
-                      "javap format: show the values of constant fields");
+    addJavapOptions(command, *options);
     command->add_flag("--raw", options->raw,
                       "Write text from class files unchanged (no escaping of control characters)");
     addClassPathOptions(command, options->classPath);
     addJobsOption(command, options->classPath);
     command->allow_extras();
-    command->callback([options, &runner] {
+    command->callback([options, command, &runner] {
         if (options->names.empty() && !options->all)
             throw UsageError("describe: no NAME given (nor --all)");
         if (!options->names.empty() && options->all)
             throw UsageError("describe: --all takes no NAME");
+        checkJavapOptions(command, *options);
         runner = [options] { return runDescribe(*options); };
     });
 }

@@ -106,15 +106,15 @@ TEST(ToolFailures, EachFailureIsOneLineThatSaysWhatIsWrong) {
          true},
         // Usage errors.
         {{"frobnicate"},
-         "ornith: frobnicate: unknown command (the commands are describe, list, which, deps, "
-         "check, tokens or inventory)\n",
+         "ornith: frobnicate: unknown command (the commands are describe, javap, list, which, "
+         "deps, check, tokens or inventory)\n",
          2},
         {{},
-         "ornith: no command given (describe, list, which, deps, check, tokens or inventory; "
-         "ornith --help tells more)\n",
+         "ornith: no command given (describe, javap, list, which, deps, check, tokens or "
+         "inventory; ornith --help tells more)\n",
          2},
-        {{"describe", "-public", "p.Point"},
-         "ornith: describe: unknown option -public (ornith describe --help lists them)\n",
+        {{"describe", "-frobnicate", "p.Point"},
+         "ornith: describe: unknown option -frobnicate (ornith describe --help lists them)\n",
          2},
         {{"describe", "--multi-release", "abc", "p.Point"},
          "ornith: --multi-release: 'abc' is not a Java release (a number from 0 to 100000)\n",

@@ -211,11 +211,16 @@ TEST(DescribeJson, TextBeyondAsciiIsEscapedUnlessRaw) {
 
 TEST(DescribeJson, AFailedNameIsReportedAndTheOthersStillWritten) {
     ToolResult r = runTool({"describe", "--format", "json", "examples/classes/p/Missing.class",
-                            "examples/classes/p/Point.class"});
+                            "examples/classes/p/Point.class", "p.Nowhere"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("ornith: examples/classes/p/Missing.class: "), std::string::npos);
-    ASSERT_EQ(parseLines(r.out).size(), 1u);
-    EXPECT_EQ(parseLines(r.out)[0].at("name"), "p.Point");
+    // One line per name asked for, a name that gives no class saying why.
+    const auto lines = parseLines(r.out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].at("name"), "examples/classes/p/Missing.class");
+    EXPECT_TRUE(lines[0].at("error").is_string());
+    EXPECT_EQ(lines[1].at("name"), "p.Point");
+    EXPECT_EQ(lines[2], (json{{"name", "p.Nowhere"}, {"error", "not found"}}));
     EXPECT_EQ(runTool({"describe", "--format", "yaml", "examples/classes/p/Point.class"}).status,
               2);
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates examples/modern from its sources: compiles them with JDK 25's javac and
-# records JDK 25's javap output for every class (default, -p, -constants) beside them.
+# records JDK 25's javap output for every class (default, -p, -constants, -c -p and -v -p)
+# beside them. The -v files leave out the lines that name this machine's copy of the file
+# (its path and date) and its checksum.
 # The results are committed, so that building and testing Ornith needs no JDK.
 #
 # usage: examples/modern/build-modern.sh JDK_25_HOME
@@ -21,6 +23,9 @@ find . -name '*.class' | sed 's|^\./||' | LC_ALL=C sort | while read -r file; do
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 "$file" > "$out.default.txt"
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -p "$file" > "$out.p.txt"
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -constants "$file" > "$out.constants.txt"
+    "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -c -p "$file" > "$out.c.txt"
+    "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -v -p "$file" |
+        grep -v -e '^Classfile ' -e '^  Last modified ' -e '^  SHA-256 checksum ' > "$out.v.txt"
     # Method bodies (-c -l) and everything (-v, without the lines that name the file's
     # path and time).
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -c -l -p "$file" > "$out.code.txt"

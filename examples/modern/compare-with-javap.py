@@ -1,82 +1,159 @@
 #!/usr/bin/env python3
 """Compares `ornith describe --format javap` with JDK 25's javap class by class.
 
-usage: compare-with-javap.py JDK_HOME ORNITH CLASSPATH [--list FILE] [--out DIR]
+usage: compare-with-javap.py JDK_HOME ORNITH SOURCE [--modes M,...] [--out DIR] [--limit N]
+                             [--without-code]
 
-CLASSPATH is a directory of classes or a jar. Every class in it (module-info.class
-aside, which is given by path when it sits in a directory) is printed by both, in the
-default view, with -p and with -constants; the counts of identical and different classes
-are printed and each difference is written under --out. javap is given many classes per
-process and run under nice, since one start of it costs more than a second.
+SOURCE is a directory of classes, a jar, or a .jmod. Every class in it (module-info
+aside, which is given by path when it sits in a directory) is printed by both in each
+mode, and the counts of identical and different classes are printed per mode. Each class
+that differs is named, with the first line where the two part as the reason, in
+DIR/SOURCE.MODE.diff (default /tmp/javap-diffs), beside both texts.
+
+The classes of a .jmod are the platform's own: both tools then read them from the JDK's
+runtime image (javap's jrt: file names, and ornith's --system JDK_HOME), so that -v and
+-sysinfo name the same file.
+
+Modes (default: default,p,constants): default, p, constants, and the combinations
+c-p (-c -p), c-l-p (-c -l -p), s-p (-s -p), v-p (-v -p), c-p-constants (-c -p -constants),
+sysinfo-p (-sysinfo -p). --without-code compares the texts without their "Code:"
+blocks. javap is given many classes per process and run under nice, since
+one start of it costs more than a second.
 """
 import os, subprocess, sys, zipfile
 
-def class_names(classpath):
-    if os.path.isdir(classpath):
-        for root, _, files in os.walk(classpath):
+MODES = {
+    'default': [], 'p': ['-p'], 'constants': ['-constants'],
+    'c-p': ['-c', '-p'], 'c-l-p': ['-c', '-l', '-p'], 's-p': ['-s', '-p'],
+    'v-p': ['-v', '-p'], 'c-p-constants': ['-c', '-p', '-constants'],
+    'sysinfo-p': ['-sysinfo', '-p'],
+}
+
+def class_names(source):
+    if os.path.isdir(source):
+        for root, _, files in os.walk(source):
             for f in files:
                 if f.endswith('.class') and f != 'module-info.class':
-                    rel = os.path.relpath(os.path.join(root, f), classpath)
+                    rel = os.path.relpath(os.path.join(root, f), source)
                     yield rel[:-6].replace(os.sep, '.')
-    else:
-        with zipfile.ZipFile(classpath) as z:
-            for n in z.namelist():
-                if n.endswith('.class') and not n.startswith('META-INF/') and 'module-info' not in n:
-                    yield n[:-6].replace('/', '.')
+        return
+    prefix = 'classes/' if source.endswith('.jmod') else ''
+    with zipfile.ZipFile(source) as z:
+        for n in z.namelist():
+            if not n.startswith(prefix) or not n.endswith('.class'):
+                continue
+            n = n[len(prefix):]
+            if n.startswith('META-INF/') or 'module-info' in n:
+                continue
+            yield n[:-6].replace('/', '.')
 
-def blocks(text):
-    """One block per class: every line up to and including a '}' at column 0."""
+def blocks(text, verbose):
+    """One block per class. A -v or -sysinfo block starts at its "Classfile" line; any
+    other ends with the '}' at column 0 that closes the class."""
     out, current = [], []
     for line in text.splitlines(keepends=True):
+        if verbose and line.startswith('Classfile ') and current:
+            out.append(''.join(current))
+            current = []
         current.append(line)
-        if line == '}\n':
+        if not verbose and line == '}\n':
             out.append(''.join(current))
             current = []
     if current:
         out.append(''.join(current))
     return out
 
+def without_code(text):
+    """The text without its method bodies: each "Code:" block and what is indented under
+    it (for counting what the rest of a -v or -c view gets right on its own)."""
+    out, in_code = [], False
+    for line in text.splitlines(keepends=True):
+        if line == '    Code:\n':
+            in_code = True
+        elif in_code and not line.startswith('      '):
+            in_code = False
+        if not in_code:
+            out.append(line)
+    return ''.join(out)
+
 def run(cmd):
     return subprocess.run(['nice'] + cmd, capture_output=True, text=True,
                           encoding='utf-8', errors='surrogateescape').stdout
 
+def reason(a, b):
+    """Where the two texts part: the line number and both lines."""
+    la, lb = a.splitlines(), b.splitlines()
+    for i, (x, y) in enumerate(zip(la, lb)):
+        if x != y:
+            return f'line {i + 1}: javap {x.strip()!r} / ornith {y.strip()!r}'
+    return f'line {min(len(la), len(lb)) + 1}: javap has {len(la)} lines, ornith {len(lb)}'
+
+def ours_flags(flags):
+    spelled = {'-constants': '--constants', '-sysinfo': '--sysinfo'}
+    return [spelled.get(f, f) for f in flags]
+
 def main():
-    jdk, ornith, classpath = sys.argv[1:4]
-    outdir = sys.argv[sys.argv.index('--out') + 1] if '--out' in sys.argv else '/tmp/javap-diffs'
+    args = sys.argv[1:]
+    def option(name, default):
+        if name in args:
+            i = args.index(name)
+            value = args[i + 1]
+            del args[i:i + 2]
+            return value
+        return default
+    outdir = option('--out', '/tmp/javap-diffs')
+    modes = option('--modes', 'default,p,constants').split(',')
+    limit = int(option('--limit', '0'))
+    skip_code = '--without-code' in args
+    if skip_code:
+        args.remove('--without-code')
+    jdk, ornith, source = args[:3]
     os.makedirs(outdir, exist_ok=True)
-    names = sorted(set(class_names(classpath)))
+    names = sorted(set(class_names(source)))
+    if limit:
+        names = names[:limit]
     javap = os.path.join(jdk, 'bin', 'javap')
-    modes = {'default': [], 'p': ['-p'], 'constants': ['-constants']}
+    platform = source.endswith('.jmod')
+    theirs_path = [] if platform else ['-cp', source]
+    ours_path = ['--system', jdk] if platform else ['--no-default', '-cp', source]
+    base = os.path.basename(source)
     chunk = 1500
-    for mode, flags in modes.items():
+    for mode in modes:
+        flags = MODES[mode]
+        verbose = '-v' in flags or '-sysinfo' in flags
         same = differ = 0
         diffs = []
         for i in range(0, len(names), chunk):
             part = names[i:i + chunk]
-            theirs = blocks(run([javap, '-J-Dstdout.encoding=UTF-8', '-cp', classpath] + flags + part))
-            ours_flags = ['-p'] if mode == 'p' else ['--constants'] if mode == 'constants' else []
-            ours = blocks(run([ornith, 'describe', '--raw', '--format', 'javap', '--no-default',
-                               '-cp', classpath] + ours_flags + part))
+            theirs = blocks(run([javap, '-J-Dstdout.encoding=UTF-8'] + theirs_path + flags + part),
+                            verbose)
+            ours = blocks(run([ornith, 'describe', '--raw', '--format', 'javap'] + ours_path +
+                              ours_flags(flags) + part), verbose)
             if len(theirs) != len(part) or len(ours) != len(part):
                 print(f'{mode}: block count mismatch at chunk {i}: javap {len(theirs)}, '
                       f'ornith {len(ours)}, classes {len(part)}', file=sys.stderr)
             for name, a, b in zip(part, theirs, ours):
+                if skip_code:
+                    a, b = without_code(a), without_code(b)
                 if a == b:
                     same += 1
                 else:
                     differ += 1
                     diffs.append((name, a, b))
-        mi = os.path.join(classpath, 'module-info.class')
-        if os.path.isdir(classpath) and os.path.exists(mi):
+        mi = os.path.join(source, 'module-info.class')
+        if os.path.isdir(source) and os.path.exists(mi):
             a = run([javap, '-J-Dstdout.encoding=UTF-8'] + flags + [mi])
-            b = run([ornith, 'describe', '--raw', '--format', 'javap'] + ours_flags + [mi])
+            b = run([ornith, 'describe', '--raw', '--format', 'javap'] + ours_flags(flags) + [mi])
             if a == b:
                 same += 1
             else:
                 differ += 1
                 diffs.append(('module-info', a, b))
-        print(f'{os.path.basename(classpath)} {mode}: {same} identical, {differ} different')
-        with open(os.path.join(outdir, f'{os.path.basename(classpath)}.{mode}.diff'), 'w') as f:
+        print(f'{base} {mode}: {same} identical, {differ} different')
+        with open(os.path.join(outdir, f'{base}.{mode}.diff'), 'w',
+                  encoding='utf-8', errors='surrogateescape') as f:
+            for name, a, b in diffs:
+                f.write(f'=== {name}: {reason(a, b)}\n')
             for name, a, b in diffs:
                 f.write(f'=== {name}\n--- javap\n{a}--- ornith\n{b}')
 

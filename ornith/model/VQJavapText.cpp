@@ -1,8 +1,11 @@
 #include "ornith/model/VQJavapText.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "ornith/base/VQText.h"
+#include "ornith/model/VQJavapCode.h"
+#include "ornith/model/VQJavapVerbose.h"
 
 namespace ornith {
 
@@ -11,53 +14,7 @@ namespace {
 constexpr uint32_t kAccessVarargs = 0x0080;
 constexpr uint32_t kAccessStrict = 0x0800;
 
-// javap's line writer: spaces are held back and written only before the next visible
-// character, so a line never ends in spaces; a '\n' in printed text starts a new line;
-// every line starts with two spaces per level of indentation.
-class LineWriter {
-public:
-    LineWriter(std::string& out, void (*filter)(std::string_view, std::string&))
-        : _out(out), _filter(filter) {}
-
-    void print(std::string_view text) {
-        if (_filter) {
-            _filtered.clear();
-            _filter(text, _filtered);
-            text = _filtered;
-        }
-        for (char c : text) {
-            if (c == ' ') {
-                ++_pendingSpaces;
-            } else if (c == '\n') {
-                println();
-            } else {
-                if (_line.empty()) _pendingSpaces += _indent * 2;
-                _line.append(_pendingSpaces, ' ');
-                _pendingSpaces = 0;
-                _line.push_back(c);
-            }
-        }
-    }
-    void println(std::string_view text) {
-        print(text);
-        println();
-    }
-    void println() {
-        _pendingSpaces = 0;
-        _out.append(_line);
-        _out.push_back('\n');
-        _line.clear();
-    }
-    void indent(int delta) { _indent = static_cast<size_t>(static_cast<int>(_indent) + delta); }
-
-private:
-    std::string& _out;
-    void (*_filter)(std::string_view, std::string&);
-    std::string _filtered;
-    std::string _line;
-    size_t _pendingSpaces = 0;
-    size_t _indent = 0;
-};
+using LineWriter = VQJavapLineWriter;
 
 void appendQuoted(std::string_view utf8, char quote, std::string& out) {
     out.push_back(quote);
@@ -65,9 +22,32 @@ void appendQuoted(std::string_view utf8, char quote, std::string& out) {
     out.push_back(quote);
 }
 
-// javap's default shows all but private members; -p shows them all.
-bool shown(uint32_t flags, const VQJavapOptions& options) {
-    return options.showPrivate || !(flags & kVQAccessPrivate);
+// Everything one view of a class needs: the writer, the options, and the class file
+// behind the class for what only its bytes tell (opened on first need).
+struct View {
+    LineWriter& w;
+    const VQJavaClass& javaClass;
+    const VQJavapOptions& options;
+    VQJavapAccess access;
+    VQJavapClassFile file;
+};
+
+// javap's -public, -protected, -package and -p: whether a member of these flags shows.
+bool shown(uint32_t flags, VQJavapAccess access) {
+    const bool isPublic = flags & kVQAccessPublic;
+    const bool isProtected = flags & kVQAccessProtected;
+    const bool isPrivate = flags & kVQAccessPrivate;
+    switch (access) {
+        case VQJavapAccess::publicOnly:
+            return isPublic && !isProtected && !isPrivate;
+        case VQJavapAccess::protectedOrMore:
+            return (isPublic || isProtected) && !isPrivate;
+        case VQJavapAccess::packageOrMore:
+            return !isPrivate;
+        case VQJavapAccess::all:
+            break;
+    }
+    return true;
 }
 
 void printModifiers(LineWriter& w, uint32_t flags, bool isMethod) {
@@ -102,8 +82,62 @@ void appendDotted(std::string_view text, std::string& out) {
     for (char c : text) out.push_back(c == '/' ? '.' : c);
 }
 
-void printField(LineWriter& w, const VQJavaField& field, const VQJavapOptions& options) {
-    if (!shown(field.accessMask(), options)) return;
+// The layout's record of a member, matched by its place in its table; null when the class
+// keeps no bytes that decode, or a hostile file's tables disagree with the model.
+const VQLayoutMember* layoutMember(View& view, const VQJavaMember& member, bool isField) {
+    const VQClassFileLayout* layout = view.file.layout();
+    if (!layout) return nullptr;
+    const auto members = isField ? layout->fields() : layout->methods();
+    const uint32_t at = member.tablePosition();
+    return at < members.size() ? &members[at] : nullptr;
+}
+
+// A string constant with a lone surrogate: the model holds U+FFFD in its place, so the
+// units javap quotes are read again from the pool (only then: it is rare).
+bool appendQuotedFromPool(View& view, const VQJavaField& field, std::string& out) {
+    const VQLayoutMember* member = layoutMember(view, field, true);
+    const VQConstantPoolEntries* pool = view.file.pool();
+    const VQLayoutAttribute* attribute = member ? member->attribute("ConstantValue") : nullptr;
+    if (!pool || !attribute || attribute->info.size() != 2) return false;
+    std::u16string units;
+    if (!pool->utf16(static_cast<uint32_t>(attribute->info[0] << 8 | attribute->info[1]), units))
+        return false;
+    out.push_back('"');
+    for (char16_t unit : units) VQAppendEscapedUnit(unit, '"', out);
+    out.push_back('"');
+    return true;
+}
+
+void printConstant(View& view, const VQJavaField& field, const VQConstantValue& value) {
+    std::string text;
+    const auto& v = value.value();
+    if (const auto* i = std::get_if<int32_t>(&v)) {
+        if (field.signature() == "C") {
+            text.push_back('\'');
+            VQAppendEscapedUnit(static_cast<uint32_t>(*i) & 0xFFFF, '\'', text);
+            text.push_back('\'');
+        } else if (field.signature() == "Z")
+            text = *i == 1 ? "true" : "false";
+        else
+            text = std::to_string(*i);
+    } else if (const auto* s = std::get_if<std::string>(&v)) {
+        if (s->find("\xEF\xBF\xBD") == std::string::npos ||
+            !appendQuotedFromPool(view, field, text))
+            appendQuoted(*s, '"', text);
+    } else if (const auto* l = std::get_if<int64_t>(&v)) {
+        text = std::to_string(*l) + "l";
+    } else if (const auto* f = std::get_if<float>(&v)) {
+        text = VQJavaFloatText(*f) + "f";
+    } else if (const auto* d = std::get_if<double>(&v)) {
+        text = VQJavaDoubleText(*d) + "d";
+    }
+    view.w.print(text);
+}
+
+void printField(View& view, const VQJavaField& field) {
+    LineWriter& w = view.w;
+    const VQJavapOptions& options = view.options;
+    if (!shown(field.accessMask(), view.access)) return;
     printModifiers(w, field.accessMask(), false);
     w.print(field.genericTypeText());
     w.print(" ");
@@ -111,30 +145,27 @@ void printField(LineWriter& w, const VQJavaField& field, const VQJavapOptions& o
     if (options.showConstants) {
         if (const VQConstantValue* value = field.initialValue()) {
             w.print(" = ");
-            std::string text;
-            const auto& v = value->value();
-            if (const auto* i = std::get_if<int32_t>(&v)) {
-                if (field.signature() == "C") {
-                    text.push_back('\'');
-                    VQAppendEscapedUnit(static_cast<uint32_t>(*i) & 0xFFFF, '\'', text);
-                    text.push_back('\'');
-                } else if (field.signature() == "Z")
-                    text = *i == 1 ? "true" : "false";
-                else
-                    text = std::to_string(*i);
-            } else if (const auto* s = std::get_if<std::string>(&v)) {
-                appendQuoted(*s, '"', text);
-            } else if (const auto* l = std::get_if<int64_t>(&v)) {
-                text = std::to_string(*l) + "l";
-            } else if (const auto* f = std::get_if<float>(&v)) {
-                text = VQJavaFloatText(*f) + "f";
-            } else if (const auto* d = std::get_if<double>(&v)) {
-                text = VQJavaDoubleText(*d) + "d";
-            }
-            w.print(text);
+            printConstant(view, field, *value);
         }
     }
     w.println(";");
+
+    w.indent(+1);
+    if (options.showDescriptors || options.verbose) {
+        w.print("descriptor: ");
+        w.println(field.signature());
+    }
+    if (options.verbose) {
+        const VQLayoutMember* member = layoutMember(view, field, true);
+        const VQClassFileLayout* layout = view.file.layout();
+        VQPrintJavapFlags(w, member ? member->accessFlags : field.accessMask(), VQJavapPlace::field,
+                          layout ? layout->majorVersion() : 0);
+        if (member)
+            VQPrintJavapAttributes(w, view.file, member->attributes, VQJavapPlace::field, 0,
+                                   view.access, {});
+    }
+    w.indent(-1);
+    if (options.verbose || options.disassemble || options.lineNumbers) w.println();
 }
 
 std::string typeListText(const std::vector<VQSignatureType>& types) {
@@ -147,10 +178,35 @@ std::string typeListText(const std::vector<VQSignatureType>& types) {
     return out;
 }
 
-void printMethod(LineWriter& w, const VQJavaClass& javaClass, const VQJavaMethod& method,
-                 bool isConstructor, const VQJavapOptions& options) {
+// -v spells out a class bound of java.lang.Object, which the plain views leave out.
+std::string typeParametersText(const std::vector<VQTypeParameter>& parameters, bool verbose) {
+    if (!verbose) return VQTypeParametersText(parameters);
+    std::string out;
+    if (parameters.empty()) return out;
+    out.push_back('<');
+    for (size_t i = 0; i < parameters.size(); ++i) {
+        const VQTypeParameter& parameter = parameters[i];
+        if (i) out.append(", ");
+        out.append(parameter.name);
+        const char* separator = " extends ";
+        if (parameter.classBound) {
+            out.append(separator);
+            parameter.classBound->appendJavaText(out);
+            separator = " & ";
+        }
+        for (const VQSignatureType& bound : parameter.interfaceBounds) {
+            out.append(separator);
+            bound.appendJavaText(out);
+            separator = " & ";
+        }
+    }
+    out.push_back('>');
+    return out;
+}
+
+void printMethodLine(LineWriter& w, const VQJavaClass& javaClass, const VQJavaMethod& method,
+                     bool isConstructor, bool verbose) {
     const uint32_t flags = method.accessMask();
-    if (!shown(flags, options)) return;
     const bool isInitializer = isConstructor && method.isStatic();
     printModifiers(w, flags, true);
     if (javaClass.isInterface() && !(flags & kVQAccessAbstract) && !isInitializer &&
@@ -166,7 +222,7 @@ void printMethod(LineWriter& w, const VQJavaClass& javaClass, const VQJavaMethod
         return;
     }
     if (!signature->typeParameters.empty()) {
-        w.print(VQTypeParametersText(signature->typeParameters));
+        w.print(typeParametersText(signature->typeParameters, verbose));
         w.print(" ");
     }
     if (isInitializer) {
@@ -207,6 +263,55 @@ void printMethod(LineWriter& w, const VQJavaClass& javaClass, const VQJavaMethod
         w.print(text);
     }
     w.println(";");
+}
+
+struct CodeContext {
+    View* view;
+    const VQJavaMethod* method;
+};
+
+void printCodeAttribute(void* context, size_t, const VQLayoutAttribute&, VQJavapLineWriter& w) {
+    const auto& code = *static_cast<const CodeContext*>(context);
+    const VQJavapOptions& options = code.view->options;
+    std::string text;
+    VQAppendJavapCode(code.view->javaClass, *code.method,
+                      {.instructions = true,
+                       .lines = options.lineNumbers || options.verbose,
+                       .verbose = options.verbose,
+                       .constants = options.showConstants},
+                      text);
+    w.printLines(text);
+}
+
+void printMethod(View& view, const VQJavaMethod& method, bool isConstructor) {
+    LineWriter& w = view.w;
+    const VQJavapOptions& options = view.options;
+    if (!shown(method.accessMask(), view.access)) return;
+    printMethodLine(w, view.javaClass, method, isConstructor, options.verbose);
+
+    w.indent(+1);
+    if (options.showDescriptors || options.verbose) {
+        w.print("descriptor: ");
+        w.println(method.signature());
+    }
+    const VQLayoutMember* member = nullptr;
+    if (options.verbose || options.disassemble) member = layoutMember(view, method, false);
+    CodeContext context{&view, &method};
+    if (options.verbose) {
+        const VQClassFileLayout* layout = view.file.layout();
+        VQPrintJavapFlags(w, member ? member->accessFlags : method.accessMask(),
+                          VQJavapPlace::method, layout ? layout->majorVersion() : 0);
+        if (member)
+            VQPrintJavapAttributes(w, view.file, member->attributes, VQJavapPlace::method,
+                                   method.tablePosition(), view.access,
+                                   {&printCodeAttribute, &context});
+    } else if (options.disassemble && member && member->attribute("Code")) {
+        printCodeAttribute(&context, method.tablePosition(), *member->attribute("Code"), w);
+    }
+    w.indent(-1);
+    // A blank line before the next method, when anything was written under this one.
+    w.setPendingNewline(options.disassemble || options.verbose || options.showDescriptors ||
+                        options.lineNumbers);
 }
 
 void printPackageDirectives(LineWriter& w, const char* keyword,
@@ -266,7 +371,35 @@ void printDirectives(LineWriter& w, const VQJavaModuleAttribute& module) {
     }
 }
 
-void printHeader(LineWriter& w, const VQJavaClass& javaClass) {
+// The header's generic text as -v prints it: extends java.lang.Object is spelt out, and so
+// is every Object bound.
+bool printVerboseGenericText(LineWriter& w, const VQJavaClass& javaClass) {
+    std::optional<VQClassSignature> signature = javaClass.classSignature();
+    if (!signature) return false;
+    std::string text(javaClass.className().value_or(std::string_view()));
+    text.append(typeParametersText(signature->typeParameters, true));
+    if (javaClass.isInterface()) {
+        const char* separator = " extends ";
+        for (const VQSignatureType& type : signature->interfaces) {
+            text.append(separator);
+            type.appendJavaText(text);
+            separator = ", ";
+        }
+    } else {
+        text.append(" extends ");
+        signature->superclass.appendJavaText(text);
+        const char* separator = " implements ";
+        for (const VQSignatureType& type : signature->interfaces) {
+            text.append(separator);
+            type.appendJavaText(text);
+            separator = ", ";
+        }
+    }
+    w.print(text);
+    return true;
+}
+
+void printHeader(LineWriter& w, const VQJavaClass& javaClass, bool verbose) {
     const uint32_t flags = javaClass.accessFlags();
     if (flags & kVQAccessPublic) w.print("public ");
     if (flags & kVQAccessFinal) w.print("final ");
@@ -289,6 +422,7 @@ void printHeader(LineWriter& w, const VQJavaClass& javaClass) {
         return;
     }
     w.print(javaClass.isInterface() ? "interface " : "class ");
+    if (verbose && printVerboseGenericText(w, javaClass)) return;
     if (javaClass.classSignature()) {
         // The model's generic text is javap's own choice of extends and implements.
         w.print(javaClass.genericText());
@@ -309,6 +443,34 @@ void printHeader(LineWriter& w, const VQJavaClass& javaClass) {
     }
 }
 
+// javap's date: the default locale's medium form ("Dec 9, 2026") in the local time zone.
+std::string dateText(int64_t seconds) {
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const time_t time = static_cast<time_t>(seconds);
+    struct tm parts {};
+    if (!localtime_r(&time, &parts)) return std::to_string(seconds);
+    return std::string(kMonths[parts.tm_mon % 12]) + " " + std::to_string(parts.tm_mday) + ", " +
+           std::to_string(parts.tm_year + 1900);
+}
+
+void printFileLines(LineWriter& w, const VQJavapFileInfo& file) {
+    if (!file.location.empty()) w.println("Classfile " + file.location);
+    w.indent(+1);
+    const std::string size = std::to_string(file.size);
+    if (file.lastModified) {
+        if (file.size > 0)
+            w.println("Last modified " + dateText(*file.lastModified) + "; size " + size +
+                      " bytes");
+        else
+            w.println("Last modified " + dateText(*file.lastModified));
+    } else if (file.size > 0) {
+        w.println("Size " + size + " bytes");
+    }
+    if (!file.sha256.empty()) w.println("SHA-256 checksum " + file.sha256);
+    w.indent(-1);
+}
+
 }  // namespace
 
 std::string VQJavapQuotedString(std::string_view utf8) {
@@ -320,17 +482,28 @@ std::string VQJavapQuotedString(std::string_view utf8) {
 std::string VQJavapText(const VQJavaClass& javaClass, const VQJavapOptions& options) {
     std::string out;
     LineWriter w(out, options.filter);
+    View view{w, javaClass, options, options.showPrivate ? VQJavapAccess::all : options.access,
+              VQJavapClassFile(javaClass)};
+    const bool fileLines = options.sysInfo || options.verbose;
+    if (fileLines && options.file) printFileLines(w, *options.file);
+    if (fileLines) w.indent(+1);
     if (const std::string* source = javaClass.sourceFile())
         w.println("Compiled from \"" + *source + "\"");
-    printHeader(w, javaClass);
-    w.print(" ");
+    if (fileLines) w.indent(-1);
+    printHeader(w, javaClass, options.verbose);
+    if (options.verbose) {
+        w.println();
+        VQPrintJavapClassSummary(w, view.file);
+    } else {
+        w.print(" ");
+    }
     w.println("{");
     w.indent(+1);
-    if (javaClass.isModule())
+    if (javaClass.isModule() && !options.verbose)
         if (const VQJavaModuleAttribute* module = javaClass.moduleDescriptor())
             printDirectives(w, *module);
     if (const auto& fields = javaClass.fields())
-        for (const auto& field : *fields) printField(w, *field, options);
+        for (const auto* field : fields->items()) printField(view, *field);
 
     // Methods and constructors are kept apart by the model; javap lists them in file order.
     struct Entry {
@@ -339,16 +512,22 @@ std::string VQJavapText(const VQJavaClass& javaClass, const VQJavapOptions& opti
     };
     std::vector<Entry> entries;
     if (const auto& methods = javaClass.methods())
-        for (const auto& method : *methods) entries.push_back({method.get(), false});
+        for (const auto* method : methods->items()) entries.push_back({method, false});
     if (const auto& constructors = javaClass.constructors())
-        for (const auto& constructor : *constructors) entries.push_back({constructor.get(), true});
+        for (const auto* constructor : constructors->items())
+            entries.push_back({constructor, true});
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return a.method->tablePosition() < b.method->tablePosition();
     });
-    for (const Entry& entry : entries)
-        printMethod(w, javaClass, *entry.method, entry.isConstructor, options);
+    for (const Entry& entry : entries) printMethod(view, *entry.method, entry.isConstructor);
+    w.setPendingNewline(false);
     w.indent(-1);
     w.println("}");
+    if (options.verbose) {
+        if (const VQClassFileLayout* layout = view.file.layout())
+            VQPrintJavapAttributes(w, view.file, layout->attributes(), VQJavapPlace::classFile, 0,
+                                   view.access, {});
+    }
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
 #include "ornith/testing/ClassFileWriter.h"
 
@@ -58,6 +59,75 @@ TEST(VQJavapText, EveryModernExampleMatchesJavapInEveryView) {
                 << relative << " " << view.suffix;
         }
     }
+}
+
+// The class as the library reads it from a class path: keeping its bytes, which -v reads.
+std::shared_ptr<VQJavaClass> loadKept(const std::filesystem::path& relative) {
+    return VQJavaClass::classWithData(
+        VQByteBuffer::bufferWithContentsOfFile((kModern / "classes" / relative).string()));
+}
+
+TEST(VQJavapText, EveryModernExampleMatchesJavapUnderVerboseAndCode) {
+    for (const auto& relative : modernClasses()) {
+        auto javaClass = loadKept(relative);
+        std::filesystem::path expected = kModern / "javap" / relative;
+        expected.replace_extension(".v.txt");
+        ASSERT_TRUE(std::filesystem::exists(expected)) << expected;
+        EXPECT_EQ(VQJavapText(*javaClass, {.access = VQJavapAccess::all, .verbose = true}),
+                  readFile(expected))
+            << relative;
+        expected.replace_extension().replace_extension(".c.txt");
+        EXPECT_EQ(VQJavapText(*javaClass, {.showPrivate = true, .disassemble = true}),
+                  readFile(expected))
+            << relative;
+    }
+}
+
+TEST(VQJavapText, AccessLevelsAndDescriptorsFollowJavap) {
+    auto planet = loadKept("m/api/Planet.class");
+    const std::string publicOnly = VQJavapText(*planet, {.access = VQJavapAccess::publicOnly});
+    EXPECT_EQ(publicOnly.find("private"), std::string::npos);
+    EXPECT_NE(publicOnly.find("public abstract java.lang.String symbol();"), std::string::npos);
+    // -s puts each member's descriptor under it, and a blank line between methods.
+    const std::string described =
+        VQJavapText(*planet, {.access = VQJavapAccess::all, .showDescriptors = true});
+    EXPECT_NE(described.find("  private final double mass;\n    descriptor: D\n"),
+              std::string::npos);
+    EXPECT_NE(described.find("  public double surfaceGravity();\n    descriptor: ()D\n\n"),
+              std::string::npos);
+    // The file's lines come first under -sysinfo, "Compiled from" a level in.
+    const VQJavapFileInfo file{"/x/Planet.class", std::nullopt, 1536, "ab12"};
+    const std::string withFile = VQJavapText(*planet, {.sysInfo = true, .file = &file});
+    EXPECT_TRUE(withFile.starts_with(
+        "Classfile /x/Planet.class\n  Size 1536 bytes\n  SHA-256 checksum ab12\n"
+        "  Compiled from \"Planet.java\"\npublic abstract class m.api.Planet"))
+        << withFile;
+}
+
+// A string constant with a lone surrogate: javap shows the unit, not U+FFFD.
+TEST(VQJavapText, LoneSurrogateConstantsPrintAsTheirUnits) {
+    ClassFileWriter w;
+    w.setAccess(0x0021);
+    w.setThisClass("p/Lone");
+    w.setSuperClass("java/lang/Object");
+    Bytes info;
+    // Modified UTF-8 of "a", U+D800 alone, "b"; and of U+FFFD itself, which stays as it is.
+    testing::putU2(info, w.string(std::string_view("a\xED\xA0\x80"
+                                                   "b")));
+    Bytes replacement;
+    testing::putU2(replacement, w.string("\xEF\xBF\xBD"));
+    w.addField(0x0019, "LONE", "Ljava/lang/String;", {w.attribute("ConstantValue", info)});
+    w.addField(0x0019, "REAL", "Ljava/lang/String;", {w.attribute("ConstantValue", replacement)});
+    const Bytes bytes = w.bytes();
+    auto kept =
+        VQJavaClass::classWithData(VQByteBuffer::bufferWithBytes(bytes.data(), bytes.size()));
+    const std::string text = VQJavapText(*kept, {.showConstants = true});
+    EXPECT_NE(text.find("LONE = \"a\\ud800b\";"), std::string::npos) << text;
+    EXPECT_NE(text.find("REAL = \"\\ufffd\";"), std::string::npos) << text;
+    // Without the bytes there is nothing to read the unit from: the model's text stands.
+    auto lent = VQJavaClass::classWithData(bytes);
+    EXPECT_NE(VQJavapText(*lent, {.showConstants = true}).find("LONE = \"a\\ufffdb\";"),
+              std::string::npos);
 }
 
 TEST(VQJavapText, ModelAnswersGenericAndModuleQuestions) {
@@ -198,6 +268,15 @@ TEST(VQJavapText, TruncatedAndMutatedModernClassesNeverCrash) {
         }
         ++classes;
         (void)VQJavapText(*javaClass, {.showPrivate = true, .showConstants = true});
+        // The whole view over kept bytes, which -v and -c read again.
+        auto kept =
+            VQJavaClass::classWithData(VQByteBuffer::bufferWithBytes(bytes.data(), bytes.size()));
+        (void)VQJavapText(*kept, {.showConstants = true,
+                                  .access = VQJavapAccess::all,
+                                  .showDescriptors = true,
+                                  .disassemble = true,
+                                  .lineNumbers = true,
+                                  .verbose = true});
         (void)javaClass->genericText();
         (void)javaClass->moduleDescriptor();
         if (const auto& methods = javaClass->methods())

@@ -1,0 +1,118 @@
+#pragma once
+// What javap -v adds to the class's text (VQJavapText.h), read from the class file the
+// class keeps: the versions, flags and indexes of the header, the constant pool, each
+// member's flags and attributes, and the class's attributes after its closing brace. The
+// pool and the layout are opened on first need, so the plain views never pay for them.
+//
+// A class without kept bytes (made from lent bytes) has nothing to read: the listing then
+// says so in one line where the pool would be. A malformed attribute prints a line that
+// names it, and the rest of the class still prints.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "ornith/classfile/VQClassFileLayout.h"
+#include "ornith/classfile/VQConstantPoolEntries.h"
+#include "ornith/model/VQJavaClass.h"
+#include "ornith/model/VQJavapText.h"
+
+namespace ornith {
+
+// javap's line writer: spaces are held back and written only before the next visible
+// character, so a line never ends in spaces; a '\n' in printed text starts a new line;
+// every line starts with two spaces per level of indentation; tab() moves to the comment
+// column (40 past the indentation), or one space on when the line is already there.
+class VQJavapLineWriter {
+public:
+    using Filter = void (*)(std::string_view, std::string&);
+    VQJavapLineWriter(std::string& out, Filter filter) : _out(out), _filter(filter) {}
+
+    void print(std::string_view text);
+    void println(std::string_view text) {
+        print(text);
+        println();
+    }
+    void println();
+    // Lines already indented as a whole (each ended by '\n'), written through the filter
+    // as they are.
+    void printLines(std::string_view text);
+    void indent(int delta) { _indent += delta; }
+    void tab();
+    // A blank line before whatever is printed next (javap's separator between methods).
+    void setPendingNewline(bool pending) { _pendingNewline = pending; }
+
+private:
+    std::string& _out;
+    Filter _filter;
+    std::string _filtered;
+    std::string _line;
+    size_t _pendingSpaces = 0;
+    // The visible length of _line (a filter may widen what it writes: columns follow
+    // the text as javap sees it).
+    size_t _column = 0;
+    int _indent = 0;
+    bool _pendingNewline = false;
+};
+
+// The class file behind a class: its pool and layout (the class's own, opened once),
+// or why there are none.
+class VQJavapClassFile {
+public:
+    explicit VQJavapClassFile(const VQJavaClass& javaClass) : _class(javaClass) {}
+
+    // Null when the class keeps no bytes or they do not decode (failure() says why).
+    const VQConstantPoolEntries* pool() {
+        open();
+        return _pool;
+    }
+    const VQClassFileLayout* layout() {
+        open();
+        return _layout;
+    }
+    const std::string& failure() {
+        open();
+        return _failure;
+    }
+    const VQJavaClass& javaClass() const noexcept { return _class; }
+
+private:
+    void open();
+
+    const VQJavaClass& _class;
+    bool _opened = false;
+    const VQConstantPoolEntries* _pool = nullptr;
+    const VQClassFileLayout* _layout = nullptr;
+    std::string _failure;
+};
+
+// Where in the class file an attribute list is: the access flags javap shows and the
+// attributes it recognises differ by place.
+enum class VQJavapPlace { classFile, field, method, recordComponent };
+
+// "flags: (0x0021) ACC_PUBLIC, ACC_SUPER" (a line) for the flags of that place, as the
+// class file's major version allows them.
+void VQPrintJavapFlags(VQJavapLineWriter& w, uint32_t flags, VQJavapPlace place, uint16_t major);
+
+// The lines after the class's header line under -v: versions, flags, this_class,
+// super_class, the counts, and the constant pool.
+void VQPrintJavapClassSummary(VQJavapLineWriter& w, VQJavapClassFile& file);
+
+// How a Code attribute is printed: the caller's printer (javap's -c view of it), given
+// the method's place in the layout and the attribute.
+struct VQJavapCodePrinter {
+    void (*print)(void* context, size_t methodIndex, const VQLayoutAttribute& code,
+                  VQJavapLineWriter& w) = nullptr;
+    void* context = nullptr;
+};
+
+// Every attribute of the list as javap -v prints it, in file order. `methodIndex` names
+// the method whose attributes these are (for Code); `access` the least access an
+// InnerClasses entry must have to be listed (javap's -public ... -p).
+void VQPrintJavapAttributes(VQJavapLineWriter& w, VQJavapClassFile& file,
+                            std::span<const VQLayoutAttribute> attributes, VQJavapPlace place,
+                            size_t methodIndex, VQJavapAccess access,
+                            const VQJavapCodePrinter& code);
+
+}  // namespace ornith
