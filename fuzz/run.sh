@@ -51,7 +51,7 @@ run_target() {
     [ -d "$seeds" ] && dirs+=("$seeds")
     [ -d "fuzz/regressions/$t" ] && dirs+=("fuzz/regressions/$t")
     local dict="fuzz/dict/$t.dict"
-    case $t in class_* | javap_*) dict=fuzz/dict/classfile.dict ;; zip_*) dict=fuzz/dict/zip.dict ;; esac
+    case $t in class_* | javap_* | code | code_attributes | dependencies) dict=fuzz/dict/classfile.dict ;; zip_*) dict=fuzz/dict/zip.dict ;; esac
     [ -f "$dict" ] && args+=(-dict="$dict")
     ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:allocator_may_return_null=0} \
     UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \

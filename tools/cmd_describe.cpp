@@ -139,8 +139,7 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options, const O
 void printMissing(const std::string& name, const std::string& reason,
                   const DescribeOptions& options) {
     if (options.format != "json") return;
-    const std::string line = missingJsonLine(name, reason, options.raw);
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    writeOutput(missingJsonLine(name, reason, options.raw));
 }
 
 // Describes one class, a file when there is no library; false (after reporting why)

@@ -26,10 +26,7 @@ find . -name '*.class' | sed 's|^\./||' | LC_ALL=C sort | while read -r file; do
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -c -p "$file" > "$out.c.txt"
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -v -p "$file" |
         grep -v -e '^Classfile ' -e '^  Last modified ' -e '^  SHA-256 checksum ' > "$out.v.txt"
-    # Method bodies (-c -l) and everything (-v, without the lines that name the file's
-    # path and time).
+    # Method bodies with their line and local-variable tables.
     "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -c -l -p "$file" > "$out.code.txt"
-    "$jdk/bin/javap" -J-Dstdout.encoding=UTF-8 -v -p "$file" |
-        grep -v -e '^Classfile ' -e '^  Last modified' > "$out.verbose.txt"
 done
 echo "classes: $(find . -name '*.class' | wc -l)"

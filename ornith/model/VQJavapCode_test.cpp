@@ -140,7 +140,7 @@ TEST(VQJavapCode, MatchesJavapOnTheModernExamples) {
         auto k = VQJavaClass::classWithContentsOfFile(file.string());
         for (bool verbose : {false, true}) {
             const fs::path expected =
-                root / "javap" / (relative.string() + (verbose ? ".verbose.txt" : ".code.txt"));
+                root / "javap" / (relative.string() + (verbose ? ".v.txt" : ".code.txt"));
             const std::vector<std::string> blocks = javapCodeBlocks(expected);
             VQJavapCodeOptions options;
             options.instructions = !verbose;
