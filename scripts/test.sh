@@ -42,12 +42,12 @@ c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror tests/consumer/main.cpp \
     -o build/consumer/ornith_consumer_pc
 build/consumer/ornith_consumer_pc examples/classes/p/Point.class
 
-stage "libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-15} s each"
+stage "libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-12} s each"
 # Each target starts from its seed corpus and the committed crash inputs, then mutates
 # for the given time; any crash, leak, timeout or property violation fails the run.
 # ORNITH_FUZZ_SECONDS=0 skips the stage (for a quick local run; CI never sets it).
-if [ "${ORNITH_FUZZ_SECONDS:-15}" != 0 ]; then
-    ORNITH_FUZZ_JOBS=${ORNITH_FUZZ_JOBS:-$jobs} fuzz/run.sh "${ORNITH_FUZZ_SECONDS:-15}"
+if [ "${ORNITH_FUZZ_SECONDS:-12}" != 0 ]; then
+    ORNITH_FUZZ_JOBS=${ORNITH_FUZZ_JOBS:-$jobs} fuzz/run.sh "${ORNITH_FUZZ_SECONDS:-12}"
 fi
 
 stage "clang 14 build with the sanitizers (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer) and the whole suite"
