@@ -53,6 +53,9 @@ std::unique_ptr<DepsEntry> openDepsEntry(const std::string& path, int release) {
     entry->library = VQClassLibrary::classLibrary();
     VQClassLibraryArchiveOptions options;
     options.multiReleaseVersion = release;
+    // An input may name an archive inside another (app.jar!/BOOT-INF/lib/x.jar); an
+    // archive given whole is analysed as it stands, as jdeps reads it.
+    options.nestedEntries = true;
     entry->library->setArchiveOptions(std::move(options));
     bool reported = false;
     try {

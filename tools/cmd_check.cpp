@@ -105,6 +105,10 @@ void CheckRun::openEntries() {
     VQClassLibraryArchiveOptions archiveOptions;
     archiveOptions.followManifestClassPath = true;
     archiveOptions.expandWildcards = true;
+    // An application is checked as its loader reads it: nested entries, and the layouts of
+    // executable jars, WARs and EARs.
+    archiveOptions.nestedEntries = true;
+    archiveOptions.layout = VQArchiveLayout::automatic;
     archiveOptions.onMissingClassPathEntry = [this](const std::string& jar,
                                                     const std::string& missing) {
         reportFailure(missing, "named by the Class-Path of " + jar + ", but not there");
