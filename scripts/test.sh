@@ -23,7 +23,10 @@ else
 fi
 
 stage "build and unit tests"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORNITH_WERROR=ON >/dev/null
+# Optimised as released, without debug information, which takes a third of the compile
+# time: the sanitizer build below keeps line tables for the stack traces.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DORNITH_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
