@@ -37,6 +37,7 @@
 #include "ornith/model/VQJavaType.h"
 #include "ornith/model/VQJavapCode.h"
 #include "ornith/model/VQJavapText.h"
+#include "ornith/model/VQJavapVerbose.h"
 
 // Class stores and the zip archive reader.
 #include "ornith/stores/VQClassFileStore.h"
@@ -44,6 +45,7 @@
 #include "ornith/stores/VQFileSystemStore.h"
 #include "ornith/stores/VQJarFileStore.h"
 #include "ornith/stores/VQJmodFileStore.h"
+#include "ornith/stores/VQNestedArchives.h"
 #include "ornith/stores/VQRuntimeImageStore.h"
 #include "ornith/stores/VQZipFileEntry.h"
 #include "ornith/stores/VQZipFileStore.h"
@@ -51,6 +53,7 @@
 
 // The class library and its packages.
 #include "ornith/library/VQClassLibrary.h"
+#include "ornith/library/VQClassPathScanner.h"
 #include "ornith/library/VQDependencies.h"
 #include "ornith/library/VQJavaPackage.h"
 
