@@ -45,7 +45,7 @@ c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror tests/consumer/main.cpp \
     -o build/consumer/ornith_consumer_pc
 build/consumer/ornith_consumer_pc examples/classes/p/Point.class
 
-stage "libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-12} s each"
+stage "libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-10} s each"
 # Each target starts from its seed corpus and the committed crash inputs, then mutates
 # for the given time; any crash, leak, timeout or property violation fails the run.
 # ORNITH_FUZZ_SECONDS=0 skips the stage (for a quick local run; CI never sets it).

@@ -235,9 +235,9 @@ void VQDependencyScanner::finish() {
         std::rotate(self, self + 1, last);
         --last;
     }
+    // data(), not *begin(): an empty list has no first element to refer to.
     _result.referencedClasses =
-        std::span<const std::string>(&*_names.begin(), static_cast<size_t>(last - first));
-    if (first == last) _result.referencedClasses = {};
+        std::span<const std::string>(_names.data(), static_cast<size_t>(last - first));
 }
 
 const VQClassReferences& VQDependencyScanner::scanClassData(std::span<const uint8_t> data) {
