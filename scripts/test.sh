@@ -49,8 +49,8 @@ stage "libFuzzer targets, ${ORNITH_FUZZ_SECONDS:-10} s each"
 # Each target starts from its seed corpus and the committed crash inputs, then mutates
 # for the given time; any crash, leak, timeout or property violation fails the run.
 # ORNITH_FUZZ_SECONDS=0 skips the stage (for a quick local run; CI never sets it).
-if [ "${ORNITH_FUZZ_SECONDS:-12}" != 0 ]; then
-    ORNITH_FUZZ_JOBS=${ORNITH_FUZZ_JOBS:-$jobs} fuzz/run.sh "${ORNITH_FUZZ_SECONDS:-12}"
+if [ "${ORNITH_FUZZ_SECONDS:-10}" != 0 ]; then
+    ORNITH_FUZZ_JOBS=${ORNITH_FUZZ_JOBS:-$jobs} fuzz/run.sh "${ORNITH_FUZZ_SECONDS:-10}"
 fi
 
 stage "clang 14 build with the sanitizers (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer) and the whole suite"
