@@ -12,13 +12,17 @@ target_link_libraries(ornith_fuzz_make_seeds PRIVATE ornith_warnings PkgConfig::
 add_test(NAME fuzz_seeds COMMAND ornith_fuzz_make_seeds ${PROJECT_SOURCE_DIR} ${fuzz_seeds})
 set_tests_properties(fuzz_seeds PROPERTIES FIXTURES_SETUP ornith_fuzz_seeds LABELS fuzz)
 
+# The replay main is the same for every target: compiled once.
+add_library(ornith_fuzz_replay_main OBJECT ${fuzz_dir}/replay_main.cpp)
+target_link_libraries(ornith_fuzz_replay_main PRIVATE ornith_warnings)
+
 # make_seeds.cpp names the targets it writes seeds for.
 file(READ ${fuzz_dir}/make_seeds.cpp make_seeds_text)
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${fuzz_dir}/fuzz_*.cpp)
 foreach(source ${fuzz_sources})
     get_filename_component(name ${source} NAME_WE)
     string(REGEX REPLACE "^fuzz_" "" name ${name})
-    add_executable(fuzz_${name}_replay ${source} ${fuzz_dir}/replay_main.cpp)
+    add_executable(fuzz_${name}_replay ${source} $<TARGET_OBJECTS:ornith_fuzz_replay_main>)
     target_include_directories(fuzz_${name}_replay PRIVATE ${PROJECT_SOURCE_DIR})
     target_link_libraries(fuzz_${name}_replay PRIVATE ornith ornith_warnings PkgConfig::LIBDEFLATE)
     set(inputs "")
