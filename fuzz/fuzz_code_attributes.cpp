@@ -3,7 +3,8 @@
 // attribute, the second the length of the code that comes next; the rest is the
 // attribute's info, set in a Code attribute of a small class whose pool has an entry of
 // each kind those attributes name. javap's text is written with every option, and the
-// info is given to the type-annotation writer of classes, fields and methods as well.
+// info is given to the type-annotation writer of classes, fields and methods as well, and
+// to each table decoder, whose answers must stay within the info and agree with its count.
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
+#include "ornith/classfile/VQCodeTables.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/model/VQJavapCode.h"
 #include "ornith/testing/ClassFileWriter.h"
@@ -24,6 +26,46 @@ using testing::putU2;
 using testing::putU4;
 
 namespace {
+
+bool within(std::span<const uint8_t> part, std::span<const uint8_t> whole) {
+    return part.empty() || (part.data() >= whole.data() &&
+                            part.data() + part.size() <= whole.data() + whole.size());
+}
+
+void checkTables(std::span<const uint8_t> info, const VQConstantPoolEntries* pool) {
+    const VQLineNumberTable lines = VQDecodeLineNumberTable(info);
+    ORNITH_FUZZ_CHECK(lines.fault ? lines.entries.empty()
+                                  : lines.entries.size() * 4 + 2 == info.size());
+    const VQLocalVariableTable locals = VQDecodeLocalVariableTable(info);
+    ORNITH_FUZZ_CHECK(locals.fault ? locals.entries.empty()
+                                   : locals.entries.size() * 10 + 2 == info.size());
+    if (lines.fault) ORNITH_FUZZ_CHECK(lines.fault->offset <= info.size());
+
+    const VQStackMapTable frames(info, pool);
+    ORNITH_FUZZ_CHECK(frames.frames().size() <= frames.numberOfEntries());
+    if (!frames.fault()) ORNITH_FUZZ_CHECK(frames.frames().size() == frames.numberOfEntries());
+    if (frames.fault()) ORNITH_FUZZ_CHECK(frames.fault()->offset <= info.size());
+    uint32_t previous = 0;
+    for (size_t k = 0; k < frames.frames().size(); ++k) {
+        const VQStackMapFrame& f = frames.frames()[k];
+        ORNITH_FUZZ_CHECK(size_t{f.firstLocal} + f.localCount <= frames.types().size());
+        ORNITH_FUZZ_CHECK(size_t{f.firstStack} + f.stackCount <= frames.types().size());
+        ORNITH_FUZZ_CHECK(k == 0 ? f.offset == f.offsetDelta
+                                 : f.offset == previous + f.offsetDelta + 1u);
+        previous = f.offset;
+        for (const VQVerificationType& t : frames.locals(f))
+            ORNITH_FUZZ_CHECK(static_cast<uint8_t>(t.tag) <= 8);
+    }
+
+    const VQTypeAnnotationTable annotations(info);
+    if (annotations.fault()) ORNITH_FUZZ_CHECK(annotations.fault()->offset <= info.size());
+    for (const VQTypeAnnotation& a : annotations.annotations()) {
+        ORNITH_FUZZ_CHECK(VQTypeAnnotationTargetName(a.targetType) != nullptr);
+        ORNITH_FUZZ_CHECK(within(a.annotation, info) && a.annotation.size() >= 4);
+        ORNITH_FUZZ_CHECK(annotations.path(a).size() == a.pathLength);
+        ORNITH_FUZZ_CHECK(annotations.ranges(a).size() == a.rangeCount);
+    }
+}
 
 constexpr const char* kNames[] = {"StackMapTable",
                                   "LineNumberTable",
@@ -79,6 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string out;
         VQAppendJavapCode(*k, *k->methods()->items()[0], options, out);
     }
+    checkTables(info, k->constantPool());
+    checkTables(info, nullptr);
     for (int indent : {2, 4}) {
         std::string out;
         VQAppendJavapTypeAnnotations(*k, name, info, indent, out);

@@ -14,6 +14,7 @@
 #include "ornith/classfile/VQClassFileLayout.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/classfile/VQCodeAttribute.h"
+#include "ornith/classfile/VQCodeTables.h"
 #include "ornith/classfile/VQConstantPool.h"
 #include "ornith/classfile/VQConstantPoolEntries.h"
 #include "ornith/classfile/VQInstructions.h"

@@ -5,7 +5,12 @@
 #include <string_view>
 #include <variant>
 
+#include "ornith/base/VQException.h"
 #include "ornith/classfile/VQAnnotationAttributes.h"
+#include "ornith/classfile/VQClassFileLayout.h"
+#include "ornith/classfile/VQCodeAttribute.h"
+#include "ornith/classfile/VQCodeTables.h"
+#include "ornith/classfile/VQConstantPoolEntries.h"
 #include "ornith/model/VQJavaSignature.h"
 
 namespace ornith::tool {
@@ -173,6 +178,152 @@ json parameterAnnotationsJson(const VQJavaMethod& method) {
         lists.push_back(std::move(list));
     }
     return lists;
+}
+
+// ---- Method bodies (--code) --------------------------------------------------------------
+
+struct CodeContext {
+    const VQConstantPoolEntries& pool;
+    uint32_t thisClass;
+
+    // The text of a Utf8 entry or of the Utf8 entry a Class names; null for another index.
+    json text(uint32_t index) const {
+        std::string s;
+        if (!pool.text(index, s)) return nullptr;
+        return s;
+    }
+    json constant(uint32_t index) const {
+        std::string s;
+        const int tag = pool.tag(index);
+        if (!pool.appendJavapReference(index, thisClass, s)) s.clear();
+        return {{"index", index}, {"kind", VQConstantPoolEntries::kindName(tag)}, {"text", s}};
+    }
+};
+
+json instructionJson(const CodeContext& c, const VQInstruction& i) {
+    json out{{"offset", i.offset}, {"opcode", i.mnemonic()}};
+    if (i.wide) out["wide"] = true;
+    switch (i.form) {
+        case VQOperandForm::local:
+            out["local"] = i.local;
+            break;
+        case VQOperandForm::increment:
+            out["local"] = i.local;
+            out["increment"] = i.value;
+            break;
+        case VQOperandForm::byteValue:
+        case VQOperandForm::shortValue:
+            out["value"] = i.value;
+            break;
+        case VQOperandForm::newArrayType:
+            out["arrayType"] = VQNewArrayTypeName(static_cast<uint8_t>(i.value));
+            break;
+        case VQOperandForm::constant:
+        case VQOperandForm::field:
+        case VQOperandForm::method:
+        case VQOperandForm::dynamic:
+        case VQOperandForm::type:
+            out["constant"] = c.constant(i.poolIndex);
+            break;
+        case VQOperandForm::interfaceMethod:
+            out["constant"] = c.constant(i.poolIndex);
+            out["count"] = i.value;
+            break;
+        case VQOperandForm::multiArray:
+            out["constant"] = c.constant(i.poolIndex);
+            out["dimensions"] = i.value;
+            break;
+        case VQOperandForm::branch:
+            out["target"] = i.target;
+            break;
+        case VQOperandForm::tableSwitch:
+        case VQOperandForm::lookupSwitch: {
+            if (i.form == VQOperandForm::tableSwitch) {
+                out["low"] = i.low;
+                out["high"] = i.high;
+            }
+            out["default"] = i.target;
+            json cases = json::array();
+            const uint32_t n = i.caseCount();
+            for (uint32_t k = 0; k < n; ++k)
+                cases.push_back({{"match", i.caseMatch(k)}, {"target", i.caseTarget(k)}});
+            out["cases"] = std::move(cases);
+            break;
+        }
+        case VQOperandForm::none:
+        case VQOperandForm::wide:
+            break;
+    }
+    return out;
+}
+
+json localVariablesJson(const CodeContext& c, const VQLayoutAttribute* attribute,
+                        const char* typeKey) {
+    json list = json::array();
+    if (!attribute) return list;
+    const VQLocalVariableTable table = VQDecodeLocalVariableTable(attribute->info);
+    for (const VQLocalVariable& v : table.entries)
+        list.push_back({{"start", v.start},
+                        {"length", v.length},
+                        {"slot", v.slot},
+                        {"name", c.text(v.nameIndex)},
+                        {typeKey, c.text(v.descriptorIndex)}});
+    return list;
+}
+
+std::string codeFaultText(const VQCodeAttribute::Fault& fault) {
+    return std::string("malformed Code: ") + fault.reason + " at offset " +
+           std::to_string(fault.offset);
+}
+
+// The body of a method as "code" (null for a method without one) and, when it does not
+// decode, the reason as "codeError".
+void addCodeJson(json& out, const VQJavaClass& owner, const VQJavaMethod& method) {
+    const VQCodeAttribute* code = nullptr;
+    const VQClassFileLayout* layout = nullptr;
+    try {
+        code = owner.code(method);
+        layout = owner.classFileLayout();
+    } catch (const VQException& e) {
+        out["code"] = nullptr;
+        out["codeError"] = std::string("malformed Code: ") + e.what();
+        return;
+    }
+    if (!code) {
+        out["code"] = nullptr;
+        out["codeError"] = nullptr;
+        return;
+    }
+    if (const std::optional<VQCodeAttribute::Fault> fault = code->fault()) {
+        out["code"] = nullptr;
+        out["codeError"] = codeFaultText(*fault);
+        return;
+    }
+    const CodeContext c{code->pool(), layout ? layout->thisClass() : 0u};
+    json instructions = json::array();
+    VQInstructionDecoder decoder = code->instructions();
+    VQInstruction instruction;
+    while (decoder.next(instruction)) instructions.push_back(instructionJson(c, instruction));
+    json handlers = json::array();
+    for (const VQExceptionHandler& h : code->exceptionTable())
+        handlers.push_back({{"start", h.start},
+                            {"end", h.end},
+                            {"handler", h.handler},
+                            {"catchType", h.catchType ? c.text(h.catchType) : json(nullptr)}});
+    json lines = json::array();
+    if (const VQLayoutAttribute* a = code->attribute("LineNumberTable"))
+        for (const VQLineNumber& e : VQDecodeLineNumberTable(a->info).entries)
+            lines.push_back({{"startPc", e.startPc}, {"line", e.line}});
+    out["code"] = {{"maxStack", code->maxStack()},
+                   {"maxLocals", code->maxLocals()},
+                   {"instructions", std::move(instructions)},
+                   {"exceptionTable", std::move(handlers)},
+                   {"lineNumbers", std::move(lines)},
+                   {"localVariables",
+                    localVariablesJson(c, code->attribute("LocalVariableTable"), "descriptor")},
+                   {"localVariableTypes",
+                    localVariablesJson(c, code->attribute("LocalVariableTypeTable"), "signature")}};
+    out["codeError"] = nullptr;
 }
 
 json methodJson(const VQJavaMethod& method, bool constructor) {
@@ -347,9 +498,15 @@ json classJson(const VQJavaClass& javaClass, const ClassJsonOptions& options) {
     // Constructors (and the static initializer) first, as description() lists them.
     json methods = json::array();
     if (const auto& list = javaClass.constructors())
-        for (const auto& constructor : *list) methods.push_back(methodJson(*constructor, true));
+        for (const auto& constructor : *list) {
+            methods.push_back(methodJson(*constructor, true));
+            if (options.code) addCodeJson(methods.back(), javaClass, *constructor);
+        }
     if (const auto& list = javaClass.methods())
-        for (const auto& method : *list) methods.push_back(methodJson(*method, false));
+        for (const auto& method : *list) {
+            methods.push_back(methodJson(*method, false));
+            if (options.code) addCodeJson(methods.back(), javaClass, *method);
+        }
     out["methods"] = std::move(methods);
     return out;
 }

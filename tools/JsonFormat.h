@@ -14,6 +14,8 @@ namespace ornith::tool {
 struct ClassJsonOptions {
     // The class-path entry the class came from ("classPathEntry"); null when unknown.
     const std::string* classPathEntry = nullptr;
+    // Each method's "code" and "codeError" (--code).
+    bool code = false;
 };
 
 nlohmann::ordered_json classJson(const VQJavaClass& javaClass,

@@ -16,7 +16,8 @@ struct DescribeOptions {
     bool all = false;
     ClassPathOptions classPath;
     std::string format = "text";
-    bool raw = false;  // the library's text unescaped
+    bool raw = false;   // the library's text unescaped
+    bool code = false;  // --code: each method's body in the JSON
     // javap's own options.
     bool showPrivate = false;    // -p, -private
     bool showPackage = false;    // -package (javap's default)

@@ -103,6 +103,7 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options, const O
         else if (origin.className)
             entry = origin.found->library->classStoreNameForClassWithName(*origin.className);
         json.classPathEntry = entry ? &*entry : nullptr;
+        json.code = options.code;
         text = classJsonLine(javaClass, options.raw, json);
     } else if (options.format == "javap") {
         VQJavapOptions javap;
@@ -275,10 +276,15 @@ void addDescribeCommand(CLI::App& app, CommandRunner& runner) {
     addJavapOptions(command, *options);
     command->add_flag("--raw", options->raw,
                       "Write text from class files unchanged (no escaping of control characters)");
+    command->add_flag("--code", options->code,
+                      "json format: each method's code, exception table, line numbers and "
+                      "local variables");
     addClassPathOptions(command, options->classPath);
     addJobsOption(command, options->classPath);
     command->allow_extras();
     command->callback([options, command, &runner] {
+        if (options->code && options->format != "json")
+            throw UsageError("describe: --code needs --format json");
         if (options->names.empty() && !options->all)
             throw UsageError("describe: no NAME given (nor --all)");
         if (!options->names.empty() && options->all)

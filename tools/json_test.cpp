@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,88 @@ TEST(DescribeJson, AFailedNameIsReportedAndTheOthersStillWritten) {
     EXPECT_EQ(lines[2], (json{{"name", "p.Nowhere"}, {"error", "not found"}}));
     EXPECT_EQ(runTool({"describe", "--format", "yaml", "examples/classes/p/Point.class"}).status,
               2);
+}
+
+const json& methodNamed(const json& object, const std::string& name) {
+    for (const json& m : object.at("methods"))
+        if (m.at("name") == name) return m;
+    throw std::runtime_error("no method " + name);
+}
+
+TEST(DescribeJson, CodeOfEachMethodWithCodeOption) {
+    const std::string generics = "examples/modern/classes/m/impl/Generics.class";
+    ToolResult r = runTool({"describe", "--format", "json", "--code", generics});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json object = json::parse(r.out);
+    const json& sum = methodNamed(object, "sum").at("code");
+    EXPECT_TRUE(methodNamed(object, "sum").at("codeError").is_null());
+    const json& instructions = sum.at("instructions");
+    auto at = [&](uint32_t offset) -> const json& {
+        for (const json& i : instructions)
+            if (i.at("offset") == offset) return i;
+        throw std::runtime_error("no instruction at " + std::to_string(offset));
+    };
+    EXPECT_EQ(at(13).at("opcode"), "if_icmpge");
+    EXPECT_EQ(at(13).at("target"), 33);
+    EXPECT_EQ(at(27).at("opcode"), "iinc");
+    EXPECT_EQ(at(27).at("local"), 4);
+    EXPECT_EQ(at(27).at("increment"), 1);
+    EXPECT_EQ(at(30).at("target"), 10);
+    EXPECT_EQ(sum.at("lineNumbers")[1], (json{{"startPc", 2}, {"line", 48}}));
+    const json& call = methodNamed(object, "mayThrow").at("code").at("instructions")[1];
+    EXPECT_EQ(call.at("opcode"), "invokeinterface");
+    EXPECT_EQ(call.at("count"), 1);
+    EXPECT_EQ(call.at("constant").at("kind"), "InterfaceMethodref");
+    EXPECT_EQ(call.at("constant").at("text"),
+              "InterfaceMethod java/util/function/Supplier.get:()Ljava/lang/Object;");
+    EXPECT_TRUE(methodNamed(object, "nativeCall").at("code").is_null());
+    // Without the option the methods carry no code at all.
+    const json plain = json::parse(runTool({"describe", "--format", "json", generics}).out);
+    EXPECT_FALSE(methodNamed(plain, "sum").contains("code"));
+    EXPECT_EQ(runTool({"describe", "--code", generics}).status, 2);
+
+    // A method whose code does not decode says why; the tables of the next still print.
+    ornith::testing::ClassFileWriter w;
+    w.setThisClass("p/Bodies");
+    w.setSuperClass("java/lang/Object");
+    auto body = [&](ornith::testing::Bytes code, ornith::testing::Bytes attributes,
+                    uint16_t attributeCount) {
+        ornith::testing::Bytes info;
+        ornith::testing::putU2(info, 2), ornith::testing::putU2(info, 1);
+        ornith::testing::putU4(info, static_cast<uint32_t>(code.size()));
+        info.insert(info.end(), code.begin(), code.end());
+        ornith::testing::putU2(info, 1);  // one handler: 0-1, at 1, any
+        for (uint32_t v : {0u, 1u, 1u, 0u}) ornith::testing::putU2(info, v);
+        ornith::testing::putU2(info, attributeCount);
+        info.insert(info.end(), attributes.begin(), attributes.end());
+        return w.attribute("Code", info);
+    };
+    w.addMethod(9, "broken", "()V", {body({0x00, 0xFF}, {}, 0)});
+    ornith::testing::Bytes locals;
+    ornith::testing::putU2(locals, 1);
+    for (uint32_t v : {0u, 2u, uint32_t{w.utf8("n")}, uint32_t{w.utf8("I")}, 0u})
+        ornith::testing::putU2(locals, v);
+    ornith::testing::Bytes table;
+    ornith::testing::putU2(table, w.utf8("LocalVariableTable"));
+    ornith::testing::putU4(table, static_cast<uint32_t>(locals.size()));
+    table.insert(table.end(), locals.begin(), locals.end());
+    w.addMethod(9, "fine", "(I)V", {body({0x1A, 0xB1}, table, 1)});
+    const auto bytes = w.bytes();
+    const std::string path = std::string(::testing::TempDir()) + "ornith_json_code.class";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    ToolResult written = runTool({"describe", "--format", "json", "--code", path});
+    ASSERT_EQ(written.status, 0) << written.err;
+    const json bodies = json::parse(written.out);
+    EXPECT_TRUE(methodNamed(bodies, "broken").at("code").is_null());
+    EXPECT_EQ(methodNamed(bodies, "broken").at("codeError"),
+              "malformed Code: unknown opcode at offset 1");
+    const json& fine = methodNamed(bodies, "fine").at("code");
+    EXPECT_EQ(fine.at("instructions")[0], (json{{"offset", 0}, {"opcode", "iload_0"}}));
+    EXPECT_EQ(fine.at("exceptionTable")[0],
+              (json{{"start", 0}, {"end", 1}, {"handler", 1}, {"catchType", nullptr}}));
+    EXPECT_EQ(fine.at("localVariables")[0],
+              (json{{"start", 0}, {"length", 2}, {"slot", 0}, {"name", "n"}, {"descriptor", "I"}}));
 }
 
 }  // namespace

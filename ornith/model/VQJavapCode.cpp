@@ -6,6 +6,7 @@
 #include "ornith/base/VQText.h"
 #include "ornith/classfile/VQClassFileLayout.h"
 #include "ornith/classfile/VQCodeAttribute.h"
+#include "ornith/classfile/VQCodeTables.h"
 #include "ornith/classfile/VQConstantPoolEntries.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/model/VQJavaMethod.h"
@@ -195,37 +196,27 @@ void appendExceptionTable(Context& c, const VQCodeAttribute& code) {
 }
 
 void appendLineNumbers(Context& c, std::span<const uint8_t> info) {
-    VQByteCursor cursor(info);
-    uint16_t n = 0;
-    if (!cursor.be16(n) || size_t{n} * 4 != cursor.remaining())
-        return c.w.report("malformed LineNumberTable");
+    const VQLineNumberTable table = VQDecodeLineNumberTable(info);
+    if (table.fault) return c.w.report("malformed LineNumberTable");
     c.w.println("LineNumberTable:");
     c.w.indent(1);
-    for (uint32_t k = 0; k < n; ++k) {
-        uint16_t pc = 0, line = 0;
-        cursor.be16(pc), cursor.be16(line);
-        c.w.println("line " + std::to_string(line) + ": " + std::to_string(pc));
-    }
+    for (const VQLineNumber& e : table.entries)
+        c.w.println("line " + std::to_string(e.line) + ": " + std::to_string(e.startPc));
     c.w.indent(-1);
 }
 
 void appendLocalVariables(Context& c, std::span<const uint8_t> info, const char* title) {
-    VQByteCursor cursor(info);
-    uint16_t n = 0;
-    if (!cursor.be16(n) || size_t{n} * 10 != cursor.remaining())
-        return c.w.report(std::string("malformed ") + title);
+    const VQLocalVariableTable table = VQDecodeLocalVariableTable(info);
+    if (table.fault) return c.w.report(std::string("malformed ") + title);
     c.w.print(title);
     c.w.println(":");
     c.w.indent(1);
     c.w.println("Start  Length  Slot  Name   Signature");
-    for (uint32_t k = 0; k < n; ++k) {
-        uint16_t start = 0, length = 0, name = 0, type = 0, slot = 0;
-        cursor.be16(start), cursor.be16(length), cursor.be16(name), cursor.be16(type),
-            cursor.be16(slot);
-        const std::string nameText = c.utf8Value(name);
-        const std::string typeText = c.utf8Value(type);
+    for (const VQLocalVariable& e : table.entries) {
+        const std::string nameText = c.utf8Value(e.nameIndex);
+        const std::string typeText = c.utf8Value(e.descriptorIndex);
         char head[48];
-        std::snprintf(head, sizeof head, "%5u %7u %5u ", start, length, slot);
+        std::snprintf(head, sizeof head, "%5u %7u %5u ", e.start, e.length, e.slot);
         std::string line = head;
         if (nameText.size() < 5) line.append(5 - nameText.size(), ' ');
         line += nameText;
@@ -236,99 +227,94 @@ void appendLocalVariables(Context& c, std::span<const uint8_t> info, const char*
     c.w.indent(-1);
 }
 
-// One verification type of a stack map frame; false when it does not decode.
-bool appendVerificationType(Context& c, VQByteCursor& cursor, std::string& out) {
-    uint8_t tag = 0;
-    if (!cursor.u8(tag)) return false;
+// A list of verification types as javap writes it; false when an object type's class
+// cannot be named.
+bool appendTypeMap(Context& c, const char* name, std::span<const VQVerificationType> types) {
     static constexpr const char* kSimple[] = {"top",  "int",  "float", "double",
                                               "long", "null", "this"};
-    if (tag <= 6) {
-        out += ' ';
-        out += kSimple[tag];
-        return true;
-    }
-    uint16_t value = 0;
-    if (tag > 8 || !cursor.be16(value)) return false;
-    if (tag == 7) {
-        out += ' ';
-        return c.pool.tag(value) == kVQConstantClass && c.pool.appendJavapReference(value, 0, out);
-    }
-    out += " uninitialized " + std::to_string(value);
-    return true;
-}
-
-bool appendTypeMap(Context& c, VQByteCursor& cursor, const char* name, uint32_t count) {
     std::string line = std::string(name) + " = [";
-    for (uint32_t k = 0; k < count; ++k) {
-        if (!appendVerificationType(c, cursor, line)) return false;
-        line += k + 1 == count ? " " : ",";
+    for (size_t k = 0; k < types.size(); ++k) {
+        const VQVerificationType& t = types[k];
+        line += ' ';
+        if (t.tag == VQVerificationTag::object) {
+            if (!c.pool.appendJavapReference(t.value, 0, line)) return false;
+        } else if (t.tag == VQVerificationTag::uninitialized) {
+            line += "uninitialized " + std::to_string(t.value);
+        } else {
+            line += kSimple[static_cast<uint8_t>(t.tag)];
+        }
+        if (k + 1 < types.size()) line += ',';
     }
+    if (!types.empty()) line += ' ';
     line += "]";
     c.w.println(line);
     return true;
 }
 
-void appendStackMapTable(Context& c, std::span<const uint8_t> info) {
-    VQByteCursor cursor(info);
-    uint16_t n = 0;
-    if (!cursor.be16(n)) return c.w.report("malformed StackMapTable");
+// The lines of one frame, up to what was read of it; false when a type cannot be named.
+bool appendFrame(Context& c, const VQStackMapTable& table, const VQStackMapFrame& f,
+                 VQFrameProgress progress, bool complete) {
+    static constexpr const char* kKinds[] = {"/* same */",
+                                             "/* same_locals_1_stack_item */",
+                                             "/* same_locals_1_stack_item_frame_extended */",
+                                             "/* chop */",
+                                             "/* same_frame_extended */",
+                                             "/* append */",
+                                             "/* full_frame */"};
+    if (progress < VQFrameProgress::header) return true;
     JavapLines& w = c.w;
-    w.println("StackMapTable: number_of_entries = " + std::to_string(n));
+    w.println("frame_type = " + std::to_string(f.frameType) + " " +
+              kKinds[static_cast<uint8_t>(f.kind)]);
     w.indent(1);
-    auto header = [&](uint8_t type, const char* kind) {
-        w.println("frame_type = " + std::to_string(type) + " " + kind);
-    };
-    for (uint32_t k = 0; k < n; ++k) {
-        uint8_t type = 0;
-        uint16_t delta = 0;
-        bool ok = cursor.u8(type);
-        if (ok && type < 64) {
-            header(type, "/* same */");
-        } else if (ok && type < 128) {
-            header(type, "/* same_locals_1_stack_item */");
-            w.indent(1);
-            ok = appendTypeMap(c, cursor, "stack", 1);
-            w.indent(-1);
-        } else if (ok && type >= 247) {
-            ok = cursor.be16(delta);
-            if (!ok) break;
-            static constexpr const char* kKinds[] = {
-                "/* same_locals_1_stack_item_frame_extended */",
-                "/* chop */",
-                "/* chop */",
-                "/* chop */",
-                "/* same_frame_extended */",
-                "/* append */",
-                "/* append */",
-                "/* append */",
-                "/* full_frame */"};
-            header(type, kKinds[type - 247]);
-            w.indent(1);
-            w.println("offset_delta = " + std::to_string(delta));
-            if (type == 247) {
-                ok = appendTypeMap(c, cursor, "stack", 1);
-            } else if (type >= 252 && type <= 254) {
-                ok = appendTypeMap(c, cursor, "locals", type - 251u);
-            } else if (type == 255) {
-                uint16_t locals = 0, stack = 0;
-                ok = cursor.be16(locals) && appendTypeMap(c, cursor, "locals", locals) &&
-                     cursor.be16(stack) && appendTypeMap(c, cursor, "stack", stack);
-            }
-            w.indent(-1);
-        } else {
-            ok = false;
-        }
-        if (!ok) {
+    bool ok = true;
+    if (f.frameType >= 247) w.println("offset_delta = " + std::to_string(f.offsetDelta));
+    switch (f.kind) {
+        case VQStackMapFrameKind::sameLocals1StackItem:
+        case VQStackMapFrameKind::sameLocals1StackItemExtended:
+            if (complete) ok = appendTypeMap(c, "stack", table.stack(f));
+            break;
+        case VQStackMapFrameKind::append:
+            if (complete) ok = appendTypeMap(c, "locals", table.locals(f));
+            break;
+        case VQStackMapFrameKind::full:
+            if (progress >= VQFrameProgress::locals)
+                ok = appendTypeMap(c, "locals", table.locals(f));
+            if (ok && complete) ok = appendTypeMap(c, "stack", table.stack(f));
+            break;
+        default:
+            break;
+    }
+    w.indent(-1);
+    return ok;
+}
+
+void appendStackMapTable(Context& c, std::span<const uint8_t> info) {
+    const VQStackMapTable table(info, &c.pool);
+    const auto& fault = table.fault();
+    if (fault && fault->offset == 0) return c.w.report("malformed StackMapTable");
+    JavapLines& w = c.w;
+    w.println("StackMapTable: number_of_entries = " + std::to_string(table.numberOfEntries()));
+    w.indent(1);
+    const auto frames = table.frames();
+    for (size_t k = 0; k < frames.size(); ++k) {
+        if (!appendFrame(c, table, frames[k], VQFrameProgress::locals, true)) {
             w.indent(-1);
             return w.report("malformed StackMapTable entry " + std::to_string(k));
         }
+    }
+    // Trailing bytes pass; javap stops without a word where a frame's offset delta is cut.
+    if (fault && fault->entry < table.numberOfEntries() &&
+        fault->progress != VQFrameProgress::type) {
+        appendFrame(c, table, fault->partial, fault->progress, false);
+        w.indent(-1);
+        return w.report("malformed StackMapTable entry " + std::to_string(fault->entry));
     }
     w.indent(-1);
 }
 
 // ---- Type annotations ----------------------------------------------------------------
 
-constexpr int kMaxValueDepth = 64;
+constexpr int kMaxValueDepth = kVQMaxTypeAnnotationDepth;
 
 // The element value at the cursor, in javap's unresolved form ("I#9") or resolved
 // ("3"), printed to `w`; false when it does not decode.
@@ -478,112 +464,48 @@ bool writeAnnotation(Context& c, VQByteCursor& cursor, bool resolve, int depth) 
     return true;
 }
 
-const char* targetTypeName(uint8_t type) noexcept {
-    switch (type) {
-        case 0x00:
-            return "CLASS_TYPE_PARAMETER";
-        case 0x01:
-            return "METHOD_TYPE_PARAMETER";
-        case 0x10:
-            return "CLASS_EXTENDS";
-        case 0x11:
-            return "CLASS_TYPE_PARAMETER_BOUND";
-        case 0x12:
-            return "METHOD_TYPE_PARAMETER_BOUND";
-        case 0x13:
-            return "FIELD";
-        case 0x14:
-            return "METHOD_RETURN";
-        case 0x15:
-            return "METHOD_RECEIVER";
-        case 0x16:
-            return "METHOD_FORMAL_PARAMETER";
-        case 0x17:
-            return "THROWS";
-        case 0x40:
-            return "LOCAL_VARIABLE";
-        case 0x41:
-            return "RESOURCE_VARIABLE";
-        case 0x42:
-            return "EXCEPTION_PARAMETER";
-        case 0x43:
-            return "INSTANCEOF";
-        case 0x44:
-            return "NEW";
-        case 0x45:
-            return "CONSTRUCTOR_REFERENCE";
-        case 0x46:
-            return "METHOD_REFERENCE";
-        case 0x47:
-            return "CAST";
-        case 0x48:
-            return "CONSTRUCTOR_INVOCATION_TYPE_ARGUMENT";
-        case 0x49:
-            return "METHOD_INVOCATION_TYPE_ARGUMENT";
-        case 0x4A:
-            return "CONSTRUCTOR_REFERENCE_TYPE_ARGUMENT";
-        case 0x4B:
-            return "METHOD_REFERENCE_TYPE_ARGUMENT";
-        default:
-            return nullptr;
-    }
-}
-
 // One type annotation: the unresolved form with its target on the first line, the
 // resolved annotation below it.
-bool writeTypeAnnotation(Context& c, VQByteCursor& cursor) {
+bool writeTypeAnnotation(Context& c, const VQTypeAnnotationTable& table,
+                         const VQTypeAnnotation& a) {
     JavapLines& w = c.w;
-    uint8_t type = 0;
-    if (!cursor.u8(type) || !targetTypeName(type)) return false;
-    std::string target = targetTypeName(type);
-    uint8_t b = 0;
-    uint16_t x = 0;
-    switch (type) {
+    std::string target = VQTypeAnnotationTargetName(a.targetType);
+    switch (a.targetType) {
         case 0x00:
         case 0x01:
-            if (!cursor.u8(b)) return false;
-            target += ", param_index=" + std::to_string(b);
+            target += ", param_index=" + std::to_string(a.typeParameterIndex);
             break;
         case 0x10:
-            if (!cursor.be16(x)) return false;
-            target += ", type_index=" + std::to_string(static_cast<int16_t>(x));
+            target += ", type_index=" + std::to_string(static_cast<int16_t>(a.supertypeIndex));
             break;
         case 0x11:
-        case 0x12: {
-            uint8_t bound = 0;
-            if (!cursor.u8(b) || !cursor.u8(bound)) return false;
-            target +=
-                ", param_index=" + std::to_string(b) + ", bound_index=" + std::to_string(bound);
-            break;
-        }
-        case 0x13:
-        case 0x14:
-        case 0x15:
+        case 0x12:
+            target += ", param_index=" + std::to_string(a.typeParameterIndex) +
+                      ", bound_index=" + std::to_string(a.boundIndex);
             break;
         case 0x16:
-            if (!cursor.u8(b)) return false;
-            target += ", param_index=" + std::to_string(b);
+            target += ", param_index=" + std::to_string(a.formalParameterIndex);
             break;
         case 0x17:
+            target += ", type_index=" + std::to_string(a.throwsTypeIndex);
+            break;
         case 0x42:
-            if (!cursor.be16(x)) return false;
-            target += (type == 0x17 ? ", type_index=" : ", exception_index=") + std::to_string(x);
+            target += ", exception_index=" + std::to_string(a.exceptionTableIndex);
             break;
         case 0x40:
         case 0x41: {
-            if (!cursor.be16(x)) return false;
-            if (x == 0) {
+            if (a.rangeCount == 0) {
                 target += ", lvarOffset is Null!";
                 break;
             }
             target += ", {";
-            for (uint32_t k = 0; k < x; ++k) {
-                uint16_t start = 0, length = 0, index = 0;
-                if (!cursor.be16(start) || !cursor.be16(length) || !cursor.be16(index))
-                    return false;
-                if (k != 0) target += "; ";
-                target += "start_pc=" + std::to_string(start) +
-                          ", length=" + std::to_string(length) + ", index=" + std::to_string(index);
+            bool first = true;
+            for (const VQLocalVariableRange& r : table.ranges(a)) {
+                if (!first) target += "; ";
+                first = false;
+                target += "start_pc=" + std::to_string(r.startPc) +
+                          ", length=" + std::to_string(r.length) +
+                          ", index=" + std::to_string(r.index);
             }
             target += "}";
             break;
@@ -592,37 +514,40 @@ bool writeTypeAnnotation(Context& c, VQByteCursor& cursor) {
         case 0x44:
         case 0x45:
         case 0x46:
-            if (!cursor.be16(x)) return false;
-            target += ", offset=" + std::to_string(x);
+            target += ", offset=" + std::to_string(a.offset);
             break;
-        default:  // 0x47 to 0x4B
-            if (!cursor.be16(x) || !cursor.u8(b)) return false;
-            target += ", offset=" + std::to_string(x) + ", type_index=" + std::to_string(b);
+        case 0x47:
+        case 0x48:
+        case 0x49:
+        case 0x4A:
+        case 0x4B:
+            target += ", offset=" + std::to_string(a.offset) +
+                      ", type_index=" + std::to_string(a.typeArgumentIndex);
+            break;
+        default:
             break;
     }
-    uint8_t pathLength = 0;
-    if (!cursor.u8(pathLength)) return false;
-    if (pathLength > 0) {
+    if (a.pathLength > 0) {
         static constexpr const char* kKinds[] = {"ARRAY", "INNER_TYPE", "WILDCARD",
                                                  "TYPE_ARGUMENT"};
         target += ", location=[";
-        for (uint32_t k = 0; k < pathLength; ++k) {
-            uint8_t kind = 0, argument = 0;
-            if (!cursor.u8(kind) || !cursor.u8(argument) || kind > 3) return false;
-            if (k > 0) target += ", ";
-            target += kKinds[kind];
-            if (kind == 3) target += "(" + std::to_string(argument) + ")";
+        bool first = true;
+        for (const VQTypePathStep& step : table.path(a)) {
+            if (!first) target += ", ";
+            first = false;
+            target += kKinds[step.kind];
+            if (step.kind == VQTypePathStep::typeArgument)
+                target += "(" + std::to_string(step.typeArgumentIndex) + ")";
         }
         target += "]";
     }
-    const size_t annotationAt = cursor.position();
+    VQByteCursor cursor(a.annotation);
     if (!writeAnnotation(c, cursor, false, 0)) return false;
     w.print(": ");
     w.print(target);
     w.println();
     w.indent(1);
-    VQByteCursor again = cursor;
-    again.seek(annotationAt);
+    VQByteCursor again(a.annotation);
     const bool ok = writeAnnotation(c, again, true, 0);
     w.indent(-1);
     return ok;
@@ -631,22 +556,21 @@ bool writeTypeAnnotation(Context& c, VQByteCursor& cursor) {
 // The block of one type-annotation attribute, written only when all of it decodes.
 void appendTypeAnnotationsBlock(Context& outer, std::string_view name,
                                 std::span<const uint8_t> info, int indent) {
+    const VQTypeAnnotationTable table(info);
     std::string text;
     JavapLines w(text, indent);
     Context c{outer.pool, outer.thisClass, w};
-    VQByteCursor cursor(info);
-    uint16_t n = 0;
-    bool ok = cursor.be16(n);
+    bool ok = !table.fault();
     if (ok) {
         w.print(name);
         w.println(":");
         w.indent(1);
-        for (uint32_t k = 0; ok && k < n; ++k) {
+        const auto annotations = table.annotations();
+        for (size_t k = 0; ok && k < annotations.size(); ++k) {
             w.print(std::to_string(k) + ": ");
-            ok = writeTypeAnnotation(c, cursor);
+            ok = writeTypeAnnotation(c, table, annotations[k]);
             w.println();
         }
-        ok = ok && cursor.atEnd();
     }
     if (ok)
         outer.w.printRaw(text);
