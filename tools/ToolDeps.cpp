@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <exception>
+#include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "ToolParallel.h"
 #include "ToolReport.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/library/VQDependencies.h"
@@ -145,6 +149,67 @@ std::optional<std::string> platformModuleOfPackage(const DepsPlatform& platform,
     const std::string first =
         packageName.empty() ? classes->front() : packageName + "." + classes->front();
     return platform.image->moduleNameForClassName(first);
+}
+
+void forEachClassOnWorkers(const DepsEntry& entry, unsigned jobs,
+                           const std::function<std::unique_ptr<DepsEntry>()>& reopen,
+                           const std::function<void(DepsWorker& worker, size_t i)>& work,
+                           const std::function<void(size_t i)>& deliver) {
+    // Classes go to the workers in runs, so that a worker reads an archive in its order.
+    constexpr size_t kRun = 64;
+    const size_t count = entry.classNames.size();
+    const size_t runs = (count + kRun - 1) / kRun;
+    DepsWorker here;
+    here.entry = &entry;
+    here.scanner = std::make_unique<VQDependencyScanner>();
+    const auto serially = [&](size_t first, size_t last) {
+        for (size_t i = first; i < last; ++i) {
+            work(here, i);
+            deliver(i);
+        }
+    };
+    if (jobsOrDefault(jobs) < 2 || runs < 2) {
+        serially(0, count);
+        return;
+    }
+    // The workers' openings are made here, before any worker starts: a store may log
+    // while it is made, and what it says was said when the entry was first opened.
+    const unsigned workers = static_cast<unsigned>(std::min<size_t>(jobsOrDefault(jobs), runs));
+    std::vector<DepsWorker> idle(workers);
+    for (DepsWorker& worker : idle) {
+        CapturedOutput discarded;
+        const OutputCapture capture(discarded);
+        const LibraryLogCapture log;
+        worker.owned = reopen();
+        if (!worker.owned || worker.owned->classNames != entry.classNames) {
+            serially(0, count);
+            return;
+        }
+        worker.entry = worker.owned.get();
+        worker.scanner = std::make_unique<VQDependencyScanner>();
+    }
+    std::mutex mutex;
+    std::vector<CapturedOutput> outputs(runs);
+    runOnWorkers(runs, workers, [&](size_t run) {
+        DepsWorker worker;
+        {
+            // As many openings as workers: one is always free.
+            const std::lock_guard lock(mutex);
+            worker = std::move(idle.back());
+            idle.pop_back();
+        }
+        {
+            const OutputCapture capture(outputs[run]);
+            for (size_t i = run * kRun; i < std::min(count, (run + 1) * kRun); ++i) work(worker, i);
+        }
+        const std::lock_guard lock(mutex);
+        idle.push_back(std::move(worker));
+    });
+    for (size_t run = 0; run < runs; ++run) {
+        const size_t first = run * kRun, last = std::min(count, (run + 1) * kRun);
+        outputs[run].writeOut();
+        for (size_t i = first; i < last; ++i) deliver(i);
+    }
 }
 
 }  // namespace ornith::tool

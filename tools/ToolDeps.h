@@ -5,6 +5,7 @@
 // An entry is opened once; a class that cannot be read is reported once, as
 // "ornith: ENTRY: CLASS: REASON", and the rest of the entry is still read.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,6 +81,25 @@ bool scanDepsEntry(const DepsEntry& entry, VQDependencyScanner& scanner, Visit&&
 // One class of the entry: its scan, or null when its bytes could not be read (reported).
 const VQClassReferences* scanDepsClass(const DepsEntry& entry, const std::string& className,
                                        VQDependencyScanner& scanner, bool& reported);
+
+// What a worker of forEachClassOnWorkers reads through: an opening of the entry of its
+// own (a store serves one thread at a time) and a scanner.
+struct DepsWorker {
+    const DepsEntry* entry = nullptr;
+    std::unique_ptr<DepsEntry> owned;  // the worker's opening, when it has one
+    std::unique_ptr<VQDependencyScanner> scanner;
+};
+
+// Runs work(worker, i) for every class i of entry.classNames on `jobs` workers, then, on
+// this thread and in class order, writes what the work for class i wrote and reported and
+// calls deliver(i). reopen() makes a worker's opening of the entry, on this thread, with
+// what it logs or reports discarded (null, or one whose classes differ, and the work is
+// all done here, in order, on `entry` itself). With one job everything is done here, in
+// order, and written straight out.
+void forEachClassOnWorkers(const DepsEntry& entry, unsigned jobs,
+                           const std::function<std::unique_ptr<DepsEntry>()>& reopen,
+                           const std::function<void(DepsWorker& worker, size_t i)>& work,
+                           const std::function<void(size_t i)>& deliver);
 
 template <class Visit>
 bool scanDepsEntry(const DepsEntry& entry, VQDependencyScanner& scanner, Visit&& visit) {

@@ -6,6 +6,10 @@
 // found, as jdeps finds it, in the referencing archive itself, then in another input,
 // then in the platform module that holds its package (a package of the platform is never
 // looked for elsewhere), then on the class path (-cp); otherwise it is "not found".
+//
+// The module listings (--print-module-deps, --list-deps, --list-reduced-deps) read each
+// class-path archive that the inputs reach whole, and that archive's reach in turn; a
+// class not found is an error there, listed class by class, unless --ignore-missing-deps.
 
 #include <algorithm>
 #include <cstdio>
@@ -25,6 +29,8 @@
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
 #include "ToolDeps.h"
+#include "ToolOptions.h"
+#include "ToolParallel.h"
 #include "ToolReport.h"
 #include "ornith/library/VQDependencies.h"
 #include "ornith/stores/VQRuntimeImageStore.h"
@@ -57,6 +63,7 @@ struct DepsOptions {
     std::vector<std::string> packages;
     std::optional<std::string> filterPattern;
     std::string format = "text";
+    ClassPathOptions jobs;  // for -j alone
 };
 
 // An archive as jdeps knows it: an input, a class-path entry, a platform module, or the
@@ -85,7 +92,13 @@ public:
     int run();
 
 private:
+    // --print-module-deps, --list-deps and --list-reduced-deps: the modules (and JDK
+    // internal packages) that the inputs and the class-path archives they reach need.
+    bool listsModules() const {
+        return _options.printModuleDeps || _options.listDeps || _options.listReducedDeps;
+    }
     Level level() const {
+        if (listsModules()) return Level::package;
         if (_options.summary) return Level::summary;
         if (_options.jdkInternals) return Level::klass;
         if (_options.verbose) return Level::verbose;
@@ -104,6 +117,8 @@ private:
     void record(size_t source, const std::string& className, const VQClassReferences& found);
     void analyze(size_t source, VQDependencyScanner& scanner);
     void analyzeReached(VQDependencyScanner& scanner);
+    std::vector<std::string> neededModules();
+    void printModules();
     void printText();
     void printJson();
 
@@ -125,11 +140,22 @@ private:
     // -R: class-path classes reached and those still to scan, with their archives.
     std::unordered_set<std::string> _reached;
     std::vector<std::pair<size_t, std::string>> _pending;
+    // The module listings read whole every class-path archive they reach, and name the
+    // classes that were not found, class by class.
+    std::vector<size_t> _pendingArchives;
+    std::vector<bool> _queued;
+    std::map<size_t, std::set<std::pair<std::string, std::string>>> _missing;
     // Leave out dependencies within a package, within an archive.
     bool _samePackage = true;
     bool _sameArchive = false;
     bool _failed = false;
 };
+
+// Java's String.format("%-50s"): at least 50 characters, padded on the right.
+void appendPadded(std::string& out, const std::string& text, size_t width) {
+    out.append(text);
+    if (text.size() < width) out.append(width - text.size(), ' ');
+}
 
 size_t DepsRun::moduleArchive(const std::string& module) {
     if (const auto found = _modules.find(module); found != _modules.end()) return found->second;
@@ -141,6 +167,7 @@ size_t DepsRun::moduleArchive(const std::string& module) {
     _deps.emplace_back();
     _requires.emplace_back();
     _analyzed.push_back(false);
+    _queued.push_back(false);
     return _modules[module] = _archives.size() - 1;
 }
 
@@ -224,9 +251,17 @@ void DepsRun::record(size_t source, const std::string& className, const VQClassR
         if (!acceptsClassEdge(className, target)) continue;
         const size_t targetArchive = archiveOfClass(source, target);
         // -R follows every class it reaches on the class path, class by class.
-        if (_options.recursive && targetArchive >= _inputs && targetArchive < _classPathEnd &&
-            _reached.insert(target).second)
+        const bool onClassPath = targetArchive >= _inputs && targetArchive < _classPathEnd;
+        if (listsModules()) {
+            if (onClassPath && !_queued[targetArchive]) {
+                _queued[targetArchive] = true;
+                _pendingArchives.push_back(targetArchive);
+            }
+            if (targetArchive == _notFound && !_options.ignoreMissingDeps)
+                _missing[source].emplace(className, target);
+        } else if (_options.recursive && onClassPath && _reached.insert(target).second) {
             _pending.emplace_back(targetArchive, target);
+        }
         if (!acceptsArchiveEdge(source, target, targetArchive)) continue;
         _deps[source].insert(Dep{locationName(className), locationName(target), targetArchive});
         if (targetArchive != source) _requires[source].insert(targetArchive);
@@ -236,6 +271,37 @@ void DepsRun::record(size_t source, const std::string& className, const VQClassR
 void DepsRun::analyze(size_t source, VQDependencyScanner& scanner) {
     _analyzed[source] = true;
     const DepsEntry& entry = *_archives[source].entry;
+    if (jobsOrDefault(_options.jobs.jobs) > 1) {
+        // The scans on the workers, what they found taken in class order here.
+        struct Scan {
+            bool read = false, reported = false, isModuleInfo = false;
+            std::vector<std::string> references;
+        };
+        std::vector<Scan> scans(entry.classNames.size());
+        const int release = _options.multiRelease.value_or(0);
+        forEachClassOnWorkers(
+            entry, _options.jobs.jobs, [&] { return openDepsEntry(entry.path, release); },
+            [&](DepsWorker& worker, size_t i) {
+                Scan& scan = scans[i];
+                if (const VQClassReferences* found = scanDepsClass(
+                        *worker.entry, entry.classNames[i], *worker.scanner, scan.reported)) {
+                    scan.read = true;
+                    scan.isModuleInfo = found->isModuleInfo;
+                    scan.references.assign(found->referencedClasses.begin(),
+                                           found->referencedClasses.end());
+                }
+            },
+            [&](size_t i) {
+                Scan scan = std::move(scans[i]);
+                if (scan.reported) _failed = true;
+                if (!scan.read) return;
+                VQClassReferences found;
+                found.isModuleInfo = scan.isModuleInfo;
+                found.referencedClasses = scan.references;
+                record(source, entry.classNames[i], found);
+            });
+        return;
+    }
     const bool clean = scanDepsEntry(
         entry, scanner, [&](const std::string& className, const VQClassReferences& found) {
             record(source, className, found);
@@ -256,10 +322,94 @@ void DepsRun::analyzeReached(VQDependencyScanner& scanner) {
     }
 }
 
-// Java's String.format("%-50s"): at least 50 characters, padded on the right.
-void appendPadded(std::string& out, const std::string& text, size_t width) {
-    out.append(text);
-    if (text.size() < width) out.append(width - text.size(), ' ');
+// The modules the analysed archives use directly; reduced (--list-reduced-deps and
+// --print-module-deps), less those that another of them already gives through
+// `requires transitive`.
+std::vector<std::string> DepsRun::neededModules() {
+    std::set<std::string> direct;
+    for (size_t source = 0; source < _classPathEnd; ++source)
+        for (const size_t target : _requires[source])
+            if (_archives[target].module) direct.insert(*_archives[target].module);
+    const bool reduced = _options.listReducedDeps || _options.printModuleDeps;
+    if (!reduced || !_platform.store) return std::vector<std::string>(direct.begin(), direct.end());
+    // Which modules each module reaches by `requires transitive`, at any depth.
+    std::map<std::string, std::set<std::string>> reaches;
+    const auto reached = [&](const std::string& from) -> const std::set<std::string>& {
+        auto known = reaches.find(from);
+        if (known != reaches.end()) return known->second;
+        std::set<std::string> seen;
+        std::vector<std::string> stack{from};
+        while (!stack.empty()) {
+            const std::string module = std::move(stack.back());
+            stack.pop_back();
+            for (const std::string& next : _exports->transitiveRequires(*_platform.store, module))
+                if (seen.insert(next).second) stack.push_back(next);
+        }
+        return reaches.emplace(from, std::move(seen)).first->second;
+    };
+    std::vector<std::string> kept;
+    for (const std::string& module : direct) {
+        bool implied = false;
+        for (const std::string& other : direct)
+            if (other != module && reached(other).count(module)) implied = true;
+        if (!implied) kept.push_back(module);
+    }
+    return kept;
+}
+
+void DepsRun::printModules() {
+    std::string out;
+    if (!_missing.empty()) {
+        // jdeps's own error, on standard output, and the classes it could not find.
+        out.append(
+            "Error: Missing dependencies: classes not found from the module path and "
+            "classpath.\nTo suppress this error, use --ignore-missing-deps to continue.\n\n");
+        std::vector<size_t> order;
+        for (const auto& [source, missing] : _missing) order.push_back(source);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return _archives[a].name < _archives[b].name; });
+        for (const size_t source : order) {
+            out.append(_archives[source].name).push_back('\n');
+            for (const auto& [origin, target] : _missing[source]) {
+                out.append("   ");
+                appendPadded(out, origin, 50);
+                out.append(" -> ");
+                appendPadded(out, target, 50);
+                out.append(" not found\n");
+            }
+        }
+        _failed = true;
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return;
+    }
+    const std::vector<std::string> modules = neededModules();
+    if (_options.printModuleDeps) {
+        for (size_t i = 0; i < modules.size(); ++i) out.append(i ? "," : "").append(modules[i]);
+        out.push_back('\n');
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return;
+    }
+    // A module whose internal packages are used is listed by those packages instead.
+    std::map<std::string, std::set<std::string>> internals;
+    for (size_t source = 0; source < _classPathEnd; ++source)
+        for (const Dep& dep : _deps[source]) {
+            const Archive& target = _archives[dep.targetArchive];
+            if (target.module &&
+                !_exports->isExported(*_platform.store, *target.module, dep.target))
+                internals[*target.module].insert(dep.target);
+        }
+    std::set<std::string> shown(modules.begin(), modules.end());
+    for (const auto& [module, packages] : internals) shown.insert(module);
+    for (const std::string& module : shown) {
+        const auto used = internals.find(module);
+        if (used == internals.end()) {
+            out.append("   ").append(module).push_back('\n');
+            continue;
+        }
+        for (const std::string& package : used->second)
+            out.append("   ").append(module).append("/").append(package).push_back('\n');
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
 void DepsRun::printText() {
@@ -338,6 +488,7 @@ int DepsRun::run() {
     if (_options.filterPackage) _samePackage = true, _sameArchive = false;
     if (_options.filterArchive) _samePackage = false, _sameArchive = true;
     if (_options.filterNone) _samePackage = false, _sameArchive = false;
+    if (listsModules()) _samePackage = true, _sameArchive = true;
     const int release = _options.multiRelease.value_or(0);
     for (const std::string& path : _options.paths) {
         if (auto entry = openDepsEntry(path, release)) {
@@ -372,6 +523,7 @@ int DepsRun::run() {
     _deps.resize(_archives.size());
     _requires.resize(_archives.size());
     _analyzed.assign(_archives.size(), false);
+    _queued.assign(_archives.size(), false);
 
     _platform = openPlatform(_options.system);
     if (_platform.failed) _failed = true;
@@ -380,7 +532,14 @@ int DepsRun::run() {
     VQDependencyScanner scanner;
     for (size_t i = 0; i < _inputs; ++i) analyze(i, scanner);
     analyzeReached(scanner);
-    if (_options.format == "json")
+    while (!_pendingArchives.empty()) {
+        const size_t next = _pendingArchives.back();
+        _pendingArchives.pop_back();
+        analyze(next, scanner);
+    }
+    if (listsModules())
+        printModules();
+    else if (_options.format == "json")
         printJson();
     else
         printText();
@@ -427,6 +586,18 @@ void addDepsCommand(CLI::App& app, CommandRunner& runner) {
                       "Leave out nothing (also -filter:none)");
     command->add_flag("--jdk-internals", options->jdkInternals,
                       "Only uses of the JDK's internal APIs (also -jdkinternals)");
+    command->add_flag("--print-module-deps", options->printModuleDeps,
+                      "Only the platform modules needed, comma-separated, as --add-modules takes "
+                      "them (reduced, as --list-reduced-deps)");
+    command->add_flag("--list-deps", options->listDeps,
+                      "The platform modules needed, one a line, a module's internal packages "
+                      "in its place");
+    command->add_flag("--list-reduced-deps", options->listReducedDeps,
+                      "As --list-deps, less the modules that another one gives by requires "
+                      "transitive");
+    command->add_flag("--ignore-missing-deps", options->ignoreMissingDeps,
+                      "List the modules even when some classes are not found");
+    addJobsOption(command, options->jobs);
     command->add_option("--format", options->format, "text (jdeps's) or json (one edge a line)")
         ->check(CLI::IsMember({"text", "json"}));
     command->callback([options, &runner] {
@@ -437,6 +608,15 @@ void addDepsCommand(CLI::App& app, CommandRunner& runner) {
             (options->summary || options->verbose || options->verboseClass || options->regex ||
              !options->packages.empty()))
             throw UsageError("deps: -jdkinternals cannot be given with -s, -v, -e or -p");
+        const int listings =
+            options->printModuleDeps + options->listDeps + options->listReducedDeps;
+        if (listings > 1)
+            throw UsageError(
+                "deps: only one of --print-module-deps, --list-deps and --list-reduced-deps");
+        if (listings && (options->summary || options->verbose || options->verbosePackage ||
+                         options->verboseClass || options->jdkInternals))
+            throw UsageError(
+                "deps: a module listing cannot be given with -s, -v, -verbose or -jdkinternals");
         runner = [options] { return DepsRun(*options).run(); };
     });
 }

@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ToolCommand.h"
 #include "ToolInventory.h"
+#include "ToolOptions.h"
+#include "ToolParallel.h"
 #include "ToolReport.h"
 
 #ifndef ORNITH_VERSION
@@ -25,17 +28,27 @@ struct InventoryOptions {
     std::string format = "text";
     uint64_t inflateBudgetMiB = 1024;
     size_t maxDepth = VQNestingOptions().maxDepth;
+    ClassPathOptions jobs;  // for -j alone
 };
 
 int runInventory(const InventoryOptions& options) {
     VQNestingOptions nesting;
     nesting.maxDepth = options.maxDepth;
     nesting.inflateBudget = options.inflateBudgetMiB << 20;
+    // Each archive is read on a worker into records of its own (a failure is kept in its
+    // record, nothing is written meanwhile), then joined in the order given.
+    std::vector<std::vector<ArchiveRecord>> each(options.archives.size());
+    runOnWorkers(each.size(), options.jobs.jobs,
+                 [&](size_t i) { inventoryArchive(options.archives[i], nesting, each[i]); });
     std::vector<ArchiveRecord> records;
     int status = 0;
-    for (const std::string& archive : options.archives) {
+    for (std::vector<ArchiveRecord>& own : each) {
         const size_t first = records.size();
-        inventoryArchive(archive, nesting, records);
+        for (ArchiveRecord& record : own) {
+            if (record.parent) *record.parent += first;
+            for (size_t& child : record.children) child += first;
+            records.push_back(std::move(record));
+        }
         for (size_t i = first; i < records.size(); ++i)
             if (records[i].problem) {
                 reportFailure(records[i].path, *records[i].problem);
@@ -75,6 +88,7 @@ void addInventoryCommand(CLI::App& app, CommandRunner& runner) {
                      "Levels of archives inside archives to read (default 8)")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
         ->check(CLI::Range(size_t{0}, size_t{64}));
+    addJobsOption(command, options->jobs);
     command->callback([options, &runner] {
         if (options->archives.empty()) throw UsageError("inventory: no ARCHIVE given");
         runner = [options] { return runInventory(*options); };

@@ -109,6 +109,59 @@ TEST(Deps, ResolvesAgainstTheInputsWithoutAPlatform) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(Deps, ModuleListingsAsJdeps) {
+    expectAsJdeps({"--print-module-deps"}, "print-module-deps");
+    expectAsJdeps({"--list-deps"}, "list-deps");
+    expectAsJdeps({"--list-reduced-deps"}, "list-reduced-deps");
+    expectAsJdeps({"--list-deps", "--ignore-missing-deps"}, "list-deps");
+}
+
+// The module listings read a class-path archive that an input reaches whole, and stop at
+// classes not found unless told to go on.
+std::string subclass(const std::string& name, const std::string& super) {
+    ornith::testing::ClassFileWriter writer;
+    writer.setThisClass(name);
+    writer.setSuperClass(super);
+    const auto bytes = writer.bytes();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(Deps, ModuleListingsStopAtMissingClasses) {
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
+                                      ("ornith_deps_modules_" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    writeFile(dir / "one" / "u" / "User.class", subclass("u/User", "l/Lib"));
+    writeFile(dir / "two" / "l" / "Lib.class", subclass("l/Lib", "m/Gone"));
+    writeFile(dir / "three" / "x" / "X.class", subclass("x/X", "m/Unused"));
+    const std::string one = (dir / "one").string();
+    const std::string path = (dir / "two").string() + ":" + (dir / "three").string();
+    const auto line = [](std::string origin, std::string target) {
+        origin.resize(50, ' ');
+        target.resize(50, ' ');
+        return "   " + origin + " -> " + target + " not found\n";
+    };
+    ToolResult result =
+        runTool({"deps", "--system", "none", "--print-module-deps", "-cp", path, one});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out,
+              "Error: Missing dependencies: classes not found from the module path and "
+              "classpath.\nTo suppress this error, use --ignore-missing-deps to continue.\n\n"
+              "two\n" +
+                  line("l.Lib", "m.Gone"));
+    // No platform, so no modules: an empty list.
+    result = runTool({"deps", "--system", "none", "--print-module-deps", "--ignore-missing-deps",
+                      "-cp", path, one});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "\n");
+    result = runTool(
+        {"deps", "--system", "none", "--list-deps", "--ignore-missing-deps", "-cp", path, one});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(runTool({"deps", "--list-deps", "--print-module-deps", one}).status, 2);
+    EXPECT_EQ(runTool({"deps", "--list-deps", "-s", one}).status, 2);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Deps, UsageErrors) {
     EXPECT_EQ(runTool({"deps"}).status, 2);
     EXPECT_EQ(runTool({"deps", "-s", "-v", "examples/classes"}).status, 2);

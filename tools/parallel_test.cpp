@@ -96,6 +96,30 @@ TEST(Parallel, ListRecursiveListsAsOneJobDoes) {
     expectSameAsOneJob({"list", "--system", "none", "-cp", path.classPath, "-r"}, "list -r", 2000);
 }
 
+TEST(Parallel, DepsCheckAndInventoryAnswerAsOneJobDoes) {
+    const MixedClassPath path;
+    const std::string many = path.scratch / "many.jar", text = path.scratch / "text.jar",
+                      dir = path.scratch / "dir";
+    const std::vector<std::vector<std::string>> commands = {
+        {"deps", "--system", "none", "-v", many, text, dir},
+        {"check", "--system", "none", path.classPath},
+        {"inventory", many, text, many}};
+    for (const auto& command : commands) {
+        std::vector<std::string> one = command, two = command;
+        one.insert(one.end(), {"-j", "1"});
+        two.insert(two.end(), {"-j", "2"});
+        const ToolResult serial = runTool(one);
+        const ToolResult parallel = runTool(two);
+        EXPECT_EQ(parallel.status, serial.status) << command[0];
+        EXPECT_EQ(parallel.out, serial.out) << command[0];
+        EXPECT_EQ(parallel.err, serial.err) << command[0];
+        // Only a run that printed and failed compares anything.
+        EXPECT_EQ(serial.status, 1) << command[0];
+        EXPECT_GT(serial.out.size(), 200u) << command[0];
+        EXPECT_NE(serial.err, "") << command[0];
+    }
+}
+
 TEST(Parallel, JobsMustBeAPositiveNumber) {
     for (const char* jobs : {"0", "x", "-1"}) {
         const ToolResult r = runTool({"list", "--system", "none", "-cp", ".", "-j", jobs});

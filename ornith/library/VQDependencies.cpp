@@ -329,28 +329,41 @@ struct ModuleFinder {
 
 }  // namespace
 
-bool VQDependencyResolver::isExported(const VQClassStore& store, std::string_view module,
-                                      std::string_view package) {
-    auto known = _exports.find(module);
-    if (known == _exports.end()) {
-        std::unordered_set<std::string, Hash, std::equal_to<>> packages;
-        if (const auto* image = dynamic_cast<const VQRuntimeImageStore*>(&store)) {
-            const std::string resource = "/" + std::string(module) + "/module-info.class";
-            if (const auto data = image->dataForResourceName(resource)) {
-                ModuleFinder finder;
-                try {
-                    VQParseClassFile(*data, finder);
-                } catch (const std::exception&) {
-                    finder.module.reset();  // an unreadable module exports nothing
-                }
-                if (finder.module)
-                    for (const VQModulePackageDirective& exported : finder.module->exports())
-                        if (exported.to.empty()) packages.insert(exported.package);
+const VQDependencyResolver::ModuleFacts& VQDependencyResolver::factsOf(const VQClassStore& store,
+                                                                       std::string_view module) {
+    auto known = _modules.find(module);
+    if (known != _modules.end()) return known->second;
+    ModuleFacts facts;
+    if (const auto* image = dynamic_cast<const VQRuntimeImageStore*>(&store)) {
+        const std::string resource = "/" + std::string(module) + "/module-info.class";
+        if (const auto data = image->dataForResourceName(resource)) {
+            ModuleFinder finder;
+            try {
+                VQParseClassFile(*data, finder);
+            } catch (const std::exception&) {
+                finder.module.reset();  // an unreadable module exports and requires nothing
+            }
+            if (finder.module) {
+                for (const VQModulePackageDirective& exported : finder.module->exports())
+                    if (exported.to.empty()) facts.exports.insert(exported.package);
+                for (const VQModuleRequires& required : finder.module->requiresDirectives())
+                    if (required.flags & kVQRequiresTransitive)
+                        facts.transitive.push_back(required.module);
             }
         }
-        known = _exports.emplace(std::string(module), std::move(packages)).first;
     }
-    return known->second.find(package) != known->second.end();
+    return _modules.emplace(std::string(module), std::move(facts)).first->second;
+}
+
+bool VQDependencyResolver::isExported(const VQClassStore& store, std::string_view module,
+                                      std::string_view package) {
+    const ModuleFacts& facts = factsOf(store, module);
+    return facts.exports.find(package) != facts.exports.end();
+}
+
+const std::vector<std::string>& VQDependencyResolver::transitiveRequires(const VQClassStore& store,
+                                                                         std::string_view module) {
+    return factsOf(store, module).transitive;
 }
 
 }  // namespace ornith

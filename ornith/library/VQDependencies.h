@@ -113,6 +113,10 @@ public:
     // True when a platform module exports the package to everybody (its module-info
     // says so); false for a module that cannot be read and for a store without modules.
     bool isExported(const VQClassStore& store, std::string_view module, std::string_view package);
+    // The modules that a platform module names in `requires transitive`, in its
+    // module-info's order; none for a module that cannot be read.
+    const std::vector<std::string>& transitiveRequires(const VQClassStore& store,
+                                                       std::string_view module);
 
 private:
     struct Hash {
@@ -123,10 +127,13 @@ private:
     };
     std::shared_ptr<VQClassLibrary> _library;
     std::unordered_map<std::string, VQClassSupplier, Hash, std::equal_to<>> _suppliers;
-    // Per module: the packages it exports to all.
-    std::unordered_map<std::string, std::unordered_set<std::string, Hash, std::equal_to<>>, Hash,
-                       std::equal_to<>>
-        _exports;
+    // What a module's module-info says, read once per module.
+    struct ModuleFacts {
+        std::unordered_set<std::string, Hash, std::equal_to<>> exports;  // to all
+        std::vector<std::string> transitive;
+    };
+    const ModuleFacts& factsOf(const VQClassStore& store, std::string_view module);
+    std::unordered_map<std::string, ModuleFacts, Hash, std::equal_to<>> _modules;
 };
 
 // The package of a dotted class name; "" for the unnamed package.
