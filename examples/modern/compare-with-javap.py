@@ -4,15 +4,16 @@
 usage: compare-with-javap.py JDK_HOME ORNITH SOURCE [--modes M,...] [--out DIR] [--limit N]
                              [--without-code] [--cache DIR]
 
-SOURCE is a directory of classes, a jar, or a .jmod. Every class in it (module-info
+SOURCE is a directory of classes, a jar, a .jmod, or jrt:MODULE (a module of JDK_HOME's
+runtime image, for a JDK that ships no .jmod files). Every class in it (module-info
 aside, which is given by path when it sits in a directory) is printed by both in each
 mode, and the counts of identical and different classes are printed per mode. Each class
 that differs is named, with the first line where the two part as the reason, in
 DIR/SOURCE.MODE.diff (default /tmp/javap-diffs), beside both texts.
 
-The classes of a .jmod are the platform's own: both tools then read them from the JDK's
-runtime image (javap's jrt: file names, and ornith's --system JDK_HOME), so that -v and
--sysinfo name the same file.
+The classes of a .jmod or a jrt: module are the platform's own: both tools then read them
+from the JDK's runtime image (javap's jrt: file names, and ornith's --system JDK_HOME), so
+that -v and -sysinfo name the same file.
 
 Modes (default: default,p,constants): default, p, constants, and the combinations
 c-p (-c -p), c-l-p (-c -l -p), s-p (-s -p), v-p (-v -p), c-p-constants (-c -p -constants),
@@ -31,6 +32,18 @@ MODES = {
     'v-p': ['-v', '-p'], 'c-p-constants': ['-c', '-p', '-constants'],
     'sysinfo-p': ['-sysinfo', '-p'],
 }
+
+def image_class_names(jdk, module):
+    """The classes of one module of the runtime image, as the JDK's jimage lists them."""
+    listing = run([os.path.join(jdk, 'bin', 'jimage'), 'list', os.path.join(jdk, 'lib', 'modules')])
+    current = None
+    for line in listing.splitlines():
+        if line.startswith('Module: '):
+            current = line[len('Module: '):].strip()
+        elif current == module and line.endswith('.class'):
+            n = line.strip()
+            if 'module-info' not in n:
+                yield n[:-6].replace('/', '.')
 
 def class_names(source):
     if os.path.isdir(source):
@@ -130,14 +143,16 @@ def main():
         args.remove('--without-code')
     jdk, ornith, source = args[:3]
     os.makedirs(outdir, exist_ok=True)
-    names = sorted(set(class_names(source)))
+    image_module = source[len('jrt:'):] if source.startswith('jrt:') else None
+    names = sorted(set(image_class_names(jdk, image_module) if image_module
+                       else class_names(source)))
     if limit:
         names = names[:limit]
     javap = os.path.join(jdk, 'bin', 'javap')
-    platform = source.endswith('.jmod')
+    platform = source.endswith('.jmod') or image_module is not None
     theirs_path = [] if platform else ['-cp', source]
     ours_path = ['--system', jdk] if platform else ['--no-default', '-cp', source]
-    base = os.path.basename(source)
+    base = image_module or os.path.basename(source)
     chunk = 1500
     for mode in modes:
         flags = MODES[mode]
@@ -147,7 +162,7 @@ def main():
         for i in range(0, len(names), chunk):
             part = names[i:i + chunk]
             # The source's size and time stand for its contents in the cache's key.
-            st = os.stat(source)
+            st = os.stat(os.path.join(jdk, 'lib', 'modules') if image_module else source)
             theirs = blocks(javap_text(cache, [javap, '-J-Dstdout.encoding=UTF-8'] + theirs_path +
                                        flags + part, [str(st.st_size), str(st.st_mtime_ns)]),
                             verbose)
