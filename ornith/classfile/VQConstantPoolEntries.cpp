@@ -41,6 +41,48 @@ uint32_t fixedBodySize(int tag) noexcept {
     }
 }
 
+// Kinds whose body is made of references to other entries (a method handle's first
+// byte, its reference kind, aside).
+bool holdsIndexes(int tag) noexcept {
+    const uint32_t length = fixedBodySize(tag);
+    return length != 0 && length != 8 && tag != kVQConstantInteger && tag != kVQConstantFloat;
+}
+
+// The names of each kind: in javap's listing of the pool, and where an instruction or an
+// attribute names an entry.
+struct KindNames {
+    int tag;
+    const char* listing;
+    const char* reference;
+};
+
+constexpr KindNames kKindNames[] = {
+    {kVQConstantUtf8, "Utf8", "Utf8"},
+    {kVQConstantInteger, "Integer", "int"},
+    {kVQConstantFloat, "Float", "float"},
+    {kVQConstantLong, "Long", "long"},
+    {kVQConstantDouble, "Double", "double"},
+    {kVQConstantClass, "Class", "class"},
+    {kVQConstantString, "String", "String"},
+    {kVQConstantFieldref, "Fieldref", "Field"},
+    {kVQConstantMethodref, "Methodref", "Method"},
+    {kVQConstantInterfaceMethodref, "InterfaceMethodref", "InterfaceMethod"},
+    {kVQConstantNameAndType, "NameAndType", "NameAndType"},
+    {kVQConstantMethodHandle, "MethodHandle", "MethodHandle"},
+    {kVQConstantMethodType, "MethodType", "MethodType"},
+    {kVQConstantDynamic, "Dynamic", "Dynamic"},
+    {kVQConstantInvokeDynamic, "InvokeDynamic", "InvokeDynamic"},
+    // javap's listing has no name of its own for these two.
+    {kVQConstantModule, "Unknown", "Module"},
+    {kVQConstantPackage, "Unknown", "Package"},
+};
+
+const KindNames* kindNamesOf(int tag) noexcept {
+    for (const KindNames& names : kKindNames)
+        if (names.tag == tag) return &names;
+    return nullptr;
+}
+
 bool isMemberRef(int tag) noexcept {
     return tag == kVQConstantFieldref || tag == kVQConstantMethodref ||
            tag == kVQConstantInterfaceMethodref;
@@ -131,10 +173,8 @@ const uint8_t* VQConstantPoolEntries::body(uint32_t index, int tag,
 
 uint16_t VQConstantPoolEntries::firstIndex(uint32_t index) const noexcept {
     const int kind = tag(index);
-    const uint32_t length = fixedBodySize(kind);
-    if (length == 0 || length == 8 || kind == kVQConstantInteger || kind == kVQConstantFloat)
-        return 0;
-    const uint8_t* at = body(index, kind, length);
+    if (!holdsIndexes(kind)) return 0;
+    const uint8_t* at = body(index, kind, fixedBodySize(kind));
     if (!at) return 0;
     return kind == kVQConstantMethodHandle ? at[0] : VQLoadBE16(at);
 }
@@ -202,124 +242,29 @@ bool VQConstantPoolEntries::utf16(uint32_t index, std::u16string& out) const {
 }
 
 const char* VQConstantPoolEntries::kindName(int tag) noexcept {
-    switch (tag) {
-        case kVQConstantUtf8:
-            return "Utf8";
-        case kVQConstantInteger:
-            return "Integer";
-        case kVQConstantFloat:
-            return "Float";
-        case kVQConstantLong:
-            return "Long";
-        case kVQConstantDouble:
-            return "Double";
-        case kVQConstantClass:
-            return "Class";
-        case kVQConstantString:
-            return "String";
-        case kVQConstantFieldref:
-            return "Fieldref";
-        case kVQConstantMethodHandle:
-            return "MethodHandle";
-        case kVQConstantMethodType:
-            return "MethodType";
-        case kVQConstantMethodref:
-            return "Methodref";
-        case kVQConstantInterfaceMethodref:
-            return "InterfaceMethodref";
-        case kVQConstantInvokeDynamic:
-            return "InvokeDynamic";
-        case kVQConstantDynamic:
-            return "Dynamic";
-        case kVQConstantNameAndType:
-            return "NameAndType";
-        default:
-            return "Unknown";
-    }
+    const KindNames* names = kindNamesOf(tag);
+    return names ? names->listing : "Unknown";
 }
 
 const char* VQConstantPoolEntries::referenceKindName(int tag) noexcept {
-    switch (tag) {
-        case kVQConstantUtf8:
-            return "Utf8";
-        case kVQConstantInteger:
-            return "int";
-        case kVQConstantFloat:
-            return "float";
-        case kVQConstantLong:
-            return "long";
-        case kVQConstantDouble:
-            return "double";
-        case kVQConstantClass:
-            return "class";
-        case kVQConstantString:
-            return "String";
-        case kVQConstantFieldref:
-            return "Field";
-        case kVQConstantMethodHandle:
-            return "MethodHandle";
-        case kVQConstantMethodType:
-            return "MethodType";
-        case kVQConstantMethodref:
-            return "Method";
-        case kVQConstantInterfaceMethodref:
-            return "InterfaceMethod";
-        case kVQConstantInvokeDynamic:
-            return "InvokeDynamic";
-        case kVQConstantDynamic:
-            return "Dynamic";
-        case kVQConstantNameAndType:
-            return "NameAndType";
-        case kVQConstantModule:
-            return "Module";
-        case kVQConstantPackage:
-            return "Package";
-        default:
-            return "Unknown";
-    }
+    const KindNames* names = kindNamesOf(tag);
+    return names ? names->reference : "Unknown";
 }
 
 bool VQConstantPoolEntries::appendJavapOperands(uint32_t index, std::string& out) const {
     const int kind = tag(index);
     if (kind == 0) return false;
-    auto ref = [&out](uint32_t n) {
-        out += '#';
-        out += std::to_string(n);
-    };
-    switch (kind) {
-        case kVQConstantClass:
-        case kVQConstantString:
-        case kVQConstantMethodType:
-        case kVQConstantModule:
-        case kVQConstantPackage:
-            if (!body(index, kind, 2)) return false;
-            ref(firstIndex(index));
-            return true;
-        case kVQConstantFieldref:
-        case kVQConstantMethodref:
-        case kVQConstantInterfaceMethodref:
-            if (!body(index, kind, 4)) return false;
-            ref(firstIndex(index));
-            out += '.';
-            ref(secondIndex(index));
-            return true;
-        case kVQConstantNameAndType:
-        case kVQConstantDynamic:
-        case kVQConstantInvokeDynamic:
-            if (!body(index, kind, 4)) return false;
-            ref(firstIndex(index));
-            out += ':';
-            ref(secondIndex(index));
-            return true;
-        case kVQConstantMethodHandle:
-            if (!body(index, kind, 3)) return false;
-            out += std::to_string(firstIndex(index));
-            out += ':';
-            ref(secondIndex(index));
-            return true;
-        default:
-            return appendJavapValue(index, out);
-    }
+    // Numbers and text are their own operands; every other kind shows the indexes it
+    // holds (a method handle its reference kind first, as a number).
+    if (!holdsIndexes(kind)) return appendJavapValue(index, out);
+    const uint32_t length = fixedBodySize(kind);
+    if (!body(index, kind, length)) return false;
+    if (kind != kVQConstantMethodHandle) out += '#';
+    out += std::to_string(firstIndex(index));
+    if (length == 2) return true;
+    out += isMemberRef(kind) ? ".#" : ":#";
+    out += std::to_string(secondIndex(index));
+    return true;
 }
 
 bool VQConstantPoolEntries::appendName(uint32_t utf8Index, std::string& out) const {

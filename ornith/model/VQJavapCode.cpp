@@ -10,6 +10,7 @@
 #include "ornith/classfile/VQConstantPoolEntries.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/model/VQJavaMethod.h"
+#include "ornith/model/VQJavapAnnotationText.h"
 
 namespace ornith {
 
@@ -314,156 +315,6 @@ void appendStackMapTable(Context& c, std::span<const uint8_t> info) {
 
 // ---- Type annotations ----------------------------------------------------------------
 
-constexpr int kMaxValueDepth = kVQMaxTypeAnnotationDepth;
-
-// The element value at the cursor, in javap's unresolved form ("I#9") or resolved
-// ("3"), printed to `w`; false when it does not decode.
-bool writeAnnotation(Context& c, VQByteCursor& cursor, bool resolve, int depth);
-
-bool writeElementValue(Context& c, VQByteCursor& cursor, bool resolve, int depth) {
-    JavapLines& w = c.w;
-    uint8_t tag = 0;
-    if (depth > kMaxValueDepth || !cursor.u8(tag)) return false;
-    const std::string tagText(1, static_cast<char>(tag));
-    uint16_t first = 0, second = 0;
-    auto value = [&](uint32_t index) {
-        std::string s;
-        if (!c.pool.appendJavapValue(index, s)) return std::string("???");
-        return s;
-    };
-    switch (tag) {
-        case 'B':
-        case 'C':
-        case 'D':
-        case 'F':
-        case 'I':
-        case 'J':
-        case 'S':
-        case 'Z':
-        case 's': {
-            if (!cursor.be16(first)) return false;
-            if (!resolve) {
-                w.print(tagText + "#" + std::to_string(first));
-                return true;
-            }
-            const int kind = c.pool.tag(first);
-            if (tag == 'B') {
-                w.print("(byte) " + value(first));
-            } else if (tag == 'S') {
-                w.print("(short) " + value(first));
-            } else if (tag == 'C') {
-                std::string ch;
-                if (kind == kVQConstantInteger) {
-                    // The character itself, as Java's String.valueOf((char) value) gives it.
-                    VQAppendUTF8(ch, static_cast<char16_t>(c.pool.intValue(first)));
-                } else {
-                    ch = "#" + std::to_string(first);
-                }
-                w.print("'" + ch + "'");
-            } else if (tag == 'Z') {
-                const int32_t v = kind == kVQConstantInteger ? c.pool.intValue(first) : -1;
-                w.print(kind == kVQConstantInteger && (v == 0 || v == 1)
-                            ? (v ? "true" : "false")
-                            : "#" + std::to_string(first));
-            } else if (tag == 's') {
-                w.print("\"" + value(first) + "\"");
-            } else {
-                w.print(value(first));
-            }
-            return true;
-        }
-        case 'e':
-            if (!cursor.be16(first) || !cursor.be16(second)) return false;
-            if (resolve)
-                w.print(value(first) + "." + value(second));
-            else
-                w.print("e#" + std::to_string(first) + ".#" + std::to_string(second));
-            return true;
-        case 'c':
-            if (!cursor.be16(first)) return false;
-            w.print(resolve ? "class " + value(first) : "c#" + std::to_string(first));
-            return true;
-        case '@':
-            w.print("@");
-            return writeAnnotation(c, cursor, resolve, depth + 1);
-        case '[': {
-            uint16_t n = 0;
-            if (!cursor.be16(n)) return false;
-            w.print("[");
-            for (uint32_t k = 0; k < n; ++k) {
-                if (k > 0) w.print(",");
-                if (!writeElementValue(c, cursor, resolve, depth + 1)) return false;
-            }
-            w.print("]");
-            return true;
-        }
-        default:
-            return false;
-    }
-}
-
-// A field descriptor as the source names the type: Lp/A$B; as p.A$B, [I as int[].
-std::string typeName(std::string_view descriptor) {
-    size_t dims = 0;
-    while (dims < descriptor.size() && descriptor[dims] == '[') ++dims;
-    std::string_view rest = descriptor.substr(dims);
-    std::string name;
-    if (rest.size() >= 2 && rest.front() == 'L' && rest.back() == ';') {
-        name = rest.substr(1, rest.size() - 2);
-        for (char& ch : name)
-            if (ch == '/') ch = '.';
-    } else if (rest.size() == 1) {
-        static constexpr std::string_view kCodes = "BCDFIJSZV";
-        static constexpr const char* kNames[] = {"byte", "char",  "double",  "float", "int",
-                                                 "long", "short", "boolean", "void"};
-        const size_t at = kCodes.find(rest[0]);
-        name = at == std::string_view::npos ? std::string(rest) : kNames[at];
-    } else {
-        name = rest;
-    }
-    for (size_t k = 0; k < dims; ++k) name += "[]";
-    return name;
-}
-
-bool writeAnnotation(Context& c, VQByteCursor& cursor, bool resolve, int depth) {
-    JavapLines& w = c.w;
-    uint16_t type = 0, n = 0;
-    if (depth > kMaxValueDepth || !cursor.be16(type) || !cursor.be16(n)) return false;
-    if (resolve) {
-        std::string descriptor;
-        if (c.pool.tag(type) != kVQConstantUtf8 || !c.pool.text(type, descriptor)) return false;
-        w.print(typeName(descriptor));
-        if (n > 0) {
-            w.println("(");
-            w.indent(1);
-        }
-        for (uint32_t k = 0; k < n; ++k) {
-            uint16_t name = 0;
-            if (!cursor.be16(name)) return false;
-            std::string nameText;
-            if (!c.pool.appendJavapValue(name, nameText)) nameText = "???";
-            w.print(nameText + "=");
-            if (!writeElementValue(c, cursor, true, depth + 1)) return false;
-            w.println();
-        }
-        if (n > 0) {
-            w.indent(-1);
-            w.print(")");
-        }
-        return true;
-    }
-    w.print("#" + std::to_string(type) + "(");
-    for (uint32_t k = 0; k < n; ++k) {
-        uint16_t name = 0;
-        if (!cursor.be16(name)) return false;
-        if (k > 0) w.print(",");
-        w.print("#" + std::to_string(name) + "=");
-        if (!writeElementValue(c, cursor, false, depth + 1)) return false;
-    }
-    w.print(")");
-    return true;
-}
-
 // One type annotation: the unresolved form with its target on the first line, the
 // resolved annotation below it.
 bool writeTypeAnnotation(Context& c, const VQTypeAnnotationTable& table,
@@ -542,13 +393,13 @@ bool writeTypeAnnotation(Context& c, const VQTypeAnnotationTable& table,
         target += "]";
     }
     VQByteCursor cursor(a.annotation);
-    if (!writeAnnotation(c, cursor, false, 0)) return false;
+    if (!javap::printJavapAnnotation(w, c.pool, cursor, false)) return false;
     w.print(": ");
     w.print(target);
     w.println();
     w.indent(1);
     VQByteCursor again(a.annotation);
-    const bool ok = writeAnnotation(c, again, true, 0);
+    const bool ok = javap::printJavapAnnotation(w, c.pool, again, true);
     w.indent(-1);
     return ok;
 }

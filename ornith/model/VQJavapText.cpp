@@ -314,26 +314,24 @@ void printMethod(View& view, const VQJavaMethod& method, bool isConstructor) {
                         options.lineNumbers);
 }
 
-void printPackageDirectives(LineWriter& w, const char* keyword,
-                            const std::vector<VQModulePackageDirective>& directives) {
-    for (const VQModulePackageDirective& directive : directives) {
-        w.print(keyword);
-        w.print(" ");
-        w.print(directive.package);
-        bool first = true;
-        for (const std::string& target : directive.to) {
-            if (first) {
-                w.println(" to");
-                w.indent(+1);
-                first = false;
-            } else {
-                w.println(",");
-            }
-            w.print(target);
+// A directive and the names it lists, one a line after the first ("exports p to\n  a,\n
+// b;"); just the head when the list is empty.
+void printDirective(LineWriter& w, std::string_view head, const char* joiner,
+                    const std::vector<std::string>& names) {
+    w.print(head);
+    bool first = true;
+    for (const std::string& name : names) {
+        if (first) {
+            w.println(joiner);
+            w.indent(+1);
+            first = false;
+        } else {
+            w.println(",");
         }
-        w.println(";");
-        if (!first) w.indent(-1);
+        w.print(name);
     }
+    w.println(";");
+    if (!first) w.indent(-1);
 }
 
 void printDirectives(LineWriter& w, const VQJavaModuleAttribute& module) {
@@ -345,30 +343,17 @@ void printDirectives(LineWriter& w, const VQJavaModuleAttribute& module) {
         w.print(entry.module);
         w.println(";");
     }
-    printPackageDirectives(w, "exports", module.exports());
-    printPackageDirectives(w, "opens", module.opens());
+    for (const VQModulePackageDirective& directive : module.exports())
+        printDirective(w, "exports " + directive.package, " to", directive.to);
+    for (const VQModulePackageDirective& directive : module.opens())
+        printDirective(w, "opens " + directive.package, " to", directive.to);
     for (const std::string& service : module.uses()) {
         w.print("uses ");
         w.print(service);
         w.println(";");
     }
-    for (const VQModuleProvides& provides : module.provides()) {
-        w.print("provides  ");
-        w.print(provides.service);
-        bool first = true;
-        for (const std::string& implementation : provides.with) {
-            if (first) {
-                w.println(" with");
-                w.indent(+1);
-                first = false;
-            } else {
-                w.println(",");
-            }
-            w.print(implementation);
-        }
-        w.println(";");
-        if (!first) w.indent(-1);
-    }
+    for (const VQModuleProvides& provides : module.provides())
+        printDirective(w, "provides  " + provides.service, " with", provides.with);
 }
 
 // The header's generic text as -v prints it: extends java.lang.Object is spelt out, and so

@@ -6,9 +6,11 @@
 #include <optional>
 #include <vector>
 
+#include "ornith/base/VQByteCursor.h"
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQJavaNumberText.h"
 #include "ornith/model/VQJavaSignature.h"
+#include "ornith/model/VQJavapAnnotationText.h"
 #include "ornith/model/VQJavapCode.h"
 
 namespace ornith {
@@ -317,165 +319,55 @@ namespace {
 
 // ---- Annotations ------------------------------------------------------------------------
 
-void printElementValue(Printer& p, Reader& r, bool resolve, int depth);
-
-// An annotation as javap writes it: indexes ("#12(#13=s#14)") or resolved, one element
-// a line ("m.Marker(\n  value=\"x\"\n)").
-void printAnnotation(Printer& p, Reader& r, bool resolve, int depth) {
-    const uint16_t type = r.u2();
-    const uint16_t count = r.u2();
-    if (r.failed) return;
-    if (resolve) {
-        const std::string descriptor = p.text(type);
-        std::optional<VQSignatureType> parsed = VQParseTypeSignature(descriptor);
-        p.w.print(parsed ? parsed->javaText() : descriptor);
-        if (count > 0) {
-            p.w.println("(");
-            p.w.indent(+1);
-        }
-        for (uint16_t i = 0; i < count && !r.failed; ++i) {
-            p.w.print(p.value(r.u2()));
-            p.w.print("=");
-            printElementValue(p, r, true, depth + 1);
-            p.w.println();
-        }
-        if (count > 0) {
-            p.w.indent(-1);
-            p.w.print(")");
-        }
-    } else {
-        p.w.print(hash(type) + "(");
-        for (uint16_t i = 0; i < count && !r.failed; ++i) {
-            if (i) p.w.print(",");
-            p.w.print(hash(r.u2()) + "=");
-            printElementValue(p, r, false, depth + 1);
-        }
-        p.w.print(")");
-    }
-}
-
-void printElementValue(Printer& p, Reader& r, bool resolve, int depth) {
-    // Nesting deeper than any real annotation is a hostile file's: stop reading.
-    if (depth > 64) {
+// Runs one of the shared annotation printers over the reader's bytes from where it
+// stands: the reader then stands past what it read, or is failed.
+template <class Print>
+void readWith(Reader& r, Print print) {
+    VQByteCursor cursor(r.bytes);
+    if (r.failed || !cursor.seek(r.at) || !print(cursor)) {
         r.failed = true;
         return;
     }
-    const char tag = static_cast<char>(r.u1());
-    if (r.failed) return;
-    switch (tag) {
-        case 'B':
-        case 'C':
-        case 'D':
-        case 'F':
-        case 'I':
-        case 'J':
-        case 'S':
-        case 'Z':
-        case 's': {
-            const uint16_t index = r.u2();
-            if (!resolve) {
-                p.w.print(std::string(1, tag) + hash(index));
-                return;
-            }
-            switch (tag) {
-                case 'B':
-                    p.w.print("(byte) " + p.value(index));
-                    break;
-                case 'C': {
-                    std::string text = "'";
-                    if (p.pool.tag(index) == 3) {
-                        // The character itself, unescaped, as javap writes it.
-                        const char16_t unit = static_cast<char16_t>(p.pool.intValue(index));
-                        if (unit < 0x80) {
-                            text.push_back(static_cast<char>(unit));
-                        } else if (unit < 0x800) {
-                            text.push_back(static_cast<char>(0xC0 | unit >> 6));
-                            text.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-                        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-                            text.push_back('?');
-                        } else {
-                            text.push_back(static_cast<char>(0xE0 | unit >> 12));
-                            text.push_back(static_cast<char>(0x80 | (unit >> 6 & 0x3F)));
-                            text.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-                        }
-                    } else {
-                        text.append(hash(index));
-                    }
-                    p.w.print(text + "'");
-                    break;
-                }
-                case 'S':
-                    p.w.print("(short) " + p.value(index));
-                    break;
-                case 'Z': {
-                    const bool isInt = p.pool.tag(index) == 3;
-                    const int32_t v = isInt ? p.pool.intValue(index) : -1;
-                    p.w.print(isInt && v == 0 ? "false" : isInt && v == 1 ? "true" : hash(index));
-                    break;
-                }
-                case 's':
-                    p.w.print("\"" + p.value(index) + "\"");
-                    break;
-                default:
-                    p.w.print(p.value(index));
-                    break;
-            }
-            return;
-        }
-        case 'e': {
-            const uint16_t type = r.u2();
-            const uint16_t name = r.u2();
-            if (resolve)
-                p.w.print(p.value(type) + "." + p.value(name));
-            else
-                p.w.print("e" + hash(type) + ".#" + std::to_string(name));
-            return;
-        }
-        case 'c': {
-            const uint16_t index = r.u2();
-            p.w.print(resolve ? "class " + p.value(index) : "c" + hash(index));
-            return;
-        }
-        case '@':
-            p.w.print("@");
-            printAnnotation(p, r, resolve, depth + 1);
-            return;
-        case '[': {
-            const uint16_t count = r.u2();
-            p.w.print("[");
-            for (uint16_t i = 0; i < count && !r.failed; ++i) {
-                if (i) p.w.print(",");
-                printElementValue(p, r, resolve, depth + 1);
-            }
-            p.w.print("]");
-            return;
-        }
-        default:
-            r.failed = true;
-            return;
-    }
+    r.at = cursor.position();
+}
+
+void printElementValue(Printer& p, Reader& r, bool resolve) {
+    readWith(
+        r, [&](VQByteCursor& c) { return javap::printJavapElementValue(p.w, p.pool, c, resolve); });
+}
+
+void printAnnotation(Printer& p, Reader& r, bool resolve) {
+    readWith(r,
+             [&](VQByteCursor& c) { return javap::printJavapAnnotation(p.w, p.pool, c, resolve); });
 }
 
 // Both forms of an annotation, the resolved one a level in.
 void printAnnotationBoth(Printer& p, Reader& r) {
     const size_t start = r.at;
-    printAnnotation(p, r, false, 0);
+    printAnnotation(p, r, false);
+    if (r.failed) return;
     p.w.println();
     p.w.indent(+1);
     Reader again{r.bytes, start};
-    printAnnotation(p, again, true, 0);
+    printAnnotation(p, again, true);
+    r.failed = again.failed;
     p.w.indent(-1);
 }
 
-void printAnnotations(Printer& p, Reader& r, std::string_view title) {
-    p.w.println(title);
-    p.w.indent(+1);
+// A counted list of annotations, each numbered in both forms.
+void printAnnotationList(Printer& p, Reader& r) {
     const uint16_t count = r.u2();
     for (uint16_t i = 0; i < count && !r.failed; ++i) {
         p.w.print(std::to_string(i) + ": ");
         printAnnotationBoth(p, r);
         p.w.println();
     }
+}
+
+void printAnnotations(Printer& p, Reader& r, std::string_view title) {
+    p.w.println(title);
+    p.w.indent(+1);
+    printAnnotationList(p, r);
     p.w.indent(-1);
 }
 
@@ -486,12 +378,7 @@ void printParameterAnnotations(Printer& p, Reader& r, std::string_view title) {
     for (uint8_t parameter = 0; parameter < parameters && !r.failed; ++parameter) {
         p.w.println("parameter " + std::to_string(parameter) + ": ");
         p.w.indent(+1);
-        const uint16_t count = r.u2();
-        for (uint16_t i = 0; i < count && !r.failed; ++i) {
-            p.w.print(std::to_string(i) + ": ");
-            printAnnotationBoth(p, r);
-            p.w.println();
-        }
+        printAnnotationList(p, r);
         p.w.indent(-1);
     }
     p.w.indent(-1);
@@ -499,34 +386,67 @@ void printParameterAnnotations(Printer& p, Reader& r, std::string_view title) {
 
 // ---- Modules ----------------------------------------------------------------------------
 
-void printExportsOrOpens(Printer& p, Reader& r, const char* title) {
+// The names of a module's, a requirement's and an export's flags, in javap's order.
+constexpr FlagName kModuleFlags[] = {
+    {0x0020, " ACC_OPEN"}, {0x8000, " ACC_MANDATED"}, {0x1000, " ACC_SYNTHETIC"}};
+constexpr FlagName kRequiresFlags[] = {{0x0020, " ACC_TRANSITIVE"},
+                                       {0x0040, " ACC_STATIC_PHASE"},
+                                       {0x1000, " ACC_SYNTHETIC"},
+                                       {0x8000, " ACC_MANDATED"}};
+constexpr FlagName kExportsFlags[] = {{0x8000, " ACC_MANDATED"}, {0x1000, " ACC_SYNTHETIC"}};
+
+// "#12,20   // name ACC_OPEN": an entry with its flags, the line left open.
+void printFlaggedEntry(Printer& p, uint16_t index, uint16_t flags,
+                       std::span<const FlagName> names) {
+    p.w.print(hash(index) + "," + hex(flags));
+    p.w.tab();
+    p.w.print("// " + p.value(index));
+    for (const FlagName& name : names)
+        if (flags & name.bit) p.w.print(name.name);
+}
+
+// "#12   // prefix value" on a line of its own.
+void printEntryLine(Printer& p, uint16_t index, std::string_view prefix) {
+    p.w.print(hash(index));
+    p.w.tab();
+    p.w.println(std::string(prefix) + p.value(index));
+}
+
+// A version's index, and its text when there is one.
+void printVersion(Printer& p, uint16_t version) {
+    p.w.print(hash(version));
+    if (version) {
+        p.w.tab();
+        p.w.print("// " + p.value(version));
+    }
+    p.w.println();
+}
+
+// The count that opens a table of the attribute: "3   // requires".
+uint16_t printTableCount(Printer& p, Reader& r, const char* title) {
     const uint16_t count = r.u2();
     p.w.print(std::to_string(count));
     p.w.tab();
     p.w.println(std::string("// ") + title);
+    return count;
+}
+
+void printExportsOrOpens(Printer& p, Reader& r, const char* title) {
+    const uint16_t count = printTableCount(p, r, title);
     p.w.indent(+1);
     for (uint16_t i = 0; i < count && !r.failed; ++i) {
         const uint16_t package = r.u2();
         const uint16_t flags = r.u2();
         const uint16_t targets = r.u2();
         if (r.failed) break;
-        p.w.print(hash(package) + "," + hex(flags));
-        p.w.tab();
-        p.w.print("// " + p.value(package));
-        if (flags & 0x8000) p.w.print(" ACC_MANDATED");
-        if (flags & 0x1000) p.w.print(" ACC_SYNTHETIC");
+        printFlaggedEntry(p, package, flags, kExportsFlags);
         if (targets == 0) {
             p.w.println();
             continue;
         }
         p.w.println(" to ... " + std::to_string(targets));
         p.w.indent(+1);
-        for (uint16_t t = 0; t < targets && !r.failed; ++t) {
-            const uint16_t target = r.u2();
-            p.w.print(hash(target));
-            p.w.tab();
-            p.w.println("// ... to " + p.value(target));
-        }
+        for (uint16_t t = 0; t < targets && !r.failed; ++t) printEntryLine(p, r.u2(), "// ... to ");
         p.w.indent(-1);
     }
     p.w.indent(-1);
@@ -538,66 +458,31 @@ void printModule(Printer& p, Reader& r) {
     const uint16_t name = r.u2();
     const uint16_t flags = r.u2();
     const uint16_t version = r.u2();
-    p.w.print(hash(name) + "," + hex(flags));
-    p.w.tab();
-    p.w.print("// " + p.value(name));
-    if (flags & 0x0020) p.w.print(" ACC_OPEN");
-    if (flags & 0x8000) p.w.print(" ACC_MANDATED");
-    if (flags & 0x1000) p.w.print(" ACC_SYNTHETIC");
+    printFlaggedEntry(p, name, flags, kModuleFlags);
     p.w.println();
-    p.w.print(hash(version));
-    if (version) {
-        p.w.tab();
-        p.w.print("// " + p.value(version));
-    }
-    p.w.println();
+    printVersion(p, version);
 
-    const uint16_t requiresCount = r.u2();
-    p.w.print(std::to_string(requiresCount));
-    p.w.tab();
-    p.w.println("// requires");
+    const uint16_t requiresCount = printTableCount(p, r, "requires");
     p.w.indent(+1);
     for (uint16_t i = 0; i < requiresCount && !r.failed; ++i) {
         const uint16_t module = r.u2();
         const uint16_t requireFlags = r.u2();
         const uint16_t requireVersion = r.u2();
         if (r.failed) break;
-        p.w.print(hash(module) + "," + hex(requireFlags));
-        p.w.tab();
-        p.w.print("// " + p.value(module));
-        if (requireFlags & 0x0020) p.w.print(" ACC_TRANSITIVE");
-        if (requireFlags & 0x0040) p.w.print(" ACC_STATIC_PHASE");
-        if (requireFlags & 0x1000) p.w.print(" ACC_SYNTHETIC");
-        if (requireFlags & 0x8000) p.w.print(" ACC_MANDATED");
+        printFlaggedEntry(p, module, requireFlags, kRequiresFlags);
         p.w.println();
-        p.w.print(hash(requireVersion));
-        if (requireVersion) {
-            p.w.tab();
-            p.w.print("// " + p.value(requireVersion));
-        }
-        p.w.println();
+        printVersion(p, requireVersion);
     }
     p.w.indent(-1);
     printExportsOrOpens(p, r, "exports");
     printExportsOrOpens(p, r, "opens");
 
-    const uint16_t uses = r.u2();
-    p.w.print(std::to_string(uses));
-    p.w.tab();
-    p.w.println("// uses");
+    const uint16_t uses = printTableCount(p, r, "uses");
     p.w.indent(+1);
-    for (uint16_t i = 0; i < uses && !r.failed; ++i) {
-        const uint16_t service = r.u2();
-        p.w.print(hash(service));
-        p.w.tab();
-        p.w.println("// " + p.value(service));
-    }
+    for (uint16_t i = 0; i < uses && !r.failed; ++i) printEntryLine(p, r.u2(), "// ");
     p.w.indent(-1);
 
-    const uint16_t provides = r.u2();
-    p.w.print(std::to_string(provides));
-    p.w.tab();
-    p.w.println("// provides");
+    const uint16_t provides = printTableCount(p, r, "provides");
     p.w.indent(+1);
     for (uint16_t i = 0; i < provides && !r.failed; ++i) {
         const uint16_t service = r.u2();
@@ -607,12 +492,7 @@ void printModule(Printer& p, Reader& r) {
         p.w.tab();
         p.w.println("// " + p.value(service) + " with ... " + std::to_string(count));
         p.w.indent(+1);
-        for (uint16_t k = 0; k < count && !r.failed; ++k) {
-            const uint16_t with = r.u2();
-            p.w.print(hash(with));
-            p.w.tab();
-            p.w.println("// ... with " + p.value(with));
-        }
+        for (uint16_t k = 0; k < count && !r.failed; ++k) printEntryLine(p, r.u2(), "// ... with ");
         p.w.indent(-1);
     }
     p.w.indent(-1);
@@ -822,11 +702,12 @@ void printAttribute(Printer& p, const VQLayoutAttribute& attribute, VQJavapPlace
         p.w.indent(+1);
         p.w.print("default_value: ");
         const size_t start = r.at;
-        printElementValue(p, r, false, 0);
+        printElementValue(p, r, false);
         p.w.println();
         p.w.indent(+1);
         Reader again{r.bytes, start};
-        printElementValue(p, again, true, 0);
+        if (!r.failed) printElementValue(p, again, true);
+        r.failed = r.failed || again.failed;
         p.w.indent(-1);
         p.w.indent(-1);
         p.w.println();
