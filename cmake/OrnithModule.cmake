@@ -34,7 +34,6 @@ function(ornith_module name)
         foreach(lib ${M_LIBS})
             target_link_libraries(${target}_tests PRIVATE ${lib})
         endforeach()
-        target_precompile_headers(${target}_tests PRIVATE ${ORNITH_PRECOMPILED_TEST})
         target_compile_definitions(${target}_tests PRIVATE
             ORNITH_SOURCE_DIR="${PROJECT_SOURCE_DIR}" ORNITH_BINARY_DIR="${PROJECT_BINARY_DIR}")
         gtest_discover_tests(${target}_tests DISCOVERY_MODE PRE_TEST
