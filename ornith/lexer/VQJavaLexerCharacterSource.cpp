@@ -23,6 +23,8 @@ bool skipBlockComment(VQUnicodeStream* s) {
     const char16_t* units;
     for (;;) {
         takeRunUntil(s, &units, '*', '*');
+        // Most of a long comment's lines go by without being read.
+        if (s->position == s->lineLength) lexer_detail::skipCommentLines(s);
         int c = getCharacter(s);
         if (c == '*') {
             // A run of stars may end in the slash: **/ closes the comment.

@@ -1,6 +1,7 @@
 // The release levels. The rules are those of javac's scanner for the release: where it and
 // the letter of the language specification part, the scanner is followed.
 
+#include <array>
 #include <iterator>
 
 #include "ornith/lexer/VQJavaIdentifierRangesInternal.h"
@@ -98,7 +99,7 @@ uint32_t readCodePoint(VQJavaLexer* lexer, int high, bool consume) {
 }
 
 // The ASCII controls that javac's scanner drops from inside an identifier.
-inline bool isAsciiIgnorable(int c) {
+constexpr bool isAsciiIgnorable(int c) {
     return (c >= 0 && c <= 8) || (c >= 0x0E && c <= 0x1B) || c == 0x7F;
 }
 
@@ -160,11 +161,49 @@ inline int releaseKindOfWord(const VQJavaLexer* lexer, const char16_t* text, uin
     return lexer->_level >= word.firstLevel ? int{word.kind} : int{VQJavaTokenIdentifier};
 }
 
+// The ASCII units before which a word ends for certain: neither part of it nor ignorable
+// in it, and no backslash, which may begin an escape of either.
+constexpr std::array<bool, 128> makeWordEnds() {
+    std::array<bool, 128> ends{};
+    for (size_t c = 0; c < 128; ++c)
+        ends[c] = !(lexer_detail::kRunClasses[c] & lexer_detail::kRunWordPart) &&
+                  !isAsciiIgnorable(static_cast<int>(c)) && c != '\\';
+    return ends;
+}
+inline constexpr std::array<bool, 128> kWordEnds = makeWordEnds();
+
+// The kind of the word in the token's text, which holds all of it.
+int endReleaseIdentifier(const VQJavaLexer* lexer, bool nonAscii, bool ignorable) {
+    if (nonAscii) return VQJavaTokenIdentifier;
+    if (!ignorable) return releaseKindOfWord(lexer, lexer->text, lexer->textLength);
+    // A keyword spelled with ignorable characters inside is still that keyword.
+    char16_t word[kLongestKeyword + 1];
+    uint32_t length = 0;
+    for (uint32_t i = 0; i < lexer->textLength; ++i) {
+        char16_t u = lexer->text[i];
+        if (u < 0x80 && isAsciiIgnorable(u)) continue;
+        if (u >= 0x80) continue;  // only ignorable ones are left here
+        if (length == kLongestKeyword) return VQJavaTokenIdentifier;
+        word[length++] = u;
+    }
+    return releaseKindOfWord(lexer, word, length);
+}
+
 // After the identifier's first character.
 int scanReleaseIdentifier(VQJavaLexer* lexer, bool nonAscii) {
+    VQUnicodeStream* s = lexer->stream;
     bool ignorable = false;
     for (;;) {
-        int c = readAfterRun(lexer, lexer_detail::kRunWordPart);
+        const char16_t* units;
+        appendRun(lexer, units, takeRun(s, &units, lexer_detail::kRunWordPart));
+        // Most words end at an ASCII character that is no part of them and no backslash:
+        // seen in the line, it is left to be read as the next token's, rather than read
+        // and put back.
+        if (!s->pushedBack && s->position < s->lineLength) {
+            const char16_t u = s->line[s->position];
+            if (u < 0x80 && kWordEnds[u]) return endReleaseIdentifier(lexer, nonAscii, ignorable);
+        }
+        int c = read(lexer);
         if (c < 0) break;
         if (c < 0x80) {
             if (lexer_detail::kRunClasses[static_cast<size_t>(c)] & lexer_detail::kRunWordPart)
@@ -185,19 +224,7 @@ int scanReleaseIdentifier(VQJavaLexer* lexer, bool nonAscii) {
             nonAscii = true;
     }
     putBack(lexer);
-    if (nonAscii) return VQJavaTokenIdentifier;
-    if (!ignorable) return releaseKindOfWord(lexer, lexer->text, lexer->textLength);
-    // A keyword spelled with ignorable characters inside is still that keyword.
-    char16_t word[kLongestKeyword + 1];
-    uint32_t length = 0;
-    for (uint32_t i = 0; i < lexer->textLength; ++i) {
-        char16_t u = lexer->text[i];
-        if (u < 0x80 && isAsciiIgnorable(u)) continue;
-        if (u >= 0x80) continue;  // only ignorable ones are left here
-        if (length == kLongestKeyword) return VQJavaTokenIdentifier;
-        word[length++] = u;
-    }
-    return releaseKindOfWord(lexer, word, length);
+    return endReleaseIdentifier(lexer, nonAscii, ignorable);
 }
 
 // Numbers, in the order of javac's scanner. Errors are collected and reported once, at the

@@ -636,5 +636,51 @@ TEST(VQJavaLexer, FastPathsChangeNothing) {
     }
 }
 
+// A block comment's lines are passed over in the bytes where nothing on them can end it;
+// the lines that may (a backslash, */, a CR, a byte above 127) are read. Long comments
+// cross the stream's 64 KiB blocks, and every stop comes at each place in a 16-byte step.
+TEST(VQJavaLexer, LongCommentsLexAsReadOneCharacterAtATime) {
+    const char* stops[] = {"*/",   "**/",      "\\u002a/", "*\\u002f", "\\\\", "\r",
+                           "\r\n", "\xC3\xA9", "\xFF",     "*",        "/",    "* /"};
+    std::mt19937 random(20261210);
+    for (int round = 0; round < 40; ++round) {
+        std::string source = "a /*";
+        const size_t lines = round < 4 ? 3000 : random() % 200;
+        for (size_t i = 0; i < lines; ++i) {
+            source += std::string(random() % 20, ' ') + " * line";
+            if (random() % 8 == 0) source += stops[random() % std::size(stops)];
+            source += "\n";
+        }
+        source += round % 5 == 0 ? "" : " */ b\n";
+        for (int level : {VQJavaLevelClassic, VQJavaLevelLatestRelease}) {
+            auto lexAll = [&] {
+                std::vector<Positioned> positions;
+                std::string written;
+                VQJavaLexer* lexer =
+                    VQOpenJavaSourceBytes(source.data(), source.size(), "F", level);
+                EXPECT_NE(lexer, nullptr);
+                if (lexer == nullptr) return std::make_pair(positions, written);
+                VQSetJavaLexerDiagnosticWriter(
+                    lexer,
+                    [](void* context, const char* bytes, size_t length) {
+                        static_cast<std::string*>(context)->append(bytes, length);
+                    },
+                    &written);
+                for (int kind; (kind = VQNextTokenFromJavaLexer(lexer)) != VQJavaTokenEndOfInput;)
+                    positions.push_back({kind, lexer->stream->lineNumber, lexer->column});
+                positions.push_back({0, lexer->stream->lineNumber, lexer->column});
+                VQCloseJavaSourceFile(lexer);
+                return std::make_pair(positions, written);
+            };
+            lexer_detail::gTakeRuns = false;
+            const auto plain = lexAll();
+            lexer_detail::gTakeRuns = true;
+            const auto fast = lexAll();
+            ASSERT_EQ(fast.first, plain.first) << round << " at level " << level;
+            ASSERT_EQ(fast.second, plain.second) << round << " at level " << level;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace ornith

@@ -273,8 +273,76 @@ void readLine(VQUnicodeStream* s) {
         readWideLine(s);
     else
         readNarrowLine(s);
+#if defined(__SSE2__)
+    // Eight zero units after the line, in its slack: a unit in no run class and none that
+    // the lexer searches for, so that its fast paths take a line's last units eight at a
+    // time too (VQUnicodeStreamInternal.h).
+    if (s->line != nullptr)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(s->line + s->lineLength), _mm_setzero_si128());
+#endif
     if (s->_malformedColumn != UINT32_MAX && s->_report != nullptr)
         s->_report(s->_reportContext, "Invalid UTF-8 byte sequence.", s->_malformedColumn);
+}
+
+void skipCommentLines(VQUnicodeStream* s) {
+    if (s->wide || s->pushedBack || s->position != s->lineLength || s->lineLength == 0 ||
+        !gTakeRuns)
+        return;
+    const uint32_t start = s->_bytesStart;
+    uint32_t limit = s->_bytesEnd;
+    if (s->_utf8) {
+        if (!s->_highByteKnown || s->_highByteAt < start) {
+            s->_highByteAt = findHighByte(s, start);
+            s->_highByteKnown = 1;
+        }
+        limit = s->_highByteAt;
+    }
+    // The byte after `limit` is there to be compared (a byte of the block, a byte above 127
+    // or the zeroed slack), so */ is found across the sixteen-byte steps.
+    const unsigned char* bytes = s->_bytes;
+    uint32_t at = start;
+    uint32_t lines = 0;
+    uint32_t afterLastLine = start;  // just past the last LF before the first stop
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i star = _mm_set1_epi8('*');
+    const __m128i slash = _mm_set1_epi8('/');
+    for (; limit - at >= 16; at += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at + 1));
+        const __m128i stops =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(here, cr), _mm_cmpeq_epi8(here, backslash)),
+                         _mm_and_si128(_mm_cmpeq_epi8(here, star), _mm_cmpeq_epi8(next, slash)));
+        auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, lf)));
+        const auto stop = static_cast<unsigned>(_mm_movemask_epi8(stops));
+        if (stop != 0) ends &= (1u << __builtin_ctz(stop)) - 1;
+        if (ends != 0) {
+            afterLastLine = at + 32 - static_cast<uint32_t>(__builtin_clz(ends));
+            // One or two line ends in sixteen bytes: fewer steps than a popcount, which
+            // the baseline instruction set makes a call.
+            do ++lines;
+            while ((ends &= ends - 1) != 0);
+        }
+        if (stop != 0) {
+            limit = at;  // the scalar loop below has nothing left to do
+            break;
+        }
+    }
+#endif
+    for (; at < limit; ++at) {
+        const unsigned char b = bytes[at];
+        if (b == '\r' || b == '\\' || (b == '*' && bytes[at + 1] == '/')) break;
+        if (b == '\n') {
+            ++lines;
+            afterLastLine = at + 1;
+        }
+    }
+    if (lines == 0) return;
+    s->_bytesStart = afterLastLine;
+    const uint32_t room = static_cast<uint32_t>(INT32_MAX - s->lineNumber);
+    s->lineNumber += static_cast<int32_t>(lines < room ? lines : room);
 }
 
 void setReleaseReading(VQUnicodeStream* s,

@@ -42,6 +42,14 @@ void setReleaseReading(VQUnicodeStream* stream,
 // Reads the next line of the file into stream->line (empty at end of input).
 void readLine(VQUnicodeStream* stream);
 
+// Inside a block comment, with the current line handed out to its end: passes over the
+// lines after it that the comment cannot end on, straight from the read-ahead bytes, as
+// reading them would (their line numbers counted), without making units of them. Such a
+// line ends at LF and holds no */, no backslash (an escape could spell either), no CR and,
+// when decoded as UTF-8, no byte above 127 (a malformed one is reported as its line is
+// read). Stops at the first other line, which is then read in the ordinary way.
+void skipCommentLines(VQUnicodeStream* stream);
+
 // Called after a backslash at position - 1: resolves a Unicode escape that follows it on the
 // same line, or answers the backslash itself.
 int resolveEscape(VQUnicodeStream* stream);
@@ -143,9 +151,10 @@ inline __m128i unitsOfRunClass(__m128i units, unsigned char runClass) {
         in = _mm_or_si128(_mm_or_si128(unitsEqual(units, ' '), unitsEqual(units, '\t')),
                           _mm_or_si128(unitsEqual(units, '\n'), unitsEqual(units, '\f')));
     if (runClass & kRunWordPart)
+        // Setting the 0x20 bit folds A-Z onto a-z and takes no other unit there.
         in = _mm_or_si128(
             in, _mm_or_si128(
-                    _mm_or_si128(unitsInRange(units, 'a', 'z'), unitsInRange(units, 'A', 'Z')),
+                    unitsInRange(_mm_or_si128(units, _mm_set1_epi16(0x20)), 'a', 'z'),
                     _mm_or_si128(unitsInRange(units, '0', '9'),
                                  _mm_or_si128(unitsEqual(units, '_'), unitsEqual(units, '$')))));
     else if (runClass & kRunDigit)
@@ -170,8 +179,9 @@ inline uint32_t takeRun(VQUnicodeStream* s, const char16_t** units, unsigned cha
     const uint32_t end = s->lineLength;
     uint32_t at = begin;
 #if defined(__SSE2__)
-    // Runs are mostly indentation and words: eight units at a time.
-    while (end - at >= 8) {
+    // Runs are mostly indentation and words: eight units at a time, the last eight of a
+    // line too, as the zero units that readLine puts after it end every run.
+    while (at < end) {
         const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at));
         const auto outside =
             ~static_cast<unsigned>(_mm_movemask_epi8(unitsOfRunClass(eight, runClass))) & 0xFFFFu;
@@ -179,9 +189,11 @@ inline uint32_t takeRun(VQUnicodeStream* s, const char16_t** units, unsigned cha
             return consumeTo(s, at + static_cast<uint32_t>(__builtin_ctz(outside)) / 2);
         at += 8;
     }
-#endif
+    return consumeTo(s, at);
+#else
     while (at < end && line[at] < 128 && (kRunClasses[line[at]] & runClass)) ++at;
     return consumeTo(s, at);
+#endif
 }
 
 // takeRun for runs that end at the unit `a` or `b` (or a backslash, or the line end).
