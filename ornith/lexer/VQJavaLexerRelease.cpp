@@ -194,8 +194,10 @@ int scanReleaseIdentifier(VQJavaLexer* lexer, bool nonAscii) {
     VQUnicodeStream* s = lexer->stream;
     bool ignorable = false;
     for (;;) {
+        // Not one call: an argument list may read `units` before takeRun has set it.
         const char16_t* units;
-        appendRun(lexer, units, takeRun(s, &units, lexer_detail::kRunWordPart));
+        const uint32_t count = takeRun(s, &units, lexer_detail::kRunWordPart);
+        appendRun(lexer, units, count);
         // Most words end at an ASCII character that is no part of them and no backslash:
         // seen in the line, it is left to be read as the next token's, rather than read
         // and put back.
