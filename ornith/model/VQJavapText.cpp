@@ -30,6 +30,15 @@ struct View {
     const VQJavapOptions& options;
     VQJavapAccess access;
     VQJavapClassFile file;
+    // The file's version, which says what its access flags may hold (0 when the class
+    // keeps no bytes: read as the latest).
+    uint16_t major = 0;
+    uint16_t minor = 0;
+
+    // The flags javap reads for a place, with its report of any others.
+    uint32_t defined(uint32_t flags, VQJavapFlagPlace place) {
+        return VQJavapDefinedFlags(w, flags, place, major, minor);
+    }
 };
 
 // javap's -public, -protected, -package and -p: whether a member of these flags shows.
@@ -138,7 +147,7 @@ void printField(View& view, const VQJavaField& field) {
     LineWriter& w = view.w;
     const VQJavapOptions& options = view.options;
     if (!shown(field.accessMask(), view.access)) return;
-    printModifiers(w, field.accessMask(), false);
+    printModifiers(w, view.defined(field.accessMask(), VQJavapFlagPlace::field), false);
     w.print(field.genericTypeText());
     w.print(" ");
     w.print(field.name());
@@ -157,9 +166,8 @@ void printField(View& view, const VQJavaField& field) {
     }
     if (options.verbose) {
         const VQLayoutMember* member = layoutMember(view, field, true);
-        const VQClassFileLayout* layout = view.file.layout();
-        VQPrintJavapFlags(w, member ? member->accessFlags : field.accessMask(), VQJavapPlace::field,
-                          layout ? layout->majorVersion() : 0);
+        VQPrintJavapFlags(w, member ? member->accessFlags : field.accessMask(),
+                          VQJavapFlagPlace::field, view.major, view.minor);
         if (member)
             VQPrintJavapAttributes(w, view.file, member->attributes, VQJavapPlace::field, 0,
                                    view.access, {});
@@ -204,11 +212,13 @@ std::string typeParametersText(const std::vector<VQTypeParameter>& parameters, b
     return out;
 }
 
-void printMethodLine(LineWriter& w, const VQJavaClass& javaClass, const VQJavaMethod& method,
-                     bool isConstructor, bool verbose) {
+void printMethodLine(View& view, const VQJavaMethod& method, bool isConstructor) {
+    LineWriter& w = view.w;
+    const VQJavaClass& javaClass = view.javaClass;
+    const bool verbose = view.options.verbose;
     const uint32_t flags = method.accessMask();
     const bool isInitializer = isConstructor && method.isStatic();
-    printModifiers(w, flags, true);
+    printModifiers(w, view.defined(flags, VQJavapFlagPlace::method), true);
     if (javaClass.isInterface() && !(flags & kVQAccessAbstract) && !isInitializer &&
         !(flags & (kVQAccessStatic | kVQAccessPrivate)))
         w.print("default ");
@@ -287,7 +297,7 @@ void printMethod(View& view, const VQJavaMethod& method, bool isConstructor) {
     LineWriter& w = view.w;
     const VQJavapOptions& options = view.options;
     if (!shown(method.accessMask(), view.access)) return;
-    printMethodLine(w, view.javaClass, method, isConstructor, options.verbose);
+    printMethodLine(view, method, isConstructor);
 
     w.indent(+1);
     if (options.showDescriptors || options.verbose) {
@@ -298,9 +308,8 @@ void printMethod(View& view, const VQJavaMethod& method, bool isConstructor) {
     if (options.verbose || options.disassemble) member = layoutMember(view, method, false);
     CodeContext context{&view, &method};
     if (options.verbose) {
-        const VQClassFileLayout* layout = view.file.layout();
         VQPrintJavapFlags(w, member ? member->accessFlags : method.accessMask(),
-                          VQJavapPlace::method, layout ? layout->majorVersion() : 0);
+                          VQJavapFlagPlace::method, view.major, view.minor);
         if (member)
             VQPrintJavapAttributes(w, view.file, member->attributes, VQJavapPlace::method,
                                    method.tablePosition(), view.access,
@@ -384,8 +393,11 @@ bool printVerboseGenericText(LineWriter& w, const VQJavaClass& javaClass) {
     return true;
 }
 
-void printHeader(LineWriter& w, const VQJavaClass& javaClass, bool verbose) {
-    const uint32_t flags = javaClass.accessFlags();
+void printHeader(View& view) {
+    LineWriter& w = view.w;
+    const VQJavaClass& javaClass = view.javaClass;
+    const bool verbose = view.options.verbose;
+    const uint32_t flags = view.defined(javaClass.accessFlags(), VQJavapFlagPlace::classFile);
     if (flags & kVQAccessPublic) w.print("public ");
     if (flags & kVQAccessFinal) w.print("final ");
     if ((flags & kVQAccessAbstract) && !javaClass.isInterface()) w.print("abstract ");
@@ -469,13 +481,17 @@ std::string VQJavapText(const VQJavaClass& javaClass, const VQJavapOptions& opti
     LineWriter w(out, options.filter);
     View view{w, javaClass, options, options.showPrivate ? VQJavapAccess::all : options.access,
               VQJavapClassFile(javaClass)};
+    if (const auto bytes = javaClass.classFileBytes(); bytes.size() >= 8) {
+        view.minor = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
+        view.major = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
+    }
     const bool fileLines = options.sysInfo || options.verbose;
     if (fileLines && options.file) printFileLines(w, *options.file);
     if (fileLines) w.indent(+1);
     if (const std::string* source = javaClass.sourceFile())
         w.println("Compiled from \"" + *source + "\"");
     if (fileLines) w.indent(-1);
-    printHeader(w, javaClass, options.verbose);
+    printHeader(view);
     if (options.verbose) {
         w.println();
         VQPrintJavapClassSummary(w, view.file);

@@ -254,6 +254,54 @@ TEST(VQJavapText, ModuleFlagWithoutModuleAttributeIsAClass) {
     EXPECT_EQ(VQJavapText(*javaClass), "class module-info {\n}\n");
 }
 
+// Flags that no release defines at their place, and strictfp, which release 17 dropped:
+// each time javap reads such a set it reports the bits on a line of its own and goes on
+// with the rest (the expected texts are JDK 25 javap's).
+TEST(VQJavapText, FlagsTheFilesReleaseDoesNotDefineAreReportedAsJavapReportsThem) {
+    const auto make = [](uint16_t major) {
+        ClassFileWriter w;
+        w.setVersion(major);
+        w.setAccess(0x8031);
+        w.setThisClass("p/Flags");
+        w.setSuperClass("java/lang/Object");
+        w.addField(0x0022, "f", "I");
+        w.addMethod(0x0801, "m", "()V");
+        Bytes inner;
+        for (uint16_t v : {uint16_t{1}, w.classRef("p/Flags$In"), w.classRef("p/Flags"),
+                           w.utf8("In"), uint16_t{0x0809}}) {
+            inner.push_back(static_cast<uint8_t>(v >> 8));
+            inner.push_back(static_cast<uint8_t>(v));
+        }
+        w.addClassAttribute(w.attribute("InnerClasses", inner));
+        return VQJavaClass::classWithData(VQByteBuffer::bufferWithVector(w.bytes()));
+    };
+    const auto error = [](const char* bit, const char* location, const char* release) {
+        return std::string("Error: Access Flags: Unmatched bit position ") + bit +
+               " for location " + location + " for class file format " + release + "\n";
+    };
+    EXPECT_EQ(VQJavapText(*make(52), {.showPrivate = true}),
+              error("0x8000", "CLASS", "RELEASE_8") + "public final class p.Flags {\n" +
+                  error("0x20", "FIELD", "RELEASE_8") +
+                  "  private int f;\n  public strictfp void m();\n}\n");
+    EXPECT_EQ(VQJavapText(*make(61), {.showPrivate = true}),
+              "public final class p.Flags {\n" + error("0x20", "FIELD", "RELEASE_17") +
+                  "  private int f;\n" + error("0x800", "METHOD", "RELEASE_17") +
+                  "  public void m();\n}\n");
+    // -v reads the class's and each member's flags twice, and an inner class's once.
+    const std::string verbose = VQJavapText(*make(48), {.showPrivate = true, .verbose = true});
+    EXPECT_NE(verbose.find(error("0x8000", "CLASS", "RELEASE_4") +
+                           "  flags: (0x8031) ACC_PUBLIC, ACC_FINAL, ACC_SUPER, 0x8000\n"),
+              std::string::npos)
+        << verbose;
+    EXPECT_NE(
+        verbose.find(error("0x20", "FIELD", "RELEASE_4") + "    flags: (0x0022) ACC_PRIVATE\n"),
+        std::string::npos);
+    EXPECT_NE(verbose.find("    flags: (0x0801) ACC_PUBLIC, ACC_STRICT\n"), std::string::npos);
+    EXPECT_NE(verbose.find("InnerClasses:\n" + error("0x800", "INNER_CLASS", "RELEASE_4") +
+                           "  public static #"),
+              std::string::npos);
+}
+
 // Cut short at every byte and changed at single bytes, each modern example either makes a
 // class whose every new question and view answers, or raises a parse failure.
 TEST(VQJavapText, TruncatedAndMutatedModernClassesNeverCrash) {

@@ -65,6 +65,10 @@ void VQJavapLineWriter::println() {
     _column = 0;
 }
 
+void VQJavapLineWriter::report(std::string_view text) {
+    _out.append("Error: ").append(text).push_back('\n');
+}
+
 void VQJavapLineWriter::printLines(std::string_view text) {
     const int indent = _indent;
     _indent = 0;
@@ -206,44 +210,94 @@ constexpr FlagName kMethodFlags[] = {
     {0x0040, "ACC_BRIDGE"},   {0x0080, "ACC_VARARGS"}, {0x0100, "ACC_NATIVE"},
     {0x0400, "ACC_ABSTRACT"}, {0x0800, "ACC_STRICT"},  {0x1000, "ACC_SYNTHETIC"}};
 
-// javap reads flags as the file's version defines them; a version it does not know is
-// read as the latest.
-bool knownVersion(uint16_t major) {
-    return major >= 45 && major <= 69;
+// javap's release of a class file: RELEASE_1 for major 45, one more for each major
+// after it; the latest for a major it does not know, and for a preview file (a minor
+// version from major 56 on).
+constexpr int kLatestRelease = 25;
+int releaseOf(uint16_t major, uint16_t minor) {
+    if (major < 45 || major > 44 + kLatestRelease) return kLatestRelease;
+    if (major >= 56 && minor != 0) return kLatestRelease;
+    return major == 45 ? 1 : major - 44;
+}
+
+// The bits each place defines, by release: what the JDK's table of access flags and
+// their history gives.
+uint32_t definedMask(VQJavapFlagPlace place, int release) {
+    switch (place) {
+        case VQJavapFlagPlace::classFile:  // synthetic, annotation and enum from 5, module from 9
+            return release <= 4 ? 0x0631 : release <= 8 ? 0x7631 : 0xF631;
+        case VQJavapFlagPlace::field:  // synthetic and enum from 5
+            return release <= 4 ? 0x00DF : 0x50DF;
+        case VQJavapFlagPlace::method:
+            // strict from 1.2 until 17; bridge, varargs and synthetic from 5
+            return release <= 1 ? 0x053F : release <= 4 ? 0x0D3F : release <= 16 ? 0x1DFF : 0x15FF;
+        case VQJavapFlagPlace::innerClass:  // synthetic, annotation and enum from 5
+            return release <= 4 ? 0x061F : 0x761F;
+    }
+    return 0;
+}
+
+const char* locationName(VQJavapFlagPlace place) {
+    switch (place) {
+        case VQJavapFlagPlace::classFile:
+            return "CLASS";
+        case VQJavapFlagPlace::field:
+            return "FIELD";
+        case VQJavapFlagPlace::method:
+            return "METHOD";
+        case VQJavapFlagPlace::innerClass:
+            return "INNER_CLASS";
+    }
+    return "";
 }
 
 }  // namespace
 
-void VQPrintJavapFlags(VQJavapLineWriter& w, uint32_t flags, VQJavapPlace place, uint16_t major) {
+uint32_t VQJavapDefinedFlags(VQJavapLineWriter& w, uint32_t flags, VQJavapFlagPlace place,
+                             uint16_t major, uint16_t minor) {
+    const int release = releaseOf(major, minor);
+    const uint32_t defined = definedMask(place, release);
+    if (const uint32_t unmatched = flags & ~defined) {
+        char text[128];
+        std::snprintf(text, sizeof text,
+                      "Access Flags: Unmatched bit position 0x%x for location %s for class file "
+                      "format RELEASE_%d",
+                      unmatched, locationName(place), release);
+        w.report(text);
+    }
+    return flags & defined;
+}
+
+void VQPrintJavapFlags(VQJavapLineWriter& w, uint32_t flags, VQJavapFlagPlace place, uint16_t major,
+                       uint16_t minor) {
+    const uint32_t defined = VQJavapDefinedFlags(w, flags, place, major, minor);
     char head[32];
     std::snprintf(head, sizeof head, "flags: (0x%04x) ", flags);
     std::string line = head;
     std::span<const FlagName> names;
     switch (place) {
-        case VQJavapPlace::classFile:
+        case VQJavapFlagPlace::classFile:
             names = kClassFlags;
             break;
-        case VQJavapPlace::field:
+        case VQJavapFlagPlace::field:
             names = kFieldFlags;
             break;
-        case VQJavapPlace::method:
-        case VQJavapPlace::recordComponent:
+        case VQJavapFlagPlace::method:
             names = kMethodFlags;
+            break;
+        case VQJavapFlagPlace::innerClass:  // javap prints no such line
             break;
     }
     uint32_t left = flags;
     const char* separator = "";
     for (const FlagName& name : names) {
-        if (!(flags & name.bit)) continue;
-        // strictfp means something only in versions 46 to 60; a module only from 53.
-        if (name.bit == 0x0800 && !(knownVersion(major) && major >= 46 && major <= 60)) continue;
-        if (name.bit == 0x8000 && knownVersion(major) && major < 53) continue;
+        if (!(defined & name.bit)) continue;
         line.append(separator).append(name.name);
         separator = ", ";
         left &= ~name.bit;
     }
     // A class's bits that no flag names are shown as numbers; a member's are dropped.
-    if (place == VQJavapPlace::classFile) {
+    if (place == VQJavapFlagPlace::classFile) {
         for (uint32_t bit = 0x8000; bit; bit >>= 1) {
             if (!(left & bit)) continue;
             line.append(separator).append("0x" + hex(bit));
@@ -266,7 +320,8 @@ void VQPrintJavapClassSummary(VQJavapLineWriter& w, VQJavapClassFile& file) {
     w.indent(+1);
     w.println("minor version: " + std::to_string(layout->minorVersion()));
     w.println("major version: " + std::to_string(layout->majorVersion()));
-    VQPrintJavapFlags(w, layout->accessFlags(), VQJavapPlace::classFile, layout->majorVersion());
+    VQPrintJavapFlags(w, layout->accessFlags(), VQJavapFlagPlace::classFile, layout->majorVersion(),
+                      layout->minorVersion());
     w.print("this_class: " + hash(layout->thisClass()));
     w.tab();
     w.println("// " + p.text(layout->thisClass()));
@@ -613,8 +668,11 @@ void printInnerClasses(Printer& p, Reader& r) {
         static constexpr FlagName kModifiers[] = {{0x0001, "public"},    {0x0002, "private"},
                                                   {0x0004, "protected"}, {0x0008, "static"},
                                                   {0x0010, "final"},     {0x0400, "abstract"}};
+        const uint32_t defined =
+            VQJavapDefinedFlags(p.w, flags, VQJavapFlagPlace::innerClass, p.layout.majorVersion(),
+                                p.layout.minorVersion());
         for (const FlagName& modifier : kModifiers) {
-            if (!(flags & modifier.bit)) continue;
+            if (!(defined & modifier.bit)) continue;
             if (modifier.bit == 0x0400 && (flags & 0x0200)) continue;
             p.w.print(std::string(modifier.name) + " ");
         }

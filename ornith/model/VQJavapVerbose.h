@@ -42,6 +42,9 @@ public:
     void tab();
     // A blank line before whatever is printed next (javap's separator between methods).
     void setPendingNewline(bool pending) { _pendingNewline = pending; }
+    // javap's report of a fault it prints past: "Error: " and the text on a line of its
+    // own, written at once, so ahead of the line being built and of a pending blank line.
+    void report(std::string_view text);
 
 private:
     std::string& _out;
@@ -91,9 +94,21 @@ private:
 // attributes it recognises differ by place.
 enum class VQJavapPlace { classFile, field, method, recordComponent };
 
-// "flags: (0x0021) ACC_PUBLIC, ACC_SUPER" (a line) for the flags of that place, as the
-// class file's major version allows them.
-void VQPrintJavapFlags(VQJavapLineWriter& w, uint32_t flags, VQJavapPlace place, uint16_t major);
+// Where a set of access flags stands: each version of the class-file format defines its
+// own bits for each of these.
+enum class VQJavapFlagPlace { classFile, field, method, innerClass };
+
+// The bits of `flags` that the file's version (javap's reading of major and minor: an
+// unknown or preview version is read as the latest) defines at the place. Each time javap
+// reads a set with other bits it reports them, and so does this ("Error: Access Flags:
+// Unmatched bit position 0x2 for location CLASS for class file format RELEASE_25").
+uint32_t VQJavapDefinedFlags(VQJavapLineWriter& w, uint32_t flags, VQJavapFlagPlace place,
+                             uint16_t major, uint16_t minor);
+
+// "flags: (0x0021) ACC_PUBLIC, ACC_SUPER" (a line) for the flags of that place: the names
+// of the defined bits, and for a class the other bits as numbers.
+void VQPrintJavapFlags(VQJavapLineWriter& w, uint32_t flags, VQJavapFlagPlace place, uint16_t major,
+                       uint16_t minor);
 
 // The lines after the class's header line under -v: versions, flags, this_class,
 // super_class, the counts, and the constant pool.
