@@ -109,6 +109,26 @@ void constructModel(benchmark::State& state, const ClassSet* set) {
     report(state, *set, failures);
 }
 
+// The model with lazy attributes: each class shares its file's buffer and decodes no
+// attribute list.
+void constructLazyModel(benchmark::State& state, const ClassSet* set) {
+    ornith::VQClassOptions lazy;
+    lazy.lazyAttributes = true;
+    size_t failures = 0;
+    for (auto _ : state) {
+        failures = 0;
+        for (const auto& file : set->files) {
+            try {
+                auto model = VQJavaClass::classWithData(file, lazy);
+                benchmark::DoNotOptimize(model.get());
+            } catch (const ornith::VQException&) {
+                ++failures;
+            }
+        }
+    }
+    report(state, *set, failures);
+}
+
 void constructAndDescribe(benchmark::State& state, const ClassSet* set) {
     size_t failures = 0;
     size_t textBytes = 0;
@@ -140,6 +160,9 @@ void registerSet(const std::string& label, const std::string& root) {
                                  set)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("BM_ModelConstruct/" + label).c_str(), constructModel, set)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("BM_ModelConstructLazy/" + label).c_str(), constructLazyModel,
+                                 set)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("BM_ModelConstructAndDescribe/" + label).c_str(),
                                  constructAndDescribe, set)

@@ -34,6 +34,12 @@
 //                     parser_allocs_per_class = what a parse into a builder that keeps
 //                     nothing allocates (the pool and the attribute objects), and
 //                     model_allocs_per_class the rest: what the model itself costs.
+//   ornith-parse-lazy  ornith-parse with lazy attributes (VQClassOptions): each class
+//                     shares its file's buffer (already in memory, so heap_bytes leaves
+//                     it out) and its parse decodes no attribute. Items, fields, methods
+//                     and check as ornith-parse's. attribute_objects_per_class: what
+//                     decoding every list afterwards (untimed) makes, which must equal
+//                     ornith-parse's; decode_allocs_per_class what that decoding costs.
 //   ornith-parser-only  the parse of ornith-parse into a builder that keeps nothing (the
 //                     attribute objects are still made, and dropped): the parser's share.
 //   ornith-code       a VQJavaClass per class (sharing the file's buffer) with every
@@ -816,6 +822,61 @@ void parse(const Options& options, const std::string& dir) {
             {"storage_chunks", chunks, {}, {}}});
 }
 
+// ornith-parse with lazy attributes: each class shares its file's buffer and decodes no
+// attribute list until asked (none is, in the timed rounds).
+void parseLazy(const Options& options, const std::string& dir) {
+    const ClassFiles set = readClasses(dir);
+    ornith::VQClassOptions lazy;
+    lazy.lazyAttributes = true;
+    std::vector<std::shared_ptr<VQJavaClass>> models;
+    models.reserve(set.data.size());
+    int64_t fields = 0, methods = 0;
+    settleAllocator();
+    const size_t heapBefore = mallinfo2().uordblks + mallinfo2().hblkhd;
+    const double allocations = allocationsPerClass(set.data.size(), [&] {
+        for (const auto& file : set.data) models.push_back(VQJavaClass::classWithData(file, lazy));
+    });
+    const auto heapBytes =
+        static_cast<int64_t>(mallinfo2().uordblks + mallinfo2().hblkhd - heapBefore);
+    // Untimed: every list decoded afterwards gives the eager parse's attribute objects.
+    int64_t attributes = 0;
+    const double decodeAllocations = allocationsPerClass(set.data.size(), [&] {
+        for (const auto& c : models) attributes += attributeObjects(*c);
+    });
+    const double attributesPerClass =
+        set.data.empty() ? 0.0
+                         : static_cast<double>(attributes) / static_cast<double>(set.data.size());
+    models.clear();
+    settleAllocator();
+    Timing t = timeRounds(
+        options,
+        [&] {
+            for (const auto& file : set.data)
+                models.push_back(VQJavaClass::classWithData(file, lazy));
+            int64_t f = 0, m = 0, check = 0;
+            for (const auto& c : models) {
+                if (c->fields()) f += static_cast<int64_t>(c->fields()->size());
+                if (c->methods()) m += static_cast<int64_t>(c->methods()->size());
+                if (c->constructors()) m += static_cast<int64_t>(c->constructors()->size());
+                check = fold(check, javaHash(c->className().value_or("")));
+            }
+            fields = f;
+            methods = m;
+            return check ^ (f << 20) ^ m;
+        },
+        [&] {
+            models.clear();
+            settleAllocator();
+        });
+    report("ornith-parse-lazy", label(dir), static_cast<int64_t>(set.data.size()), set.bytes, t,
+           {{"fields", fields, {}, {}},
+            {"methods", methods, {}, {}},
+            {"heap_bytes", heapBytes, {}, {}},
+            {"allocs_per_class", 0, {}, allocations},
+            {"attribute_objects_per_class", 0, {}, attributesPerClass},
+            {"decode_allocs_per_class", 0, {}, decodeAllocations}});
+}
+
 void describe(const Options& options, const std::string& dir) {
     const ClassFiles set = readClasses(dir);
     int64_t textBytes = 0;
@@ -1032,6 +1093,7 @@ int main(int argc, char** argv) {
     std::vector<Job> jobs;
     jobs.push_back({"ornith-name-only", "classes", [&] { nameOnly(options, classes); }});
     jobs.push_back({"ornith-parse", "classes", [&] { parse(options, classes); }});
+    jobs.push_back({"ornith-parse-lazy", "classes", [&] { parseLazy(options, classes); }});
     jobs.push_back({"ornith-parser-only", "classes", [&] { parserOnly(options, classes); }});
     jobs.push_back({"ornith-code", "classes", [&] { code(options, classes); }});
     jobs.push_back({"ornith-describe", "classes", [&] { describe(options, classes); }});

@@ -141,6 +141,7 @@ pairs = [
     ("ornith-name-only", "asm-name-only", "classes", "items", 1.3),
     ("ornith-parse", "asm-parse-model", "classes", "items", 1.6),
     ("ornith-parse", "asm-parse", "classes", "items", None),
+    ("ornith-parse-lazy", "asm-parse-model", "classes", "items", 2.0),
     ("ornith-describe", "asm-parse-model", "classes", "items", 0.8),
     ("ornith-code", "asm-code", "classes", "items", 3.0),
     ("ornith-zip-list", "zip-list", "jdk-stored.jar", "items", None),

@@ -46,6 +46,29 @@ VQConstantPoolHandle openClassFile(VQByteStream& stream, VQParseContext& context
     return pool;
 }
 
+void throwTruncatedAttributes(const VQByteStream& stream) {
+    // Where decodeAttributesInto stops: at the count, at an attribute's header that is
+    // cut, or at the start of an attribute whose info runs past the end.
+    uint32_t position = stream.position;
+    const uint32_t length = stream.length;
+    if (position > length || length - position < 2) throwTruncated(std::min(position, length));
+    uint32_t count = VQLoadBE16(stream.bytes + position);
+    position += 2;
+    for (; count > 0; --count) {
+        const uint32_t at = position;
+        if (length - position < 2) throwTruncated(position);
+        position += 2;
+        if (length - position < 4) throwTruncated(position);
+        const uint32_t size = VQLoadBE32(stream.bytes + position);
+        position += 4;
+        if (size > length - position) throwTruncated(at);
+        position += size;
+    }
+    // The list fits after all: the caller misjudged it. Say so at its start rather than
+    // pass over it.
+    throwTruncatedAt(stream);
+}
+
 bool decodeAttributesInto(VQByteStream& stream, const VQConstantPool& pool, AttributeNameMemo* memo,
                           VQAttributeList& list) {
     list.clear();

@@ -24,6 +24,11 @@
 // texts as std::string_view, valid for the call only (views of the class bytes or of a
 // buffer of the parse context), attributes as VQLentAttributes, a list lent for the call
 // whose pointers the builder moves out. Such a parse makes no string and no list per name.
+// A views builder may take, in place of each lent list, where the list lies in the file
+// (parsing::TakesAttributeOffsets, as a class read with lazy attributes does): a
+// VQAttributesAt, the offset of the list's count and the count, for a list whose records
+// the walk has checked against the file's length but whose names and contents it has not
+// looked at. Such a builder decodes each list itself when it wants it.
 // A builder whose setClassName alone takes a std::string_view (a name-only builder, say)
 // gets the name as such a view. There is one walk, which hands out views; the string
 // operations get theirs through one adapter over it, so that every builder meets the
@@ -56,6 +61,13 @@
 #include "ornith/classfile/VQParseContext.h"
 
 namespace ornith {
+
+// An attribute list stepped over by the walk: where its u2 count lies in the class file,
+// and that count. Every record's header and info bytes lie within the file.
+struct VQAttributesAt {
+    uint32_t offset = 0;
+    uint16_t count = 0;
+};
 
 namespace parsing {
 
@@ -116,6 +128,21 @@ concept HasSetClassAttributes = requires(B& b, std::optional<VQAttributeList> a)
 template <class B>
 concept TakesViews = requires(B& b, std::string_view v, std::optional<std::string_view> o,
                               int32_t f, VQLentAttributes a) {
+    b.setClassName(v);
+    b.setSuperClassName(o);
+    b.addInterfaceName(v);
+    b.addFieldName(v, v, f, a);
+    b.addMethodName(v, v, f, a);
+    b.addConstructorName(v, v, f, a);
+    b.setClassAttributes(a);
+};
+
+// Every text operation taking views, and the attribute operations taking where each list
+// lies instead of the list.
+template <class B>
+concept TakesAttributeOffsets = requires(B& b, std::string_view v,
+                                         std::optional<std::string_view> o, int32_t f,
+                                         VQAttributesAt a) {
     b.setClassName(v);
     b.setSuperClassName(o);
     b.addInterfaceName(v);
@@ -186,6 +213,23 @@ inline void skipAttributes(VQByteStream& stream) {
     if (!p) [[unlikely]]
         throwTruncatedAt(stream);
     stream.position = static_cast<uint32_t>(p - stream.bytes);
+}
+// Raises "Truncated java .class file" for the attribute list at the stream, which
+// endOfAttributes found to run past the data, at the offset where decoding the list
+// would have found it missing.
+[[noreturn, gnu::cold]] void throwTruncatedAttributes(const VQByteStream& stream);
+// Steps over an attribute list as skipAttributes does, and answers where it lies. A list
+// that runs past the data fails as decoding it would (decodeAttributesInto), at the same
+// offset, so that a walk that leaves lists for later fails a cut file the same way.
+inline VQAttributesAt skipAttributesAt(VQByteStream& stream) {
+    const uint32_t at = stream.position;
+    if (at > stream.length) [[unlikely]]
+        throwTruncatedAt(stream);
+    const uint8_t* p = endOfAttributes(stream.bytes + at, stream.bytes + stream.length);
+    if (!p) [[unlikely]]
+        throwTruncatedAttributes(stream);
+    stream.position = static_cast<uint32_t>(p - stream.bytes);
+    return {at, static_cast<uint16_t>(VQLoadBE16(stream.bytes + at))};
 }
 // Decodes the attribute list at the stream into the given list (cleared first); false,
 // with the list empty, when the count is 0.
@@ -261,6 +305,22 @@ template <class S>
 concept SinksClassAttributes = requires(S& s, VQLentAttributes a) {
     s.setClassAttributes(a);
 };
+template <class S>
+concept SinksFieldAt = requires(S& s, std::string_view v, int32_t f, VQAttributesAt a) {
+    s.addFieldName(v, v, f, a);
+};
+template <class S>
+concept SinksMethodAt = requires(S& s, std::string_view v, int32_t f, VQAttributesAt a) {
+    s.addMethodName(v, v, f, a);
+};
+template <class S>
+concept SinksConstructorAt = requires(S& s, std::string_view v, int32_t f, VQAttributesAt a) {
+    s.addConstructorName(v, v, f, a);
+};
+template <class S>
+concept SinksClassAttributesAt = requires(S& s, VQAttributesAt a) {
+    s.setClassAttributes(a);
+};
 
 // The walk: every check and every builder call, in file order, with texts as views and
 // attribute lists lent. What the sink does not take is stepped over, never looked up,
@@ -322,6 +382,12 @@ void walkClassFile(VQByteStream& stream, const VQConstantPool& pool, VQParseCont
             const std::string_view descriptor =
                 textAt(reader, descriptorIndex, context.descriptor, at + 4);
             sink.addFieldName(name, descriptor, flags, lend(present));
+        } else if constexpr (SinksFieldAt<Sink>) {
+            const VQAttributesAt list = skipAttributesAt(stream);
+            const std::string_view name = textAt(reader, nameIndex, context.name, at + 2);
+            const std::string_view descriptor =
+                textAt(reader, descriptorIndex, context.descriptor, at + 4);
+            sink.addFieldName(name, descriptor, flags, list);
         } else {
             skipAttributes(stream);
             if constexpr (SinksField<Sink>) {
@@ -333,9 +399,10 @@ void walkClassFile(VQByteStream& stream, const VQConstantPool& pool, VQParseCont
         }
     }
 
-    constexpr bool wantsMethods = SinksMethod<Sink> || SinksMethodWithAttributes<Sink>;
+    constexpr bool wantsMethods =
+        SinksMethod<Sink> || SinksMethodWithAttributes<Sink> || SinksMethodAt<Sink>;
     constexpr bool wantsConstructors =
-        SinksConstructor<Sink> || SinksConstructorWithAttributes<Sink>;
+        SinksConstructor<Sink> || SinksConstructorWithAttributes<Sink> || SinksConstructorAt<Sink>;
     const uint16_t methodCount = readU2(stream);
     for (uint32_t i = 0; i < methodCount; ++i) {
         const uint32_t at = stream.position;
@@ -346,9 +413,13 @@ void walkClassFile(VQByteStream& stream, const VQConstantPool& pool, VQParseCont
             skipAttributes(stream);
         } else if (startsWithAngle(reader, nameIndex, at + 2)) {
             constexpr bool withAttributes = SinksConstructorWithAttributes<Sink>;
+            constexpr bool withPlaces = SinksConstructorAt<Sink> && !withAttributes;
             bool present = false;
+            [[maybe_unused]] VQAttributesAt list;
             if constexpr (withAttributes)
                 present = decode(stream);
+            else if constexpr (withPlaces)
+                list = skipAttributesAt(stream);
             else
                 skipAttributes(stream);
             if constexpr (wantsConstructors) {
@@ -357,14 +428,20 @@ void walkClassFile(VQByteStream& stream, const VQConstantPool& pool, VQParseCont
                     textAt(reader, descriptorIndex, context.descriptor, at + 4);
                 if constexpr (withAttributes)
                     sink.addConstructorName(owner, descriptor, flags, lend(present));
+                else if constexpr (withPlaces)
+                    sink.addConstructorName(owner, descriptor, flags, list);
                 else
                     sink.addConstructorName(owner, descriptor, flags);
             }
         } else {
             constexpr bool withAttributes = SinksMethodWithAttributes<Sink>;
+            constexpr bool withPlaces = SinksMethodAt<Sink> && !withAttributes;
             bool present = false;
+            [[maybe_unused]] VQAttributesAt list;
             if constexpr (withAttributes)
                 present = decode(stream);
+            else if constexpr (withPlaces)
+                list = skipAttributesAt(stream);
             else
                 skipAttributes(stream);
             if constexpr (wantsMethods) {
@@ -373,6 +450,8 @@ void walkClassFile(VQByteStream& stream, const VQConstantPool& pool, VQParseCont
                     textAt(reader, descriptorIndex, context.descriptor, at + 4);
                 if constexpr (withAttributes)
                     sink.addMethodName(name, descriptor, flags, lend(present));
+                else if constexpr (withPlaces)
+                    sink.addMethodName(name, descriptor, flags, list);
                 else
                     sink.addMethodName(name, descriptor, flags);
             }
@@ -381,6 +460,8 @@ void walkClassFile(VQByteStream& stream, const VQConstantPool& pool, VQParseCont
 
     if constexpr (SinksClassAttributes<Sink>)
         sink.setClassAttributes(lend(decode(stream)));
+    else if constexpr (SinksClassAttributesAt<Sink>)
+        sink.setClassAttributes(skipAttributesAt(stream));
     else
         skipAttributes(stream);
 }
@@ -485,7 +566,7 @@ void VQParseClassFile(std::span<const uint8_t> data, Builder& builder, VQParseCo
     VQByteStream stream{data.data(), 0, static_cast<uint32_t>(data.size())};
     const LentListReset reset(context.attributes);
     VQConstantPoolHandle pool = openClassFile(stream, context);
-    if constexpr (TakesViews<Builder>) {
+    if constexpr (TakesViews<Builder> || TakesAttributeOffsets<Builder>) {
         walkClassFile(stream, *pool, context, builder);
     } else {
         StringBuilderAdapter<Builder> adapter(builder);

@@ -135,7 +135,7 @@ std::shared_ptr<const VQByteBuffer> VQClassLibrary::dataForClassName(
 std::shared_ptr<VQJavaClass> VQClassLibrary::classWithName(std::string_view className) {
     auto data = dataForClassName(className);
     if (!data) return nullptr;
-    auto javaClass = VQJavaClass::classWithData(std::move(data));
+    auto javaClass = VQJavaClass::classWithData(std::move(data), _classOptions);
     javaClass->_setClassLibrary(shared_from_this());
     return javaClass;
 }
@@ -222,6 +222,7 @@ std::shared_ptr<VQClassLibrary> VQClassLibrary::copyWithZone() const {
     copy->_classStores = _classStores;
     // Entries appended to the copy are treated alike, and share the open-archive bound.
     copy->_archiveOptions = _archiveOptions;
+    copy->_classOptions = _classOptions;
     copy->_openArchives = _openArchives;
     copy->_archivesOnPath = _archivesOnPath;
     copy->_nested = _nested;

@@ -19,6 +19,7 @@
 
 #include "ornith/base/VQByteBuffer.h"
 #include "ornith/model/VQClassResolver.h"
+#include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQNestedArchives.h"
 
 namespace ornith {
@@ -157,6 +158,13 @@ public:
     void setArchiveOptions(VQClassLibraryArchiveOptions options);
     const VQClassLibraryArchiveOptions& archiveOptions() const noexcept { return _archiveOptions; }
 
+    // How classWithName reads the classes it makes from now on (the default: eagerly);
+    // lazyAttributes keeps each class's bytes and decodes its attribute lists when they
+    // are first asked for (VQJavaClass.h says what that moves and where failures then
+    // appear). A copy reads as its original does.
+    void setClassOptions(VQClassOptions options) noexcept { _classOptions = options; }
+    const VQClassOptions& classOptions() const noexcept { return _classOptions; }
+
     // ---- Internal to the library (public for its tests) ----
 
     // Expands environment variables in the entry and appends the registry's store for it;
@@ -193,6 +201,7 @@ private:
     // The handler of the class-path piece being added, for stores a layout adds.
     const DroppedEntryHandler* _droppedEntryHandler = nullptr;
     VQClassLibraryArchiveOptions _archiveOptions;
+    VQClassOptions _classOptions;
     std::shared_ptr<VQOpenArchives> _openArchives;
     std::unordered_set<std::string> _archivesOnPath;  // normalised paths: each archive once
 

@@ -13,6 +13,7 @@
 #include "ornith/library/VQJavaPackage.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQClassStore.h"
+#include "ornith/testing/ClassFileWriter.h"
 #include "ornith/testing/ImageWriter.h"
 #include "ornith/testing/LibraryTestSupport.h"
 
@@ -232,6 +233,33 @@ TEST(VQClassLibrary, EveryClassLookupParsesANewClassThatKnowsTheLibrary) {
     EXPECT_EQ(library->classWithName("p.Missing"), nullptr);
     // Parse failures pass to the caller.
     EXPECT_THROW(library->classWithName("p.Broken"), VQInvalidArgumentException);
+}
+
+// The library hands its class options to every class it makes, and a copy keeps them.
+TEST(VQClassLibrary, ClassOptionsReachEveryClassItMakes) {
+    ScratchDirectory dir;
+    ornith::testing::ClassFileWriter w;
+    w.setThisClass("p/Odd");
+    w.setSuperClass("java/lang/Object");
+    w.addField(0x0019, "f", "I", {w.constantValue(w.classRef("p/Odd"))});
+    const auto bytes = w.bytes();
+    testing::writeFile(dir / "p/Odd.class",
+                       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    auto library = VQClassLibrary::classLibraryWithClassPath(dir.path());
+    EXPECT_FALSE(library->classOptions().lazyAttributes);
+    EXPECT_THROW(library->classWithName("p.Odd"), VQInternalInconsistencyException);
+    VQClassOptions lazy;
+    lazy.lazyAttributes = true;
+    library->setClassOptions(lazy);
+    for (const auto& reading : {library, library->copyWithZone()}) {
+        EXPECT_TRUE(reading->classOptions().lazyAttributes);
+        const auto odd = reading->classWithName("p.Odd");
+        ASSERT_NE(odd, nullptr);
+        EXPECT_EQ(odd->className(), "p.Odd");
+        ASSERT_TRUE(odd->fields());
+        EXPECT_THROW((void)odd->fields()->front()->initialValue(),
+                     VQInternalInconsistencyException);
+    }
 }
 
 TEST(VQClassLibrary, AClassKeepsItsLibraryAlive) {

@@ -1,7 +1,8 @@
 // Truncation and mutation sweeps of javac 25 classes that carry every nesting, record,
 // parameter and annotation attribute (examples/attributes): each damaged file is refused
 // with the parser's error or read whole, and a class that is read answers every question
-// the same way twice.
+// the same way twice. A class read with lazy attributes agrees with it
+// (VQJavaClassLazyComparison.h).
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 
 #include "ornith/base/VQException.h"
 #include "ornith/model/VQJavaClass.h"
+#include "ornith/model/VQJavaClassLazyComparison.h"
 #include "ornith/testing/AttributeQuestions.h"
 
 namespace ornith {
@@ -37,9 +39,11 @@ bool readAndAsk(const Bytes& bytes) {
     std::shared_ptr<VQJavaClass> c;
     try {
         c = VQJavaClass::classWithData(std::span<const uint8_t>(bytes));
-    } catch (const VQException&) {
+    } catch (const VQException& e) {
+        testing::expectLazyAgrees(bytes, nullptr, testing::ParseFailure(e));
         return false;
     }
+    testing::expectLazyAgrees(bytes, c, std::nullopt, true);
     const size_t answers = testing::askAttributeQuestions(*c);
     EXPECT_EQ(testing::askAttributeQuestions(*c), answers);
     const std::string text = c->description();

@@ -27,15 +27,15 @@ const VQAttributedElement::AttributePointer* VQAttributedElement::_moveAttribute
     return kept;
 }
 
-const VQJavaAttribute* VQAttributedElement::findAttribute(std::string_view name) const noexcept {
-    for (const auto& attribute : VQAttributeSpan(_attributes, _attributeCount))
+const VQJavaAttribute* VQAttributedElement::findAttribute(std::string_view name) const {
+    for (const auto& attribute : _list())
         if (attribute && attribute->typeName() == name) return attribute.get();
     return nullptr;
 }
 
 std::shared_ptr<const VQJavaAttribute> VQAttributedElement::attributeWithName(
     std::string_view name) const {
-    for (const auto& attribute : VQAttributeSpan(_attributes, _attributeCount))
+    for (const auto& attribute : _list())
         if (attribute && attribute->typeName() == name) return attribute;
     return nullptr;
 }

@@ -7,6 +7,12 @@
 // a member's own), without a clean-up record: the owner of that storage destroys them
 // through _destroyAttributes before the storage goes. So the element itself needs no
 // destruction and may sit before the storage in its owner's layout.
+//
+// In a class read with lazy attributes (VQClassOptions) an element's list stays in the
+// class file until a query first reads it: attributes(), attributeWithName and every
+// query answered from the attributes decode it then, once, and raise what decoding it
+// raises (the failure the eager parse would have raised for it), again at every later
+// request, until a request succeeds. A list whose count is 0 is absent without decoding.
 
 #include <cstdint>
 #include <memory>
@@ -20,6 +26,13 @@
 #include "ornith/model/VQClassArena.h"
 
 namespace ornith {
+
+namespace lazy {
+// The attribute lists a lazy parse left in the class file (VQJavaClass.cpp): the list at
+// an index, decoded on the first request. Safe to call from several threads at once.
+struct AttributeLists;
+VQAttributeSpan listAt(const AttributeLists& lists, uint32_t index);
+}  // namespace lazy
 
 // Access bits of the class-file format that class and member queries read.
 enum : uint32_t {
@@ -39,8 +52,10 @@ enum : uint32_t {
 class VQAttributedElement {
 public:
     // File order; absent when there are no attributes.
-    std::optional<VQAttributeSpan> attributes() const noexcept {
-        if (!_hasAttributes) return std::nullopt;
+    std::optional<VQAttributeSpan> attributes() const {
+        if (_listState == kPendingList) [[unlikely]]
+            return lazy::listAt(*_pendingLists, _attributeCount);
+        if (_listState == kAbsentList) return std::nullopt;
         return VQAttributeSpan(_attributes, _attributeCount);
     }
     // The first attribute whose typeName is exactly the given name; null when none.
@@ -77,7 +92,7 @@ protected:
         : _attributes(attributes ? attributes->data() : nullptr),
           _attributeCount(attributes ? static_cast<uint32_t>(attributes->size()) : 0),
           _accessFlags(accessFlags),
-          _hasAttributes(attributes.has_value()) {}
+          _listState(attributes ? kPresentList : kAbsentList) {}
     ~VQAttributedElement() = default;
     VQAttributedElement(const VQAttributedElement&) = delete;
     VQAttributedElement& operator=(const VQAttributedElement&) = delete;
@@ -90,14 +105,23 @@ protected:
     void _setAttributes(const AttributePointer* kept, uint32_t count, bool present) noexcept {
         _attributes = kept;
         _attributeCount = count;
-        _hasAttributes = present;
+        _listState = present ? kPresentList : kAbsentList;
+    }
+    // Leaves the list in the class file: list `index` of `lists`, which own what its
+    // decoding makes. Fixed from then on: the element itself never changes again.
+    void _setPendingAttributes(const lazy::AttributeLists* lists, uint32_t index) noexcept {
+        _pendingLists = lists;
+        _attributeCount = index;
+        _listState = kPendingList;
     }
     // Releases the attributes; the owner of their storage calls it once, before the
-    // storage goes.
-    void _destroyAttributes() noexcept { std::destroy_n(_attributes, _attributeCount); }
+    // storage goes. A pending list's are its lists' to release.
+    void _destroyAttributes() noexcept {
+        if (_listState == kPresentList) std::destroy_n(_attributes, _attributeCount);
+    }
 
     // The first attribute of the name, without touching its reference count.
-    const VQJavaAttribute* findAttribute(std::string_view name) const noexcept;
+    const VQJavaAttribute* findAttribute(std::string_view name) const;
     // That attribute when it is of our kind (a host may register its own decoder for any
     // name); null otherwise.
     template <class Kind>
@@ -112,7 +136,21 @@ protected:
     }
 
 private:
-    const AttributePointer* _attributes = nullptr;
+    enum : uint8_t { kAbsentList, kPresentList, kPendingList };
+
+    // The list, empty when absent; decoded first when it is pending.
+    VQAttributeSpan _list() const {
+        if (_listState == kPendingList) [[unlikely]]
+            return lazy::listAt(*_pendingLists, _attributeCount);
+        return VQAttributeSpan(_attributes, _attributeCount);
+    }
+
+    // A present list's pointers, or for a pending one the lists that decode it, with its
+    // index in _attributeCount.
+    union {
+        const AttributePointer* _attributes = nullptr;
+        const lazy::AttributeLists* _pendingLists;
+    };
     uint32_t _attributeCount = 0;
 
 protected:
@@ -121,7 +159,7 @@ protected:
     uint32_t _accessFlags;
 
 private:
-    bool _hasAttributes = false;
+    uint8_t _listState = kAbsentList;
 };
 
 }  // namespace ornith

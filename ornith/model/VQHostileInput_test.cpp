@@ -1,7 +1,8 @@
 // Class files cut short at every byte and changed at single bytes. Whatever the bytes,
 // the parser and the class model must either make a class, which then renders, or raise
 // one of the parser's own failures; never crash, read outside the data or raise anything
-// else.
+// else. A class read with lazy attributes must agree with the eager one
+// (VQJavaClassLazyComparison.h); a file cut short it refuses at once, as eagerly.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/model/VQJavaClass.h"
+#include "ornith/model/VQJavaClassLazyComparison.h"
 #include "ornith/testing/ClassFileWriter.h"
 
 namespace ornith {
@@ -118,8 +120,10 @@ Outcome exercise(std::span<const uint8_t> bytes, std::string* reason = nullptr) 
     } catch (const VQException& e) {
         EXPECT_TRUE(isSpecifiedFailure(e));
         if (reason) *reason = e.reason();
+        testing::expectLazyAgrees(bytes, nullptr, testing::ParseFailure(e));
         return Outcome::Failure;
     }
+    testing::expectLazyAgrees(bytes, javaClass, std::nullopt);
     EXPECT_TRUE(javaClass && javaClass->className());
     if (!javaClass || !javaClass->className()) return Outcome::Class;
     const std::string text = javaClass->description();
@@ -153,6 +157,21 @@ TEST(VQHostileInput, EveryPrefixOfARealClassFileIsRefusedAsTruncated) {
             ASSERT_EQ(exercise(whole.first(length), &reason), Outcome::Failure);
             if (length < 4) {
                 EXPECT_EQ(reason, "Not a java .class file");
+            }
+            // The lazy parse checks every length the eager one does: the same failure, at
+            // the same offset, from the factory itself.
+            try {
+                VQClassOptions lazy;
+                lazy.lazyAttributes = true;
+                VQJavaClass::classWithData(VQByteBuffer::bufferWithBytes(whole.data(), length),
+                                           lazy);
+                ADD_FAILURE() << "the lazy parse accepted a truncated file";
+            } catch (const VQException& e) {
+                try {
+                    VQJavaClass::classWithData(whole.first(length));
+                } catch (const VQException& eager) {
+                    EXPECT_EQ(testing::ParseFailure(e), testing::ParseFailure(eager));
+                }
             }
             NameOnly nameOnly;
             try {

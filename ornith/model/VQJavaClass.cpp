@@ -1,6 +1,8 @@
 #include "ornith/model/VQJavaClass.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <type_traits>
 
 #include "ornith/base/VQException.h"
@@ -61,6 +63,161 @@ T* grownRoom(VQClassArena& storage, const T* items, uint32_t count, uint32_t cap
 
 }  // namespace
 
+// ---- Attribute lists left in the class file ----------------------------------------------
+
+namespace lazy {
+
+struct AttributeLists {
+    using AttributePointer = std::shared_ptr<const VQJavaAttribute>;
+    struct List {
+        uint32_t offset;  // of its u2 count in the class file
+        uint32_t count;   // once decoded
+        const AttributePointer* items;
+        // Read and set through std::atomic_ref once the parse is over: set, with release,
+        // only after items and count stand.
+        bool decoded;
+    };
+
+    AttributeLists(std::span<const uint8_t> bytes, VQClassArena& parseStorage) noexcept
+        : classFile(bytes), classStorage(parseStorage) {}
+    ~AttributeLists() {
+        for (uint32_t i = 0; i < size; ++i)
+            if (lists[i].decoded) std::destroy_n(lists[i].items, lists[i].count);
+    }
+    AttributeLists(const AttributeLists&) = delete;
+    AttributeLists& operator=(const AttributeLists&) = delete;
+
+    // During the parse only: the index of a new list at the offset.
+    uint32_t add(uint32_t offset) {
+        if (size == capacity) {
+            const uint32_t grown = capacity ? capacity * 2 : 16;
+            List* room =
+                static_cast<List*>(classStorage.allocate(grown * sizeof(List), alignof(List)));
+            std::copy_n(lists, size, room);
+            lists = room;
+            capacity = grown;
+        }
+        lists[size] = {offset, 0, nullptr, false};
+        return size++;
+    }
+    // The parse hints how many members follow: room for them and the class's own list.
+    void expect(uint32_t members) {
+        if (members + 1 <= capacity) return;
+        const uint32_t wanted = members + 1;
+        List* room =
+            static_cast<List*>(classStorage.allocate(wanted * sizeof(List), alignof(List)));
+        std::copy_n(lists, size, room);
+        lists = room;
+        capacity = wanted;
+    }
+
+    void decode(List& list) const;
+
+    std::span<const uint8_t> classFile;
+    // The class's storage, which the lists grow in while the class is parsed (and never
+    // after: then only `storage` below is written, under the lock).
+    VQClassArena& classStorage;
+    List* lists = nullptr;
+    uint32_t size = 0;
+    uint32_t capacity = 0;
+
+    // What decoding uses, made by the first decode and kept; all under the lock. The
+    // pool goes before the context it belongs to.
+    mutable std::mutex lock;
+    mutable std::unique_ptr<VQParseContext> context;
+    mutable VQConstantPoolHandle pool;
+    mutable parsing::AttributeNameMemo names;
+    mutable std::unique_ptr<VQClassArena> storage;
+};
+
+void AttributeLists::decode(List& list) const {
+    const std::lock_guard<std::mutex> held(lock);
+    if (std::atomic_ref<bool>(list.decoded).load(std::memory_order_relaxed)) return;
+    const auto length = static_cast<uint32_t>(classFile.size());
+    if (!pool) {
+        // The pool the parse read (and checked) already, read again for the decoders.
+        auto opened = std::make_unique<VQParseContext>();
+        VQByteStream header{classFile.data(), 0, length};
+        pool = parsing::openClassFile(header, *opened);
+        context = std::move(opened);
+        storage = std::make_unique<VQClassArena>();
+    }
+    VQAttributeList& decoded = context->attributes;
+    const parsing::LentListReset reset(decoded);
+    VQByteStream stream{classFile.data(), list.offset, length};
+    // A list of count 0 is absent and never left pending, so this one is present.
+    parsing::decodeAttributesInto(stream, *pool, &names, decoded);
+    auto* items = static_cast<AttributePointer*>(
+        storage->allocate(decoded.size() * sizeof(AttributePointer), alignof(AttributePointer)));
+    for (size_t i = 0; i < decoded.size(); ++i)
+        ::new (static_cast<void*>(items + i)) AttributePointer(std::move(decoded[i]));
+    list.items = items;
+    list.count = static_cast<uint32_t>(decoded.size());
+    std::atomic_ref<bool>(list.decoded).store(true, std::memory_order_release);
+}
+
+VQAttributeSpan listAt(const AttributeLists& lists, uint32_t index) {
+    AttributeLists::List& list = lists.lists[index];
+    if (!std::atomic_ref<bool>(list.decoded).load(std::memory_order_acquire)) lists.decode(list);
+    return VQAttributeSpan(list.items, list.count);
+}
+
+}  // namespace lazy
+
+// The parse of a class with lazy attributes: the class's own operations, with each
+// attribute list taken as where it lies.
+class VQJavaClass::LazyBuilder {
+public:
+    explicit LazyBuilder(VQJavaClass& made) noexcept : _class(made) {}
+
+    void setClassAccess(int32_t flags) { _class.setClassAccess(flags); }
+    void setClassName(std::string_view name) { _class.setClassName(name); }
+    void setSuperClassName(std::optional<std::string_view> name) { _class.setSuperClassName(name); }
+    void addInterfaceName(std::string_view name) { _class.addInterfaceName(name); }
+    void expectMembers(uint32_t fields, uint32_t methods) {
+        // The lists and a place for each member's come out of the one reservation.
+        const size_t lists = sizeof(lazy::AttributeLists) + 64 +
+                             (size_t{fields} + methods + 1) * sizeof(lazy::AttributeLists::List);
+        _class._expectMembers(fields, methods, lists);
+        _class._lazyLists().expect(fields + methods);
+    }
+    void addFieldName(std::string_view name, std::string_view signature, int32_t flags,
+                      VQAttributesAt attributes) {
+        _class._addField(name, signature, flags, attributes);
+    }
+    void addConstructorName(std::string_view dottedClassName, std::string_view signature,
+                            int32_t flags, VQAttributesAt attributes) {
+        _class._addConstructor(dottedClassName, signature, flags, attributes);
+    }
+    void addMethodName(std::string_view name, std::string_view signature, int32_t flags,
+                       VQAttributesAt attributes) {
+        _class._addMethod(name, signature, flags, attributes);
+    }
+    void setClassAttributes(VQAttributesAt attributes) {
+        if (attributes.count == 0) {
+            _class._setAttributes(nullptr, 0, false);
+        } else {
+            const uint32_t index = _class._lazyLists().add(attributes.offset);
+            _class._setPendingAttributes(_class._pendingLists, index);
+        }
+    }
+
+private:
+    VQJavaClass& _class;
+};
+
+void VQJavaClass::_placeAttributes(VQMemberParts& parts, VQAttributesAt& attributes) {
+    if (attributes.count == 0) return;
+    parts.pendingIndex = _lazyLists().add(attributes.offset);
+    parts.pendingLists = _pendingLists;
+}
+
+lazy::AttributeLists& VQJavaClass::_lazyLists() {
+    // Made at the first need, after the parse has sized the storage (expectMembers).
+    if (!_pendingLists) _pendingLists = _storage.make<lazy::AttributeLists>(_parsing, _storage);
+    return *_pendingLists;
+}
+
 VQJavaClass::VQJavaClass(Passkey, size_t fileLength) noexcept
     : _storage(firstChunkFor(fileLength)) {}
 
@@ -78,14 +235,24 @@ VQJavaClass::~VQJavaClass() {
 }
 
 std::shared_ptr<VQJavaClass> VQJavaClass::_parsed(std::span<const uint8_t> data,
-                                                  std::shared_ptr<const VQByteBuffer> kept) {
+                                                  std::shared_ptr<const VQByteBuffer> kept,
+                                                  bool lazyAttributes) {
     // Owned before the first builder call, so that nothing the parse makes can outlive
     // its class and the lists can hand out members sharing its ownership.
     auto made = std::make_shared<VQJavaClass>(Passkey(), data.size());
     // Kept before the parse, so that a class whose parse fails part way still has them.
+    const bool lazy = lazyAttributes && kept;
     made->_classFile = std::move(kept);
     made->_parsing = data;
-    VQParseClassFile(data, *made);
+    if (lazy) {
+        // Where each list lies, and nothing lent: no attribute is decoded.
+        static_assert(parsing::TakesAttributeOffsets<LazyBuilder> &&
+                      parsing::TakesMemberHints<LazyBuilder> && !parsing::TakesViews<LazyBuilder>);
+        LazyBuilder builder(*made);
+        VQParseClassFile(data, builder);
+    } else {
+        VQParseClassFile(data, *made);
+    }
     made->_parsing = {};
     return made;
 }
@@ -105,14 +272,26 @@ std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(std::shared_ptr<const VQ
     return _parsed(bytes, std::move(data));
 }
 
+std::shared_ptr<VQJavaClass> VQJavaClass::classWithData(std::shared_ptr<const VQByteBuffer> data,
+                                                        const VQClassOptions& options) {
+    if (!data) return _parsed({}, nullptr);
+    const auto bytes = data->span();
+    return _parsed(bytes, std::move(data), options.lazyAttributes);
+}
+
 std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::string& path) {
+    return classWithContentsOfFile(path, VQClassOptions());
+}
+
+std::shared_ptr<VQJavaClass> VQJavaClass::classWithContentsOfFile(const std::string& path,
+                                                                  const VQClassOptions& options) {
     // Read, not mapped: a file that shrinks while it is parsed must give a short read,
     // never SIGBUS in the host.
     const auto data = VQByteBuffer::bufferWithContentsOfFile(path);
     if (!data)
         throw VQInvalidArgumentException("Can't map java class file " + path,
                                          VQErrorKind::unreadableFile);
-    return _parsed(data->span(), data);
+    return _parsed(data->span(), data, options.lazyAttributes);
 }
 
 const std::string* VQJavaClass::sourceFile() const {
@@ -179,10 +358,10 @@ void VQJavaClass::_reserve(VQMemberList<T>& list, uint32_t capacity) {
     list._capacity = capacity;
 }
 
-template <class T>
+template <class T, class Attributes>
 void VQJavaClass::_add(std::optional<VQMemberList<T>>& list, uint32_t firstCapacity,
                        std::string_view keptName, std::string_view signature, int32_t flags,
-                       uint32_t position, VQLentAttributes& attributes) {
+                       uint32_t position, Attributes& attributes) {
     // Everything that can fail (the storage's requests) comes before the attributes are
     // moved in and the member made, so that a failure leaves nothing half owned.
     if (!list) list.emplace(VQMemberList<T>(this));
@@ -190,11 +369,11 @@ void VQJavaClass::_add(std::optional<VQMemberList<T>>& list, uint32_t firstCapac
         _reserve(*list, list->_capacity ? list->_capacity * 2 : firstCapacity);
     void* room = _storage.allocate(sizeof(T), alignof(T));
     const std::string_view keptSignature = _keep(signature);
-    std::optional<VQAttributeSpan> kept;
-    if (attributes) kept = VQAttributeSpan(_keepAttributes(attributes), attributes->size());
+    VQMemberParts parts(&_storage, keptName, keptSignature, static_cast<uint32_t>(flags), position,
+                        std::nullopt);
+    _placeAttributes(parts, attributes);
     // Not listed for the storage's clean-up either: the class destroys its members.
-    const T* member = ::new (room) T(VQMemberParts(&_storage, keptName, keptSignature,
-                                                   static_cast<uint32_t>(flags), position, kept));
+    const T* member = ::new (room) T(parts);
     list->_items[list->_size++] = member;
 }
 
@@ -238,8 +417,12 @@ void VQJavaClass::setFieldCount(int32_t count) {
 }
 
 void VQJavaClass::expectMembers(uint32_t fields, uint32_t methods) {
+    _expectMembers(fields, methods, 0);
+}
+
+void VQJavaClass::_expectMembers(uint32_t fields, uint32_t methods, size_t extraBytes) {
     _storage.reserve(kBytesForClassNames + size_t{fields} * kBytesPerField +
-                     size_t{methods} * kBytesPerMethod);
+                     size_t{methods} * kBytesPerMethod + extraBytes);
     // The lists themselves stay absent until their first member; they start with this much
     // room. Most of a method table is ordinary methods; constructors keep their own start.
     _fieldCapacityHint = fields;
@@ -248,13 +431,30 @@ void VQJavaClass::expectMembers(uint32_t fields, uint32_t methods) {
 
 void VQJavaClass::addFieldName(std::string_view name, std::string_view signature, int32_t flags,
                                VQLentAttributes attributes) {
+    _addField(name, signature, flags, attributes);
+}
+
+void VQJavaClass::addConstructorName(std::string_view dottedClassName, std::string_view signature,
+                                     int32_t flags, VQLentAttributes attributes) {
+    _addConstructor(dottedClassName, signature, flags, attributes);
+}
+
+void VQJavaClass::addMethodName(std::string_view name, std::string_view signature, int32_t flags,
+                                VQLentAttributes attributes) {
+    _addMethod(name, signature, flags, attributes);
+}
+
+template <class Attributes>
+void VQJavaClass::_addField(std::string_view name, std::string_view signature, int32_t flags,
+                            Attributes& attributes) {
     const uint32_t position = _fields ? static_cast<uint32_t>(_fields->size()) : 0;
     _add(_fields, std::max(_fieldCapacityHint, kFirstMemberCapacity), _keep(name), signature, flags,
          position, attributes);
 }
 
-void VQJavaClass::addConstructorName(std::string_view dottedClassName, std::string_view signature,
-                                     int32_t flags, VQLentAttributes attributes) {
+template <class Attributes>
+void VQJavaClass::_addConstructor(std::string_view dottedClassName, std::string_view signature,
+                                  int32_t flags, Attributes& attributes) {
     // Every constructor is named with the class's name: kept once.
     const std::string_view name =
         _className && *_className == dottedClassName ? *_className : _keep(dottedClassName);
@@ -262,8 +462,9 @@ void VQJavaClass::addConstructorName(std::string_view dottedClassName, std::stri
          attributes);
 }
 
-void VQJavaClass::addMethodName(std::string_view name, std::string_view signature, int32_t flags,
-                                VQLentAttributes attributes) {
+template <class Attributes>
+void VQJavaClass::_addMethod(std::string_view name, std::string_view signature, int32_t flags,
+                             Attributes& attributes) {
     _add(_methods, std::max(_methodCapacityHint, kFirstMemberCapacity), _keep(name), signature,
          flags, _methodTableSize++, attributes);
 }

@@ -4,7 +4,30 @@
 //
 // A class is its own builder: its factories hand the bytes and the class to
 // VQParseClassFile, which calls the nine ClassFileParsing operations below in file order.
-// Nothing of the bytes is kept, so the buffer may go as soon as the factory returns.
+// The factories that lend bytes keep nothing of them, so the buffer may go as soon as the
+// factory returns.
+//
+// Lazy attributes (VQClassOptions::lazyAttributes, for the factories that keep the class
+// file): the parse decodes no attribute, and each attribute list (the class's, each
+// field's, method's and constructor's; a record's components come with the class's
+// Record attribute) is decoded from the kept bytes when a query first reads it. The parse
+// still checks everything that finds the members and names the class: the magic, the
+// pool, the flags, the names and descriptors, the member counts and every attribute's
+// length against the file, so a truncated file fails at the factory exactly as it does
+// eagerly ("Truncated java .class file" at the same offset). What waits is the decoding
+// of an attribute's name and contents: "bad constant pool index %d" for an attribute's
+// name or for an index its contents hold, a ConstantValue that names a non-constant,
+// "Truncated java .class file" inside an attribute's own structure. Each is raised by the
+// first query that reads that list, in the words of the eager parse, and by every later
+// one until one succeeds; a list never read never raises. A file with several faults may
+// so be refused for a different one than eagerly: the factory's before any list's.
+// The trade: the class keeps its bytes (and, once a list is read, the constant pool and
+// its own decoders) for as long as it lives, and a fault may be found late or never.
+//
+// Threads: the attribute lists of a lazily read class may be read from several threads
+// at once; each is decoded once, under a lock of the class's own, into storage of its
+// own, and the eager path takes no lock. The rest of a class keeps the rule of the model
+// (one thread at a time: members make their types on first request).
 //
 // Ownership (where this model departs from plain shared_ptr members): a class owns one
 // storage (VQClassArena) holding its members, their names, descriptors and attribute
@@ -44,11 +67,19 @@
 namespace ornith {
 
 class VQClassFileLayout;
+struct VQAttributesAt;
 class VQCodeAttribute;
 class VQConstantPoolEntries;
 class VQClassLibrary;
 class VQJavaPackage;
 class VQJavaClass;
+
+// How a factory reads a class. The defaults are the eager parse.
+struct VQClassOptions {
+    // Keep the class file and decode each attribute list when it is first asked for (see
+    // above). Only for the factories that keep the bytes: the lending ones ignore it.
+    bool lazyAttributes = false;
+};
 
 // The members of one kind of a class, in file order. Each access hands out a shared_ptr
 // that shares the class's ownership (no allocation); the same member object every time.
@@ -144,9 +175,13 @@ public:
     // This one, classWithContentsOfFile and the class library's classes share the buffer
     // with the class, which keeps it (see classFileBytes).
     static std::shared_ptr<VQJavaClass> classWithData(std::shared_ptr<const VQByteBuffer> data);
+    static std::shared_ptr<VQJavaClass> classWithData(std::shared_ptr<const VQByteBuffer> data,
+                                                      const VQClassOptions& options);
     // Raises VQInvalidArgumentException "Can't map java class file PATH" when the path
     // names no readable regular file. The file is viewed only for the length of the call.
     static std::shared_ptr<VQJavaClass> classWithContentsOfFile(const std::string& path);
+    static std::shared_ptr<VQJavaClass> classWithContentsOfFile(const std::string& path,
+                                                                const VQClassOptions& options);
 
     // An empty class with storage for a file of the given length: for the factories only.
     VQJavaClass(Passkey, size_t fileLength) noexcept;
@@ -288,10 +323,12 @@ private:
     friend class VQClassLibrary;
     template <class T>
     friend class VQMemberList;
+    class LazyBuilder;
 
-    // `kept` is null or the buffer that holds `data`.
+    // `kept` is null or the buffer that holds `data`; lazy attributes need it kept.
     static std::shared_ptr<VQJavaClass> _parsed(std::span<const uint8_t> data,
-                                                std::shared_ptr<const VQByteBuffer> kept);
+                                                std::shared_ptr<const VQByteBuffer> kept,
+                                                bool lazyAttributes = false);
     // The text in the class's storage; a long one that the class already keeps is shared
     // (a hostile file may name one long text from every member).
     std::string_view _keep(std::string_view text);
@@ -299,12 +336,32 @@ private:
     const AttributePointer* _keepAttributes(VQLentAttributes& attributes) {
         return attributes ? _moveAttributesInto(_storage, *attributes) : nullptr;
     }
-    template <class T>
+    // A member's attributes in its parts: moved into the storage, or left in the file.
+    void _placeAttributes(VQMemberParts& parts, VQLentAttributes& attributes) {
+        if (attributes)
+            parts.attributes = VQAttributeSpan(_keepAttributes(attributes), attributes->size());
+    }
+    void _placeAttributes(VQMemberParts& parts, VQAttributesAt& attributes);
+    // The lists of a lazy parse, made on the first need.
+    lazy::AttributeLists& _lazyLists();
+    // expectMembers, with room for this much more besides.
+    void _expectMembers(uint32_t fields, uint32_t methods, size_t extraBytes);
+    template <class T, class Attributes>
     void _add(std::optional<VQMemberList<T>>& list, uint32_t firstCapacity,
               std::string_view keptName, std::string_view signature, int32_t flags,
-              uint32_t position, VQLentAttributes& attributes);
+              uint32_t position, Attributes& attributes);
     template <class T>
     void _reserve(VQMemberList<T>& list, uint32_t capacity);
+    // The builder operations, attributes lent (the eager parse) or left in the file.
+    template <class Attributes>
+    void _addField(std::string_view name, std::string_view signature, int32_t flags,
+                   Attributes& attributes);
+    template <class Attributes>
+    void _addConstructor(std::string_view dottedClassName, std::string_view signature,
+                         int32_t flags, Attributes& attributes);
+    template <class Attributes>
+    void _addMethod(std::string_view name, std::string_view signature, int32_t flags,
+                    Attributes& attributes);
 
     // Called once by the class library on every class it makes; the class keeps it alive
     // and asks it as a resolver. A template so that only the library, which calls it,
@@ -363,6 +420,9 @@ private:
     mutable std::once_flag _keptFileOnce;
     mutable std::unique_ptr<KeptFile> _keptFile;
     KeptFile* _openKeptFile() const;
+    // The attribute lists a lazy parse left in _classFile; null for an eager class. In
+    // the storage.
+    lazy::AttributeLists* _pendingLists = nullptr;
 };
 
 template <class T>

@@ -496,5 +496,119 @@ TEST(VQJavaClass, AFileShrunkWhileReadGivesNoSignal) {
     EXPECT_EQ(parsed + failed, 300u);
 }
 
+// ---- Lazy attributes ---------------------------------------------------------------------
+
+std::shared_ptr<VQJavaClass> lazilyRead(const Bytes& bytes) {
+    VQClassOptions options;
+    options.lazyAttributes = true;
+    return VQJavaClass::classWithData(VQByteBuffer::bufferWithVector(bytes), options);
+}
+
+TEST(VQJavaClass, LazyAttributesAnswerAsTheEagerParse) {
+    const Bytes bytes = pointClassFile();
+    const auto eager = VQJavaClass::classWithData(std::span<const uint8_t>(bytes));
+    const auto lazy = lazilyRead(bytes);
+    EXPECT_EQ(lazy->description(), eager->description());
+    ASSERT_TRUE(lazy->sourceFile());
+    EXPECT_EQ(*lazy->sourceFile(), *eager->sourceFile());
+    ASSERT_TRUE(lazy->attributes());
+    EXPECT_EQ(lazy->attributes()->size(), eager->attributes()->size());
+    // The same objects at every request once decoded.
+    EXPECT_EQ(lazy->attributes()->data(), lazy->attributes()->data());
+    // Lazy reading needs the bytes kept: the factories that lend them have no such option,
+    // and a lazy class keeps its bytes as any keeping factory does.
+    EXPECT_EQ(lazy->classFileBytes().size(), bytes.size());
+    const std::string path = examplePath("p/Point.class");
+    VQClassOptions options;
+    options.lazyAttributes = true;
+    EXPECT_EQ(VQJavaClass::classWithContentsOfFile(path, options)->description(),
+              eager->description());
+}
+
+// A fault in an attribute stays in the file until its list is asked for; then it raises
+// what the eager parse raised, at every request, and the other lists still answer.
+TEST(VQJavaClass, ALazyListRaisesTheEagerFailureWhenAsked) {
+    ClassFileWriter w;
+    w.setThisClass("Bad");
+    w.setSuperClass("java/lang/Object");
+    w.addField(0x0019, "good", "I", {w.constantValue(w.integer(7))});
+    w.addField(0x0019, "bad", "I", {w.constantValue(w.classRef("Bad"))});
+    w.addField(0x0001, "plain", "J");
+    w.addMethod(0x0001, "m", "()V", {w.exceptions({"java/io/IOException"})});
+    w.addClassAttribute(w.attribute("SourceFile", {0x7F, 0x7F}));
+    const Bytes bytes = w.bytes();
+
+    std::string eagerReason;
+    std::optional<uint64_t> eagerOffset;
+    try {
+        VQJavaClass::classWithData(std::span<const uint8_t>(bytes));
+        FAIL() << "the eager parse accepted it";
+    } catch (const VQInternalInconsistencyException& e) {
+        eagerReason = e.reason();
+        eagerOffset = e.offset();
+    }
+
+    const auto lazy = lazilyRead(bytes);
+    EXPECT_EQ(lazy->className(), "Bad");
+    ASSERT_TRUE(lazy->fields());
+    ASSERT_EQ(lazy->fields()->size(), 3u);
+    const auto bad = lazy->fields()->at(1);
+    for (int ask = 0; ask < 2; ++ask) {
+        try {
+            (void)bad->attributes();
+            FAIL() << "the faulty list decoded";
+        } catch (const VQInternalInconsistencyException& e) {
+            EXPECT_EQ(e.reason(), eagerReason);
+            EXPECT_EQ(e.offset(), eagerOffset);
+        }
+    }
+    // Every query that reads the list raises too.
+    EXPECT_THROW((void)bad->initialValue(), VQInternalInconsistencyException);
+    ASSERT_TRUE(lazy->fields()->at(0)->initialValue());
+    EXPECT_EQ(lazy->fields()->at(0)->initialValue()->description(), "7");
+    // A list of no attributes is absent without any decoding.
+    EXPECT_FALSE(lazy->fields()->at(2)->attributes());
+    ASSERT_TRUE(lazy->methods());
+    ASSERT_TRUE(lazy->methods()->front()->exceptions());
+    EXPECT_EQ(lazy->methods()->front()->exceptions()->front(), "java.io.IOException");
+    // The class's SourceFile names a pool index past the end.
+    try {
+        (void)lazy->sourceFile();
+        FAIL() << "the class's list decoded";
+    } catch (const VQInvalidArgumentException& e) {
+        EXPECT_EQ(e.reason(), "bad constant pool index 32639");
+    }
+}
+
+// Several threads asking the same lists of one lazily read class at once get the same
+// objects (scripts/tsan.sh runs this under ThreadSanitizer).
+TEST(VQJavaClass, LazyListsMayBeAskedFromSeveralThreads) {
+    const Bytes bytes = pointClassFile();
+    for (int round = 0; round < 5; ++round) {
+        const auto lazy = lazilyRead(bytes);
+        constexpr size_t kThreads = 4;
+        std::vector<std::vector<const VQJavaAttribute*>> seen(kThreads);
+        std::atomic<size_t> ready{0};
+        std::vector<std::thread> threads;
+        for (size_t t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, t] {
+                ready.fetch_add(1);
+                while (ready.load() < kThreads) std::this_thread::yield();
+                auto note = [&](const VQAttributedElement& element) {
+                    if (const auto list = element.attributes())
+                        for (const auto& attribute : *list) seen[t].push_back(attribute.get());
+                };
+                if (lazy->methods())
+                    for (const VQJavaMethod* method : lazy->methods()->items()) note(*method);
+                if (lazy->fields())
+                    for (const VQJavaField* field : lazy->fields()->items()) note(*field);
+                note(*lazy);
+            });
+        for (std::thread& thread : threads) thread.join();
+        ASSERT_FALSE(seen[0].empty());
+        for (size_t t = 1; t < kThreads; ++t) EXPECT_EQ(seen[t], seen[0]);
+    }
+}
+
 }  // namespace
 }  // namespace ornith

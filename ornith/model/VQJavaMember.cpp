@@ -27,7 +27,9 @@ VQJavaMember::VQJavaMember(const VQMemberParts& parts) noexcept
       _position(parts.position),
       _storage(parts.storage),
       _name(parts.name),
-      _signature(parts.signature) {}
+      _signature(parts.signature) {
+    if (parts.pendingLists) _setPendingAttributes(parts.pendingLists, parts.pendingIndex);
+}
 
 VQJavaMember::~VQJavaMember() {
     // Before the member's own storage, if it has one, goes.

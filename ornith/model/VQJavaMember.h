@@ -32,6 +32,10 @@ public:
     uint32_t accessMask;
     uint32_t position;
     std::optional<VQAttributeSpan> attributes;
+    // For a list a lazy parse left in the class file, in place of `attributes`: the lists
+    // that decode it and its index there.
+    const lazy::AttributeLists* pendingLists = nullptr;
+    uint32_t pendingIndex = 0;
 
 private:
     // Only a class makes members in its storage.
