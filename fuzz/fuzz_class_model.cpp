@@ -3,7 +3,8 @@
 // annotation questions among them), and the declaration text of all of them.
 // A class that is made must render the same text twice (the lazily decoded caches must
 // not change what is shown), and whatever the full model accepts, the name-only parse
-// that the single class-file store uses must accept too, with the same name.
+// that the single class-file store uses must accept too, with the same name. Read with
+// lazy attributes, the same bytes must give the same answers.
 
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
+#include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileParsing.h"
 #include "ornith/model/VQJavaClass.h"
@@ -56,6 +58,32 @@ void touchMethod(const VQJavaMethod& method) {
     (void)method.description();
 }
 
+// The bytes read with lazy attributes: what the eager parse reads must read the same, and
+// anything else may fail at the factory or at a query, but only with the parser's failures.
+void checkLazy(std::span<const uint8_t> bytes, const VQJavaClass* eager) {
+    VQClassOptions options;
+    options.lazyAttributes = true;
+    std::shared_ptr<VQJavaClass> lazy;
+    try {
+        lazy = VQJavaClass::classWithData(VQByteBuffer::bufferWithBytes(bytes.data(), bytes.size()),
+                                          options);
+    } catch (const VQException&) {
+        ORNITH_FUZZ_CHECK(eager == nullptr);
+        return;
+    }
+    ORNITH_FUZZ_CHECK(lazy != nullptr);
+    try {
+        const size_t answers = testing::askAttributeQuestions(*lazy);
+        const std::string text = lazy->description();
+        if (eager) {
+            ORNITH_FUZZ_CHECK(answers == testing::askAttributeQuestions(*eager));
+            ORNITH_FUZZ_CHECK(text == eager->description());
+        }
+    } catch (const VQException&) {
+        ORNITH_FUZZ_CHECK(eager == nullptr);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -64,7 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         javaClass = VQJavaClass::classWithData(bytes);
     } catch (const VQException&) {
-        return 0;  // the parser's failures; anything else escapes and counts as a crash
+        // the parser's failures; anything else escapes and counts as a crash
+        checkLazy(bytes, nullptr);
+        return 0;
     }
     ORNITH_FUZZ_CHECK(javaClass != nullptr);
     ORNITH_FUZZ_CHECK(javaClass->className().has_value());
@@ -124,5 +154,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ORNITH_FUZZ_CHECK(javaClass->description() == text);
     const auto fresh = VQJavaClass::classWithData(bytes);
     ORNITH_FUZZ_CHECK(fresh->description() == text);
+    checkLazy(bytes, javaClass.get());
     return 0;
 }
