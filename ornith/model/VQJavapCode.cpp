@@ -1,5 +1,7 @@
 #include "ornith/model/VQJavapCode.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "ornith/base/VQByteCursor.h"
@@ -11,6 +13,7 @@
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/model/VQJavaMethod.h"
 #include "ornith/model/VQJavapAnnotationText.h"
+#include "ornith/model/VQJavapVerbose.h"
 
 namespace ornith {
 
@@ -18,51 +21,64 @@ namespace {
 
 // javap's line writer: spaces are held back until something follows them on the line
 // (so no line ends in spaces), a line's indentation is given when its first character
-// comes, and a tab moves to the comment column of the current indentation.
+// comes, and a tab moves to the comment column of the current indentation. Lines are
+// built in the output itself, from `_lineStart` on.
 class JavapLines {
 public:
-    JavapLines(std::string& out, int indent) : _out(out), _indent(indent) {}
+    JavapLines(std::string& out, int indent) : _out(out), _lineStart(out.size()), _indent(indent) {}
 
     void print(std::string_view text) {
-        for (char c : text) {
-            if (c == ' ') {
-                ++_pending;
-            } else if (c == '\n') {
-                println();
-            } else {
-                if (_line.empty()) _pending += _indent * kIndentWidth;
-                if (_pending > 0) _line.append(static_cast<size_t>(_pending), ' ');
+        while (!text.empty()) {
+            if (const size_t n = VQJavapVisibleRun(text)) {
+                if (_out.size() == _lineStart) _pending += _indent * kIndentWidth;
+                if (_pending > 0) _out.append(static_cast<size_t>(_pending), ' ');
                 _pending = 0;
-                _line += c;
+                _out.append(text.substr(0, n));
+                text.remove_prefix(n);
+                continue;
             }
+            if (text.front() == ' ')
+                ++_pending;
+            else
+                println();
+            text.remove_prefix(1);
         }
     }
-    void print(int64_t number) { print(std::to_string(number)); }
+    void print(int64_t number) {
+        char digits[24];
+        print(std::string_view(
+            digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr -
+                                        digits)));
+    }
     void println(std::string_view text) {
         print(text);
         println();
     }
     void println() {
         _pending = 0;
-        _out += _line;
         _out += '\n';
-        _line.clear();
+        _lineStart = _out.size();
     }
     void indent(int delta) { _indent += delta; }
     int indentLevel() const noexcept { return _indent; }
     // Text already laid out in lines, from the start of a line.
-    void printRaw(std::string_view lines) { _out += lines; }
+    void printRaw(std::string_view lines) {
+        _out += lines;
+        _lineStart = _out.size();
+    }
     void tab() {
         const int column = _indent * kIndentWidth + kTabColumn;
-        const int length = static_cast<int>(_line.size());
+        const int length = static_cast<int>(_out.size() - _lineStart);
         _pending += column <= length ? 1 : column - length;
     }
-    // A report of a fault: javap writes it on a line of its own, unindented, past what
-    // the line writer holds.
+    // A report of a fault: javap writes it on a line of its own, unindented, ahead of
+    // the line being built.
     void report(std::string_view message) {
-        _out += "Error: ";
-        _out += message;
-        _out += '\n';
+        std::string line = "Error: ";
+        line += message;
+        line += '\n';
+        _out.insert(_lineStart, line);
+        _lineStart += line.size();
     }
     // Scratch for formatting, so that a method's text allocates only as it grows.
     std::string& scratch() { return _scratch; }
@@ -71,7 +87,7 @@ private:
     static constexpr int kIndentWidth = 2;
     static constexpr int kTabColumn = 40;
     std::string& _out;
-    std::string _line;
+    size_t _lineStart;
     std::string _scratch;
     int _indent;
     int _pending = 0;
@@ -90,11 +106,15 @@ struct Context {
 
     // "#n" and the comment of the entry an instruction names.
     void poolReference(uint32_t index, int64_t extra, bool withExtra) {
-        std::string& s = w.scratch();
-        s = "#" + std::to_string(index);
-        if (withExtra) s += ",  " + std::to_string(extra);
-        w.print(s);
+        char head[48] = "#";
+        char* at = std::to_chars(head + 1, head + 16, index).ptr;
+        if (withExtra) {
+            at = std::copy_n(",  ", 3, at);
+            at = std::to_chars(at, head + sizeof head, extra).ptr;
+        }
+        w.print(std::string_view(head, static_cast<size_t>(at - head)));
         w.tab();
+        std::string& s = w.scratch();
         w.print("// ");
         s.clear();
         if (!pool.appendJavapReference(index, thisClass, s)) s = "???";
@@ -110,9 +130,25 @@ struct Context {
 
 void appendInstruction(Context& c, const VQInstruction& i) {
     JavapLines& w = c.w;
-    std::string name = i.mnemonic();
-    if (i.wide) name += "_w";
-    w.print(format("%4u: %-13s ", i.offset, name.c_str()));
+    // "%4u: %-13s ", without a format to parse for every instruction.
+    char head[48];
+    char* at = std::to_chars(head + 4, head + 16, i.offset).ptr;
+    const size_t digits = static_cast<size_t>(at - (head + 4));
+    char* start = head + 4;
+    for (size_t k = digits; k < 4; ++k) *--start = ' ';
+    *at++ = ':';
+    *at++ = ' ';
+    const std::string_view mnemonic = i.mnemonic();
+    at = std::copy(mnemonic.begin(), mnemonic.end(), at);
+    size_t width = mnemonic.size();
+    if (i.wide) {
+        *at++ = '_';
+        *at++ = 'w';
+        width += 2;
+    }
+    for (; width < 13; ++width) *at++ = ' ';
+    *at++ = ' ';
+    w.print(std::string_view(start, static_cast<size_t>(at - start)));
     switch (i.form) {
         case VQOperandForm::branch:
             // jsr and jsr_w are discontinued: javap shows no target for them.

@@ -34,6 +34,8 @@ struct View {
     // keeps no bytes: read as the latest).
     uint16_t major = 0;
     uint16_t minor = 0;
+    // Each method's Code block, laid out here first: one buffer for all of them.
+    std::string codeText = {};
 
     // The flags javap reads for a place, with its report of any others.
     uint32_t defined(uint32_t flags, VQJavapFlagPlace place) {
@@ -283,7 +285,8 @@ struct CodeContext {
 void printCodeAttribute(void* context, size_t, const VQLayoutAttribute&, VQJavapLineWriter& w) {
     const auto& code = *static_cast<const CodeContext*>(context);
     const VQJavapOptions& options = code.view->options;
-    std::string text;
+    std::string& text = code.view->codeText;
+    text.clear();
     VQAppendJavapCode(code.view->javaClass, *code.method,
                       {.instructions = true,
                        .lines = options.lineNumbers || options.verbose,

@@ -1,10 +1,15 @@
 #include "ornith/model/VQJavapVerbose.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "ornith/base/VQByteCursor.h"
 #include "ornith/base/VQException.h"
@@ -23,12 +28,35 @@ constexpr size_t kIndentWidth = 2;
 constexpr size_t kTabColumn = 40;
 
 // Columns count UTF-16 units, as javap's do: a four-byte sequence is two of them.
-size_t unitsOf(unsigned char c) {
-    if ((c & 0xC0) == 0x80) return 0;
-    return c >= 0xF0 ? 2 : 1;
+size_t unitsOf(std::string_view run) {
+    size_t units = 0;
+    for (const char c : run) {
+        const auto byte = static_cast<unsigned char>(c);
+        units += static_cast<size_t>((byte & 0xC0) != 0x80) + static_cast<size_t>(byte >= 0xF0);
+    }
+    return units;
 }
 
 }  // namespace
+
+size_t VQJavapVisibleRun(std::string_view text) noexcept {
+    size_t n = 0;
+#if defined(__SSE2__)
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i newline = _mm_set1_epi8('\n');
+    for (; n + 16 <= text.size(); n += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + n));
+        const int stops =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, newline)));
+        if (stops) return n + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(stops)));
+    }
+#endif
+    // Most characters are above the space, which settles them with one comparison.
+    while (n < text.size() &&
+           (static_cast<unsigned char>(text[n]) > ' ' || (text[n] != ' ' && text[n] != '\n')))
+        ++n;
+    return n;
+}
 
 void VQJavapLineWriter::print(std::string_view text) {
     if (_pendingNewline) {
@@ -40,20 +68,24 @@ void VQJavapLineWriter::print(std::string_view text) {
         _filter(text, _filtered);
         text = _filtered;
     }
-    for (char c : text) {
-        if (c == ' ') {
-            ++_pendingSpaces;
-        } else if (c == '\n') {
-            println();
-        } else {
+    while (!text.empty()) {
+        if (const size_t n = VQJavapVisibleRun(text)) {
             if (_line.empty())
                 _pendingSpaces += static_cast<size_t>(std::max(_indent, 0)) * kIndentWidth;
             _line.append(_pendingSpaces, ' ');
             _column += _pendingSpaces;
             _pendingSpaces = 0;
-            _line.push_back(c);
-            _column += unitsOf(static_cast<unsigned char>(c));
+            const std::string_view run = text.substr(0, n);
+            _line.append(run);
+            _column += unitsOf(run);
+            text.remove_prefix(n);
+            continue;
         }
+        if (text.front() == ' ')
+            ++_pendingSpaces;
+        else
+            println();
+        text.remove_prefix(1);
     }
 }
 
@@ -70,6 +102,28 @@ void VQJavapLineWriter::report(std::string_view text) {
 }
 
 void VQJavapLineWriter::printLines(std::string_view text) {
+    if (text.empty()) return;
+    if (_pendingNewline) {
+        _pendingNewline = false;
+        println();
+    }
+    if (_line.empty() && _pendingSpaces == 0) {
+        // Between lines the text goes out as it is: it is laid out already, and its lines
+        // end in no space.
+        if (!_filter) {
+            _out.append(text);
+            if (text.back() != '\n') _out.push_back('\n');
+            return;
+        }
+        while (!text.empty()) {
+            const size_t end = text.find('\n');
+            _filter(text.substr(0, end), _out);
+            _out.push_back('\n');
+            if (end == std::string_view::npos) break;
+            text.remove_prefix(end + 1);
+        }
+        return;
+    }
     const int indent = _indent;
     _indent = 0;
     while (!text.empty()) {

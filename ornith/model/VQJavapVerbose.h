@@ -59,6 +59,10 @@ private:
     bool _pendingNewline = false;
 };
 
+// The length of the run at the start of the text that holds no space and no line break:
+// what a line writer takes into its line as it is.
+size_t VQJavapVisibleRun(std::string_view text) noexcept;
+
 // The class file behind a class: its pool and layout (the class's own, opened once),
 // or why there are none.
 class VQJavapClassFile {
