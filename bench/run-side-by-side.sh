@@ -10,6 +10,8 @@
 #   env SHARED   the steering repo's shared/ folder (default: ../shared beside the project)
 #       BUILD    the Release build directory (default: build-release in the project)
 #       JVMS, ROUNDS, RUNS, WAIT_IDLE, ONLY: passed to the harness's run-all.sh
+#       JAVAP, JDEPS  the javap and jdeps timed beside ornith's commands (default: those
+#                on PATH)
 #       ORNITH_WARMUP_SECONDS  minimum warm-up time of each ornith-bench job (default 0.5:
 #                C++ has no JIT to warm; at least 3 warm-up rounds run in any case, and a
 #                short launch is less likely to overlap other work on the machine)
@@ -30,6 +32,8 @@ BUILD=${BUILD:-$root/build-release}
 JARDIR=${JARDIR:-/usr/share/java}
 GUAVA=$JARDIR/guava.jar
 RUNS=${RUNS:-10}
+JAVAP=${JAVAP:-javap}
+JDEPS=${JDEPS:-jdeps}
 export JARDIR
 
 for t in cmake hyperfine java javap python3 /usr/bin/time; do
@@ -80,7 +84,7 @@ if [ "${ONLY:-}" != inproc ]; then
   }
   sz() { stat -c %s "$1"; }
   proc 'javap java.lang.String' 1 "$(sz "$CORPUS/classes/java/lang/String.class")" \
-       'jrt:/ runtime image (default class path)' "javap java.lang.String > /dev/null"
+       'jrt:/ runtime image (default class path)' "'$JAVAP' java.lang.String > /dev/null"
   proc 'ornith describe java.lang.String' 1 "$(sz "$CORPUS/classes/java/lang/String.class")" \
        "the JDK's runtime image (lib/modules of JAVA_HOME, else of the java on PATH)" \
        "'$ORNITH' describe java.lang.String > /dev/null"
@@ -94,7 +98,7 @@ if [ "${ONLY:-}" != inproc ]; then
 
   # deps and check beside jdeps and beside list -r over the same class path.
   proc 'jdeps -s guava.jar' 1 "$(sz "$GUAVA")" 'guava.jar (every class scanned)' \
-       "jdeps -s '$GUAVA' > /dev/null"
+       "'$JDEPS' -s '$GUAVA' > /dev/null"
   proc 'ornith deps -s guava.jar' 1 "$(sz "$GUAVA")" 'guava.jar (every class scanned)' \
        "'$ORNITH' deps -s '$GUAVA' > /dev/null"
   jars100=$(ls "$JARDIR"/*.jar | head -100 | paste -sd:)
@@ -102,6 +106,32 @@ if [ "${ONLY:-}" != inproc ]; then
        "'$ORNITH' check '$jars100' > /dev/null || true"
   proc 'ornith list -r 100 jars' 100 0 "the first 100 jars of $JARDIR" \
        "'$ORNITH' list -r --system none -cp '$jars100' > /dev/null"
+
+  # javap's whole view of a jar: one javap process given every class name, beside one
+  # ornith process describing them all.
+  guava_names=$OUT/guava-names.txt
+  unzip -Z1 "$GUAVA" | grep '\.class$' | grep -v -e '^META-INF/' -e 'module-info' |
+    sed 's|\.class$||; s|/|.|g' | LC_ALL=C sort > "$guava_names"
+  guava_classes=$(wc -l < "$guava_names")
+  proc 'javap -c -p, every class of guava.jar' "$guava_classes" "$(sz "$GUAVA")" 'guava.jar' \
+       "xargs -n 20000 '$JAVAP' -c -p -cp '$GUAVA' < '$guava_names' > /dev/null"
+  proc 'ornith describe --format javap -c -p, every class of guava.jar' "$guava_classes" "$(sz "$GUAVA")" \
+       'guava.jar' "'$ORNITH' describe --all --format javap --raw --no-default -c -p -cp '$GUAVA' > /dev/null"
+
+  # The tool on one core and on two: the same bytes either way, and each one's peak memory.
+  for j in 1 2; do
+    proc "ornith describe --all --format javap -p -j $j" "$(find "$CORPUS/classes" -name '*.class' | wc -l)" 0 \
+         'corpus classes/' "'$ORNITH' describe --all --format javap -p --no-default -cp '$CORPUS/classes' -j $j > /dev/null"
+    proc "ornith list -r 100 jars -j $j" 100 0 "the first 100 jars of $JARDIR" \
+         "'$ORNITH' list -r --system none -cp '$jars100' -j $j > /dev/null"
+    /usr/bin/time -f "describe-javap-p\t$j\t%M" -a -o "$OUT/jobs-memory.tsv" \
+      "$ORNITH" describe --all --format javap -p --no-default -cp "$CORPUS/classes" -j "$j" > "$OUT/describe-j$j.txt"
+    /usr/bin/time -f "list-r-100-jars\t$j\t%M" -a -o "$OUT/jobs-memory.tsv" \
+      "$ORNITH" list -r --system none -cp "$jars100" -j "$j" > "$OUT/list-j$j.txt"
+  done
+  cmp -s "$OUT/describe-j1.txt" "$OUT/describe-j2.txt" && cmp -s "$OUT/list-j1.txt" "$OUT/list-j2.txt" ||
+    echo "run-side-by-side.sh: -j 2 printed other bytes than -j 1" >&2
+  rm -f "$OUT"/describe-j?.txt "$OUT"/list-j?.txt
 
   # Peak memory of describing every class of the corpus, one after another.
   /usr/bin/time -f '%M %e' -o "$OUT/describe-all.time" "$ORNITH" describe --all -cp "$CORPUS/classes" > "$OUT/describe-all.txt"
@@ -139,10 +169,10 @@ def ratio(o, p, unit):
 
 pairs = [
     ("ornith-name-only", "asm-name-only", "classes", "items", 1.3),
-    ("ornith-parse", "asm-parse-model", "classes", "items", 1.6),
+    ("ornith-parse", "asm-parse-model", "classes", "items", 1.3),
     ("ornith-parse", "asm-parse", "classes", "items", None),
     ("ornith-parse-lazy", "asm-parse-model", "classes", "items", 2.0),
-    ("ornith-describe", "asm-parse-model", "classes", "items", 0.8),
+    ("ornith-describe", "asm-parse-model", "classes", "items", 1.0),
     ("ornith-code", "asm-code", "classes", "items", 3.0),
     ("ornith-zip-list", "zip-list", "jdk-stored.jar", "items", None),
     ("ornith-zip-list", "zip-list", "jdk-deflated.jar", "items", 1.2),
@@ -187,12 +217,23 @@ if os.path.exists(meta):
          "javap -p -cp $CORPUS/jdk-stored.jar java.util.HashMap", None),
         ("ornith list -r --system none -cp guava.jar", "jar tf guava.jar", None),
         ("ornith list -r --system none -cp guava.jar", "unzip -l guava.jar", None),
+        ("ornith deps -s guava.jar", "jdeps -s guava.jar", 20),
+        ("ornith describe --format javap -c -p, every class of guava.jar",
+         "javap -c -p, every class of guava.jar", 100),
+        ("ornith describe --all --format javap -p -j 2", "ornith describe --all --format javap -p -j 1", 1.7),
+        ("ornith list -r 100 jars -j 2", "ornith list -r 100 jars -j 1", 1.5),
+        ("ornith check 100 jars", "ornith list -r 100 jars", None),
     ]:
         if o in med and p in med:
             r = med[p] / med[o]
             holds = "" if target is None else ("yes" if r >= target else "**no**")
             print(f"| `{o}` | `{p}` | {med[o]:.4f} | {med[p]:.4f} | {r:.1f} x | "
                   f"{'' if target is None else f'>= {target} x'} | {holds} |")
+jobs = os.path.join(out, "jobs-memory.tsv")
+if os.path.exists(jobs):
+    print("\nPeak memory by -j (MB): " + ", ".join(
+        f"{what} -j {j}: {int(kb) * 1024 / 1e6:.1f}"
+        for what, j, kb in (line.split() for line in open(jobs) if line.strip())))
 mem = os.path.join(out, "describe-all.tsv")
 if os.path.exists(mem):
     _, lines, kb, secs = open(mem).read().split()
