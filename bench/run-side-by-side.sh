@@ -101,7 +101,9 @@ if [ "${ONLY:-}" != inproc ]; then
        "'$JDEPS' -s '$GUAVA' > /dev/null"
   proc 'ornith deps -s guava.jar' 1 "$(sz "$GUAVA")" 'guava.jar (every class scanned)' \
        "'$ORNITH' deps -s '$GUAVA' > /dev/null"
-  jars100=$(ls "$JARDIR"/*.jar | head -100 | paste -sd:)
+  # (Not `ls | head`: under pipefail, ls killed by the pipe head closed early stops the run.)
+  jars=("$JARDIR"/*.jar)
+  jars100=$(IFS=:; echo "${jars[*]:0:100}")
   proc 'ornith check 100 jars' 100 0 "the first 100 jars of $JARDIR" \
        "'$ORNITH' check '$jars100' > /dev/null || true"
   proc 'ornith list -r 100 jars' 100 0 "the first 100 jars of $JARDIR" \
