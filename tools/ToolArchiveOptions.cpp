@@ -12,8 +12,6 @@ namespace {
 
 // The release the tool reads multi-release jars for when no JDK can be found.
 constexpr int kFallbackRelease = 25;
-// How many archives a command keeps open between reads.
-constexpr size_t kOpenArchives = 16;
 
 std::optional<int> releaseOfJdk(const std::filesystem::path& home) {
     std::ifstream in(home / "release");
@@ -107,7 +105,7 @@ void applyArchiveToolOptions(VQClassLibrary& library, const ArchiveToolOptions& 
     archive.expandWildcards = true;
     archive.multiReleaseVersion =
         options.multiRelease ? *options.multiRelease : jdkFeatureRelease(jdk);
-    archive.maxOpenArchives = kOpenArchives;
+    archive.maxOpenArchives = kToolOpenArchives;
     archive.nestedEntries = true;
     archive.layout = options.layout;
     archive.nesting.inflateBudget = options.inflateBudgetMiB << 20;

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,10 @@ class VQClassLibrary;
 }
 
 namespace ornith::tool {
+
+// How many archives a command keeps open between reads (a read of each class reopening
+// its archive would be three system calls a class).
+inline constexpr size_t kToolOpenArchives = 16;
 
 struct ArchiveToolOptions {
     std::optional<int> multiRelease;

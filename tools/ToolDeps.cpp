@@ -4,9 +4,11 @@
 #include <exception>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "ToolArchiveOptions.h"
 #include "ToolParallel.h"
 #include "ToolReport.h"
 #include "ornith/library/VQClassLibrary.h"
@@ -57,6 +59,7 @@ std::unique_ptr<DepsEntry> openDepsEntry(const std::string& path, int release) {
     entry->library = VQClassLibrary::classLibrary();
     VQClassLibraryArchiveOptions options;
     options.multiReleaseVersion = release;
+    options.maxOpenArchives = kToolOpenArchives;
     // An input may name an archive inside another (app.jar!/BOOT-INF/lib/x.jar); an
     // archive given whole is analysed as it stands, as jdeps reads it.
     options.nestedEntries = true;
@@ -149,6 +152,25 @@ std::optional<std::string> platformModuleOfPackage(const DepsPlatform& platform,
     const std::string first =
         packageName.empty() ? classes->front() : packageName + "." + classes->front();
     return platform.image->moduleNameForClassName(first);
+}
+
+std::unordered_set<std::string> removedJdkInternalPackages(const DepsPlatform& platform) {
+    std::unordered_set<std::string> packages;
+    if (!platform.image) return packages;
+    const auto list = platform.image->dataForResourceName(
+        "/jdk.jdeps/com/sun/tools/jdeps/resources/jdk8_internals.txt");
+    if (!list) return packages;
+    // One package a line; a line that starts with '#' is a comment. Lines are taken as
+    // they stand, as jdeps takes them.
+    std::string_view text(reinterpret_cast<const char*>(list->bytes()), list->length());
+    while (!text.empty()) {
+        const size_t end = text.find_first_of("\r\n");
+        const std::string_view line = text.substr(0, end);
+        if (!line.starts_with('#')) packages.emplace(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1));
+    }
+    return packages;
 }
 
 void forEachClassOnWorkers(const DepsEntry& entry, unsigned jobs,

@@ -59,6 +59,11 @@ struct DepsPlatform {
 };
 DepsPlatform openPlatform(const std::optional<std::string>& system);
 
+// The packages that the platform's jdeps lists as internal to JDK 8 and removed since
+// (its jdk.jdeps module's own list, read from the runtime image); empty when there is no
+// such list.
+std::unordered_set<std::string> removedJdkInternalPackages(const DepsPlatform& platform);
+
 // The platform module that holds the package, when the platform has it.
 std::optional<std::string> platformModuleOfPackage(const DepsPlatform& platform,
                                                    const std::string& packageName);

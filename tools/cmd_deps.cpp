@@ -5,7 +5,9 @@
 // Each input (a jar, a directory or a class file) is an archive; a referenced class is
 // found, as jdeps finds it, in the referencing archive itself, then in another input,
 // then in the platform module that holds its package (a package of the platform is never
-// looked for elsewhere), then on the class path (-cp); otherwise it is "not found".
+// looked for elsewhere), then on the class path (-cp); otherwise it is "not found", or,
+// when its package is one the platform's jdeps lists as an internal package of JDK 8 that
+// later releases removed, "JDK removed internal API".
 //
 // The module listings (--print-module-deps, --list-deps, --list-reduced-deps) read each
 // class-path archive that the inputs reach whole, and that archive's reach in turn; a
@@ -66,8 +68,9 @@ struct DepsOptions {
     ClassPathOptions jobs;  // for -j alone
 };
 
-// An archive as jdeps knows it: an input, a class-path entry, a platform module, or the
-// one that stands for "not found".
+// An archive as jdeps knows it: an input, a class-path entry, a platform module, or one of
+// the two that stand for a class not found (of them, the removed internal API of JDK 8
+// counts as the JDK's own, and as not exported).
 struct Archive {
     std::string name;
     std::string pathName;
@@ -128,6 +131,10 @@ private:
     size_t _inputs = 0;        // archives [0, _inputs) are the inputs
     size_t _classPathEnd = 0;  // then the class path up to here
     size_t _notFound = 0;
+    size_t _removedInternals = 0;
+    // The packages of "JDK removed internal API": the list the platform's jdeps keeps
+    // (empty when the platform has no jdk.jdeps module, or is not a runtime image).
+    std::unordered_set<std::string> _removedPackages;
     std::map<std::string, size_t> _modules;
     std::unordered_map<std::string, size_t> _foundElsewhere;  // beyond the source archive
     std::unordered_map<std::string, std::optional<std::string>> _packageModules;
@@ -144,7 +151,8 @@ private:
     // classes that were not found, class by class.
     std::vector<size_t> _pendingArchives;
     std::vector<bool> _queued;
-    std::map<size_t, std::set<std::pair<std::string, std::string>>> _missing;
+    // Each source's uses of classes not found: origin, target and the target's archive.
+    std::map<size_t, std::set<std::tuple<std::string, std::string, size_t>>> _missing;
     // Leave out dependencies within a package, within an archive.
     bool _samePackage = true;
     bool _sameArchive = false;
@@ -193,6 +201,8 @@ size_t DepsRun::archiveOfClass(size_t source, const std::string& className) {
     }
     for (size_t i = _inputs; i < _classPathEnd && !resolved; ++i)
         if (_archives[i].entry->contains(className)) found = i, resolved = true;
+    if (!resolved && _removedPackages.count(std::string(VQPackageOfClassName(className))))
+        found = _removedInternals;
     _foundElsewhere.emplace(className, found);
     return found;
 }
@@ -215,6 +225,7 @@ bool DepsRun::acceptsClassEdge(const std::string& origin, const std::string& tar
 bool DepsRun::acceptsArchiveEdge(size_t source, const std::string& target, size_t targetArchive) {
     if (_options.jdkInternals) {
         const Archive& archive = _archives[targetArchive];
+        if (targetArchive == _removedInternals) return true;
         if (source == targetArchive || !archive.module) return false;
         if (*archive.module == "jdk.unsupported") return true;
         return isJdkModule(*archive.module) &&
@@ -257,8 +268,8 @@ void DepsRun::record(size_t source, const std::string& className, const VQClassR
                 _queued[targetArchive] = true;
                 _pendingArchives.push_back(targetArchive);
             }
-            if (targetArchive == _notFound && !_options.ignoreMissingDeps)
-                _missing[source].emplace(className, target);
+            if (_archives[targetArchive].notFound && !_options.ignoreMissingDeps)
+                _missing[source].emplace(className, target, targetArchive);
         } else if (_options.recursive && onClassPath && _reached.insert(target).second) {
             _pending.emplace_back(targetArchive, target);
         }
@@ -370,12 +381,12 @@ void DepsRun::printModules() {
                          [&](size_t a, size_t b) { return _archives[a].name < _archives[b].name; });
         for (const size_t source : order) {
             out.append(_archives[source].name).push_back('\n');
-            for (const auto& [origin, target] : _missing[source]) {
+            for (const auto& [origin, target, archive] : _missing[source]) {
                 out.append("   ");
                 appendPadded(out, origin, 50);
                 out.append(" -> ");
                 appendPadded(out, target, 50);
-                out.append(" not found\n");
+                out.append(" ").append(_archives[archive].name).push_back('\n');
             }
         }
         _failed = true;
@@ -394,8 +405,10 @@ void DepsRun::printModules() {
     for (size_t source = 0; source < _classPathEnd; ++source)
         for (const Dep& dep : _deps[source]) {
             const Archive& target = _archives[dep.targetArchive];
-            if (target.module &&
-                !_exports->isExported(*_platform.store, *target.module, dep.target))
+            if (dep.targetArchive == _removedInternals)
+                internals[target.name].insert(dep.target);
+            else if (target.module &&
+                     !_exports->isExported(*_platform.store, *target.module, dep.target))
                 internals[*target.module].insert(dep.target);
         }
     std::set<std::string> shown(modules.begin(), modules.end());
@@ -520,6 +533,11 @@ int DepsRun::run() {
     notFound.notFound = true;
     _archives.push_back(std::move(notFound));
     _notFound = _archives.size() - 1;
+    Archive removed;
+    removed.name = removed.pathName = "JDK removed internal API";
+    removed.notFound = true;
+    _archives.push_back(std::move(removed));
+    _removedInternals = _archives.size() - 1;
     _deps.resize(_archives.size());
     _requires.resize(_archives.size());
     _analyzed.assign(_archives.size(), false);
@@ -527,6 +545,7 @@ int DepsRun::run() {
 
     _platform = openPlatform(_options.system);
     if (_platform.failed) _failed = true;
+    _removedPackages = removedJdkInternalPackages(_platform);
     _exports = std::make_unique<VQDependencyResolver>(_platform.library);
 
     VQDependencyScanner scanner;

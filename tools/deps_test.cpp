@@ -26,16 +26,22 @@ std::string jdk25() {
     return home;
 }
 
-void expectAsJdeps(const std::vector<std::string>& options, const std::string& expected) {
+// `expected` names the file of jdeps's output over the input; `status` is what jdeps's
+// exit status would be.
+void expectAsJdeps(const std::vector<std::string>& options, const std::string& expected,
+                   const std::string& input = "examples/classes", int status = 0) {
     const std::string home = jdk25();
     if (home.empty()) GTEST_SKIP() << "no JDK 25 runtime image";
     std::vector<std::string> args{"deps", "--system", home};
     args.insert(args.end(), options.begin(), options.end());
-    args.push_back("examples/classes");
+    args.push_back(input);
     const ToolResult result = runTool(args);
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, slurp(std::string(ORNITH_SOURCE_DIR) +
-                                "/examples/dependencies/expected/classes." + expected + ".txt"));
+    const std::string name = std::filesystem::path(input).filename().string();
+    EXPECT_EQ(result.status, status) << expected << ": " << result.err;
+    EXPECT_EQ(result.out,
+              slurp(std::string(ORNITH_SOURCE_DIR) + "/examples/dependencies/expected/" + name +
+                    "." + expected + ".txt"))
+        << expected;
 }
 
 TEST(Deps, SummaryAsJdeps) {
@@ -114,6 +120,24 @@ TEST(Deps, ModuleListingsAsJdeps) {
     expectAsJdeps({"--list-deps"}, "list-deps");
     expectAsJdeps({"--list-reduced-deps"}, "list-reduced-deps");
     expectAsJdeps({"--list-deps", "--ignore-missing-deps"}, "list-deps");
+}
+
+// Uses of a package that JDK 8 had and later releases removed are found in the platform's
+// own list of such packages, in every view.
+TEST(Deps, RemovedJdkInternalsAsJdeps) {
+    const std::string removed = "examples/dependencies/removed";
+    expectAsJdeps({"-s"}, "summary", removed);
+    expectAsJdeps({}, "package", removed);
+    expectAsJdeps({"-verbose:class"}, "class", removed);
+    expectAsJdeps({"-v"}, "verbose", removed);
+    expectAsJdeps({"-jdkinternals"}, "jdkinternals", removed);
+    expectAsJdeps({"--list-deps"}, "list-deps", removed, 1);
+    expectAsJdeps({"--print-module-deps"}, "print-module-deps", removed, 1);
+    expectAsJdeps({"--ignore-missing-deps", "--list-deps"}, "ignore-list-deps", removed);
+    expectAsJdeps({"--ignore-missing-deps", "--list-reduced-deps"}, "ignore-list-reduced-deps",
+                  removed);
+    expectAsJdeps({"--ignore-missing-deps", "--print-module-deps"}, "ignore-print-module-deps",
+                  removed);
 }
 
 // The module listings read a class-path archive that an input reaches whole, and stop at
