@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the tests with ThreadSanitizer and runs those that use several threads: the
-# library's (ctest label "threads") and the tool's -j tests (which run the tool, built with
+# library's (ctest label "threads"), the class model's lazy lists read from several
+# threads at once, and the tool's -j tests (which run the tool, built with
 # ThreadSanitizer too, on several workers). Not part of CI: it takes a build of its own.
 #
 #   scripts/tsan.sh [BUILD_DIR]      (default: build-tsan in the project)
@@ -21,9 +22,10 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPI
   "${launcher[@]}" -DORNITH_WERROR=ON -DORNITH_BUILD_BENCH=OFF -DORNITH_BUILD_FUZZ_REPLAY=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" > /dev/null
-cmake --build "$build" -j "${JOBS:-2}" --target ornith_library_thread_tests ornith_tool ornith_tool_tests
+cmake --build "$build" -j "${JOBS:-2}" --target ornith_library_thread_tests ornith_model_tests ornith_tool ornith_tool_tests
 
 # halt_on_error: a race fails the test that ran into it, not only its log.
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
 ctest --test-dir "$build" -j "${JOBS:-2}" -L threads --output-on-failure
+ctest --test-dir "$build" -j "${JOBS:-2}" -L model -R 'SeveralThreads' --output-on-failure
 ctest --test-dir "$build" -j "${JOBS:-2}" -L tool -R '^Parallel\.' --output-on-failure
