@@ -26,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "ToolArchiveOptions.h"
 #include "ToolClassPath.h"
 #include "ToolCommand.h"
 #include "ToolDeps.h"
@@ -160,6 +161,7 @@ void CheckRun::openEntries() {
     // executable jars, WARs and EARs.
     archiveOptions.nestedEntries = true;
     archiveOptions.layout = VQArchiveLayout::automatic;
+    archiveOptions.maxOpenArchives = kToolOpenArchives;
     archiveOptions.onMissingClassPathEntry = [this](const std::string& jar,
                                                     const std::string& missing) {
         reportFailure(missing, "named by the Class-Path of " + jar + ", but not there");
@@ -275,6 +277,7 @@ std::unique_ptr<DepsEntry> CheckRun::reopenEntry(const DepsEntry& entry) const {
     VQClassLibraryArchiveOptions archiveOptions;
     archiveOptions.nestedEntries = true;
     archiveOptions.layout = VQArchiveLayout::automatic;
+    archiveOptions.maxOpenArchives = kToolOpenArchives;
     own->library->setArchiveOptions(std::move(archiveOptions));
     try {
         own->library->appendToClassPath(entry.store->name(),
