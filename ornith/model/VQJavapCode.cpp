@@ -28,21 +28,15 @@ public:
     JavapLines(std::string& out, int indent) : _out(out), _lineStart(out.size()), _indent(indent) {}
 
     void print(std::string_view text) {
-        while (!text.empty()) {
-            if (const size_t n = VQJavapVisibleRun(text)) {
+        VQJavapEachPiece(
+            text,
+            [&](std::string_view run) {
                 if (_out.size() == _lineStart) _pending += _indent * kIndentWidth;
                 if (_pending > 0) _out.append(static_cast<size_t>(_pending), ' ');
                 _pending = 0;
-                _out.append(text.substr(0, n));
-                text.remove_prefix(n);
-                continue;
-            }
-            if (text.front() == ' ')
-                ++_pending;
-            else
-                println();
-            text.remove_prefix(1);
-        }
+                _out.append(run);
+            },
+            [&] { ++_pending; }, [&] { println(); });
     }
     void print(int64_t number) {
         char digits[24];

@@ -68,25 +68,18 @@ void VQJavapLineWriter::print(std::string_view text) {
         _filter(text, _filtered);
         text = _filtered;
     }
-    while (!text.empty()) {
-        if (const size_t n = VQJavapVisibleRun(text)) {
+    VQJavapEachPiece(
+        text,
+        [&](std::string_view run) {
             if (_line.empty())
                 _pendingSpaces += static_cast<size_t>(std::max(_indent, 0)) * kIndentWidth;
             _line.append(_pendingSpaces, ' ');
             _column += _pendingSpaces;
             _pendingSpaces = 0;
-            const std::string_view run = text.substr(0, n);
             _line.append(run);
             _column += unitsOf(run);
-            text.remove_prefix(n);
-            continue;
-        }
-        if (text.front() == ' ')
-            ++_pendingSpaces;
-        else
-            println();
-        text.remove_prefix(1);
-    }
+        },
+        [&] { ++_pendingSpaces; }, [&] { println(); });
 }
 
 void VQJavapLineWriter::println() {

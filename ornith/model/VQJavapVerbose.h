@@ -63,6 +63,24 @@ private:
 // what a line writer takes into its line as it is.
 size_t VQJavapVisibleRun(std::string_view text) noexcept;
 
+// A line writer's walk of printed text: run(piece) for each run of VQJavapVisibleRun,
+// space() for each space and lineBreak() for each '\n', in order.
+template <class Run, class Space, class LineBreak>
+void VQJavapEachPiece(std::string_view text, Run&& run, Space&& space, LineBreak&& lineBreak) {
+    while (!text.empty()) {
+        if (const size_t n = VQJavapVisibleRun(text)) {
+            run(text.substr(0, n));
+            text.remove_prefix(n);
+            continue;
+        }
+        if (text.front() == ' ')
+            space();
+        else
+            lineBreak();
+        text.remove_prefix(1);
+    }
+}
+
 // The class file behind a class: its pool and layout (the class's own, opened once),
 // or why there are none.
 class VQJavapClassFile {
