@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -197,19 +198,25 @@ void forEachClassOnWorkers(const DepsEntry& entry, unsigned jobs,
     // The workers' openings are made here, before any worker starts: a store may log
     // while it is made, and what it says was said when the entry was first opened.
     const unsigned workers = static_cast<unsigned>(std::min<size_t>(jobsOrDefault(jobs), runs));
+    // The entry itself serves as one worker's: only the others need an opening of their own.
     std::vector<DepsWorker> idle(workers);
-    for (DepsWorker& worker : idle) {
-        CapturedOutput discarded;
-        const OutputCapture capture(discarded);
-        const LibraryLogCapture log;
-        worker.owned = reopen();
-        if (!worker.owned || worker.owned->classNames != entry.classNames) {
+    for (DepsWorker& worker : std::span(idle).subspan(1)) {
+        bool same = false;
+        {
+            CapturedOutput discarded;
+            const OutputCapture capture(discarded);
+            const LibraryLogCapture log;
+            worker.owned = reopen();
+            same = worker.owned && worker.owned->classNames == entry.classNames;
+        }
+        if (!same) {
             serially(0, count);
             return;
         }
         worker.entry = worker.owned.get();
         worker.scanner = std::make_unique<VQDependencyScanner>();
     }
+    idle.front() = std::move(here);
     std::mutex mutex;
     std::vector<CapturedOutput> outputs(runs);
     runOnWorkers(runs, workers, [&](size_t run) {
