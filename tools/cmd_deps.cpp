@@ -258,6 +258,10 @@ std::string DepsRun::tagOf(size_t source, const std::string& target, size_t targ
 
 void DepsRun::record(size_t source, const std::string& className, const VQClassReferences& found) {
     if (found.isModuleInfo) return;
+    const std::string origin = locationName(className);
+    // The references come sorted: at the package level a run of them names one package,
+    // which needs one lookup in the set, not one each.
+    const Dep* last = nullptr;
     for (const std::string& target : found.referencedClasses) {
         if (!acceptsClassEdge(className, target)) continue;
         const size_t targetArchive = archiveOfClass(source, target);
@@ -274,8 +278,11 @@ void DepsRun::record(size_t source, const std::string& className, const VQClassR
             _pending.emplace_back(targetArchive, target);
         }
         if (!acceptsArchiveEdge(source, target, targetArchive)) continue;
-        _deps[source].insert(Dep{locationName(className), locationName(target), targetArchive});
-        if (targetArchive != source) _requires[source].insert(targetArchive);
+        std::string targetName = locationName(target);
+        if (!last || last->target != targetName || last->targetArchive != targetArchive) {
+            last = &*_deps[source].insert(Dep{origin, std::move(targetName), targetArchive}).first;
+            if (targetArchive != source) _requires[source].insert(targetArchive);
+        }
     }
 }
 
