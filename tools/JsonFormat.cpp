@@ -5,6 +5,7 @@
 #include <string_view>
 #include <variant>
 
+#include "ornith/base/VQEndian.h"
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQAnnotationAttributes.h"
 #include "ornith/classfile/VQClassFileLayout.h"
@@ -398,7 +399,7 @@ json moduleJson(const VQJavaClass& javaClass) {
 json versionJson(const VQJavaClass& javaClass) {
     const std::span<const uint8_t> bytes = javaClass.classFileBytes();
     if (bytes.size() < 8) return nullptr;
-    return {{"major", bytes[6] << 8 | bytes[7]}, {"minor", bytes[4] << 8 | bytes[5]}};
+    return {{"major", VQLoadBE16(bytes.data() + 6)}, {"minor", VQLoadBE16(bytes.data() + 4)}};
 }
 
 const char* kindText(const VQJavaClass& javaClass) {

@@ -185,10 +185,10 @@ size_t DepsRun::archiveOfClass(size_t source, const std::string& className) {
         return known->second;
     size_t found = _notFound;
     bool resolved = false;
+    const std::string package(VQPackageOfClassName(className));
     for (size_t i = 0; i < _inputs && !resolved; ++i)
         if (_archives[i].entry->contains(className)) found = i, resolved = true;
     if (!resolved) {
-        const std::string package(VQPackageOfClassName(className));
         auto module = _packageModules.find(package);
         if (module == _packageModules.end())
             module =
@@ -201,8 +201,7 @@ size_t DepsRun::archiveOfClass(size_t source, const std::string& className) {
     }
     for (size_t i = _inputs; i < _classPathEnd && !resolved; ++i)
         if (_archives[i].entry->contains(className)) found = i, resolved = true;
-    if (!resolved && _removedPackages.count(std::string(VQPackageOfClassName(className))))
-        found = _removedInternals;
+    if (!resolved && _removedPackages.count(package)) found = _removedInternals;
     _foundElsewhere.emplace(className, found);
     return found;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "ornith/base/VQEndian.h"
 #include "ornith/base/VQText.h"
 #include "ornith/model/VQJavapCode.h"
 #include "ornith/model/VQJavapVerbose.h"
@@ -485,8 +486,8 @@ std::string VQJavapText(const VQJavaClass& javaClass, const VQJavapOptions& opti
     View view{w, javaClass, options, options.showPrivate ? VQJavapAccess::all : options.access,
               VQJavapClassFile(javaClass)};
     if (const auto bytes = javaClass.classFileBytes(); bytes.size() >= 8) {
-        view.minor = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
-        view.major = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
+        view.minor = VQLoadBE16(bytes.data() + 4);
+        view.major = VQLoadBE16(bytes.data() + 6);
     }
     const bool fileLines = options.sysInfo || options.verbose;
     if (fileLines && options.file) printFileLines(w, *options.file);
