@@ -49,77 +49,119 @@ void VQClassPathScanner::run(size_t count, unsigned threads, const RunWork& work
     threads = resolvedThreads(threads);
     if (count == 0) return;
     const size_t window = windowFor(threads);
+    // Indexes are handed out a few at a time, and the calling thread works as worker 0
+    // between deliveries: a thread that only waited for results would be woken for each
+    // one, and on a machine with no spare core each wake-up is a context switch that
+    // costs as much as a small item's work.
+    const size_t batch = std::max<size_t>(1, window / (size_t{threads} * 2));
     std::vector<std::shared_ptr<VQClassLibrary>> libraries;
     libraries.reserve(threads);
     for (unsigned i = 0; i < threads; ++i) libraries.push_back(newLibrary());
 
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable roomForWork;  // workers wait here for the window to move
+    std::condition_variable resultReady;  // the calling thread waits here
+    unsigned workersWaiting = 0;
+    bool callerWaiting = false;
     std::vector<char> done(window, 0);  // by slot: the result waits to be delivered
     size_t next = 0;                    // the next index to hand out
     size_t delivered = 0;               // results delivered so far
     size_t stopAt = count;              // no index from here on is handed out
     std::exception_ptr workFailure;     // of the lowest failed index, stopAt
-    unsigned running = threads;
+    unsigned running = threads - 1;     // worker threads not yet finished
 
-    auto worker = [&](unsigned number) {
-        VQClassLibrary& library = *libraries[number];
-        std::unique_lock lock(mutex);
-        for (;;) {
-            changed.wait(lock, [&] { return next >= stopAt || next < delivered + window; });
-            if (next >= stopAt) break;
-            const size_t index = next++;
-            lock.unlock();
-            std::exception_ptr failure;
+    const auto canTake = [&] { return next < stopAt && next < delivered + window; };
+    // Works on the next batch; called and returns with the lock held.
+    const auto workBatch = [&](std::unique_lock<std::mutex>& lock, unsigned number) {
+        const size_t first = next;
+        const size_t last = std::min({first + batch, stopAt, delivered + window});
+        next = last;
+        lock.unlock();
+        size_t finished = first;
+        std::exception_ptr failure;
+        for (; finished < last; ++finished) {
             try {
-                work(library, number, index);
+                work(*libraries[number], number, finished);
             } catch (...) {
                 failure = std::current_exception();
+                break;
             }
-            lock.lock();
-            if (failure && index < stopAt) {
-                stopAt = index;
-                workFailure = failure;
-            }
-            done[index % window] = 1;
-            changed.notify_all();
         }
-        --running;
-        changed.notify_all();
+        lock.lock();
+        for (size_t index = first; index < finished; ++index) done[index % window] = 1;
+        if (failure && finished < stopAt) {
+            stopAt = finished;
+            workFailure = failure;
+        }
+        // What was taken past a failure is never worked on: no one may wait for it.
+        if (failure) roomForWork.notify_all();
+        if (callerWaiting && (failure || (first <= delivered && delivered < finished)))
+            resultReady.notify_one();
+    };
+
+    auto worker = [&](unsigned number) {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            if (next < stopAt && !canTake()) {
+                ++workersWaiting;
+                roomForWork.wait(lock, [&] { return next >= stopAt || canTake(); });
+                --workersWaiting;
+            }
+            if (next >= stopAt) break;
+            workBatch(lock, number);
+        }
+        if (--running == 0 && callerWaiting) resultReady.notify_one();
     };
 
     std::vector<std::thread> pool;
-    pool.reserve(threads);
+    pool.reserve(threads - 1);
     std::exception_ptr deliverFailure;
     try {
-        for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker, i);
+        for (unsigned i = 1; i < threads; ++i) pool.emplace_back(worker, i);
         std::unique_lock lock(mutex);
         while (delivered < stopAt) {
-            const size_t slot = delivered % window;
-            changed.wait(lock, [&] { return done[slot] || delivered >= stopAt; });
-            if (delivered >= stopAt) break;
+            if (!done[delivered % window]) {
+                if (canTake()) {
+                    workBatch(lock, 0);
+                    continue;
+                }
+                callerWaiting = true;
+                resultReady.wait(lock,
+                                 [&] { return done[delivered % window] || delivered >= stopAt; });
+                callerWaiting = false;
+                if (delivered >= stopAt) break;
+            }
+            // Every result ready from here on, delivered without the lock.
+            size_t end = delivered;
+            while (end < stopAt && end < delivered + window && done[end % window]) ++end;
             lock.unlock();
-            try {
-                deliver(delivered);
-            } catch (...) {
-                deliverFailure = std::current_exception();
+            size_t index = delivered;
+            while (index < end) {
+                try {
+                    deliver(index++);
+                } catch (...) {
+                    deliverFailure = std::current_exception();
+                    break;
+                }
             }
             lock.lock();
-            done[slot] = 0;
-            ++delivered;
-            changed.notify_all();
+            for (size_t i = delivered; i < index; ++i) done[i % window] = 0;
+            delivered = index;
+            if (workersWaiting) roomForWork.notify_all();
             if (deliverFailure) break;
         }
         // Done, or stopped by a failure: no more items are handed out, and what is
         // running finishes.
         stopAt = std::min(stopAt, next);
-        changed.notify_all();
-        changed.wait(lock, [&] { return running == 0; });
+        roomForWork.notify_all();
+        callerWaiting = true;
+        resultReady.wait(lock, [&] { return running == 0; });
+        callerWaiting = false;
     } catch (...) {
         // A thread that could not be started: the started ones stop at their next item.
         std::unique_lock lock(mutex);
         stopAt = 0;
-        changed.notify_all();
+        roomForWork.notify_all();
         if (!deliverFailure) deliverFailure = std::current_exception();
     }
     for (std::thread& thread : pool) thread.join();

@@ -26,8 +26,9 @@
 //     keeps its own caret line).
 //
 // A scan runs work(library, worker, index) for every index below count, each index once,
-// on `threads` workers (worker is 0 .. threads-1, library is that worker's own), and
-// deliver(index, result) on the calling thread in index order: results are delivered as
+// on `threads` workers (worker is 0 .. threads-1, library is that worker's own; the
+// calling thread is worker 0 between deliveries), and deliver(index, result) on the
+// calling thread in index order: results are delivered as
 // soon as every earlier one has been, and at most a few per worker wait at a time, so a
 // scan of a long listing holds only a window of its results. work must not touch what
 // deliver touches without its own synchronisation; deliver may do anything the calling
