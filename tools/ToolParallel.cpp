@@ -23,6 +23,8 @@ namespace ornith::tool {
 
 namespace {
 
+constexpr size_t kKeptCaptureCapacity = size_t{1} << 20;
+
 struct ItemResult {
     CapturedOutput output;
     bool ok = true;
@@ -159,15 +161,24 @@ bool runItemsInOrder(ToolLibrary& found, size_t count, unsigned jobs,
     // was wrong with an entry has been said. Each is touched by its own worker only.
     std::vector<ToolLibrary> workers(jobs);
     for (ToolLibrary& worker : workers) worker.reportedEntries = found.reportedEntries;
-    // The scanner makes the workers' libraries on this thread, where their stores would
-    // log again what the original's logged when they were made: that has been said too.
-    const LibraryLogCapture quiet;
+    // Captures written out go back to be filled again: a fresh one for every item grew
+    // by doubling, in one thread's heap and freed in another's, at a cost near the
+    // output's making.
+    std::mutex spareMutex;
+    std::vector<CapturedOutput> spare;
     scanner.scan<ItemResult>(
         count, jobs,
         [&](VQClassLibrary& library, unsigned worker, size_t index) {
             ToolLibrary& mine = workers[worker];
             if (!mine.library) mine.library = library.shared_from_this();
             ItemResult result;
+            {
+                const std::lock_guard lock(spareMutex);
+                if (!spare.empty()) {
+                    result.output = std::move(spare.back());
+                    spare.pop_back();
+                }
+            }
             const OutputCapture capture(result.output);
             result.ok = work(mine, index);
             return result;
@@ -176,6 +187,12 @@ bool runItemsInOrder(ToolLibrary& found, size_t count, unsigned jobs,
             result.output.writeOut();
             if (!result.ok) ok = false;
             done(index);
+            // One huge item's buffer is not kept for the rest of the scan.
+            if (result.output.text.capacity() > kKeptCaptureCapacity) return;
+            result.output.text.clear();
+            result.output.pieces.clear();
+            const std::lock_guard lock(spareMutex);
+            spare.push_back(std::move(result.output));
         });
     return ok;
 }

@@ -11,9 +11,12 @@ VQLogSink& currentSink() {
     return sink;
 }
 
+thread_local unsigned muted = 0;
+
 }  // namespace
 
 void VQLog(std::string_view line) {
+    if (muted) return;
     VQLogSink& sink = currentSink();
     if (sink) {
         sink(line);
@@ -24,6 +27,14 @@ void VQLog(std::string_view line) {
 
 VQLogSink VQSetLogSink(VQLogSink sink) {
     return std::exchange(currentSink(), std::move(sink));
+}
+
+VQLogMute::VQLogMute() noexcept {
+    ++muted;
+}
+
+VQLogMute::~VQLogMute() {
+    --muted;
 }
 
 }  // namespace ornith

@@ -15,4 +15,14 @@ void VQLog(std::string_view line);
 // Installs a new sink (an empty function restores the default) and returns the previous one.
 VQLogSink VQSetLogSink(VQLogSink sink);
 
+// While one lives, what its thread logs is dropped: for work whose lines were told once
+// already, such as a class path made again for another thread.
+class VQLogMute {
+public:
+    VQLogMute() noexcept;
+    ~VQLogMute();
+    VQLogMute(const VQLogMute&) = delete;
+    VQLogMute& operator=(const VQLogMute&) = delete;
+};
+
 }  // namespace ornith

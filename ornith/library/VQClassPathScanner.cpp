@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "ornith/base/VQLog.h"
+
 namespace ornith {
 
 namespace {
@@ -41,7 +43,7 @@ unsigned VQClassPathScanner::hardwareThreads() noexcept {
 size_t VQClassPathScanner::windowFor(unsigned threads) noexcept {
     // Enough that a worker rarely waits for a slow item ahead of it, few enough that the
     // waiting results of a long scan stay small.
-    return size_t{resolvedThreads(threads)} * 8;
+    return size_t{resolvedThreads(threads)} * 32;
 }
 
 void VQClassPathScanner::run(size_t count, unsigned threads, const RunWork& work,
@@ -54,9 +56,17 @@ void VQClassPathScanner::run(size_t count, unsigned threads, const RunWork& work
     // one, and on a machine with no spare core each wake-up is a context switch that
     // costs as much as a small item's work.
     const size_t batch = std::max<size_t>(1, window / (size_t{threads} * 2));
-    std::vector<std::shared_ptr<VQClassLibrary>> libraries;
-    libraries.reserve(threads);
-    for (unsigned i = 0; i < threads; ++i) libraries.push_back(newLibrary());
+    // Each worker makes its library on its own thread, where making one costs what the
+    // original's first questions did (an archive's index), without a word: the original
+    // told what there was to tell. Each slot is touched by its own worker only.
+    std::vector<std::shared_ptr<VQClassLibrary>> libraries(threads);
+    const auto libraryOf = [&](unsigned number) -> VQClassLibrary& {
+        if (!libraries[number]) {
+            const VQLogMute mute;
+            libraries[number] = newLibrary();
+        }
+        return *libraries[number];
+    };
 
     std::mutex mutex;
     std::condition_variable roomForWork;  // workers wait here for the window to move
@@ -71,17 +81,20 @@ void VQClassPathScanner::run(size_t count, unsigned threads, const RunWork& work
     unsigned running = threads - 1;     // worker threads not yet finished
 
     const auto canTake = [&] { return next < stopAt && next < delivered + window; };
-    // Works on the next batch; called and returns with the lock held.
+    // Works on the next batch; called and returns with the lock held. The calling thread
+    // takes one item at a time, so that what the others finished is written out soon and
+    // they do not wait for room in the window.
     const auto workBatch = [&](std::unique_lock<std::mutex>& lock, unsigned number) {
         const size_t first = next;
-        const size_t last = std::min({first + batch, stopAt, delivered + window});
+        const size_t last =
+            std::min({first + (number == 0 ? 1 : batch), stopAt, delivered + window});
         next = last;
         lock.unlock();
         size_t finished = first;
         std::exception_ptr failure;
         for (; finished < last; ++finished) {
             try {
-                work(*libraries[number], number, finished);
+                work(libraryOf(number), number, finished);
             } catch (...) {
                 failure = std::current_exception();
                 break;

@@ -28,9 +28,9 @@
 // A scan runs work(library, worker, index) for every index below count, each index once,
 // on `threads` workers (worker is 0 .. threads-1, library is that worker's own; the
 // calling thread is worker 0 between deliveries), and deliver(index, result) on the
-// calling thread in index order: results are delivered as
-// soon as every earlier one has been, and at most a few per worker wait at a time, so a
-// scan of a long listing holds only a window of its results. work must not touch what
+// calling thread in index order: results are delivered as soon as every earlier one has
+// been, and at most a few dozen per worker wait at a time, so a scan of a long listing
+// holds only a window of its results. work must not touch what
 // deliver touches without its own synchronisation; deliver may do anything the calling
 // thread may (write output, keep totals, touch the original library).
 
@@ -60,8 +60,9 @@ public:
     // The number of threads the hardware runs at once; at least 1.
     static unsigned hardwareThreads() noexcept;
 
-    // See the header's comment. threads 0 means hardwareThreads(). The workers' libraries
-    // are made on the calling thread before any worker starts. An exception thrown by work
+    // See the header's comment. threads 0 means hardwareThreads(). Each worker makes its
+    // library on its own thread before its first item, with the log muted (VQLogMute):
+    // what the stores would say the original library said. An exception thrown by work
     // stops the scan: every result before its index is delivered, the workers finish what
     // they hold, and the exception is rethrown here; one thrown by deliver is rethrown
     // after the workers stopped. Result must be default-constructible and movable.
