@@ -147,12 +147,8 @@ DepsPlatform openPlatform(const std::optional<std::string>& system) {
 
 std::optional<std::string> platformModuleOfPackage(const DepsPlatform& platform,
                                                    const std::string& packageName) {
-    if (!platform.image || !platform.image->containsPackageName(packageName)) return std::nullopt;
-    const auto classes = platform.image->classNamesInPackage(std::string_view(packageName));
-    if (!classes || classes->empty()) return std::nullopt;
-    const std::string first =
-        packageName.empty() ? classes->front() : packageName + "." + classes->front();
-    return platform.image->moduleNameForClassName(first);
+    if (!platform.image) return std::nullopt;
+    return platform.image->moduleNameForPackageName(packageName);
 }
 
 std::unordered_set<std::string> removedJdkInternalPackages(const DepsPlatform& platform) {

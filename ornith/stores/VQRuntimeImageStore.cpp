@@ -423,6 +423,19 @@ std::optional<std::string> VQRuntimeImageStore::moduleNameForClassName(
     return fromModifiedUtf8(module);
 }
 
+std::optional<std::string> VQRuntimeImageStore::moduleNameForPackageName(
+    std::string_view packageName) const {
+    if (packageName.empty() || !_isUsableName(packageName)) return std::nullopt;
+    // Pairs of (no resources of the package in that module, the module's name).
+    const std::vector<uint32_t> values = directoryValues("/packages/" + std::string(packageName));
+    for (size_t i = 0; i + 1 < values.size(); i += 2) {
+        if (values[i] != 0) continue;
+        if (const auto module = stringAt(values[i + 1]); module && !module->empty())
+            return fromModifiedUtf8(*module);
+    }
+    return std::nullopt;
+}
+
 bool VQRuntimeImageStore::containsPackageName(std::string_view packageName) const {
     if (packageName.empty()) return true;
     return _isUsableName(packageName) && findLocation("/packages/" + std::string(packageName));

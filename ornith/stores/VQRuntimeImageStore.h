@@ -25,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQFile.h"
 #include "ornith/stores/VQClassStore.h"
 
@@ -72,6 +73,9 @@ public:
     std::shared_ptr<const VQByteBuffer> dataForResourceName(std::string_view fullName) const;
     // The module that holds the class, or absent.
     std::optional<std::string> moduleNameForClassName(std::string_view className) const;
+    // The first module, in image order, that holds resources of the package (dotted
+    // name); absent when none does.
+    std::optional<std::string> moduleNameForPackageName(std::string_view packageName) const;
     // The modules of the image (the children of /modules), sorted by bytes.
     std::vector<std::string> moduleNames() const;
 
@@ -111,7 +115,7 @@ private:
     uint32_t _tableLength = 0;
     uint64_t _indexLength = 0;  // header and index: where the contents begin
     // The index after the header: redirect table, offsets table, locations, strings.
-    std::vector<uint8_t> _index;
+    VQRawBytes _index;
     size_t _offsetsStart = 0, _locationsStart = 0, _stringsStart = 0;
     size_t _locationsLength = 0, _stringsLength = 0;
 

@@ -127,7 +127,7 @@ MemberValues memberValues(CentralRecord record, std::span<const uint8_t> extra) 
 constexpr uint64_t kMaxDirectorySize = kVQMaxDataLength;
 
 bool hasSignatureAt(const VQZipArchive& source, uint64_t offset, uint32_t signature,
-                    std::vector<uint8_t>& scratch) {
+                    VQRawBytes& scratch) {
     const uint8_t* p = source.view(offset, 4, scratch);
     return p && VQLoadLE32(p) == signature;
 }
@@ -138,7 +138,7 @@ bool hasSignatureAt(const VQZipArchive& source, uint64_t offset, uint32_t signat
 // locator precedes it; so a comment after the archive reads normally and a fake
 // signature inside a comment is passed over. -1 when there is none.
 int64_t findEndRecord(const VQZipArchive& source, const uint8_t* tail, uint64_t tailStart,
-                      std::vector<uint8_t>& scratch) {
+                      VQRawBytes& scratch) {
     const uint64_t size = source.size();
     const uint64_t last = size - EndRecord::kSize;
     const uint64_t first =
@@ -162,10 +162,10 @@ int64_t findEndRecord(const VQZipArchive& source, const uint8_t* tail, uint64_t 
 // offset, else right before the locator (where bytes put before the archive have moved
 // it). Null when there is none.
 const uint8_t* findZip64Record(const VQZipArchive& source, uint64_t endRecord, uint64_t* recordAt,
-                               std::vector<uint8_t>& scratch) {
+                               VQRawBytes& scratch) {
     if (endRecord < Zip64Locator::kSize + Zip64EndRecord::kSize) return nullptr;
     const uint64_t locatorAt = endRecord - Zip64Locator::kSize;
-    std::vector<uint8_t> locatorScratch;
+    VQRawBytes locatorScratch;
     const uint8_t* locatorBytes = source.view(locatorAt, Zip64Locator::kSize, locatorScratch);
     if (!locatorBytes) return nullptr;
     const Zip64Locator locator{locatorBytes};
@@ -291,7 +291,7 @@ uint8_t* VQZipReadContext::input(size_t n) {
 }
 
 void VQZipReadContext::releaseLargeInput() noexcept {
-    if (_input.size() > kKeptScratch) std::vector<uint8_t>().swap(_input);
+    if (_input.size() > kKeptScratch) VQRawBytes().swap(_input);
 }
 
 // ---- Sources ----
@@ -415,7 +415,7 @@ VQFileStatus VQZipArchive::readRaw(uint64_t offset, void* into, size_t n) const 
     return VQFileStatus::unreadable;
 }
 
-const uint8_t* VQZipArchive::view(uint64_t offset, size_t n, std::vector<uint8_t>& scratch) const {
+const uint8_t* VQZipArchive::view(uint64_t offset, size_t n, VQRawBytes& scratch) const {
     if (offset > _size || n > _size - offset) return nullptr;
     if (_kind == Kind::memory) return _bytes + offset;
     if (scratch.size() < n) scratch.resize(n);
@@ -439,7 +439,7 @@ int VQZipArchive::readDirectory() {
     if (size <= EndRecord::kSize) {
         // An archive of no members is its end record alone: it walks as -1 like any file
         // this short, but it is no damage to report.
-        std::vector<uint8_t> recordScratch;
+        VQRawBytes recordScratch;
         const uint8_t* only =
             size == EndRecord::kSize ? view(0, EndRecord::kSize, recordScratch) : nullptr;
         if (!only || EndRecord{only}.signature() != EndRecord::kSignature ||
@@ -450,7 +450,7 @@ int VQZipArchive::readDirectory() {
     // Most archives end with their end record: a short tail is searched first, and the
     // longest a comment allows only when that finds nothing. The search runs from the end
     // backwards, so both find the same record.
-    std::vector<uint8_t> tailScratch, scratch;
+    VQRawBytes tailScratch, scratch;
     uint64_t tailStart = 0;
     const uint8_t* tail = nullptr;
     int64_t found = -1;
@@ -519,7 +519,7 @@ int VQZipArchive::readDirectory() {
 }
 
 void VQZipArchive::releaseDirectory() noexcept {
-    std::vector<uint8_t>().swap(_directoryCopy);
+    VQRawBytes().swap(_directoryCopy);
     _directory = nullptr;
     _directorySize = 0;
     _count = 0;

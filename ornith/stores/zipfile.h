@@ -102,7 +102,6 @@ struct VQZipProblem {
     std::optional<uint64_t> offset;  // in the archive, where known
     explicit operator bool() const noexcept { return result != 0; }
 };
-
 // What inflating needs between reads: a decompressor and an input buffer, both made on
 // first need and reused, so that reading a jar member by member allocates nothing but
 // each member's own buffer. An archive has one of its own; a caller that reads many
@@ -139,7 +138,7 @@ private:
         void operator()(libdeflate_decompressor* d) const noexcept;
     };
     std::unique_ptr<libdeflate_decompressor, Free> _decompressor;
-    std::vector<uint8_t> _input;
+    VQRawBytes _input;
 };
 
 class VQZipArchive {
@@ -277,7 +276,7 @@ public:
     VQFileStatus readRaw(uint64_t offset, void* into, size_t n) const;
     // n bytes at an offset: a pointer into memory the archive holds, or into the scratch
     // after a read; null when they are not all there.
-    const uint8_t* view(uint64_t offset, size_t n, std::vector<uint8_t>& scratch) const;
+    const uint8_t* view(uint64_t offset, size_t n, VQRawBytes& scratch) const;
 
 private:
     enum class Kind : uint8_t { none, file, window, memory };
@@ -300,7 +299,7 @@ private:
     std::shared_ptr<const VQByteBuffer> _buffer;  // keeps memory alive, when owned
 
     // The directory, once read.
-    std::vector<uint8_t> _directoryCopy;
+    VQRawBytes _directoryCopy;
     const uint8_t* _directory = nullptr;
     uint64_t _directorySize = 0;
     uint64_t _count = 0;
