@@ -8,6 +8,7 @@
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQClassStore.h"
+#include "ornith/stores/VQFileSystemStore.h"
 #include "ornith/stores/VQZipFileStore.h"
 
 namespace ornith::tool {
@@ -87,6 +88,14 @@ std::shared_ptr<VQJavaClass> readableClass(ToolLibrary& found, const std::string
         // Stores are appended as entries are added: index, never hold on to the vector.
         for (; next < found.library->classStores().size(); ++next) {
             const VQClassStore& store = *found.library->classStores()[next];
+            // A directory answers by reading: a class found costs no look ahead of the
+            // read, and one missing no more than it did.
+            if (const auto* directory = dynamic_cast<const VQFileSystemStore*>(&store)) {
+                VQFileStatus status;
+                if (auto data = directory->readClassData(className, &status))
+                    return VQJavaClass::classWithData(data);
+                if (status == VQFileStatus::notFound) continue;
+            }
             if (!store.containsClassName(className)) continue;
             // The tool prints what the class file says and asks nothing through the
             // class's library, so the class is made on its own.

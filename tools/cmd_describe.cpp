@@ -144,15 +144,17 @@ void printMissing(const std::string& name, const std::string& reason,
 }
 
 // Describes one class, a file when there is no library; false (after reporting why)
-// when it cannot be.
-bool describeOne(const std::string& name, ToolLibrary* found, const DescribeOptions& options) {
+// when it cannot be. A listed name is a binary name from the library's own listing, so
+// there is nothing to resolve.
+bool describeOne(const std::string& name, ToolLibrary* found, const DescribeOptions& options,
+                 bool listed = false) {
     try {
         std::shared_ptr<VQJavaClass> javaClass;
         std::optional<std::string> className;
         bool failedRead = false;
         if (!found) {
             javaClass = VQJavaClass::classWithContentsOfFile(name);
-        } else if ((className = findClassName(*found, name))) {
+        } else if ((className = listed ? std::optional(name) : findClassName(*found, name))) {
             javaClass = readableClass(*found, *className, &failedRead);
         }
         if (!javaClass) {
@@ -203,7 +205,7 @@ int runDescribe(const DescribeOptions& options) {
         // One class at a time on each worker: each is dropped once printed. The names are
         // only read while the workers run.
         const auto describeAt = [&](ToolLibrary& library, size_t i) {
-            return describeOne(names.nameAt(i), &library, options);
+            return describeOne(names.nameAt(i), &library, options, true);
         };
         if (!runItemsInOrder(
                 found, names.size(), options.classPath.jobs, describeAt,

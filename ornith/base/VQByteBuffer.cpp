@@ -24,13 +24,16 @@ std::shared_ptr<VQByteBuffer> VQByteBuffer::bufferWithLength(size_t length) {
     return std::make_shared<VQByteBuffer>(std::move(bytes), length);
 }
 
-std::shared_ptr<const VQByteBuffer> VQByteBuffer::bufferWithContentsOfFile(
-    const std::string& path) {
-    VQFile file = VQFile::openRegular(path, nullptr, kVQMaxDataLength);
+std::shared_ptr<const VQByteBuffer> VQByteBuffer::bufferWithContentsOfFile(const std::string& path,
+                                                                           VQFileStatus* status) {
+    VQFileStatus ignored;
+    VQFileStatus& result = status ? *status : ignored;
+    VQFile file = VQFile::openRegular(path, &result, kVQMaxDataLength);
     if (!file) return nullptr;
     const auto length = static_cast<size_t>(file.size());
     auto buffer = bufferWithLength(length);
-    if (file.readAt(0, buffer->mutableBytes(), length) != VQFileStatus::ok) return nullptr;
+    result = file.readAt(0, buffer->mutableBytes(), length);
+    if (result != VQFileStatus::ok) return nullptr;
     return buffer;
 }
 

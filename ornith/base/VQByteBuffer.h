@@ -17,6 +17,8 @@
 
 namespace ornith {
 
+enum class VQFileStatus : uint8_t;  // VQFile.h
+
 // An allocator whose resize leaves new bytes uninitialised, for buffers that a read or an
 // inflate fills whole: zeroing them first cost a tenth of listing a class path of jars.
 template <class T>
@@ -50,8 +52,9 @@ public:
     // An uninitialised buffer of the given length, filled by the caller before it is shared.
     static std::shared_ptr<VQByteBuffer> bufferWithLength(size_t length);
     // The whole content of a regular file; null when the path names no regular file,
-    // cannot be read, or is larger than kVQMaxDataLength.
-    static std::shared_ptr<const VQByteBuffer> bufferWithContentsOfFile(const std::string& path);
+    // cannot be read, or is larger than kVQMaxDataLength (*status, when given, says which).
+    static std::shared_ptr<const VQByteBuffer> bufferWithContentsOfFile(
+        const std::string& path, VQFileStatus* status = nullptr);
 
     const uint8_t* bytes() const noexcept { return _bytes.get(); }
     uint8_t* mutableBytes() noexcept { return _bytes.get(); }

@@ -147,9 +147,18 @@ bool VQFileSystemStore::containsPackageName(std::string_view packageName) const 
 
 std::shared_ptr<const VQByteBuffer> VQFileSystemStore::dataForClassName(
     std::string_view className) const {
-    if (!_isUsableName(className)) return nullptr;
     // Missing and unreadable both answer null; only regular files are read.
-    return VQByteBuffer::bufferWithContentsOfFile(_pathForClassName(className));
+    VQFileStatus ignored;
+    return readClassData(className, &ignored);
+}
+
+std::shared_ptr<const VQByteBuffer> VQFileSystemStore::readClassData(std::string_view className,
+                                                                     VQFileStatus* status) const {
+    if (!_isUsableName(className)) {
+        *status = VQFileStatus::notFound;
+        return nullptr;
+    }
+    return VQByteBuffer::bufferWithContentsOfFile(_pathForClassName(className), status);
 }
 
 }  // namespace ornith

@@ -3,6 +3,7 @@
 // It keeps only the root path and looks at the file system anew for every question, so
 // files that appear or vanish later are seen at once.
 
+#include "ornith/base/VQFile.h"
 #include "ornith/stores/VQClassStore.h"
 
 namespace ornith {
@@ -38,6 +39,10 @@ public:
     bool containsPackageName(std::string_view packageName) const override;
     // The bytes of root/a/b/C.class, read at this call; null when missing or unreadable.
     std::shared_ptr<const VQByteBuffer> dataForClassName(std::string_view className) const override;
+    // The same, saying why there are none: notFound when nothing is at the path, so that
+    // one read both finds and reads a class (an unusable name is notFound too).
+    std::shared_ptr<const VQByteBuffer> readClassData(std::string_view className,
+                                                      VQFileStatus* status) const;
 
 private:
     std::string _pathForClassName(std::string_view className) const;
