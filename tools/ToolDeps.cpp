@@ -1,17 +1,20 @@
 #include "ToolDeps.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <mutex>
-#include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "ToolArchiveOptions.h"
 #include "ToolParallel.h"
 #include "ToolReport.h"
+#include "ornith/base/VQLog.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/library/VQDependencies.h"
 #include "ornith/stores/VQClassStore.h"
@@ -191,50 +194,80 @@ void forEachClassOnWorkers(const DepsEntry& entry, unsigned jobs,
         serially(0, count);
         return;
     }
-    // The workers' openings are made here, before any worker starts: a store may log
-    // while it is made, and what it says was said when the entry was first opened.
     const unsigned workers = static_cast<unsigned>(std::min<size_t>(jobsOrDefault(jobs), runs));
-    // The entry itself serves as one worker's: only the others need an opening of their own.
-    std::vector<DepsWorker> idle(workers);
-    for (DepsWorker& worker : std::span(idle).subspan(1)) {
-        bool same = false;
-        {
-            CapturedOutput discarded;
-            const OutputCapture capture(discarded);
-            const LibraryLogCapture log;
-            worker.owned = reopen();
-            same = worker.owned && worker.owned->classNames == entry.classNames;
-        }
-        if (!same) {
-            serially(0, count);
-            return;
-        }
-        worker.entry = worker.owned.get();
-        worker.scanner = std::make_unique<VQDependencyScanner>();
-    }
-    idle.front() = std::move(here);
-    std::mutex mutex;
     std::vector<CapturedOutput> outputs(runs);
-    runOnWorkers(runs, workers, [&](size_t run) {
-        DepsWorker worker;
-        {
-            // As many openings as workers: one is always free.
-            const std::lock_guard lock(mutex);
-            worker = std::move(idle.back());
-            idle.pop_back();
-        }
+    std::mutex mutex;
+    std::vector<char> finished(runs, 0);  // under the mutex
+    size_t ready = 0;                     // under the mutex: the runs before it are finished
+    size_t delivered = 0;                 // the runs handed on, on this thread
+    std::atomic<size_t> next{0};
+    std::exception_ptr failure;
+    const auto runOne = [&](DepsWorker& worker, size_t run) {
         {
             const OutputCapture capture(outputs[run]);
             for (size_t i = run * kRun; i < std::min(count, (run + 1) * kRun); ++i) work(worker, i);
         }
         const std::lock_guard lock(mutex);
-        idle.push_back(std::move(worker));
-    });
-    for (size_t run = 0; run < runs; ++run) {
-        const size_t first = run * kRun, last = std::min(count, (run + 1) * kRun);
-        outputs[run].writeOut();
-        for (size_t i = first; i < last; ++i) deliver(i);
+        finished[run] = 1;
+        while (ready < runs && finished[ready]) ++ready;
+    };
+    const auto deliverUpTo = [&](size_t end) {
+        for (; delivered < end; ++delivered) {
+            const size_t first = delivered * kRun, last = std::min(count, (delivered + 1) * kRun);
+            outputs[delivered].writeOut();
+            outputs[delivered] = CapturedOutput();
+            for (size_t i = first; i < last; ++i) deliver(i);
+        }
+    };
+    // Each other worker makes an opening of its own on its own thread, beside the work
+    // (an archive's index each), with what that logs or reports discarded: it was said
+    // when the entry was first opened. One that cannot be made, or that lists other
+    // classes, leaves its worker out. The entry's own opening stays on this thread, which
+    // hands on what is finished between its runs, so that deliver never meets a worker
+    // on the entry's store.
+    const auto workElsewhere = [&] {
+        try {
+            DepsWorker mine;
+            {
+                CapturedOutput discarded;
+                const OutputCapture capture(discarded);
+                const VQLogMute mute;
+                mine.owned = reopen();
+            }
+            if (!mine.owned || mine.owned->classNames != entry.classNames) return;
+            mine.entry = mine.owned.get();
+            mine.scanner = std::make_unique<VQDependencyScanner>();
+            for (size_t run; (run = next.fetch_add(1)) < runs;) runOne(mine, run);
+        } catch (...) {
+            const std::lock_guard lock(mutex);
+            if (!failure) failure = std::current_exception();
+            next = runs;
+        }
+    };
+    std::vector<std::thread> threads;
+    try {
+        for (unsigned i = 1; i < workers; ++i) threads.emplace_back(workElsewhere);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: those there are share the work.
     }
+    try {
+        for (size_t run; (run = next.fetch_add(1)) < runs;) {
+            runOne(here, run);
+            size_t upTo = 0;
+            {
+                const std::lock_guard lock(mutex);
+                upTo = ready;
+            }
+            deliverUpTo(upTo);
+        }
+    } catch (...) {
+        const std::lock_guard lock(mutex);
+        if (!failure) failure = std::current_exception();
+        next = runs;
+    }
+    for (std::thread& thread : threads) thread.join();
+    if (failure) std::rethrow_exception(failure);
+    deliverUpTo(runs);
 }
 
 }  // namespace ornith::tool

@@ -95,12 +95,15 @@ struct DepsWorker {
     std::unique_ptr<VQDependencyScanner> scanner;
 };
 
-// Runs work(worker, i) for every class i of entry.classNames on `jobs` workers, then, on
+// Runs work(worker, i) for every class i of entry.classNames on `jobs` workers and, on
 // this thread and in class order, writes what the work for class i wrote and reported and
-// calls deliver(i). reopen() makes a worker's opening of the entry, on this thread, with
-// what it logs or reports discarded (null, or one whose classes differ, and the work is
-// all done here, in order, on `entry` itself). With one job everything is done here, in
-// order, and written straight out.
+// calls deliver(i), as soon as every class before it is done: deliver runs while later
+// classes are worked on, so work must not touch what deliver touches (the entry's own
+// store excepted: only this thread's work goes through it). reopen() makes another
+// worker's opening of the entry, on that worker's thread (it must be safe to call
+// there), with what it logs or reports discarded; when it gives null, or an opening
+// whose classes differ, that worker is left out. With one job everything is done here,
+// in order, and written straight out.
 void forEachClassOnWorkers(const DepsEntry& entry, unsigned jobs,
                            const std::function<std::unique_ptr<DepsEntry>()>& reopen,
                            const std::function<void(DepsWorker& worker, size_t i)>& work,
