@@ -10,11 +10,20 @@ namespace {
 // Per thread: the library logs on whichever thread reads, and each worker keeps its own.
 thread_local LibraryLogCapture* currentCapture = nullptr;
 thread_local OutputCapture* currentOutput = nullptr;
+constexpr size_t kKeptTextCapacity = size_t{4} << 20;
 
 void writeLine(std::string_view prefix, std::string_view text) {
     std::fflush(stdout);  // keep stdout and stderr in order when both go to one terminal
     std::fprintf(stderr, "ornith: %.*s%.*s\n", static_cast<int>(prefix.size()), prefix.data(),
                  static_cast<int>(text.size()), text.data());
+}
+
+// After output was appended to the text: runs of output make one piece.
+void endOutputPiece(CapturedOutput& out) {
+    if (!out.pieces.empty() && !out.pieces.back().diagnostic)
+        out.pieces.back().end = out.text.size();
+    else
+        out.pieces.push_back({false, out.text.size()});
 }
 }  // namespace
 
@@ -41,11 +50,29 @@ void writeOutput(std::string_view text) {
     }
     CapturedOutput& out = currentOutput->_into;
     out.text.append(text);
-    // Runs of output make one piece.
-    if (!out.pieces.empty() && !out.pieces.back().diagnostic)
-        out.pieces.back().end = out.text.size();
-    else
-        out.pieces.push_back({false, out.text.size()});
+    endOutputPiece(out);
+}
+
+void writeBuiltOutput(const std::function<void(std::string& out)>& build) {
+    if (!currentOutput) {
+        thread_local std::string text;
+        text.clear();
+        build(text);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        // One huge class's text is not kept for the rest of the run.
+        if (text.capacity() > kKeptTextCapacity) std::string().swap(text);
+        return;
+    }
+    CapturedOutput& out = currentOutput->_into;
+    // What a build that fails part way appended is taken back: it wrote nothing.
+    const size_t start = out.text.size();
+    try {
+        build(out.text);
+    } catch (...) {
+        out.text.resize(start);
+        throw;
+    }
+    endOutputPiece(out);
 }
 
 void CapturedOutput::writeOut() const {

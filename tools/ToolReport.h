@@ -4,6 +4,7 @@
 // ignored) come through here too, so that a command can put what a line says into its
 // own report instead of the library's wording standing beside it.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,10 @@ void reportFailure(std::string_view name, std::string_view reason);
 // Writes the text to stdout. Output that a command may write from a worker thread goes
 // through here (and its failures through reportFailure), so that an OutputCapture keeps it.
 void writeOutput(std::string_view text);
+// Writes what `build` appends to the string it is given: the capture's own text when
+// one is kept, else a buffer of this thread's, so that a large text is neither built
+// anew each time nor copied after it is built.
+void writeBuiltOutput(const std::function<void(std::string& out)>& build);
 
 // What a thread wrote through writeOutput, reportFailure and the library's log: stdout
 // text and stderr lines in the order written.
@@ -41,6 +46,11 @@ public:
 
 private:
     friend void writeOutput(std::string_view text);
+    friend void writeBuiltOutput(const std::function<void(std::string& out)>& build);
+    // Writes what `build` appends to the string it is given: the capture's own text when
+    // one is kept, else a buffer of this thread's, so that a large text is neither built
+    // anew each time nor copied after it is built.
+    void writeBuiltOutput(const std::function<void(std::string& out)>& build);
     friend void writeCapturedLine(std::string_view prefix, std::string_view text);
     CapturedOutput& _into;
     OutputCapture* _outer;

@@ -124,7 +124,8 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options, const O
             javap.file = &file;
         }
         if (!options.raw) javap.filter = &appendSafeText;
-        text = VQJavapText(javaClass, javap);
+        writeBuiltOutput([&](std::string& out) { VQAppendJavapText(out, javaClass, javap); });
+        return;
     } else if (options.raw) {
         text = javaClass.description();
         text.push_back('\n');

@@ -40,6 +40,32 @@ struct VQUninitialisedAllocator : std::allocator<T> {
 // Scratch bytes that are written before they are read.
 using VQRawBytes = std::vector<uint8_t, VQUninitialisedAllocator<uint8_t>>;
 
+// A large buffer that lives as long as its owner (an index read whole). From a mebibyte
+// up it takes whole huge pages where the system grants them: on a virtual machine,
+// first touching each small page of a fresh buffer cost ten times the read that filled
+// it. The bytes are uninitialised.
+class VQLargeBytes {
+public:
+    VQLargeBytes() noexcept = default;
+    explicit VQLargeBytes(size_t length);  // std::bad_alloc when there is no memory
+    ~VQLargeBytes();
+    VQLargeBytes(VQLargeBytes&& other) noexcept;
+    VQLargeBytes& operator=(VQLargeBytes&& other) noexcept;
+    VQLargeBytes(const VQLargeBytes&) = delete;
+    VQLargeBytes& operator=(const VQLargeBytes&) = delete;
+
+    uint8_t* data() noexcept { return _bytes; }
+    const uint8_t* data() const noexcept { return _bytes; }
+    size_t size() const noexcept { return _size; }
+
+private:
+    void release() noexcept;
+    uint8_t* _bytes = nullptr;
+    size_t _size = 0;
+    void* _mapping = nullptr;  // when the bytes were mapped, not allocated
+    size_t _mappingLength = 0;
+};
+
 // Files and members larger than this are refused as unreadable, so that a hostile
 // length cannot make the library allocate without bound.
 inline constexpr uint64_t kVQMaxDataLength = uint64_t{1} << 30;

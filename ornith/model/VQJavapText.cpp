@@ -482,6 +482,12 @@ std::string VQJavapQuotedString(std::string_view utf8) {
 
 std::string VQJavapText(const VQJavaClass& javaClass, const VQJavapOptions& options) {
     std::string out;
+    VQAppendJavapText(out, javaClass, options);
+    return out;
+}
+
+void VQAppendJavapText(std::string& out, const VQJavaClass& javaClass,
+                       const VQJavapOptions& options) {
     LineWriter w(out, options.filter);
     View view{w, javaClass, options, options.showPrivate ? VQJavapAccess::all : options.access,
               VQJavapClassFile(javaClass)};
@@ -533,7 +539,6 @@ std::string VQJavapText(const VQJavaClass& javaClass, const VQJavapOptions& opti
             VQPrintJavapAttributes(w, view.file, layout->attributes(), VQJavapPlace::classFile, 0,
                                    view.access, {});
     }
-    return out;
 }
 
 }  // namespace ornith

@@ -55,6 +55,9 @@ struct VQJavapOptions {
 
 // The whole text, each line ended by '\n'.
 std::string VQJavapText(const VQJavaClass& javaClass, const VQJavapOptions& options = {});
+// The same text appended to `out`, for a caller that reuses one buffer for many classes.
+void VQAppendJavapText(std::string& out, const VQJavaClass& javaClass,
+                       const VQJavapOptions& options = {});
 
 // A string constant as javap quotes it: printable ASCII as is, \b \t \n \f \r \" \\ as
 // such, every other UTF-16 unit as \uXXXX (lower-case hex).

@@ -165,7 +165,7 @@ VQRuntimeImageStore::VQRuntimeImageStore(std::string name) : _name(std::move(nam
     if (_indexLength > _file.size()) refuse("runtime image truncated (index beyond the file)");
     if (_indexLength > kMaxIndexLength) refuse("runtime image index too large");
 
-    _index.resize(static_cast<size_t>(_indexLength - kHeaderLength));
+    _index = VQLargeBytes(static_cast<size_t>(_indexLength - kHeaderLength));
     if (const VQFileStatus read = _file.readAt(kHeaderLength, _index.data(), _index.size());
         read != VQFileStatus::ok)
         refuse(VQFileStatusText(read));

@@ -115,7 +115,7 @@ private:
     uint32_t _tableLength = 0;
     uint64_t _indexLength = 0;  // header and index: where the contents begin
     // The index after the header: redirect table, offsets table, locations, strings.
-    VQRawBytes _index;
+    VQLargeBytes _index;
     size_t _offsetsStart = 0, _locationsStart = 0, _stringsStart = 0;
     size_t _locationsLength = 0, _stringsLength = 0;
 
