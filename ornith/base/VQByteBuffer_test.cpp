@@ -59,6 +59,24 @@ TEST(VQByteBuffer, RefusesWhatIsNotARegularFile) {
     EXPECT_TRUE(isDirectory);
 }
 
+TEST(VQLargeBytes, EveryByteOfSmallAndHugeBuffersIsUsableAndMovesWithTheBuffer) {
+    for (const size_t length : {size_t{0}, size_t{100}, size_t{3} << 20}) {
+        VQLargeBytes bytes(length);
+        ASSERT_EQ(bytes.size(), length);
+        for (size_t i = 0; i < length; ++i) bytes.data()[i] = static_cast<uint8_t>(i * 7);
+        VQLargeBytes moved(std::move(bytes));
+        EXPECT_EQ(bytes.size(), 0u);
+        EXPECT_EQ(bytes.data(), nullptr);
+        VQLargeBytes assigned;
+        assigned = std::move(moved);
+        ASSERT_EQ(assigned.size(), length);
+        size_t wrong = 0;
+        for (size_t i = 0; i < length; ++i)
+            if (assigned.data()[i] != static_cast<uint8_t>(i * 7)) ++wrong;
+        EXPECT_EQ(wrong, 0u) << length;
+    }
+}
+
 TEST(VQByteBuffer, EmptyFileGivesEmptyBuffer) {
     std::string path = tempPath("empty");
     writeFile(path, "");
@@ -87,9 +105,14 @@ TEST(VQLog, SinkCanBeReplacedAndRestored) {
     std::vector<std::string> lines;
     VQLogSink previous = VQSetLogSink([&](std::string_view line) { lines.emplace_back(line); });
     VQLog("one line");
+    {
+        // A muted thread's lines go nowhere, while the mute lives.
+        const VQLogMute mute;
+        VQLog("muted");
+    }
+    VQLog("after");
     VQSetLogSink(std::move(previous));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "one line");
+    EXPECT_EQ(lines, (std::vector<std::string>{"one line", "after"}));
 }
 
 }  // namespace

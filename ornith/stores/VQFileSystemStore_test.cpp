@@ -92,6 +92,18 @@ TEST(VQFileSystemStore, ReadsClassFilesAtEachCall) {
     ASSERT_EQ(::mkfifo((dir / "a/F.class").c_str(), 0600), 0);
     EXPECT_TRUE(store.containsClassName("a.F"));
     EXPECT_EQ(store.dataForClassName("a.F"), nullptr);
+    // readClassData tells nothing there from something there that is no class file.
+    VQFileStatus status = VQFileStatus::ok;
+    EXPECT_EQ(text(store.readClassData("a.b.C", &status)), "C v2");
+    EXPECT_EQ(status, VQFileStatus::ok);
+    for (const char* missing : {"a.b.E", "a.b.C.D", "a..b", ""}) {
+        EXPECT_EQ(store.readClassData(missing, &status), nullptr) << missing;
+        EXPECT_EQ(status, VQFileStatus::notFound) << missing;
+    }
+    for (const char* unreadable : {"a.X", "a.F"}) {
+        EXPECT_EQ(store.readClassData(unreadable, &status), nullptr) << unreadable;
+        EXPECT_EQ(status, VQFileStatus::notRegular) << unreadable;
+    }
 
     // A root that goes away: empty listings, absent data, no failure.
     std::filesystem::remove_all(dir.path());

@@ -84,6 +84,11 @@ TEST(VQRuntimeImageStore, FindsClassesInEveryModuleThroughTheHashTable) {
         EXPECT_EQ(text(store.dataForClassName("java.lang.Zed")), "Zed bytes");
         EXPECT_EQ(store.moduleNameForClassName("java.lang.Zed"), "java.instrument");
         EXPECT_EQ(store.moduleNameForClassName("java.lang.Object"), "java.base");
+        // A package's module is the first in image order that holds its resources.
+        EXPECT_EQ(store.moduleNameForPackageName("java.lang"), "java.base");
+        EXPECT_EQ(store.moduleNameForPackageName("java.lang.instrument"), "java.instrument");
+        for (const char* none : {"java.missing", "", "java/lang", "java.lang."})
+            EXPECT_EQ(store.moduleNameForPackageName(none), std::nullopt) << none;
         EXPECT_TRUE(store.containsClassName("java.lang.instrument.Instrumentation"));
         // Not classes: a missing name, a resource of another kind, a module's module-info
         // (under any name), names that are paths.
