@@ -6,8 +6,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -201,7 +199,6 @@ void forEachClassOnWorkers(const DepsEntry& entry, unsigned jobs,
     size_t ready = 0;                     // under the mutex: the runs before it are finished
     size_t delivered = 0;                 // the runs handed on, on this thread
     std::atomic<size_t> next{0};
-    std::exception_ptr failure;
     const auto runOne = [&](DepsWorker& worker, size_t run) {
         {
             const OutputCapture capture(outputs[run]);
@@ -225,8 +222,20 @@ void forEachClassOnWorkers(const DepsEntry& entry, unsigned jobs,
     // classes, leaves its worker out. The entry's own opening stays on this thread, which
     // hands on what is finished between its runs, so that deliver never meets a worker
     // on the entry's store.
-    const auto workElsewhere = [&] {
+    runOnThreads(workers, [&](unsigned thread) {
         try {
+            if (thread == 0) {
+                for (size_t run; (run = next.fetch_add(1)) < runs;) {
+                    runOne(here, run);
+                    size_t upTo = 0;
+                    {
+                        const std::lock_guard lock(mutex);
+                        upTo = ready;
+                    }
+                    deliverUpTo(upTo);
+                }
+                return;
+            }
             DepsWorker mine;
             {
                 CapturedOutput discarded;
@@ -239,34 +248,10 @@ void forEachClassOnWorkers(const DepsEntry& entry, unsigned jobs,
             mine.scanner = std::make_unique<VQDependencyScanner>();
             for (size_t run; (run = next.fetch_add(1)) < runs;) runOne(mine, run);
         } catch (...) {
-            const std::lock_guard lock(mutex);
-            if (!failure) failure = std::current_exception();
             next = runs;
+            throw;
         }
-    };
-    std::vector<std::thread> threads;
-    try {
-        for (unsigned i = 1; i < workers; ++i) threads.emplace_back(workElsewhere);
-    } catch (const std::system_error&) {
-        // Fewer threads than asked for: those there are share the work.
-    }
-    try {
-        for (size_t run; (run = next.fetch_add(1)) < runs;) {
-            runOne(here, run);
-            size_t upTo = 0;
-            {
-                const std::lock_guard lock(mutex);
-                upTo = ready;
-            }
-            deliverUpTo(upTo);
-        }
-    } catch (...) {
-        const std::lock_guard lock(mutex);
-        if (!failure) failure = std::current_exception();
-        next = runs;
-    }
-    for (std::thread& thread : threads) thread.join();
-    if (failure) std::rethrow_exception(failure);
+    });
     deliverUpTo(runs);
 }
 

@@ -71,6 +71,29 @@ bool isWildcard(const std::string& entry) {
 
 }  // namespace
 
+void runOnThreads(unsigned threads, const std::function<void(unsigned thread)>& f) {
+    std::mutex mutex;
+    std::exception_ptr failure;
+    auto run = [&](unsigned thread) {
+        try {
+            f(thread);
+        } catch (...) {
+            const std::lock_guard lock(mutex);
+            if (!failure) failure = std::current_exception();
+        }
+    };
+    std::vector<std::thread> started;
+    started.reserve(threads > 0 ? threads - 1 : 0);
+    try {
+        for (unsigned i = 1; i < threads; ++i) started.emplace_back(run, i);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: those there are share the work.
+    }
+    run(0);
+    for (std::thread& thread : started) thread.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
 void runOnWorkers(size_t count, unsigned jobs, const std::function<void(size_t index)>& f) {
     jobs = static_cast<unsigned>(std::min<size_t>(jobsOrDefault(jobs), count));
     if (jobs <= 1) {
@@ -78,29 +101,14 @@ void runOnWorkers(size_t count, unsigned jobs, const std::function<void(size_t i
         return;
     }
     std::atomic<size_t> next{0};
-    std::mutex mutex;
-    std::exception_ptr failure;
-    auto work = [&] {
-        for (size_t i; (i = next.fetch_add(1)) < count;) {
-            try {
-                f(i);
-            } catch (...) {
-                const std::lock_guard lock(mutex);
-                if (!failure) failure = std::current_exception();
-                next = count;
-            }
+    runOnThreads(jobs, [&](unsigned) {
+        try {
+            for (size_t i; (i = next.fetch_add(1)) < count;) f(i);
+        } catch (...) {
+            next = count;
+            throw;
         }
-    };
-    std::vector<std::thread> threads;
-    threads.reserve(jobs - 1);
-    try {
-        for (unsigned i = 1; i < jobs; ++i) threads.emplace_back(work);
-    } catch (const std::system_error&) {
-        // Fewer threads than asked for: those there are share the work.
-    }
-    work();
-    for (std::thread& thread : threads) thread.join();
-    if (failure) std::rethrow_exception(failure);
+    });
 }
 
 PrebuiltStores::PrebuiltStores(const std::vector<std::string>& entries, unsigned jobs,

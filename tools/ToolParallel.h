@@ -37,6 +37,11 @@ bool runItemsInOrder(ToolLibrary& found, size_t count, unsigned jobs,
 // nothing is kept in order. The first exception f throws is rethrown once all stopped.
 void runOnWorkers(size_t count, unsigned jobs, const std::function<void(size_t index)>& f);
 
+// Runs f(0) here and f(1) .. f(threads - 1) on threads of their own (fewer when no more
+// can be started), and returns once all have: the first exception any of them threw is
+// rethrown then. Telling the others to stop is f's own business.
+void runOnThreads(unsigned threads, const std::function<void(unsigned thread)>& f);
+
 // The stores of a class path's entries, made and indexed on `jobs` workers before the
 // entries are added to a library one after another: while the object lives, the store
 // registry hands the library these stores (each once) for the entries' names, with what

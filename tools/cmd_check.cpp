@@ -150,18 +150,24 @@ void CheckRun::emit(const nlohmann::ordered_json& json, const std::string& text)
         _out.append(text);
 }
 
+// How check reads an archive, on the path's library and on a worker's own opening alike:
+// as its application's loader reads it (nested entries, and the layouts of executable
+// jars, WARs and EARs), kept open between reads.
+VQClassLibraryArchiveOptions archiveReading() {
+    VQClassLibraryArchiveOptions options;
+    options.nestedEntries = true;
+    options.layout = VQArchiveLayout::automatic;
+    options.maxOpenArchives = kToolOpenArchives;
+    return options;
+}
+
 void CheckRun::openEntries() {
     // One library for the whole path, so that manifest Class-Path entries and DIR/* come
     // in where java would put them, and a jar named twice (or in a loop) counts once.
     auto library = VQClassLibrary::classLibrary();
-    VQClassLibraryArchiveOptions archiveOptions;
+    VQClassLibraryArchiveOptions archiveOptions = archiveReading();
     archiveOptions.followManifestClassPath = true;
     archiveOptions.expandWildcards = true;
-    // An application is checked as its loader reads it: nested entries, and the layouts of
-    // executable jars, WARs and EARs.
-    archiveOptions.nestedEntries = true;
-    archiveOptions.layout = VQArchiveLayout::automatic;
-    archiveOptions.maxOpenArchives = kToolOpenArchives;
     archiveOptions.onMissingClassPathEntry = [this](const std::string& jar,
                                                     const std::string& missing) {
         reportFailure(missing, "named by the Class-Path of " + jar + ", but not there");
@@ -274,11 +280,7 @@ std::unique_ptr<DepsEntry> CheckRun::reopenEntry(const DepsEntry& entry) const {
     own->path = entry.path;
     own->name = entry.name;
     own->library = VQClassLibrary::classLibrary();
-    VQClassLibraryArchiveOptions archiveOptions;
-    archiveOptions.nestedEntries = true;
-    archiveOptions.layout = VQArchiveLayout::automatic;
-    archiveOptions.maxOpenArchives = kToolOpenArchives;
-    own->library->setArchiveOptions(std::move(archiveOptions));
+    own->library->setArchiveOptions(archiveReading());
     try {
         own->library->appendToClassPath(entry.store->name(),
                                         [](const std::string&, const std::exception&) {});
