@@ -66,13 +66,14 @@
 //                     in the corpus jars those are exactly the classes, while in the real
 //                     jars of jars.txt the peer also reads resources (and META-INF), which
 //                     a class store does not hold.
-//   ornith-lex        every .java file of src/ opened with VQOpenJavaSourceFile and lexed
-//                     to the end with VQNextTokenFromJavaLexer. items = tokens (end of
-//                     input not counted), bytes = file sizes. The lexer reads its own files
-//                     (from the page cache), which the peers do not: theirs lex char[]
-//                     decoded beforehand. Standard error goes to /dev/null during the job.
-//   ornith-lex-25     the same at the lexical level of Java 25 (VQOpenJavaSourceFileAtLevel),
-//                     which makes the tokens javac's and the Eclipse scanner's make.
+//   ornith-lex        every .java file of src/, read into memory untimed as the peers read
+//                     theirs, opened with VQOpenJavaSourceBytes at the classic level and
+//                     lexed to the end with VQNextTokenFromJavaLexer. items = tokens (end
+//                     of input not counted), bytes = file sizes. The peers lex char[] that
+//                     was decoded untimed; the lexer decodes its UTF-8 in the timed rounds.
+//                     Standard error goes to /dev/null during the job.
+//   ornith-lex-25     the same at the lexical level of Java 25, which makes the tokens
+//                     javac's and the Eclipse scanner's make.
 //   ornith-image-open    a VQRuntimeImageStore on a JDK's lib/modules (ORNITH_IMAGE, else
 //                     JAVA_HOME's): header and index read and checked. items = resources
 //                     the header declares, bytes = the file's size.
@@ -973,18 +974,24 @@ void zipRead(const Options& options, const Archives& a) {
 
 void lex(const Options& options, const std::string& dir, const char* name, int level) {
     const std::vector<std::string> files = filesBelow(dir, ".java");
+    std::vector<std::shared_ptr<const VQByteBuffer>> sources;
+    sources.reserve(files.size());
     int64_t bytes = 0;
-    for (const std::string& path : files) bytes += fileSize(path);
+    for (const std::string& path : files) {
+        sources.push_back(VQByteBuffer::bufferWithContentsOfFile(path));
+        if (!sources.back()) fail("cannot read " + path);
+        bytes += static_cast<int64_t>(sources.back()->length());
+    }
     int64_t tokens = 0, errors = 0;
     Timing t;
     {
         SilencedStandardError silence;
         t = timeRounds(options, [&] {
             int64_t count = 0, check = 0, errorCount = 0;
-            for (const std::string& path : files) {
-                ornith::VQJavaLexer* lexer =
-                    ornith::VQOpenJavaSourceFileAtLevel(path.c_str(), level);
-                if (!lexer) fail("cannot open " + path);
+            for (size_t i = 0; i < files.size(); ++i) {
+                ornith::VQJavaLexer* lexer = ornith::VQOpenJavaSourceBytes(
+                    sources[i]->bytes(), sources[i]->length(), files[i].c_str(), level);
+                if (!lexer) fail("cannot open " + files[i]);
                 for (int kind; (kind = ornith::VQNextTokenFromJavaLexer(lexer)) !=
                                ornith::VQJavaTokenEndOfInput;) {
                     ++count;

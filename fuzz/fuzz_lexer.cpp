@@ -5,6 +5,7 @@
 // release chosen by the input, so that every level is run; string values are made too,
 // and the release levels' reports go to a writer of the target's.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -70,10 +71,13 @@ void lex(const char* path, size_t size) {
 }
 
 // A release level over the bytes in memory. A token consumes at least one unit, and UTF-8
-// never makes more units than bytes.
-void lexBytes(const uint8_t* data, size_t size, int level) {
+// never makes more units than bytes. The memory is read in place and the file in blocks, yet
+// both must give the same tokens: the same file's lexer goes along in step.
+void lexBytes(const uint8_t* data, size_t size, int level, const char* path) {
     VQJavaLexer* lexer = VQOpenJavaSourceBytes(data, size, "fuzz.java", level);
     ORNITH_FUZZ_CHECK(lexer != nullptr && VQJavaLexerLevel(lexer) == level);
+    VQJavaLexer* twin = VQOpenJavaSourceFileAtLevel(path, level);
+    ORNITH_FUZZ_CHECK(twin != nullptr);
     // Reports go to a writer of our own: pieces of 1 to 4096 bytes, and some exactly when
     // the lexer counts errors.
     size_t written = 0;
@@ -91,6 +95,10 @@ void lexBytes(const uint8_t* data, size_t size, int level) {
         ORNITH_FUZZ_CHECK(lexer->textLength <= lexer->textCapacity);
         ORNITH_FUZZ_CHECK(kind == VQJavaTokenEndOfInput || lexer->textLength > 0);
         VQPrintJavaLexerToken(lexer, kind);
+        ORNITH_FUZZ_CHECK(
+            VQNextTokenFromJavaLexer(twin) == kind && twin->textLength == lexer->textLength &&
+            std::equal(lexer->text, lexer->text + lexer->textLength, twin->text) &&
+            twin->stream->lineNumber == lexer->stream->lineNumber && twin->column == lexer->column);
         uint32_t length = 0;
         const char16_t* value = VQJavaLexerStringValue(lexer, &length);
         if (kind == VQJavaTokenStringLiteral || kind == VQJavaTokenTextBlock) {
@@ -104,6 +112,8 @@ void lexBytes(const uint8_t* data, size_t size, int level) {
     }
     ORNITH_FUZZ_CHECK(VQNextTokenFromJavaLexer(lexer) == VQJavaTokenEndOfInput);
     ORNITH_FUZZ_CHECK((written > 0) == (VQJavaLexerErrorCount(lexer) > 0));
+    ORNITH_FUZZ_CHECK(VQJavaLexerErrorCount(twin) == VQJavaLexerErrorCount(lexer));
+    VQCloseJavaSourceFile(twin);
     VQCloseJavaSourceFile(lexer);
 }
 
@@ -114,10 +124,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = file.write(data, size);
     readStream(path.c_str(), size);
     lex(path.c_str(), size);
-    lexBytes(data, size, VQJavaLevelLatestRelease);
+    lexBytes(data, size, VQJavaLevelLatestRelease, path.c_str());
     const int span = VQJavaLevelLatestRelease - VQJavaLevelFirstRelease;  // 8 to 24
     lexBytes(data, size,
-             VQJavaLevelFirstRelease + static_cast<int>(size % static_cast<size_t>(span)));
+             VQJavaLevelFirstRelease + static_cast<int>(size % static_cast<size_t>(span)),
+             path.c_str());
     std::fflush(stdout);
     return 0;
 }

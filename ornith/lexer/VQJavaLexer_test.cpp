@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -639,7 +643,12 @@ TEST(VQJavaLexer, FastPathsChangeNothing) {
 // A block comment's lines are passed over in the bytes where nothing on them can end it;
 // the lines that may (a backslash, */, a CR, a byte above 127) are read. Long comments
 // cross the stream's 64 KiB blocks, and every stop comes at each place in a 16-byte step.
+// A file's blocks are read into the stream and memory is read in place: the same source
+// from a file must lex the same.
 TEST(VQJavaLexer, LongCommentsLexAsReadOneCharacterAtATime) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("ornith-long-comments-" + std::to_string(::getpid()) + ".java"))
+                                 .string();
     const char* stops[] = {"*/",   "**/",      "\\u002a/", "*\\u002f", "\\\\", "\r",
                            "\r\n", "\xC3\xA9", "\xFF",     "*",        "/",    "* /"};
     std::mt19937 random(20261210);
@@ -653,11 +662,12 @@ TEST(VQJavaLexer, LongCommentsLexAsReadOneCharacterAtATime) {
         }
         source += round % 5 == 0 ? "" : " */ b\n";
         for (int level : {VQJavaLevelClassic, VQJavaLevelLatestRelease}) {
-            auto lexAll = [&] {
+            auto lexAll = [&](bool fromFile = false) {
                 std::vector<Positioned> positions;
                 std::string written;
                 VQJavaLexer* lexer =
-                    VQOpenJavaSourceBytes(source.data(), source.size(), "F", level);
+                    fromFile ? VQOpenJavaSourceFileAtLevel(path.c_str(), level)
+                             : VQOpenJavaSourceBytes(source.data(), source.size(), "F", level);
                 EXPECT_NE(lexer, nullptr);
                 if (lexer == nullptr) return std::make_pair(positions, written);
                 VQSetJavaLexerDiagnosticWriter(
@@ -678,8 +688,18 @@ TEST(VQJavaLexer, LongCommentsLexAsReadOneCharacterAtATime) {
             const auto fast = lexAll();
             ASSERT_EQ(fast.first, plain.first) << round << " at level " << level;
             ASSERT_EQ(fast.second, plain.second) << round << " at level " << level;
+            if (round % 4 == 0) {
+                std::ofstream(path, std::ios::binary) << source;
+                auto file = lexAll(true);
+                ASSERT_EQ(file.first, fast.first) << round << " from a file at " << level;
+                // The file's reports name it where the memory's name "F".
+                for (size_t at; (at = file.second.find(path + ":")) != std::string::npos;)
+                    file.second.replace(at, path.size(), "F");
+                ASSERT_EQ(file.second, fast.second) << round << " from a file at " << level;
+            }
         }
     }
+    std::filesystem::remove(path);
 }
 
 }  // namespace

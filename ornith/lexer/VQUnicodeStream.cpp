@@ -1,5 +1,6 @@
 #include "ornith/lexer/VQUnicodeStream.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -33,23 +34,58 @@ constexpr uint32_t kSlack = 16;
 // line index, columns and caret widths far inside 32-bit signed range.
 constexpr uint32_t kMaxLineUnits = uint32_t{1} << 30;
 
-// Makes at least `wanted` (1 or 2) bytes available unless the file ends first; answers
-// how many are available.
+// The block of a stream over memory, which only ever holds the input's last bytes: fewer
+// than kSlack plus the most that fillBytes is asked for (a cut UTF-8 sequence's 4).
+constexpr uint32_t kMemoryTailBytes = kSlack + 8;
+
+// A stream over memory reads its bytes where they are. The line readers may look up to
+// kSlack bytes past the bytes they are given, so the in-place window stops kSlack bytes
+// short of the input's end, and only the bytes past it are copied, into the small block
+// with zeroed slack. A window spans no more than a file's block, which keeps indexes
+// 32-bit and has a large input's windows move along it as a file's blocks do.
+constexpr uint64_t kMaxMemoryWindow = kMaxReadAheadBytes;
+
+uint32_t fillFromMemory(VQUnicodeStream* s, uint32_t wanted) {
+    const uint32_t available = s->_bytesEnd - s->_bytesStart;
+    const uint64_t from = s->_inputOffset - available;  // the first byte not yet used
+    const uint64_t length = s->_inputLength;
+    const uint64_t inPlaceEnd = length > kSlack ? length - kSlack : 0;
+    s->_highByteKnown = 0;
+    s->_bytesStart = 0;
+    if (inPlaceEnd > from && inPlaceEnd - from >= wanted) {
+        const uint64_t window = std::min(inPlaceEnd - from, kMaxMemoryWindow);
+        s->_bytes = s->_memory + from;
+        s->_bytesEnd = static_cast<uint32_t>(window);
+        s->_inputOffset = from + window;
+        return s->_bytesEnd;
+    }
+    const auto tail = static_cast<uint32_t>(std::min<uint64_t>(length - from, kMemoryTailBytes));
+    std::memcpy(s->_block, s->_memory + from, tail);
+    std::memset(s->_block + tail, 0, kSlack);
+    s->_bytes = s->_block;
+    s->_bytesEnd = tail;
+    s->_inputOffset = from + tail;
+    s->_fileEnded = 1;
+    return tail;
+}
+
+// Makes at least `wanted` (at most 4) bytes available unless the input ends first;
+// answers how many are available.
 uint32_t fillBytes(VQUnicodeStream* s, uint32_t wanted) {
     uint32_t available = s->_bytesEnd - s->_bytesStart;
+    if (available >= wanted || s->_fileEnded) return available;
+    if (s->file == nullptr) return fillFromMemory(s, wanted);
     while (available < wanted && !s->_fileEnded) {
         if (s->_bytesStart > 0) {
-            std::memmove(s->_bytes, s->_bytes + s->_bytesStart, available);
+            std::memmove(s->_block, s->_block + s->_bytesStart, available);
             s->_bytesStart = 0;
             s->_bytesEnd = available;
         }
         uint64_t room = s->_bytesSize - s->_bytesEnd;
         uint64_t left = s->_inputLength - s->_inputOffset;
         uint32_t got = static_cast<uint32_t>(left < room ? left : room);
-        unsigned char* into = s->_bytes + s->_bytesEnd;
-        if (s->file == nullptr) {
-            std::memcpy(into, s->_memory + s->_inputOffset, got);
-        } else if (got > 0 && s->file->readAt(s->_inputOffset, into, got) != VQFileStatus::ok) {
+        if (got > 0 &&
+            s->file->readAt(s->_inputOffset, s->_block + s->_bytesEnd, got) != VQFileStatus::ok) {
             // The file shrank or could not be read: the input ends with what came before.
             got = 0;
             s->_fileEnded = 1;
@@ -59,7 +95,7 @@ uint32_t fillBytes(VQUnicodeStream* s, uint32_t wanted) {
         if (s->_inputOffset == s->_inputLength) s->_fileEnded = 1;
         s->_bytesEnd += got;
         // widen() may read a few bytes past the data; they are never used, but defined.
-        std::memset(s->_bytes + s->_bytesEnd, 0, kSlack);
+        std::memset(s->_block + s->_bytesEnd, 0, kSlack);
         available = s->_bytesEnd - s->_bytesStart;
     }
     return available;
@@ -403,25 +439,27 @@ VQUnicodeStream* openStream(VQFile* file, const unsigned char* memory, uint64_t 
     // two, for the byte-order mark.
     uint32_t blockSize = kMaxReadAheadBytes;
     if (length < kMaxReadAheadBytes - 1) blockSize = static_cast<uint32_t>(length) + 2;
+    if (file == nullptr) blockSize = kMemoryTailBytes;
     auto* s = new (std::nothrow) VQUnicodeStream{};
-    auto* bytes = static_cast<unsigned char*>(std::malloc(blockSize + kSlack));
-    if (s == nullptr || bytes == nullptr) {
+    auto* block = static_cast<unsigned char*>(std::malloc(blockSize + kSlack));
+    if (s == nullptr || block == nullptr) {
         delete file;
-        std::free(bytes);
+        std::free(block);
         delete s;
         return nullptr;
     }
     s->file = file;
     s->_memory = memory;
     s->_inputLength = length;
-    s->_bytes = bytes;
+    s->_bytes = block;
+    s->_block = block;
     s->_bytesSize = blockSize;
     s->lastCharacter = -1;
 
     // A byte-order mark is consumed; any other first bytes stay and are read as data.
     if (fillBytes(s, 2) >= 2) {
-        unsigned char first = bytes[0];
-        unsigned char second = bytes[1];
+        unsigned char first = s->_bytes[0];
+        unsigned char second = s->_bytes[1];
         if ((first == 0xFE && second == 0xFF) || (first == 0xFF && second == 0xFE)) {
             s->wide = 1;
             s->bigEndian = first == 0xFE ? 1 : 0;
@@ -462,7 +500,7 @@ void VQCloseUnicodeStream(VQUnicodeStream* stream) {
     if (stream == nullptr) return;
     delete stream->file;
     std::free(stream->line);
-    std::free(stream->_bytes);
+    std::free(stream->_block);
     delete stream;
 }
 

@@ -28,8 +28,10 @@ struct VQUnicodeStream {
 
     // Internal state beyond the fields above.
     uint32_t _characterStart;      // index in line of the first unit of lastCharacter
-    unsigned char* _bytes;         // owned; bytes read from file and not yet put into a line
-    uint32_t _bytesSize;           // size of the _bytes block
+    const unsigned char* _bytes;   // bytes not yet put into a line: in _block, or in place in
+                                   // the memory of a stream over memory
+    unsigned char* _block;         // owned; the bytes read from file, or a memory block's tail
+    uint32_t _bytesSize;           // size of _block
     uint32_t _bytesStart;          // next unused byte
     uint32_t _bytesEnd;            // end of the bytes read
     uint32_t _fileEnded;           // 1 once file reported end of input or an error
