@@ -9,6 +9,7 @@
 #include <string>
 
 #include "RunTool.h"
+#include "ToolTestFiles.h"
 #include "ornith/testing/ClassFileWriter.h"
 
 namespace ornith::tool {
@@ -101,6 +102,13 @@ TEST(DescribeSafeText, JavapFormatMatchesJavapForTheExamples) {
             testing::runTool({"describe", "--format", "javap", "--constants", file});
         EXPECT_EQ(c.out, testing::slurp(root + "javap/" + name + ".constants.txt")) << name;
     }
+    // The checksum line of -v, which the stored views leave out: the file's own digest.
+    const std::string planet = root + "classes/m/api/Planet.class";
+    testing::ToolResult v = testing::runTool({"describe", "--format", "javap", "-v", planet});
+    EXPECT_EQ(v.status, 0);
+    EXPECT_NE(v.out.find("\n  SHA-256 checksum " + testing::sha256(testing::slurp(planet)) + "\n"),
+              std::string::npos)
+        << v.out.substr(0, 400);
     testing::ToolResult bad = testing::runTool({"describe", "--format", "xml", "x.class"});
     EXPECT_EQ(bad.status, 2);
 }

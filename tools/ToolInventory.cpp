@@ -1,7 +1,5 @@
 #include "ToolInventory.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -9,6 +7,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "ToolDigest.h"
 #include "ornith/model/VQJavaClass.h"
 #include "ornith/stores/VQJarManifest.h"
 #include "ornith/stores/zipfile.h"
@@ -34,37 +33,9 @@ bool isArchiveName(std::string_view name) {
            endsWithAnyCase(name, ".rar");
 }
 
-std::string hex(const unsigned char* digest, unsigned int length) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(length * 2);
-    for (unsigned int i = 0; i < length; ++i) {
-        out.push_back(kHex[digest[i] >> 4]);
-        out.push_back(kHex[digest[i] & 15]);
-    }
-    return out;
-}
-
-struct DigestContext {
-    EVP_MD_CTX* context = EVP_MD_CTX_new();
-    ~DigestContext() { EVP_MD_CTX_free(context); }
-    DigestContext(const DigestContext&) = delete;
-    DigestContext& operator=(const DigestContext&) = delete;
-    explicit DigestContext(const EVP_MD* md) {
-        if (!context || EVP_DigestInit_ex(context, md, nullptr) != 1)
-            throw std::runtime_error("no digest");
-    }
-    std::string finish() {
-        unsigned char digest[EVP_MAX_MD_SIZE];
-        unsigned int length = 0;
-        EVP_DigestFinal_ex(context, digest, &length);
-        return hex(digest, length);
-    }
-};
-
 // The archive's own bytes, read once through both digests.
 void hashArchive(const VQZipArchive& archive, ArchiveRecord& record, std::vector<uint8_t>& buffer) {
-    DigestContext sha256(EVP_sha256()), sha1(EVP_sha1());
+    Digest sha256(DigestKind::sha256), sha1(DigestKind::sha1);
     buffer.resize(kHashChunk);
     for (uint64_t at = 0; at < archive.size();) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kHashChunk, archive.size() - at));
@@ -72,12 +43,12 @@ void hashArchive(const VQZipArchive& archive, ArchiveRecord& record, std::vector
             record.problem = "its bytes cannot be read";
             return;
         }
-        EVP_DigestUpdate(sha256.context, buffer.data(), n);
-        EVP_DigestUpdate(sha1.context, buffer.data(), n);
+        sha256.update(buffer.data(), n);
+        sha1.update(buffer.data(), n);
         at += n;
     }
-    record.sha256 = sha256.finish();
-    record.sha1 = sha1.finish();
+    record.sha256 = sha256.finishHex();
+    record.sha1 = sha1.finishHex();
 }
 
 std::string dottedPackage(std::string_view member) {

@@ -1,6 +1,5 @@
 #include "ToolJavapFile.h"
 
-#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <cctype>
@@ -11,6 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "ToolDigest.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/stores/VQClassStore.h"
 #include "ornith/stores/VQRuntimeImageStore.h"
@@ -100,21 +100,6 @@ ArchiveTimes& archiveTimes() {
 }
 
 }  // namespace
-
-std::string sha256Hex(std::span<const uint8_t> bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1)
-        return std::string();
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(length * 2);
-    for (unsigned int i = 0; i < length; ++i) {
-        text.push_back(kHex[digest[i] >> 4]);
-        text.push_back(kHex[digest[i] & 0xF]);
-    }
-    return text;
-}
 
 std::string fileUriText(const std::string& absolutePath) {
     // What java.net.URI leaves as it is in a path; everything else ASCII is escaped (and

@@ -15,9 +15,6 @@ class VQClassLibrary;
 
 namespace ornith::tool {
 
-// Lower-case hex of the bytes' SHA-256 digest.
-std::string sha256Hex(std::span<const uint8_t> bytes);
-
 // A class file named on the command line.
 VQJavapFileInfo javapFileInfoForFile(const std::string& path, std::span<const uint8_t> bytes);
 // A class of the library: the first of its stores that holds it, as a lookup finds it.

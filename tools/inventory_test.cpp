@@ -3,11 +3,9 @@
 // text, JSON Lines and CycloneDX; the digests are those of each archive's own bytes.
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,16 +28,6 @@ const char* const kNoDefault = "CLASSPATH= ";
 std::string archiveBytes(const ZipWriter& zip) {
     const auto bytes = zip.bytes();
     return std::string(bytes.begin(), bytes.end());
-}
-
-std::string sha256(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-    std::ostringstream hex;
-    for (unsigned int i = 0; i < length; ++i)
-        hex << "0123456789abcdef"[digest[i] >> 4] << "0123456789abcdef"[digest[i] & 15];
-    return hex.str();
 }
 
 std::string moduleInfo(const std::string& name, const std::string& version) {
