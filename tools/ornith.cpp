@@ -43,11 +43,23 @@ void growHeapInHugePages() {
     if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
     std::free(first);
 }
+
+// Output to a file or a pipe goes out in large writes. stdio's default buffer is a block
+// (4 KiB): describing the classes of a corpus, 16 MB of text, made 3,800 system calls. A
+// terminal keeps its line buffering.
+void bufferStandardOutput() {
+    if (isatty(STDOUT_FILENO)) return;
+    constexpr size_t kBufferBytes = size_t{256} << 10;
+    // Never freed: stdout writes through it until the process ends.
+    static char* const buffer = static_cast<char*>(std::malloc(kBufferBytes));
+    if (buffer) std::setvbuf(stdout, buffer, _IOFBF, kBufferBytes);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace ornith::tool;
     growHeapInHugePages();
+    bufferStandardOutput();
     CLI::App app{"ornith: Java class files, class paths and Java source tokens", "ornith"};
     app.set_version_flag("--version", "ornith " ORNITH_VERSION);
     app.set_help_all_flag("--help-all", "Print this help and every command's, then exit");
