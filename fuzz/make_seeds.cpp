@@ -275,8 +275,8 @@ void writeArchives(const fs::path& dir) {
 void writeManifests(const fs::path& dir) {
     const char* manifests[] = {
         "Manifest-Version: 1.0\r\nMulti-Release: true\r\nClass-Path: a.jar lib/b.jar\r\n\r\n",
-        "manifest-version: 1.0\nclass-path: ../x.jar\n  /abs/y.jar file:/z%20z.jar\n "
-        "http://h/u.jar\n",
+        ("manifest-version: 1.0\nclass-path: ../x.jar\n  /abs/y.jar file:/z%20z.jar\n "
+         "http://h/u.jar\n"),
         "Class-Path: file://localhost/a.jar file://other/b.jar ./c/../d.jar\rName: p\r\rX: y\r",
         "Multi-Release: TRUE\n\nMulti-Release: false\n",
         " continuation first\nno colon line\n : empty name\n",

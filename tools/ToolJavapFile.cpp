@@ -66,8 +66,8 @@ public:
             if (_archive->readRaw(found->second + 10, dos, sizeof dos) != VQFileStatus::ok)
                 return std::nullopt;
             _archive->closeFile();
-            const unsigned time = dos[0] | dos[1] << 8;
-            const unsigned date = dos[2] | dos[3] << 8;
+            const auto time = static_cast<unsigned>(dos[0] | dos[1] << 8);
+            const auto date = static_cast<unsigned>(dos[2] | dos[3] << 8);
             struct tm parts {};
             parts.tm_year = static_cast<int>((date >> 9) + 80);
             parts.tm_mon = static_cast<int>(((date >> 5) & 0xF) - 1);
