@@ -4,6 +4,7 @@
 #include <atomic>
 #include <mutex>
 #include <type_traits>
+#include <utility>
 
 #include "ornith/base/VQException.h"
 #include "ornith/classfile/VQClassFileLayout.h"
@@ -599,18 +600,35 @@ const std::vector<VQRecordComponent>* VQJavaClass::recordComponents() const {
 
 // ---- The class file as kept ------------------------------------------------------------
 
+namespace {
+
+// std::call_once, without its cost here: glibc's pthread_once makes a futex system call
+// after every first call, whether or not another thread waits, which was two system calls
+// a class for javap's -c view. A call that throws leaves `done` unset for the next.
+template <class F>
+void callOnce(std::atomic<bool>& done, std::mutex& lock, F&& f) {
+    if (done.load(std::memory_order_acquire)) return;
+    const std::lock_guard<std::mutex> held(lock);
+    if (done.load(std::memory_order_relaxed)) return;
+    std::forward<F>(f)();
+    done.store(true, std::memory_order_release);
+}
+
+}  // namespace
+
 struct VQJavaClass::KeptFile {
     std::unique_ptr<const VQConstantPoolEntries> pool;
     std::unique_ptr<const VQClassFileLayout> layout;
     // One per method of the file's table, null for one without Code.
-    std::once_flag codeOnce;
+    std::atomic<bool> codesMade{false};
+    std::mutex codesLock;
     std::vector<std::unique_ptr<const VQCodeAttribute>> codes;
 };
 
 VQJavaClass::KeptFile* VQJavaClass::_openKeptFile() const {
     if (!_classFile) return nullptr;
     // A failure leaves the flag unset, so that the next request raises it again.
-    std::call_once(_keptFileOnce, [this] {
+    callOnce(_keptFileOpened, _keptFileLock, [this] {
         auto kept = std::make_unique<KeptFile>();
         kept->pool = VQConstantPoolEntries::entriesOfClassFile(classFileBytes());
         kept->layout = VQClassFileLayout::layoutOfClassFile(classFileBytes(), *kept->pool);
@@ -633,7 +651,7 @@ const VQCodeAttribute* VQJavaClass::code(const VQJavaMethod& method) const {
     KeptFile* kept = _openKeptFile();
     if (!kept) return nullptr;
     const std::span<const VQLayoutMember> members = kept->layout->methods();
-    std::call_once(kept->codeOnce, [kept, members] {
+    callOnce(kept->codesMade, kept->codesLock, [kept, members] {
         kept->codes.resize(members.size());
         for (size_t i = 0; i < members.size(); ++i)
             if (const VQLayoutAttribute* found = members[i].attribute("Code"))

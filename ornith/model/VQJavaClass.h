@@ -38,6 +38,7 @@
 // holds no shared_ptr to itself: the member lists make theirs on access. Names come back
 // as std::string_view over the class's storage, valid while the class is.
 
+#include <atomic>
 #include <concepts>
 #include <cstdint>
 #include <iterator>
@@ -417,7 +418,8 @@ private:
     VQClassResolver* _resolver = nullptr;
     // What is read from _classFile on request (constantPool, classFileLayout).
     struct KeptFile;
-    mutable std::once_flag _keptFileOnce;
+    mutable std::atomic<bool> _keptFileOpened{false};
+    mutable std::mutex _keptFileLock;
     mutable std::unique_ptr<KeptFile> _keptFile;
     KeptFile* _openKeptFile() const;
     // The attribute lists a lazy parse left in _classFile; null for an eager class. In

@@ -10,6 +10,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ornith/base/VQByteBuffer.h"
@@ -94,6 +95,26 @@ TEST(VQJavaClassKeptFile, PoolAndLayoutComeFromTheKeptBytesOnly) {
     std::string name;
     ASSERT_TRUE(pool->text(layout->thisClass(), name));
     EXPECT_EQ(name, "p/C");
+}
+
+// Asked on two threads at once, a class reads its file and its code once.
+TEST(VQJavaClassKeptFile, ReadOnceWhenAskedOnSeveralThreads) {
+    const Bytes bytes = smallClass();
+    auto shared = VQJavaClass::classWithData(VQByteBuffer::bufferWithVector(bytes));
+    const VQJavaMethod* method = methodsInFileOrder(*shared).at(0);
+    const VQConstantPoolEntries* pools[2] = {};
+    const VQCodeAttribute* codes[2] = {};
+    auto ask = [&](int i) {
+        pools[i] = shared->constantPool();
+        codes[i] = method->code(*shared);
+    };
+    std::thread other(ask, 1);
+    ask(0);
+    other.join();
+    EXPECT_NE(pools[0], nullptr);
+    EXPECT_EQ(pools[0], pools[1]);
+    EXPECT_NE(codes[0], nullptr);
+    EXPECT_EQ(codes[0], codes[1]);
 }
 
 // Every method body of the example classes decodes whole, and every branch, switch
