@@ -47,10 +47,6 @@ public:
 private:
     friend void writeOutput(std::string_view text);
     friend void writeBuiltOutput(const std::function<void(std::string& out)>& build);
-    // Writes what `build` appends to the string it is given: the capture's own text when
-    // one is kept, else a buffer of this thread's, so that a large text is neither built
-    // anew each time nor copied after it is built.
-    void writeBuiltOutput(const std::function<void(std::string& out)>& build);
     friend void writeCapturedLine(std::string_view prefix, std::string_view text);
     CapturedOutput& _into;
     OutputCapture* _outer;
