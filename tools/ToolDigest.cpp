@@ -73,13 +73,15 @@ Digest::~Digest() {
 }
 
 void Digest::update(const void* bytes, size_t length) {
-    crypto().update(context(_context), bytes, length);
+    if (crypto().update(context(_context), bytes, length) != 1)
+        throw std::runtime_error("no digest");
 }
 
 std::string Digest::finishHex() {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (crypto().final(context(_context), digest, &length) != 1) return std::string();
+    if (crypto().final(context(_context), digest, &length) != 1)
+        throw std::runtime_error("no digest");
     static constexpr char kHex[] = "0123456789abcdef";
     std::string text;
     text.reserve(length * 2);

@@ -13,8 +13,8 @@ namespace ornith::tool {
 
 enum class DigestKind { sha256, sha1 };
 
-// A digest taken over bytes given in pieces. The constructor throws std::runtime_error
-// when libcrypto cannot be loaded or the digest cannot start.
+// A digest taken over bytes given in pieces. Throws std::runtime_error when libcrypto
+// cannot be loaded or the digest cannot be taken: a missing digest is never an empty one.
 class Digest {
 public:
     explicit Digest(DigestKind kind);

@@ -33,22 +33,28 @@ bool isArchiveName(std::string_view name) {
            endsWithAnyCase(name, ".rar");
 }
 
-// The archive's own bytes, read once through both digests.
+// The archive's own bytes, read once through both digests. A digest that cannot be
+// taken is the archive's problem, as unreadable bytes are: the other archives go on.
 void hashArchive(const VQZipArchive& archive, ArchiveRecord& record, std::vector<uint8_t>& buffer) {
-    Digest sha256(DigestKind::sha256), sha1(DigestKind::sha1);
-    buffer.resize(kHashChunk);
-    for (uint64_t at = 0; at < archive.size();) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(kHashChunk, archive.size() - at));
-        if (archive.readRaw(at, buffer.data(), n) != VQFileStatus::ok) {
-            record.problem = "its bytes cannot be read";
-            return;
+    try {
+        Digest sha256(DigestKind::sha256), sha1(DigestKind::sha1);
+        buffer.resize(kHashChunk);
+        for (uint64_t at = 0; at < archive.size();) {
+            const size_t n =
+                static_cast<size_t>(std::min<uint64_t>(kHashChunk, archive.size() - at));
+            if (archive.readRaw(at, buffer.data(), n) != VQFileStatus::ok) {
+                record.problem = "its bytes cannot be read";
+                return;
+            }
+            sha256.update(buffer.data(), n);
+            sha1.update(buffer.data(), n);
+            at += n;
         }
-        sha256.update(buffer.data(), n);
-        sha1.update(buffer.data(), n);
-        at += n;
+        record.sha256 = sha256.finishHex();
+        record.sha1 = sha1.finishHex();
+    } catch (const std::runtime_error& failure) {
+        record.problem = std::string("its digests cannot be taken: ") + failure.what();
     }
-    record.sha256 = sha256.finishHex();
-    record.sha1 = sha1.finishHex();
 }
 
 std::string dottedPackage(std::string_view member) {
