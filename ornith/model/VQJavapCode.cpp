@@ -19,28 +19,27 @@ namespace ornith {
 
 namespace {
 
-// javap's line writer: spaces are held back until something follows them on the line
-// (so no line ends in spaces), a line's indentation is given when its first character
-// comes, and a tab moves to the comment column of the current indentation. Lines are
-// built in the output itself, from `_lineStart` on.
+// javap's line writer: no line ends in spaces, a line's indentation is given when its
+// first character comes, and a tab moves to the comment column of the current
+// indentation. Lines are built in the output itself, from `_lineStart` on. Text goes in
+// as it is and a line's trailing spaces are cut when it ends, which leaves the same
+// line as holding spaces back until something follows them, at the cost of one copy.
 class JavapLines {
 public:
     JavapLines(std::string& out, int indent) : _out(out), _lineStart(out.size()), _indent(indent) {}
 
     void print(std::string_view text) {
-        VQJavapEachPiece(
-            text,
-            [&](std::string_view run) {
-                if (_out.size() == _lineStart) _pending += _indent * kIndentWidth;
-                if (_pending > 0) _out.append(static_cast<size_t>(_pending), ' ');
-                _pending = 0;
-                _out.append(run);
-            },
-            [&] { ++_pending; }, [&] { println(); });
+        for (;;) {
+            const size_t end = text.find('\n');
+            append(text.substr(0, end));
+            if (end == std::string_view::npos) return;
+            println();
+            text.remove_prefix(end + 1);
+        }
     }
     void print(int64_t number) {
         char digits[24];
-        print(std::string_view(
+        append(std::string_view(
             digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr -
                                         digits)));
     }
@@ -49,7 +48,7 @@ public:
         println();
     }
     void println() {
-        _pending = 0;
+        _out.resize(_lineStart + visibleLength());
         _out += '\n';
         _lineStart = _out.size();
     }
@@ -61,9 +60,10 @@ public:
         _lineStart = _out.size();
     }
     void tab() {
-        const int column = _indent * kIndentWidth + kTabColumn;
-        const int length = static_cast<int>(_out.size() - _lineStart);
-        _pending += column <= length ? 1 : column - length;
+        startLine();
+        const size_t column = static_cast<size_t>(_indent * kIndentWidth + kTabColumn);
+        const size_t length = visibleLength();
+        _out.append(column <= length ? 1 : column - length, ' ');
     }
     // A report of a fault: javap writes it on a line of its own, unindented, ahead of
     // the line being built.
@@ -80,11 +80,28 @@ public:
 private:
     static constexpr int kIndentWidth = 2;
     static constexpr int kTabColumn = 40;
+
+    void startLine() {
+        if (_out.size() == _lineStart && _indent > 0)
+            _out.append(static_cast<size_t>(_indent * kIndentWidth), ' ');
+    }
+    void append(std::string_view text) {
+        if (text.empty()) return;
+        startLine();
+        _out += text;
+    }
+    // The line's length without the spaces at its end, which javap would not have
+    // written yet.
+    size_t visibleLength() const noexcept {
+        size_t end = _out.size();
+        while (end > _lineStart && _out[end - 1] == ' ') --end;
+        return end - _lineStart;
+    }
+
     std::string& _out;
     size_t _lineStart;
     std::string _scratch;
     int _indent;
-    int _pending = 0;
 };
 
 std::string format(const char* pattern, auto... values) {
