@@ -1,5 +1,6 @@
 #include "ornith/classfile/VQConstantPoolEntries.h"
 
+#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -121,14 +122,25 @@ void appendModifiedUTF8Units(std::u16string& out, const uint8_t* p, size_t lengt
 // Character.isJavaIdentifierStart and isJavaIdentifierPart for what class files hold.
 // ASCII exactly; above it every character counts as a letter except the C1 controls,
 // which Java ignores inside an identifier: a name javac wrote is never quoted for it.
-bool isIdentifierStart(uint32_t c) noexcept {
+constexpr bool isIdentifierStart(uint32_t c) noexcept {
     if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '$' || c == '_';
     return c > 0x9F && c != kVQReplacementCharacter;
 }
-bool isIdentifierPart(uint32_t c) noexcept {
+constexpr bool isIdentifierPart(uint32_t c) noexcept {
     if (isIdentifierStart(c) || (c >= '0' && c <= '9')) return true;
     return c <= 0x08 || (c >= 0x0E && c <= 0x1B) || (c >= 0x7F && c <= 0x9F);
 }
+
+// isIdentifierStart and isIdentifierPart (with '/' a part of a name) over ASCII.
+constexpr uint8_t kNameStart = 1;
+constexpr uint8_t kNamePart = 2;
+constexpr auto kASCIINameClass = [] {
+    std::array<uint8_t, 128> classes{};
+    for (uint32_t c = 0; c < 128; ++c)
+        classes[c] = static_cast<uint8_t>((isIdentifierStart(c) ? kNameStart : 0) |
+                                          (c == '/' || isIdentifierPart(c) ? kNamePart : 0));
+    return classes;
+}();
 
 void appendHexUnit(uint32_t unit, std::string& out) {
     char buffer[8];
@@ -225,6 +237,17 @@ bool VQConstantPoolEntries::text(uint32_t index, std::string& out) const {
     return static_cast<bool>(VQPoolReader(*_pool).textInto(static_cast<int32_t>(index), out));
 }
 
+bool VQConstantPoolEntries::textView(uint32_t index, std::string& scratch,
+                                     std::string_view& view) const {
+    if (namesText(tag(index))) index = firstIndex(index);
+    if (index == 0 || index >= size()) return false;
+    VQPoolResult<std::string_view> found =
+        VQPoolReader(*_pool).textView(static_cast<int32_t>(index), scratch);
+    if (!found) return false;
+    view = *found;
+    return true;
+}
+
 bool VQConstantPoolEntries::utf16(uint32_t index, std::u16string& out) const {
     out.clear();
     if (namesText(tag(index))) index = firstIndex(index);
@@ -268,8 +291,9 @@ bool VQConstantPoolEntries::appendJavapOperands(uint32_t index, std::string& out
 }
 
 bool VQConstantPoolEntries::appendName(uint32_t utf8Index, std::string& out) const {
-    std::string name;
-    if (!text(utf8Index, name) || tag(utf8Index) == kVQConstantString) return false;
+    std::string scratch;
+    std::string_view name;
+    if (!textView(utf8Index, scratch, name) || tag(utf8Index) == kVQConstantString) return false;
     VQAppendJavapCheckedName(name, out);
     return true;
 }
@@ -326,8 +350,9 @@ bool VQConstantPoolEntries::appendValue(uint32_t index, std::string& out, int de
             if (tag(name) != kVQConstantUtf8 || tag(type) != kVQConstantUtf8) return false;
             if (!appendName(name, out)) return fail();
             out += ':';
-            std::string descriptor;
-            if (!text(type, descriptor)) return fail();
+            std::string scratch;
+            std::string_view descriptor;
+            if (!textView(type, scratch, descriptor)) return fail();
             out += descriptor;
             return true;
         }
@@ -360,8 +385,10 @@ bool VQConstantPoolEntries::appendValue(uint32_t index, std::string& out, int de
             return true;
         }
         case kVQConstantMethodType: {
-            std::string descriptor;
-            if (tag(firstIndex(index)) != kVQConstantUtf8 || !text(index, descriptor)) return false;
+            std::string scratch;
+            std::string_view descriptor;
+            if (tag(firstIndex(index)) != kVQConstantUtf8 || !textView(index, scratch, descriptor))
+                return false;
             out += descriptor;
             return true;
         }
@@ -410,7 +437,17 @@ void VQAppendJavapCheckedName(std::string_view utf8, std::string& out) {
     const uint8_t* end = p + utf8.size();
     uint32_t previous = '/';
     bool plain = true;
-    while (p < end) {
+    // ASCII, which nearly every name is, settles by table; the first other byte goes on
+    // by decoding.
+    for (; p < end && *p < 0x80; ++p) {
+        const uint8_t c = *p;
+        if (!(kASCIINameClass[c] & (previous == '/' ? kNameStart : kNamePart))) {
+            plain = false;
+            break;
+        }
+        previous = c;
+    }
+    while (plain && p < end) {
         const VQUTF8Step step = VQDecodeUTF8(p, end);
         const uint32_t c = step.value;
         p += step.length;
