@@ -37,6 +37,8 @@ public:
             text.remove_prefix(end + 1);
         }
     }
+    // Text this writer made itself, which holds no line break.
+    void printPlain(std::string_view text) { append(text); }
     void print(int64_t number) {
         char digits[24];
         append(std::string_view(
@@ -123,10 +125,10 @@ struct Context {
             at = std::copy_n(",  ", 3, at);
             at = std::to_chars(at, head + sizeof head, extra).ptr;
         }
-        w.print(std::string_view(head, static_cast<size_t>(at - head)));
+        w.printPlain(std::string_view(head, static_cast<size_t>(at - head)));
         w.tab();
         std::string& s = w.scratch();
-        w.print("// ");
+        w.printPlain("// ");
         s.clear();
         if (!pool.appendJavapReference(index, thisClass, s)) s = "???";
         w.print(s);
@@ -159,7 +161,7 @@ void appendInstruction(Context& c, const VQInstruction& i) {
     }
     for (; width < 13; ++width) *at++ = ' ';
     *at++ = ' ';
-    w.print(std::string_view(start, static_cast<size_t>(at - start)));
+    w.printPlain(std::string_view(start, static_cast<size_t>(at - start)));
     switch (i.form) {
         case VQOperandForm::branch:
             // jsr and jsr_w are discontinued: javap shows no target for them.
