@@ -76,8 +76,6 @@ public:
         _out.insert(_lineStart, line);
         _lineStart += line.size();
     }
-    // Scratch for formatting, so that a method's text allocates only as it grows.
-    std::string& scratch() { return _scratch; }
 
 private:
     static constexpr int kIndentWidth = 2;
@@ -102,7 +100,6 @@ private:
 
     std::string& _out;
     size_t _lineStart;
-    std::string _scratch;
     int _indent;
 };
 
@@ -116,6 +113,7 @@ struct Context {
     const VQConstantPoolEntries& pool;
     uint32_t thisClass;
     JavapLines& w;
+    VQJavapReferenceTexts& references;
 
     // "#n" and the comment of the entry an instruction names.
     void poolReference(uint32_t index, int64_t extra, bool withExtra) {
@@ -127,11 +125,8 @@ struct Context {
         }
         w.printPlain(std::string_view(head, static_cast<size_t>(at - head)));
         w.tab();
-        std::string& s = w.scratch();
         w.printPlain("// ");
-        s.clear();
-        if (!pool.appendJavapReference(index, thisClass, s)) s = "???";
-        w.print(s);
+        w.print(references.text(index, thisClass));
     }
     // The escaped text of a Utf8 entry (the names and descriptors of the debug tables).
     std::string utf8Value(uint32_t index) {
@@ -459,7 +454,7 @@ void appendTypeAnnotationsBlock(Context& outer, std::string_view name,
     const VQTypeAnnotationTable table(info);
     std::string text;
     JavapLines w(text, indent);
-    Context c{outer.pool, outer.thisClass, w};
+    Context c{outer.pool, outer.thisClass, w, outer.references};
     bool ok = !table.fault();
     if (ok) {
         w.print(name);
@@ -523,6 +518,21 @@ void appendCodeAttributes(Context& c, const VQCodeAttribute& code) {
 
 }  // namespace
 
+std::string_view VQJavapReferenceTexts::text(uint32_t index, uint32_t thisClass) {
+    if (_spans.empty()) _spans.resize(_pool.size());
+    if (index >= _spans.size()) return "???";
+    Span& span = _spans[index];
+    if (span.length == 0) {
+        const size_t start = _texts.size();
+        if (!_pool.appendJavapReference(index, thisClass, _texts)) {
+            _texts.resize(start);
+            _texts += "???";
+        }
+        span = {static_cast<uint32_t>(start), static_cast<uint32_t>(_texts.size() - start)};
+    }
+    return std::string_view(_texts).substr(span.start, span.length);
+}
+
 void VQAppendJavapCode(const VQJavaClass& owner, const VQJavaMethod& method,
                        const VQJavapCodeOptions& options, std::string& out) {
     if (!options.verbose && !options.instructions) return;
@@ -530,7 +540,10 @@ void VQAppendJavapCode(const VQJavaClass& owner, const VQJavaMethod& method,
     if (!code) return;
     const VQClassFileLayout* layout = owner.classFileLayout();
     JavapLines w(out, 2);
-    Context c{code->pool(), layout ? layout->thisClass() : 0u, w};
+    VQJavapReferenceTexts ownReferences(code->pool());
+    const bool shared = options.references && &options.references->pool() == &code->pool();
+    Context c{code->pool(), layout ? layout->thisClass() : 0u, w,
+              shared ? *options.references : ownReferences};
     w.println("Code:");
     w.indent(1);
     if (const auto& fault = code->structureFault()) {
@@ -563,7 +576,8 @@ void VQAppendJavapTypeAnnotations(const VQJavaClass& owner, std::string_view att
     if (!pool) return;
     const VQClassFileLayout* layout = owner.classFileLayout();
     JavapLines w(out, 0);
-    Context c{*pool, layout ? layout->thisClass() : 0u, w};
+    VQJavapReferenceTexts references(*pool);
+    Context c{*pool, layout ? layout->thisClass() : 0u, w, references};
     appendTypeAnnotationsBlock(c, attributeName, info, indent / 2);
 }
 

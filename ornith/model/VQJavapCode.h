@@ -6,17 +6,44 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ornith {
 
+class VQConstantPoolEntries;
 class VQJavaClass;
 class VQJavaMethod;
+
+// The comments of the pool entries a class's instructions name ("Method ...", "String
+// ..."), each made once: a class names the same entries from many methods. It is bound
+// to one class's pool, which must outlive it. Not for several threads at once.
+class VQJavapReferenceTexts {
+public:
+    explicit VQJavapReferenceTexts(const VQConstantPoolEntries& pool) : _pool(pool) {}
+
+    const VQConstantPoolEntries& pool() const noexcept { return _pool; }
+    // The comment of the entry, or "???" when an entry it leads to does not hold; valid
+    // until the next call.
+    std::string_view text(uint32_t index, uint32_t thisClass);
+
+private:
+    struct Span {
+        uint32_t start = 0;
+        uint32_t length = 0;  // 0: not made yet (no comment is empty)
+    };
+    const VQConstantPoolEntries& _pool;
+    std::vector<Span> _spans;  // by pool index, into _texts
+    std::string _texts;
+};
 
 struct VQJavapCodeOptions {
     bool instructions = false;  // -c
     bool lines = false;         // -l
     bool verbose = false;       // -v
     bool constants = false;     // -constants
+    // Where the comments of the class's references are kept from one method to the
+    // next; made afresh for each method when null or bound to another pool.
+    VQJavapReferenceTexts* references = nullptr;
 };
 
 // Everything javap prints for the method's Code attribute under these options, at its

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <optional>
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQText.h"
@@ -37,6 +38,8 @@ struct View {
     uint16_t minor = 0;
     // Each method's Code block, laid out here first: one buffer for all of them.
     std::string codeText = {};
+    // The comments of the pool entries the class's instructions name, for all its methods.
+    std::optional<VQJavapReferenceTexts> references = {};
 
     // The flags javap reads for a place, with its report of any others.
     uint32_t defined(uint32_t flags, VQJavapFlagPlace place) {
@@ -288,11 +291,15 @@ void printCodeAttribute(void* context, size_t, const VQLayoutAttribute&, VQJavap
     const VQJavapOptions& options = code.view->options;
     std::string& text = code.view->codeText;
     text.clear();
+    auto& references = code.view->references;
+    if (!references)
+        if (const VQConstantPoolEntries* pool = code.view->file.pool()) references.emplace(*pool);
     VQAppendJavapCode(code.view->javaClass, *code.method,
                       {.instructions = true,
                        .lines = options.lineNumbers || options.verbose,
                        .verbose = options.verbose,
-                       .constants = options.showConstants},
+                       .constants = options.showConstants,
+                       .references = references ? &*references : nullptr},
                       text);
     w.printLines(text);
 }
