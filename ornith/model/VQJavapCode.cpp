@@ -19,90 +19,6 @@ namespace ornith {
 
 namespace {
 
-// javap's line writer: no line ends in spaces, a line's indentation is given when its
-// first character comes, and a tab moves to the comment column of the current
-// indentation. Lines are built in the output itself, from `_lineStart` on. Text goes in
-// as it is and a line's trailing spaces are cut when it ends, which leaves the same
-// line as holding spaces back until something follows them, at the cost of one copy.
-class JavapLines {
-public:
-    JavapLines(std::string& out, int indent) : _out(out), _lineStart(out.size()), _indent(indent) {}
-
-    void print(std::string_view text) {
-        for (;;) {
-            const size_t end = text.find('\n');
-            append(text.substr(0, end));
-            if (end == std::string_view::npos) return;
-            println();
-            text.remove_prefix(end + 1);
-        }
-    }
-    // Text this writer made itself, which holds no line break.
-    void printPlain(std::string_view text) { append(text); }
-    void print(int64_t number) {
-        char digits[24];
-        append(std::string_view(
-            digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr -
-                                        digits)));
-    }
-    void println(std::string_view text) {
-        print(text);
-        println();
-    }
-    void println() {
-        _out.resize(_lineStart + visibleLength());
-        _out += '\n';
-        _lineStart = _out.size();
-    }
-    void indent(int delta) { _indent += delta; }
-    int indentLevel() const noexcept { return _indent; }
-    // Text already laid out in lines, from the start of a line.
-    void printRaw(std::string_view lines) {
-        _out += lines;
-        _lineStart = _out.size();
-    }
-    void tab() {
-        startLine();
-        const size_t column = static_cast<size_t>(_indent * kIndentWidth + kTabColumn);
-        const size_t length = visibleLength();
-        _out.append(column <= length ? 1 : column - length, ' ');
-    }
-    // A report of a fault: javap writes it on a line of its own, unindented, ahead of
-    // the line being built.
-    void report(std::string_view message) {
-        std::string line = "Error: ";
-        line += message;
-        line += '\n';
-        _out.insert(_lineStart, line);
-        _lineStart += line.size();
-    }
-
-private:
-    static constexpr int kIndentWidth = 2;
-    static constexpr int kTabColumn = 40;
-
-    void startLine() {
-        if (_out.size() == _lineStart && _indent > 0)
-            _out.append(static_cast<size_t>(_indent * kIndentWidth), ' ');
-    }
-    void append(std::string_view text) {
-        if (text.empty()) return;
-        startLine();
-        _out += text;
-    }
-    // The line's length without the spaces at its end, which javap would not have
-    // written yet.
-    size_t visibleLength() const noexcept {
-        size_t end = _out.size();
-        while (end > _lineStart && _out[end - 1] == ' ') --end;
-        return end - _lineStart;
-    }
-
-    std::string& _out;
-    size_t _lineStart;
-    int _indent;
-};
-
 std::string format(const char* pattern, auto... values) {
     char buffer[64];
     const int n = std::snprintf(buffer, sizeof buffer, pattern, values...);
@@ -112,7 +28,7 @@ std::string format(const char* pattern, auto... values) {
 struct Context {
     const VQConstantPoolEntries& pool;
     uint32_t thisClass;
-    JavapLines& w;
+    VQJavapLineWriter& w;
     VQJavapReferenceTexts& references;
 
     // "#n" and the comment of the entry an instruction names.
@@ -137,7 +53,7 @@ struct Context {
 };
 
 void appendInstruction(Context& c, const VQInstruction& i) {
-    JavapLines& w = c.w;
+    VQJavapLineWriter& w = c.w;
     // "%4u: %-13s ", without a format to parse for every instruction.
     char head[48];
     char* at = std::to_chars(head + 4, head + 16, i.offset).ptr;
@@ -160,11 +76,11 @@ void appendInstruction(Context& c, const VQInstruction& i) {
     switch (i.form) {
         case VQOperandForm::branch:
             // jsr and jsr_w are discontinued: javap shows no target for them.
-            if (i.opcode != 0xA8 && i.opcode != 0xC9) w.print(int64_t{i.target});
+            if (i.opcode != 0xA8 && i.opcode != 0xC9) w.printNumber(i.target);
             break;
         case VQOperandForm::byteValue:
         case VQOperandForm::shortValue:
-            w.print(int64_t{i.value});
+            w.printNumber(i.value);
             break;
         case VQOperandForm::constant:
         case VQOperandForm::field:
@@ -180,7 +96,7 @@ void appendInstruction(Context& c, const VQInstruction& i) {
             c.poolReference(i.poolIndex, 0, true);
             break;
         case VQOperandForm::local:
-            if (i.opcode != 0xA9) w.print(int64_t{i.local});  // ret is discontinued
+            if (i.opcode != 0xA9) w.printNumber(i.local);  // ret is discontinued
             break;
         case VQOperandForm::increment:
             w.print(std::to_string(i.local) + ", " + std::to_string(i.value));
@@ -221,7 +137,7 @@ void appendInstructions(Context& c, const VQCodeAttribute& code) {
 
 void appendExceptionTable(Context& c, const VQCodeAttribute& code) {
     if (code.exceptionTable().empty()) return;
-    JavapLines& w = c.w;
+    VQJavapLineWriter& w = c.w;
     w.println("Exception table:");
     w.indent(1);
     w.println(" from    to  target type");
@@ -307,7 +223,7 @@ bool appendFrame(Context& c, const VQStackMapTable& table, const VQStackMapFrame
                                              "/* append */",
                                              "/* full_frame */"};
     if (progress < VQFrameProgress::header) return true;
-    JavapLines& w = c.w;
+    VQJavapLineWriter& w = c.w;
     w.println("frame_type = " + std::to_string(f.frameType) + " " +
               kKinds[static_cast<uint8_t>(f.kind)]);
     w.indent(1);
@@ -337,7 +253,7 @@ void appendStackMapTable(Context& c, std::span<const uint8_t> info) {
     const VQStackMapTable table(info, &c.pool);
     const auto& fault = table.fault();
     if (fault && fault->offset == 0) return c.w.report("malformed StackMapTable");
-    JavapLines& w = c.w;
+    VQJavapLineWriter& w = c.w;
     w.println("StackMapTable: number_of_entries = " + std::to_string(table.numberOfEntries()));
     w.indent(1);
     const auto frames = table.frames();
@@ -363,7 +279,7 @@ void appendStackMapTable(Context& c, std::span<const uint8_t> info) {
 // resolved annotation below it.
 bool writeTypeAnnotation(Context& c, const VQTypeAnnotationTable& table,
                          const VQTypeAnnotation& a) {
-    JavapLines& w = c.w;
+    VQJavapLineWriter& w = c.w;
     std::string target = VQTypeAnnotationTargetName(a.targetType);
     switch (a.targetType) {
         case 0x00:
@@ -432,7 +348,7 @@ bool writeTypeAnnotation(Context& c, const VQTypeAnnotationTable& table,
             first = false;
             target += kKinds[step.kind];
             if (step.kind == VQTypePathStep::typeArgument)
-                target += "(" + std::to_string(step.typeArgumentIndex) + ")";
+                target.append(1, '(').append(std::to_string(step.typeArgumentIndex)).append(1, ')');
         }
         target += "]";
     }
@@ -453,7 +369,7 @@ void appendTypeAnnotationsBlock(Context& outer, std::string_view name,
                                 std::span<const uint8_t> info, int indent) {
     const VQTypeAnnotationTable table(info);
     std::string text;
-    JavapLines w(text, indent);
+    VQJavapLineWriter w(text, nullptr, indent);
     Context c{outer.pool, outer.thisClass, w, outer.references};
     bool ok = !table.fault();
     if (ok) {
@@ -468,13 +384,13 @@ void appendTypeAnnotationsBlock(Context& outer, std::string_view name,
         }
     }
     if (ok)
-        outer.w.printRaw(text);
+        outer.w.printLines(text);
     else
         outer.w.report("malformed " + std::string(name));
 }
 
 void appendUnknownAttribute(Context& c, const VQLayoutAttribute& a) {
-    JavapLines& w = c.w;
+    VQJavapLineWriter& w = c.w;
     std::string line = "  ";
     std::string name;
     c.pool.text(a.nameIndex, name);
@@ -539,7 +455,7 @@ void VQAppendJavapCode(const VQJavaClass& owner, const VQJavaMethod& method,
     const VQCodeAttribute* code = owner.code(method);
     if (!code) return;
     const VQClassFileLayout* layout = owner.classFileLayout();
-    JavapLines w(out, 2);
+    VQJavapLineWriter w(out, nullptr, 2);
     VQJavapReferenceTexts ownReferences(code->pool());
     const bool shared = options.references && &options.references->pool() == &code->pool();
     Context c{code->pool(), layout ? layout->thisClass() : 0u, w,
@@ -575,7 +491,7 @@ void VQAppendJavapTypeAnnotations(const VQJavaClass& owner, std::string_view att
     const VQConstantPoolEntries* pool = owner.constantPool();
     if (!pool) return;
     const VQClassFileLayout* layout = owner.classFileLayout();
-    JavapLines w(out, 0);
+    VQJavapLineWriter w(out, nullptr, 0);
     VQJavapReferenceTexts references(*pool);
     Context c{*pool, layout ? layout->thisClass() : 0u, w, references};
     appendTypeAnnotationsBlock(c, attributeName, info, indent / 2);

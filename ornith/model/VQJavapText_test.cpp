@@ -10,6 +10,7 @@
 
 #include "ornith/base/VQByteBuffer.h"
 #include "ornith/base/VQException.h"
+#include "ornith/model/VQJavapVerbose.h"
 #include "ornith/testing/ClassFileWriter.h"
 
 namespace ornith {
@@ -241,6 +242,34 @@ TEST(VQJavapText, FilterSeesClassTextButNotLineBreaks) {
         }
     };
     EXPECT_EQ(VQJavapText(*javaClass, options), "class p.Odd<LF>Name {\n  int x<ESC>;\n}\n");
+}
+
+// The writer builds each line in the output: what it holds back and cuts must be what a
+// writer that keeps the line apart would give, whatever else is written around it.
+TEST(VQJavapLineWriter, LinesComeOutAsJavapLaysThemOut) {
+    std::string out = "before\n";
+    VQJavapLineWriter w(out, nullptr, 1);
+    w.print("a  ");
+    w.print(" b ");
+    w.println();  // the spaces after "b" are never written
+    w.print("   ");
+    w.println();        // nor a line of spaces, indentation and all
+    out += "others\n";  // text put in between lines comes before the next line
+    w.print("x\u00e9\U0001F600");
+    w.tab();  // to column 42, counting UTF-16 units: x, e-acute and a pair are four
+    w.print("// c");
+    w.report("bad");  // ahead of the open line
+    w.println();
+    w.tab();
+    w.println("t");
+    w.indent(-1);
+    w.print("#1");
+    w.printNumber(-42);
+    w.print("\n y");
+    w.println();
+    EXPECT_EQ(out, "before\n  a   b\n\nothers\nError: bad\n  x\u00e9\U0001F600" +
+                       std::string(40 - 4, ' ') + "// c\n" + std::string(44, ' ') +
+                       "t\n#1-42\n y\n");
 }
 
 TEST(VQJavapText, ModuleFlagWithoutModuleAttributeIsAClass) {

@@ -1,15 +1,11 @@
 #include "ornith/model/VQJavapVerbose.h"
 
 #include <algorithm>
-#include <bit>
+#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "ornith/base/VQByteCursor.h"
 #include "ornith/base/VQException.h"
@@ -39,23 +35,25 @@ size_t unitsOf(std::string_view run) {
 
 }  // namespace
 
-size_t VQJavapVisibleRun(std::string_view text) noexcept {
-    size_t n = 0;
-#if defined(__SSE2__)
-    const __m128i space = _mm_set1_epi8(' ');
-    const __m128i newline = _mm_set1_epi8('\n');
-    for (; n + 16 <= text.size(); n += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + n));
-        const int stops =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, newline)));
-        if (stops) return n + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(stops)));
-    }
-#endif
-    // Most characters are above the space, which settles them with one comparison.
-    while (n < text.size() &&
-           (static_cast<unsigned char>(text[n]) > ' ' || (text[n] != ' ' && text[n] != '\n')))
-        ++n;
-    return n;
+// Text goes into the line as it is, and the line's trailing spaces are cut when it ends:
+// the same line as holding spaces back until something follows them, with one copy.
+void VQJavapLineWriter::startLine() {
+    if (_lineOpen) return;
+    _lineOpen = true;
+    _lineStart = _out.size();
+    if (_indent > 0) _out.append(static_cast<size_t>(_indent) * kIndentWidth, ' ');
+}
+
+void VQJavapLineWriter::append(std::string_view text) {
+    if (text.empty()) return;
+    startLine();
+    _out += text;
+}
+
+size_t VQJavapLineWriter::visibleLength() const noexcept {
+    size_t end = _out.size();
+    while (end > _lineStart && _out[end - 1] == ' ') --end;
+    return end - _lineStart;
 }
 
 void VQJavapLineWriter::print(std::string_view text) {
@@ -63,35 +61,49 @@ void VQJavapLineWriter::print(std::string_view text) {
         _pendingNewline = false;
         println();
     }
+    // The filter sees the text whole, line breaks too, and what it gives is laid out.
     if (_filter) {
         _filtered.clear();
         _filter(text, _filtered);
         text = _filtered;
     }
-    VQJavapEachPiece(
-        text,
-        [&](std::string_view run) {
-            if (_line.empty())
-                _pendingSpaces += static_cast<size_t>(std::max(_indent, 0)) * kIndentWidth;
-            _line.append(_pendingSpaces, ' ');
-            _column += _pendingSpaces;
-            _pendingSpaces = 0;
-            _line.append(run);
-            _column += unitsOf(run);
-        },
-        [&] { ++_pendingSpaces; }, [&] { println(); });
+    for (;;) {
+        const size_t end = text.find('\n');
+        append(text.substr(0, end));
+        if (end == std::string_view::npos) return;
+        println();
+        text.remove_prefix(end + 1);
+    }
+}
+
+void VQJavapLineWriter::printPlain(std::string_view text) {
+    if (_filter || _pendingNewline) return print(text);
+    append(text);
+}
+
+void VQJavapLineWriter::printNumber(int64_t number) {
+    char digits[24];
+    const auto made = std::to_chars(digits, digits + sizeof digits, number);
+    printPlain(std::string_view(digits, static_cast<size_t>(made.ptr - digits)));
 }
 
 void VQJavapLineWriter::println() {
-    _pendingSpaces = 0;
-    _out.append(_line);
+    if (_lineOpen) {
+        _out.resize(_lineStart + visibleLength());
+        _lineOpen = false;
+    }
     _out.push_back('\n');
-    _line.clear();
-    _column = 0;
 }
 
 void VQJavapLineWriter::report(std::string_view text) {
-    _out.append("Error: ").append(text).push_back('\n');
+    std::string line = "Error: ";
+    line.append(text).push_back('\n');
+    if (!_lineOpen) {
+        _out += line;
+        return;
+    }
+    _out.insert(_lineStart, line);
+    _lineStart += line.size();
 }
 
 void VQJavapLineWriter::printLines(std::string_view text) {
@@ -100,7 +112,7 @@ void VQJavapLineWriter::printLines(std::string_view text) {
         _pendingNewline = false;
         println();
     }
-    if (_line.empty() && _pendingSpaces == 0) {
+    if (!_lineOpen) {
         // Between lines the text goes out as it is: it is laid out already, and its lines
         // end in no space.
         if (!_filter) {
@@ -130,10 +142,10 @@ void VQJavapLineWriter::printLines(std::string_view text) {
 }
 
 void VQJavapLineWriter::tab() {
+    startLine();
     const size_t column = static_cast<size_t>(std::max(_indent, 0)) * kIndentWidth + kTabColumn;
-    // An empty line is indented when its first character comes.
-    const size_t at = _line.empty() ? 0 : _column;
-    _pendingSpaces += column <= at ? 1 : column - at;
+    const size_t at = unitsOf(std::string_view(_out).substr(_lineStart, visibleLength()));
+    _out.append(column <= at ? 1 : column - at, ' ');
 }
 
 void VQJavapClassFile::open() {

@@ -24,12 +24,18 @@ namespace ornith {
 // character, so a line never ends in spaces; a '\n' in printed text starts a new line;
 // every line starts with two spaces per level of indentation; tab() moves to the comment
 // column (40 past the indentation), or one space on when the line is already there.
+// A line is built in the output itself; text appended to the output between lines by
+// others comes before the next line.
 class VQJavapLineWriter {
 public:
     using Filter = void (*)(std::string_view, std::string&);
-    VQJavapLineWriter(std::string& out, Filter filter) : _out(out), _filter(filter) {}
+    VQJavapLineWriter(std::string& out, Filter filter, int indent = 0)
+        : _out(out), _filter(filter), _indent(indent) {}
 
     void print(std::string_view text);
+    // Text that holds no line break, such as the writer's caller made itself.
+    void printPlain(std::string_view text);
+    void printNumber(int64_t number);
     void println(std::string_view text) {
         print(text);
         println();
@@ -47,39 +53,20 @@ public:
     void report(std::string_view text);
 
 private:
+    void startLine();
+    void append(std::string_view text);
+    // The line's length without the spaces at its end, which are not written until
+    // something follows them.
+    size_t visibleLength() const noexcept;
+
     std::string& _out;
     Filter _filter;
     std::string _filtered;
-    std::string _line;
-    size_t _pendingSpaces = 0;
-    // The visible length of _line (a filter may widen what it writes: columns follow
-    // the text as javap sees it).
-    size_t _column = 0;
+    size_t _lineStart = 0;  // where the open line starts in _out
+    bool _lineOpen = false;
     int _indent = 0;
     bool _pendingNewline = false;
 };
-
-// The length of the run at the start of the text that holds no space and no line break:
-// what a line writer takes into its line as it is.
-size_t VQJavapVisibleRun(std::string_view text) noexcept;
-
-// A line writer's walk of printed text: run(piece) for each run of VQJavapVisibleRun,
-// space() for each space and lineBreak() for each '\n', in order.
-template <class Run, class Space, class LineBreak>
-void VQJavapEachPiece(std::string_view text, Run&& run, Space&& space, LineBreak&& lineBreak) {
-    while (!text.empty()) {
-        if (const size_t n = VQJavapVisibleRun(text)) {
-            run(text.substr(0, n));
-            text.remove_prefix(n);
-            continue;
-        }
-        if (text.front() == ' ')
-            space();
-        else
-            lineBreak();
-        text.remove_prefix(1);
-    }
-}
 
 // The class file behind a class: its pool and layout (the class's own, opened once),
 // or why there are none.
