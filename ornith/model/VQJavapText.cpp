@@ -6,6 +6,7 @@
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQText.h"
+#include "ornith/model/VQBaseTypeText.h"
 #include "ornith/model/VQJavapCode.h"
 #include "ornith/model/VQJavapVerbose.h"
 
@@ -38,6 +39,9 @@ struct View {
     uint16_t minor = 0;
     // Each method's Code block, laid out here first: one buffer for all of them.
     std::string codeText = {};
+    // A method line's parameters and result, built here for every method.
+    std::string parametersText = {};
+    std::string resultText = {};
     // The comments of the pool entries the class's instructions name, for all its methods.
     std::optional<VQJavapReferenceTexts> references = {};
 
@@ -218,6 +222,54 @@ std::string typeParametersText(const std::vector<VQTypeParameter>& parameters, b
     return out;
 }
 
+// A plain descriptor's Java text, as the signature parse and appendDotted make it, with
+// no tree of types between: "(int, java.lang.String[])" and the result. False for
+// anything else (a void parameter, an empty name, signature syntax), which the parse
+// then reads.
+bool appendDescriptorText(std::string_view descriptor, std::string& parameters,
+                          std::string& result) {
+    size_t at = 0;
+    auto type = [&](std::string& out, bool isResult) {
+        size_t dimensions = 0;
+        while (at < descriptor.size() && descriptor[at] == '[') ++dimensions, ++at;
+        if (at >= descriptor.size() || dimensions > 255) return false;
+        const char code = descriptor[at++];
+        if (code == 'L') {
+            bool segmentStart = true;
+            for (;; ++at) {
+                if (at >= descriptor.size()) return false;
+                const char c = descriptor[at];
+                if (c == ';') break;
+                if (c == '.' || c == '[' || c == '<' || c == '>' || c == ':') return false;
+                if (c == '/' && segmentStart) return false;
+                segmentStart = c == '/';
+                out.push_back(c == '/' ? '.' : c);
+            }
+            if (segmentStart) return false;
+            ++at;
+        } else if (code == 'V') {
+            if (!isResult || dimensions > 0) return false;
+            out.append("void");
+        } else {
+            const std::string_view text = VQBaseTypeText(code);
+            if (text.empty()) return false;
+            out.append(text);
+        }
+        for (; dimensions > 0; --dimensions) out.append("[]");
+        return true;
+    };
+    if (descriptor.empty() || descriptor[at++] != '(') return false;
+    parameters.push_back('(');
+    for (bool first = true; at < descriptor.size() && descriptor[at] != ')'; first = false) {
+        if (!first) parameters.append(", ");
+        if (!type(parameters, false)) return false;
+    }
+    if (at >= descriptor.size()) return false;
+    ++at;
+    parameters.push_back(')');
+    return type(result, true) && at == descriptor.size();
+}
+
 void printMethodLine(View& view, const VQJavaMethod& method, bool isConstructor) {
     LineWriter& w = view.w;
     const VQJavaClass& javaClass = view.javaClass;
@@ -229,23 +281,34 @@ void printMethodLine(View& view, const VQJavaMethod& method, bool isConstructor)
         !(flags & (kVQAccessStatic | kVQAccessPrivate)))
         w.print("default ");
 
-    std::optional<VQMethodSignature> signature = method.methodSignature();
-    if (!signature) {
-        // Neither the signature nor the descriptor parses: the model's own text stands.
-        std::string text;
-        method.appendDescription(text);
-        w.println(text + ";");
-        return;
-    }
-    if (!signature->typeParameters.empty()) {
-        w.print(typeParametersText(signature->typeParameters, verbose));
-        w.print(" ");
+    // Most methods have no Signature attribute: their descriptor is read as it stands.
+    std::string& parameters = view.parametersText;
+    std::string& result = view.resultText;
+    parameters.clear();
+    result.clear();
+    std::optional<VQMethodSignature> signature;
+    if (method.genericSignature() ||
+        !appendDescriptorText(method.signature(), parameters, result)) {
+        parameters.clear();
+        result.clear();
+        signature = method.methodSignature();
+        if (!signature) {
+            // Neither the signature nor the descriptor parses: the model's own text stands.
+            std::string text;
+            method.appendDescription(text);
+            w.println(text + ";");
+            return;
+        }
+        appendDotted(typeListText(signature->parameters), parameters);
+        appendDotted(signature->result.javaText(), result);
+        if (!signature->typeParameters.empty()) {
+            w.print(typeParametersText(signature->typeParameters, verbose));
+            w.print(" ");
+        }
     }
     if (isInitializer) {
         w.print("{}");
     } else {
-        std::string parameters;
-        appendDotted(typeListText(signature->parameters), parameters);
         if (flags & kAccessVarargs) {
             // javap marks the last "[]" of the whole list, wherever it stands.
             const size_t at = parameters.rfind("[]");
@@ -254,8 +317,6 @@ void printMethodLine(View& view, const VQJavaMethod& method, bool isConstructor)
         if (isConstructor) {
             w.print(javaClass.className().value_or(""));
         } else {
-            std::string result;
-            appendDotted(signature->result.javaText(), result);
             w.print(result);
             w.print(" ");
             w.print(method.name());
@@ -265,7 +326,7 @@ void printMethodLine(View& view, const VQJavaMethod& method, bool isConstructor)
     if (const std::vector<std::string>* names = method.exceptions()) {
         w.print(" throws ");
         std::string text;
-        if (!signature->exceptions.empty()) {
+        if (signature && !signature->exceptions.empty()) {
             for (size_t i = 0; i < signature->exceptions.size(); ++i) {
                 if (i) text.append(", ");
                 signature->exceptions[i].appendJavaText(text);
