@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 #include "ornith/base/VQByteCursor.h"
 #include "ornith/base/VQText.h"
@@ -31,19 +32,6 @@ struct Context {
     VQJavapLineWriter& w;
     VQJavapReferenceTexts& references;
 
-    // "#n" and the comment of the entry an instruction names.
-    void poolReference(uint32_t index, int64_t extra, bool withExtra) {
-        char head[48] = "#";
-        char* at = std::to_chars(head + 1, head + 16, index).ptr;
-        if (withExtra) {
-            at = std::copy_n(",  ", 3, at);
-            at = std::to_chars(at, head + sizeof head, extra).ptr;
-        }
-        w.printPlain(std::string_view(head, static_cast<size_t>(at - head)));
-        w.tab();
-        w.printPlain("// ");
-        w.print(references.text(index, thisClass));
-    }
     // The escaped text of a Utf8 entry (the names and descriptors of the debug tables).
     std::string utf8Value(uint32_t index) {
         std::string s;
@@ -52,61 +40,106 @@ struct Context {
     }
 };
 
-void appendInstruction(Context& c, const VQInstruction& i) {
-    VQJavapLineWriter& w = c.w;
-    // "%4u: %-13s ", without a format to parse for every instruction.
-    char head[48];
-    char* at = std::to_chars(head + 4, head + 16, i.offset).ptr;
-    const size_t digits = static_cast<size_t>(at - (head + 4));
-    char* start = head + 4;
-    for (size_t k = digits; k < 4; ++k) *--start = ' ';
-    *at++ = ':';
-    *at++ = ' ';
-    const std::string_view mnemonic = i.mnemonic();
-    at = std::copy(mnemonic.begin(), mnemonic.end(), at);
-    size_t width = mnemonic.size();
-    if (i.wide) {
-        *at++ = '_';
-        *at++ = 'w';
-        width += 2;
+// An instruction's line up to its comment, built in place: one piece for the writer
+// where each part would be one.
+class InstructionLine {
+public:
+    std::string_view text() const noexcept { return {_text, _size}; }
+    void add(std::string_view piece) noexcept {
+        const size_t n = std::min(piece.size(), sizeof _text - _size);
+        std::memcpy(_text + _size, piece.data(), n);
+        _size += n;
     }
-    for (; width < 13; ++width) *at++ = ' ';
-    *at++ = ' ';
-    w.printPlain(std::string_view(start, static_cast<size_t>(at - start)));
+    // The number, right-aligned in `width` characters.
+    void add(int64_t number, size_t width = 0) noexcept {
+        char digits[24];
+        const size_t n =
+            static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
+        if (n < width) pad(width - n);
+        add(std::string_view(digits, n));
+    }
+    void pad(size_t spaces) noexcept {
+        const size_t n = std::min(spaces, sizeof _text - _size);
+        std::memset(_text + _size, ' ', n);
+        _size += n;
+    }
+    size_t size() const noexcept { return _size; }
+
+private:
+    char _text[160];
+    size_t _size = 0;
+};
+
+// Instruction lines go straight into `out`, between the writer's lines, whole and
+// indented as the writer would; the writer lays out only what needs it (a switch, a
+// comment holding a line break or ending in a space).
+void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
+    VQJavapLineWriter& w = c.w;
+    InstructionLine line;
+    const size_t indent = static_cast<size_t>(std::max(w.indentation(), 0)) * 2;
+    line.pad(indent);
+    // "%4u: %-13s ", without a format to parse for every instruction.
+    line.add(int64_t{i.offset}, 4);
+    line.add(": ");
+    const size_t mnemonicStart = line.size();
+    line.add(i.mnemonic());
+    if (i.wide) line.add("_w");
+    line.pad(13 - std::min<size_t>(13, line.size() - mnemonicStart));
+    line.add(" ");
+    auto poolReference = [&](uint32_t index, int64_t extra, bool withExtra) {
+        line.add("#");
+        line.add(int64_t{index});
+        if (withExtra) {
+            line.add(",  ");
+            line.add(extra);
+        }
+        // The comment column of the writer's indentation, or one space on.
+        const size_t column = indent + 40;
+        line.pad(column <= line.size() ? 1 : column - line.size());
+        line.add("// ");
+        const std::string_view comment = c.references.text(index, c.thisClass);
+        if (comment.back() == ' ' || comment.find('\n') != std::string_view::npos) {
+            w.printPlain(line.text().substr(indent));
+            w.print(comment);
+            w.println();
+            return;
+        }
+        out.append(line.text()).append(comment).push_back('\n');
+    };
     switch (i.form) {
         case VQOperandForm::branch:
             // jsr and jsr_w are discontinued: javap shows no target for them.
-            if (i.opcode != 0xA8 && i.opcode != 0xC9) w.printNumber(i.target);
+            if (i.opcode != 0xA8 && i.opcode != 0xC9) line.add(int64_t{i.target});
             break;
         case VQOperandForm::byteValue:
         case VQOperandForm::shortValue:
-            w.printNumber(i.value);
+            line.add(int64_t{i.value});
             break;
         case VQOperandForm::constant:
         case VQOperandForm::field:
         case VQOperandForm::method:
         case VQOperandForm::type:
-            c.poolReference(i.poolIndex, 0, false);
-            break;
+            return poolReference(i.poolIndex, 0, false);
         case VQOperandForm::interfaceMethod:
         case VQOperandForm::multiArray:
-            c.poolReference(i.poolIndex, i.value, true);
-            break;
+            return poolReference(i.poolIndex, i.value, true);
         case VQOperandForm::dynamic:
-            c.poolReference(i.poolIndex, 0, true);
-            break;
+            return poolReference(i.poolIndex, 0, true);
         case VQOperandForm::local:
-            if (i.opcode != 0xA9) w.printNumber(i.local);  // ret is discontinued
+            if (i.opcode != 0xA9) line.add(int64_t{i.local});  // ret is discontinued
             break;
         case VQOperandForm::increment:
-            w.print(std::to_string(i.local) + ", " + std::to_string(i.value));
+            line.add(int64_t{i.local});
+            line.add(", ");
+            line.add(int64_t{i.value});
             break;
         case VQOperandForm::newArrayType:
-            w.print(" ");
-            w.print(VQNewArrayTypeName(static_cast<uint8_t>(i.value)));
+            line.add(" ");
+            line.add(VQNewArrayTypeName(static_cast<uint8_t>(i.value)));
             break;
         case VQOperandForm::tableSwitch:
         case VQOperandForm::lookupSwitch: {
+            w.printPlain(line.text().substr(indent));
             if (i.form == VQOperandForm::tableSwitch)
                 w.print("{ // " + std::to_string(i.low) + " to " + std::to_string(i.high));
             else
@@ -117,19 +150,23 @@ void appendInstruction(Context& c, const VQInstruction& i) {
                 w.print(format("\n%12d: %u", i.caseMatch(k), i.caseTarget(k)));
             w.print("\n     default: " + std::to_string(i.target) + "\n}");
             w.indent(-3);
-            break;
+            w.println();
+            return;
         }
         case VQOperandForm::none:
         case VQOperandForm::wide:
             break;
     }
-    w.println();
+    std::string_view text = line.text();
+    while (text.size() > indent && text.back() == ' ') text.remove_suffix(1);
+    if (text.size() > indent) out.append(text);
+    out.push_back('\n');
 }
 
-void appendInstructions(Context& c, const VQCodeAttribute& code) {
+void appendInstructions(Context& c, const VQCodeAttribute& code, std::string& out) {
     VQInstructionDecoder decoder = code.instructions();
     VQInstruction instruction;
-    while (decoder.next(instruction)) appendInstruction(c, instruction);
+    while (decoder.next(instruction)) appendInstruction(c, instruction, out);
     if (decoder.fault() != VQCodeFault::none)
         c.w.report("error at or after address " + std::to_string(decoder.faultOffset()) + ": " +
                    VQCodeFaultReason(decoder.fault()));
@@ -473,7 +510,7 @@ void VQAppendJavapCode(const VQJavaClass& owner, const VQJavaMethod& method,
         w.println("stack=" + std::to_string(code->maxStack()) + ", locals=" +
                   std::to_string(code->maxLocals()) + ", args_size=" + std::to_string(args));
     }
-    appendInstructions(c, *code);
+    appendInstructions(c, *code, out);
     appendExceptionTable(c, *code);
     if (options.verbose) {
         appendCodeAttributes(c, *code);

@@ -45,6 +45,7 @@ public:
     // as they are.
     void printLines(std::string_view text);
     void indent(int delta) { _indent += delta; }
+    int indentation() const noexcept { return _indent; }
     void tab();
     // A blank line before whatever is printed next (javap's separator between methods).
     void setPendingNewline(bool pending) { _pendingNewline = pending; }
