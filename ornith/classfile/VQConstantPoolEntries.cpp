@@ -10,6 +10,10 @@
 #include "ornith/base/VQText.h"
 #include "ornith/classfile/VQJavaNumberText.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ornith {
 
 namespace {
@@ -437,6 +441,34 @@ void VQAppendJavapCheckedName(std::string_view utf8, std::string& out) {
     const uint8_t* end = p + utf8.size();
     uint32_t previous = '/';
     bool plain = true;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time while they are all name characters with a start after
+    // each '/'; the block where that fails is read again below, one by one.
+    {
+        auto within = [](__m128i v, char low, char high) {
+            const __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8(low));
+            const __m128i span = _mm_set1_epi8(static_cast<char>(high - low));
+            return _mm_cmpeq_epi8(_mm_min_epu8(shifted, span), shifted);
+        };
+        unsigned afterSlash = 1;  // the first character starts a part
+        for (; end - p >= 16; p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i start =
+                _mm_or_si128(_mm_or_si128(within(v, 'a', 'z'), within(v, 'A', 'Z')),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('$')),
+                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('_'))));
+            const __m128i slash = _mm_cmpeq_epi8(v, _mm_set1_epi8('/'));
+            const auto starts = static_cast<unsigned>(_mm_movemask_epi8(start));
+            const auto slashes = static_cast<unsigned>(_mm_movemask_epi8(slash));
+            const auto parts =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(start, within(v, '0', '9'))));
+            const unsigned mustStart = ((slashes << 1) | afterSlash) & 0xFFFF;
+            if ((parts | slashes) != 0xFFFF || (mustStart & ~starts) != 0) break;
+            afterSlash = slashes >> 15;
+            previous = p[15];
+        }
+    }
+#endif
     // ASCII, which nearly every name is, settles by table; the first other byte goes on
     // by decoding.
     for (; p < end && *p < 0x80; ++p) {

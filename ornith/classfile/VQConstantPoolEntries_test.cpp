@@ -109,6 +109,36 @@ TEST(VQConstantPoolEntries, GivesEachKindItsIndexesValueAndJavapText) {
     EXPECT_TRUE(out.empty());
 }
 
+// Names are checked sixteen bytes at a time where they can be: a fault on either side of
+// a block's edge, or in the bytes after the last whole block, must still quote the name.
+TEST(VQAppendJavapCheckedName, QuotesANameWithAnyPartThatIsNoIdentifier) {
+    const std::string base = "com/example/abcd";  // sixteen bytes
+    for (const std::string& plain :
+         {base, base + "/Efg$_h1", base + base + "/x", std::string("a/b/c/d/e/f/g/h/i/j/k/l"),
+          base + "/\xC3\xA9t\xC3\xA9/Name", std::string("java/lang/invoke/LambdaMetafactory")}) {
+        std::string out;
+        VQAppendJavapCheckedName(plain, out);
+        EXPECT_EQ(out, plain);
+    }
+    for (size_t at : {size_t{14}, size_t{15}, size_t{16}, size_t{17}, size_t{31}, size_t{33}}) {
+        std::string name = base + base + "/tail";
+        for (const char bad : {'-', '.', '<', ' '}) {
+            name[at] = bad;
+            std::string out;
+            VQAppendJavapCheckedName(name, out);
+            EXPECT_EQ(out, "\"" + name + "\"") << at << bad;
+        }
+        // A part that starts with a digit, or is empty.
+        for (const std::string& part : {std::string("/9"), std::string("//")}) {
+            std::string broken = base + base + "/tail";
+            broken.replace(at, 2, part);
+            std::string out;
+            VQAppendJavapCheckedName(broken, out);
+            EXPECT_EQ(out, "\"" + broken + "\"") << at << part;
+        }
+    }
+}
+
 TEST(VQConstantPoolEntries, AWrongReferenceFailsWithoutText) {
     ClassFileWriter w;
     const uint16_t number = w.integer(1);
