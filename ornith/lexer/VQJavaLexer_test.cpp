@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -14,6 +11,7 @@
 #include "ornith/lexer/VQUnicodeStreamInternal.h"
 #include "ornith/testing/JavaTokenDump.h"
 #include "ornith/testing/OutputCapture.h"
+#include "ornith/testing/StoreTestSupport.h"
 
 namespace ornith {
 namespace {
@@ -646,9 +644,8 @@ TEST(VQJavaLexer, FastPathsChangeNothing) {
 // A file's blocks are read into the stream and memory is read in place: the same source
 // from a file must lex the same.
 TEST(VQJavaLexer, LongCommentsLexAsReadOneCharacterAtATime) {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("ornith-long-comments-" + std::to_string(::getpid()) + ".java"))
-                                 .string();
+    const testing::ScratchDirectory scratch;  // gone however the test ends
+    const std::string path = scratch / "LongComments.java";
     const char* stops[] = {"*/",   "**/",      "\\u002a/", "*\\u002f", "\\\\", "\r",
                            "\r\n", "\xC3\xA9", "\xFF",     "*",        "/",    "* /"};
     std::mt19937 random(20261210);
@@ -699,7 +696,6 @@ TEST(VQJavaLexer, LongCommentsLexAsReadOneCharacterAtATime) {
             }
         }
     }
-    std::filesystem::remove(path);
 }
 
 }  // namespace

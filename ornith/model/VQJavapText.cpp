@@ -350,18 +350,24 @@ struct CodeContext {
 void printCodeAttribute(void* context, size_t, const VQLayoutAttribute&, VQJavapLineWriter& w) {
     const auto& code = *static_cast<const CodeContext*>(context);
     const VQJavapOptions& options = code.view->options;
-    std::string& text = code.view->codeText;
-    text.clear();
     auto& references = code.view->references;
     if (!references)
         if (const VQConstantPoolEntries* pool = code.view->file.pool()) references.emplace(*pool);
-    VQAppendJavapCode(code.view->javaClass, *code.method,
-                      {.instructions = true,
-                       .lines = options.lineNumbers || options.verbose,
-                       .verbose = options.verbose,
-                       .constants = options.showConstants,
-                       .references = references ? &*references : nullptr},
-                      text);
+    const VQJavapCodeOptions codeOptions{.instructions = true,
+                                         .lines = options.lineNumbers || options.verbose,
+                                         .verbose = options.verbose,
+                                         .constants = options.showConstants,
+                                         .references = references ? &*references : nullptr};
+    // Straight into the output where nothing stands between; else laid out apart first.
+    if (std::string* out = w.laidOutLines()) {
+        const size_t start = out->size();
+        VQAppendJavapCode(code.view->javaClass, *code.method, codeOptions, *out);
+        if (out->size() > start && out->back() != '\n') out->push_back('\n');
+        return;
+    }
+    std::string& text = code.view->codeText;
+    text.clear();
+    VQAppendJavapCode(code.view->javaClass, *code.method, codeOptions, text);
     w.printLines(text);
 }
 

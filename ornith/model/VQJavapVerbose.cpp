@@ -141,6 +141,10 @@ void VQJavapLineWriter::printLines(std::string_view text) {
     _indent = indent;
 }
 
+std::string* VQJavapLineWriter::laidOutLines() {
+    return _filter || _lineOpen || _pendingNewline ? nullptr : &_out;
+}
+
 void VQJavapLineWriter::tab() {
     startLine();
     const size_t column = static_cast<size_t>(std::max(_indent, 0)) * kIndentWidth + kTabColumn;

@@ -44,6 +44,10 @@ public:
     // Lines already indented as a whole (each ended by '\n'), written through the filter
     // as they are.
     void printLines(std::string_view text);
+    // The output itself, for a caller that appends whole lines laid out already, as
+    // printLines would write them; null while a line is open or a blank line pending, and
+    // when the writer filters.
+    std::string* laidOutLines();
     void indent(int delta) { _indent += delta; }
     int indentation() const noexcept { return _indent; }
     void tab();
