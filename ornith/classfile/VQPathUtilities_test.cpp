@@ -30,6 +30,21 @@ TEST(VQPathUtilities, AppendsDottedNamesAfterWhatIsThere) {
     EXPECT_EQ(out, "com.example.deeply.nested.package.name.of.some.Length");
     appendDottedName("", out);
     EXPECT_EQ(out, "com.example.deeply.nested.package.name.of.some.Length");
+    // Sixteen bytes go at a time, the last sixteen again: a separator at any place of
+    // any length, next to a block's edge or not, is converted, and the text before kept.
+    for (size_t length = 1; length <= 40; ++length) {
+        for (size_t at = 0; at < length; ++at) {
+            std::string name(length, 'x');
+            name[at] = '/';
+            std::string dotted = name;
+            dotted[at] = '.';
+            out = "p/";
+            appendDottedName(name, out);
+            EXPECT_EQ(out, "p/" + dotted) << length << " " << at;
+            name[at] = '\\';
+            EXPECT_EQ(stringByConvertingPathToJavaIdentifier(name + "y"), dotted + "y");
+        }
+    }
 }
 
 TEST(VQPathUtilities, SplitsAndJoinsComponents) {
