@@ -1,5 +1,6 @@
 #include "ornith/model/VQJavaMethod.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "ornith/base/VQText.h"
@@ -20,8 +21,8 @@ const char* skipArgument(const char* p, const char* end) noexcept {
     if (p == end) return p;
     const auto base = static_cast<unsigned char>(*p++);
     if (base == 'L') {
-        while (p < end)
-            if (*p++ == ';') break;
+        const void* semicolon = std::memchr(p, ';', static_cast<size_t>(end - p));
+        p = semicolon ? static_cast<const char*>(semicolon) + 1 : end;
     } else if (base >= 0x80 && !VQIsUTF8Continuation(base)) {
         // A base character beyond ASCII is one character, not one per UTF-8 byte.
         p = VQSkipUTF8Continuations(p, end);
