@@ -28,10 +28,9 @@ void convertPathToJavaIdentifierInPlace(std::string& path) {
 
 namespace {
 
-// '/' (and '\\' too when asked) becomes '.'. Names are short, and the compiler's cheap
-// vectorising at -O2 leaves a loop with a tail alone: sixteen bytes go at a time by
-// hand, the last sixteen again where the length is no multiple (the change repeats
-// harmlessly).
+// '/' (and '\\' too when asked) becomes '.'. Names are short, so a vectorised loop
+// would spend most of one in its byte-by-byte tail: sixteen bytes go at a time, and the
+// last sixteen again where the length is no multiple (the change repeats harmlessly).
 template <bool backslashes>
 void separatorsToDots(char* text, size_t length) noexcept {
 #if defined(__SSE2__)
