@@ -76,7 +76,7 @@ private:
 void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
     VQJavapLineWriter& w = c.w;
     InstructionLine line;
-    const size_t indent = static_cast<size_t>(std::max(w.indentation(), 0)) * 2;
+    const size_t indent = w.indentSpaces();
     line.pad(indent);
     // "%4u: %-13s ", without a format to parse for every instruction.
     line.add(int64_t{i.offset}, 4);
@@ -93,8 +93,8 @@ void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
             line.add(",  ");
             line.add(extra);
         }
-        // The comment column of the writer's indentation, or one space on.
-        const size_t column = indent + 40;
+        // The writer's comment column, or one space on.
+        const size_t column = w.commentColumn();
         line.pad(column <= line.size() ? 1 : column - line.size());
         line.add("// ");
         const std::string_view comment = c.references.text(index, c.thisClass);

@@ -6,6 +6,7 @@
 
 #include "ornith/base/VQEndian.h"
 #include "ornith/base/VQText.h"
+#include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/model/VQBaseTypeText.h"
 #include "ornith/model/VQJavapCode.h"
 #include "ornith/model/VQJavapVerbose.h"
@@ -235,18 +236,16 @@ bool appendDescriptorText(std::string_view descriptor, std::string& parameters,
         if (at >= descriptor.size() || dimensions > 255) return false;
         const char code = descriptor[at++];
         if (code == 'L') {
-            bool segmentStart = true;
-            for (;; ++at) {
-                if (at >= descriptor.size()) return false;
-                const char c = descriptor[at];
-                if (c == ';') break;
-                if (c == '.' || c == '[' || c == '<' || c == '>' || c == ':') return false;
-                if (c == '/' && segmentStart) return false;
-                segmentStart = c == '/';
-                out.push_back(c == '/' ? '.' : c);
-            }
-            if (segmentStart) return false;
-            ++at;
+            const size_t end = descriptor.find(';', at);
+            if (end == std::string_view::npos) return false;
+            const std::string_view name = descriptor.substr(at, end - at);
+            // Each '/'-separated part is an identifier of the signature grammar.
+            if (name.empty() || name.front() == '/' || name.back() == '/' ||
+                name.find("//") != std::string_view::npos ||
+                name.find_first_of(".[<>:") != std::string_view::npos)
+                return false;
+            appendDottedName(name, out);
+            at = end + 1;
         } else if (code == 'V') {
             if (!isResult || dimensions > 0) return false;
             out.append("void");

@@ -20,9 +20,6 @@ namespace ornith {
 
 namespace {
 
-constexpr size_t kIndentWidth = 2;
-constexpr size_t kTabColumn = 40;
-
 // Columns count UTF-16 units, as javap's do: a four-byte sequence is two of them.
 size_t unitsOf(std::string_view run) {
     size_t units = 0;
@@ -41,7 +38,7 @@ void VQJavapLineWriter::startLine() {
     if (_lineOpen) return;
     _lineOpen = true;
     _lineStart = _out.size();
-    if (_indent > 0) _out.append(static_cast<size_t>(_indent) * kIndentWidth, ' ');
+    _out.append(indentSpaces(), ' ');
 }
 
 void VQJavapLineWriter::append(std::string_view text) {
@@ -145,9 +142,13 @@ std::string* VQJavapLineWriter::laidOutLines() {
     return _filter || _lineOpen || _pendingNewline ? nullptr : &_out;
 }
 
+size_t VQJavapLineWriter::indentSpaces() const noexcept {
+    return static_cast<size_t>(std::max(_indent, 0)) * 2;
+}
+
 void VQJavapLineWriter::tab() {
     startLine();
-    const size_t column = static_cast<size_t>(std::max(_indent, 0)) * kIndentWidth + kTabColumn;
+    const size_t column = commentColumn();
     const size_t at = unitsOf(std::string_view(_out).substr(_lineStart, visibleLength()));
     _out.append(column <= at ? 1 : column - at, ' ');
 }

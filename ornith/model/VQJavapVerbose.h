@@ -49,7 +49,10 @@ public:
     // when the writer filters.
     std::string* laidOutLines();
     void indent(int delta) { _indent += delta; }
-    int indentation() const noexcept { return _indent; }
+    // The spaces a line starts with at the current indentation, and the column tab()
+    // moves to, for a caller that lays out a line of its own.
+    size_t indentSpaces() const noexcept;
+    size_t commentColumn() const noexcept { return indentSpaces() + 40; }
     void tab();
     // A blank line before whatever is printed next (javap's separator between methods).
     void setPendingNewline(bool pending) { _pendingNewline = pending; }
