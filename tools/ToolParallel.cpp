@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "ToolHeap.h"
 #include "ToolReport.h"
 #include "ornith/base/VQLog.h"
 #include "ornith/classfile/VQPathUtilities.h"
@@ -76,6 +77,7 @@ void runOnThreads(unsigned threads, const std::function<void(unsigned thread)>& 
     std::exception_ptr failure;
     auto run = [&](unsigned thread) {
         try {
+            growThreadHeapInHugePages();
             f(thread);
         } catch (...) {
             const std::lock_guard lock(mutex);
@@ -177,6 +179,7 @@ bool runItemsInOrder(ToolLibrary& found, size_t count, unsigned jobs,
     scanner.scan<ItemResult>(
         count, jobs,
         [&](VQClassLibrary& library, unsigned worker, size_t index) {
+            growThreadHeapInHugePages();
             ToolLibrary& mine = workers[worker];
             if (!mine.library) mine.library = library.shared_from_this();
             ItemResult result;

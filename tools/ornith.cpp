@@ -1,16 +1,14 @@
 // The ornith command-line tool: parses the command line and runs the command it names.
 
-#include <malloc.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
 #include "ToolCommand.h"
+#include "ToolHeap.h"
 #include "ToolOptions.h"
 #include "ToolReport.h"
 
@@ -21,27 +19,6 @@
 namespace {
 void reportUsageError(const char* text) {
     std::fprintf(stderr, "ornith: %s\n", text);
-}
-
-// A run of the tool is short and allocates in bursts. On a virtual machine first touching
-// each small page cost about ten microseconds, more than the work that filled it (a
-// third of listing a hundred jars), so the heap grows in large steps, keeps what it
-// took, and asks for huge pages over them; where the system grants none, this is only a
-// heap that grows less often.
-void growHeapInHugePages() {
-    constexpr int kStep = 32 << 20;
-    constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-    mallopt(M_TOP_PAD, kStep);
-    mallopt(M_TRIM_THRESHOLD, 8 * kStep);
-    mallopt(M_MMAP_THRESHOLD, kStep / 2);
-    const auto before = reinterpret_cast<uintptr_t>(sbrk(0));
-    // Held through a volatile pointer, so that the pair is not optimised away.
-    void* volatile first = std::malloc(size_t{1} << 20);
-    const auto after = reinterpret_cast<uintptr_t>(sbrk(0));
-    const uintptr_t start = (before + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t end = after & ~(kHugePage - 1);
-    if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-    std::free(first);
 }
 
 // Output to a file or a pipe goes out in large writes. stdio's default buffer is a block
