@@ -48,6 +48,9 @@ void growThreadHeapInHugePages() {
     const auto brk = reinterpret_cast<uintptr_t>(sbrk(0));
     const bool inMainHeap = mainHeapStart != 0 && at >= mainHeapStart && at < brk;
     // A thread's heap is mapped whole at its alignment, so the advice covers it and no more.
+    // (glibc puts the main arena outside the break only when the break cannot grow; the
+    // advice would then fall on whatever lies around the probe, which it cannot harm: it
+    // asks for larger pages and never changes what memory holds.)
     if (!inMainHeap && at != 0)
         ::madvise(reinterpret_cast<void*>(at & ~(kThreadHeap - 1)), kThreadHeap, MADV_HUGEPAGE);
     std::free(probe);
