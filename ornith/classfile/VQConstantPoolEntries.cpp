@@ -1,5 +1,6 @@
 #include "ornith/classfile/VQConstantPoolEntries.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdio>
@@ -144,6 +145,14 @@ constexpr auto kASCIINameClass = [] {
         classes[c] = static_cast<uint8_t>((isIdentifierStart(c) ? kNameStart : 0) |
                                           (c == '/' || isIdentifierPart(c) ? kNamePart : 0));
     return classes;
+}();
+
+// The bytes a string constant shows as they are: printable ASCII but for the escaped
+// quotes and backslash.
+constexpr auto kPlainStringByte = [] {
+    std::array<bool, 256> plain{};
+    for (size_t c = 0x20; c < 0x7F; ++c) plain[c] = c != '"' && c != '\'' && c != '\\';
+    return plain;
 }();
 
 void appendHexUnit(uint32_t unit, std::string& out) {
@@ -400,6 +409,15 @@ bool VQConstantPoolEntries::appendValue(uint32_t index, std::string& out, int de
             if (tag(firstIndex(index)) != kVQConstantUtf8) return false;
             return appendValue(firstIndex(index), out, depth + 1);
         case kVQConstantUtf8: {
+            // Most string constants are printable ASCII with nothing to escape: the bytes
+            // as they stand.
+            const std::string_view bytes = modifiedUTF8(index);
+            if (!bytes.empty() && std::all_of(bytes.begin(), bytes.end(), [](char c) {
+                    return kPlainStringByte[static_cast<uint8_t>(c)];
+                })) {
+                out += bytes;
+                return true;
+            }
             std::u16string units;
             if (!utf16(index, units)) return false;
             VQAppendJavapStringUnits(units, out);
@@ -421,6 +439,11 @@ bool VQConstantPoolEntries::appendJavapReference(uint32_t index, uint32_t thisCl
     const size_t mark = out.size();
     out += referenceKindName(kind);
     out += ' ';
+    if (isMemberRef(kind)) {
+        if (appendMember(index, kind, thisClass, out)) return true;
+        out.resize(mark);
+        return false;
+    }
     uint32_t shown = index;
     if (isMemberRef(kind) && thisClass != 0 && firstIndex(index) == thisClass &&
         tag(secondIndex(index)) == kVQConstantNameAndType)
@@ -429,6 +452,37 @@ bool VQConstantPoolEntries::appendJavapReference(uint32_t index, uint32_t thisCl
         out.resize(mark);
         return false;
     }
+    return true;
+}
+
+bool VQConstantPoolEntries::appendMember(uint32_t index, int kind, uint32_t thisClass,
+                                         std::string& out) const {
+    // Nearly every comment -c prints names a member: its entries are read once here,
+    // with the checks appendValue makes along its way.
+    const VQPoolReader reader(*_pool);
+    const VQPoolResult<const uint8_t*> member = reader.entry(static_cast<int32_t>(index), kind, 4);
+    if (!member) return false;
+    const uint16_t owner = VQLoadBE16(*member);
+    const VQPoolResult<const uint8_t*> nameAndType =
+        reader.entry(VQLoadBE16(*member + 2), kVQConstantNameAndType, 4);
+    if (!nameAndType) return false;
+    // A member of the class itself is named by its NameAndType alone.
+    if (thisClass == 0 || owner != thisClass) {
+        const VQPoolResult<const uint8_t*> ownerClass = reader.entry(owner, kVQConstantClass, 2);
+        if (!ownerClass || tag(VQLoadBE16(*ownerClass)) != kVQConstantUtf8 ||
+            !appendName(VQLoadBE16(*ownerClass), out))
+            return false;
+        out += '.';
+    }
+    const uint16_t name = VQLoadBE16(*nameAndType);
+    const uint16_t type = VQLoadBE16(*nameAndType + 2);
+    if (tag(name) != kVQConstantUtf8 || tag(type) != kVQConstantUtf8 || !appendName(name, out))
+        return false;
+    out += ':';
+    std::string scratch;
+    const VQPoolResult<std::string_view> descriptor = reader.textView(type, scratch);
+    if (!descriptor) return false;
+    out += *descriptor;
     return true;
 }
 
@@ -494,6 +548,12 @@ void VQAppendJavapCheckedName(std::string_view utf8, std::string& out) {
         return;
     }
     out += '"';
+    // Quoted for its characters ("<init>"), most names hold nothing to escape.
+    if (utf8.find_first_of("\\\"\n\t") == std::string_view::npos) {
+        out += utf8;
+        out += '"';
+        return;
+    }
     for (char c : utf8) {
         switch (c) {
             case '\\':

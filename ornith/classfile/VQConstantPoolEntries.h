@@ -90,6 +90,8 @@ private:
     const uint8_t* body(uint32_t index, int tag, uint32_t length) const noexcept;
     bool appendValue(uint32_t index, std::string& out, int depth) const;
     bool appendName(uint32_t utf8Index, std::string& out) const;
+    // appendJavapReference's text of a Fieldref, Methodref or InterfaceMethodref.
+    bool appendMember(uint32_t index, int kind, uint32_t thisClass, std::string& out) const;
     // text() as a view of the class bytes when they are the text, else of `scratch`.
     bool textView(uint32_t index, std::string& scratch, std::string_view& view) const;
 

@@ -1,6 +1,7 @@
 #include "ornith/model/VQJavapCode.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +51,16 @@ public:
         std::memcpy(_text + _size, piece.data(), n);
         _size += n;
     }
+    // A literal: its length is known here, so the copy is a move or two, not a call.
+    template <size_t N>
+    void add(const char (&literal)[N]) noexcept {
+        if (_size + (N - 1) > sizeof _text) return;
+        std::memcpy(_text + _size, literal, N - 1);
+        _size += N - 1;
+    }
+    void add(char c) noexcept {
+        if (_size < sizeof _text) _text[_size++] = c;
+    }
     // The number, right-aligned in `width` characters.
     void add(int64_t number, size_t width = 0) noexcept {
         char digits[24];
@@ -60,15 +71,53 @@ public:
     }
     void pad(size_t spaces) noexcept {
         const size_t n = std::min(spaces, sizeof _text - _size);
-        std::memset(_text + _size, ' ', n);
+        // Sixteen at a time while there is room for them; the line's length is what counts.
+        static constexpr char kSpaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                             ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+        size_t done = 0;
+        for (; done < n && _size + done + 16 <= sizeof _text; done += 16)
+            std::memcpy(_text + _size + done, kSpaces, 16);
+        for (; done < n; ++done) _text[_size + done] = ' ';
         _size += n;
     }
+    // A field of exactly 16 characters (the caller keeps the line below its room).
+    void addField(const char (&field)[16], size_t length) noexcept {
+        std::memcpy(_text + _size, field, 16);
+        _size += length;
+    }
     size_t size() const noexcept { return _size; }
+    void trim(size_t size) noexcept { _size = std::min(_size, size); }
 
 private:
     char _text[160];
     size_t _size = 0;
 };
+
+// javap's "%-13s " of every mnemonic, blank-padded to 16 (the longest, invokeinterface,
+// takes 15) so that it goes into a line as one fixed copy, with its length alone and
+// padded.
+struct MnemonicField {
+    char text[16];
+    uint8_t length = 0;  // 0 for an opcode with no mnemonic
+    uint8_t padded = 0;  // the length with the padding to 13 and the space after it
+};
+const std::array<MnemonicField, 256>& mnemonicFields() {
+    static const std::array<MnemonicField, 256> fields = [] {
+        std::array<MnemonicField, 256> all{};
+        for (size_t opcode = 0; opcode < all.size(); ++opcode) {
+            MnemonicField& f = all[opcode];
+            std::memset(f.text, ' ', sizeof f.text);
+            const char* mnemonic = VQOpcodeMnemonic(static_cast<uint8_t>(opcode));
+            if (!mnemonic) continue;
+            const size_t n = std::min(std::strlen(mnemonic), sizeof f.text - 1);
+            std::memcpy(f.text, mnemonic, n);
+            f.length = static_cast<uint8_t>(n);
+            f.padded = static_cast<uint8_t>(std::max<size_t>(n, 13) + 1);
+        }
+        return all;
+    }();
+    return fields;
+}
 
 // Instruction lines go straight into `out`, between the writer's lines, whole and
 // indented as the writer would; the writer lays out only what needs it (a switch, a
@@ -81,13 +130,23 @@ void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
     // "%4u: %-13s ", without a format to parse for every instruction.
     line.add(int64_t{i.offset}, 4);
     line.add(": ");
-    const size_t mnemonicStart = line.size();
-    line.add(i.mnemonic());
-    if (i.wide) line.add("_w");
-    line.pad(13 - std::min<size_t>(13, line.size() - mnemonicStart));
-    line.add(" ");
+    const MnemonicField& field = mnemonicFields()[i.opcode];
+    const bool plainField = !i.wide && field.length != 0 && line.size() + 16 <= 64;
+    // The mnemonic with the padding its operands come after.
+    auto operands = [&] {
+        if (plainField) {
+            line.addField(field.text, field.padded);
+            return;
+        }
+        const size_t mnemonicStart = line.size();
+        line.add(i.mnemonic() ? std::string_view(i.mnemonic()) : std::string_view());
+        if (i.wide) line.add("_w");
+        line.pad(13 - std::min<size_t>(13, line.size() - mnemonicStart));
+        line.add(' ');
+    };
     auto poolReference = [&](uint32_t index, int64_t extra, bool withExtra) {
-        line.add("#");
+        operands();
+        line.add('#');
         line.add(int64_t{index});
         if (withExtra) {
             line.add(",  ");
@@ -106,13 +165,28 @@ void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
         }
         out.append(line.text()).append(comment).push_back('\n');
     };
+    // No operand (javap shows none for the discontinued jsr, jsr_w and ret either): the
+    // mnemonic ends the line, unpadded.
+    if (i.form == VQOperandForm::none || i.form == VQOperandForm::wide || i.opcode == 0xA8 ||
+        i.opcode == 0xC9 || i.opcode == 0xA9) {
+        if (plainField) {
+            line.addField(field.text, field.length);
+        } else {
+            line.add(i.mnemonic() ? std::string_view(i.mnemonic()) : std::string_view());
+            if (i.wide) line.add("_w");
+        }
+        line.add('\n');
+        out.append(line.text());
+        return;
+    }
     switch (i.form) {
         case VQOperandForm::branch:
-            // jsr and jsr_w are discontinued: javap shows no target for them.
-            if (i.opcode != 0xA8 && i.opcode != 0xC9) line.add(int64_t{i.target});
+            operands();
+            line.add(int64_t{i.target});
             break;
         case VQOperandForm::byteValue:
         case VQOperandForm::shortValue:
+            operands();
             line.add(int64_t{i.value});
             break;
         case VQOperandForm::constant:
@@ -126,19 +200,23 @@ void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
         case VQOperandForm::dynamic:
             return poolReference(i.poolIndex, 0, true);
         case VQOperandForm::local:
-            if (i.opcode != 0xA9) line.add(int64_t{i.local});  // ret is discontinued
+            operands();
+            line.add(int64_t{i.local});
             break;
         case VQOperandForm::increment:
+            operands();
             line.add(int64_t{i.local});
             line.add(", ");
             line.add(int64_t{i.value});
             break;
         case VQOperandForm::newArrayType:
-            line.add(" ");
+            operands();
+            line.add(' ');
             line.add(VQNewArrayTypeName(static_cast<uint8_t>(i.value)));
             break;
         case VQOperandForm::tableSwitch:
         case VQOperandForm::lookupSwitch: {
+            operands();
             w.printPlain(line.text().substr(indent));
             if (i.form == VQOperandForm::tableSwitch)
                 w.print("{ // " + std::to_string(i.low) + " to " + std::to_string(i.high));
@@ -159,8 +237,13 @@ void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
     }
     std::string_view text = line.text();
     while (text.size() > indent && text.back() == ' ') text.remove_suffix(1);
-    if (text.size() > indent) out.append(text);
-    out.push_back('\n');
+    if (text.size() <= indent) {
+        out.push_back('\n');
+        return;
+    }
+    line.trim(text.size());
+    line.add('\n');
+    out.append(line.text());
 }
 
 void appendInstructions(Context& c, const VQCodeAttribute& code, std::string& out) {

@@ -207,5 +207,45 @@ TEST(VQJavapCode, NothingWithoutCodeOrKeptBytesAndAFaultNamedWhereJavapFails) {
               "Error: error at or after address 0: branch target outside the code\n");
 }
 
+// Forms the compilers of today never write, so no example holds them: the discontinued
+// jsr and ret (javap shows neither operand) and the wide forms.
+TEST(VQJavapCode, LinesOfTheFormsNoExampleHolds) {
+    ClassFileWriter w;
+    w.setThisClass("p/C");
+    w.setSuperClass("java/lang/Object");
+    const Bytes code{0xA8, 0,    5,                 //  0: jsr 5
+                     0xB1,                          //  3: return
+                     0x00,                          //  4: nop
+                     0x4C,                          //  5: astore_1
+                     0xA9, 1,                       //  6: ret 1
+                     0xC4, 0x84, 1, 0, 0xFF, 0xFE,  //  8: wide iinc 256, -2
+                     0xC4, 0x15, 1, 2,              // 14: wide iload 258
+                     0x57,                          // 18: pop
+                     0xBC, 10,                      // 19: newarray int
+                     0x57, 0xB1};                   // 21: pop, 22: return
+    Bytes body{0, 2, 1, 4, 0, 0, 0, static_cast<uint8_t>(code.size())};
+    body.insert(body.end(), code.begin(), code.end());
+    body.insert(body.end(), {0, 0, 0, 0});
+    w.addMethod(9, "m", "()V", {w.attribute("Code", body)});
+    auto k = VQJavaClass::classWithData(VQByteBuffer::bufferWithVector(w.bytes()));
+    VQJavapCodeOptions c;
+    c.instructions = true;
+    std::string out;
+    VQAppendJavapCode(*k, *k->methods()->items()[0], c, out);
+    EXPECT_EQ(out,
+              "    Code:\n"
+              "         0: jsr\n"
+              "         3: return\n"
+              "         4: nop\n"
+              "         5: astore_1\n"
+              "         6: ret\n"
+              "         8: iinc_w        256, -2\n"
+              "        14: iload_w       258\n"
+              "        18: pop\n"
+              "        19: newarray       int\n"
+              "        21: pop\n"
+              "        22: return\n");
+}
+
 }  // namespace
 }  // namespace ornith
