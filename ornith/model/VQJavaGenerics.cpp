@@ -27,8 +27,13 @@ std::optional<VQSignatureType> VQJavaField::signatureType() const {
 }
 
 std::string VQJavaField::genericTypeText() const {
-    if (auto tree = signatureType()) return tree->javaText();
+    // signatureType()'s text, read with no tree between.
     std::string out;
+    if (const auto text = genericSignature())
+        if (VQAppendTypeSignatureText(*text, out)) return out;
+    out.clear();
+    if (VQAppendTypeSignatureText(signature(), out)) return out;
+    out.clear();
     type().appendDeclarationText(out);
     return out;
 }

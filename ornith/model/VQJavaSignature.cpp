@@ -21,6 +21,8 @@ public:
         return false;
     }
     char peek() const noexcept { return _at < _text.size() ? _text[_at] : '\0'; }
+    size_t position() const noexcept { return _at; }
+    void skip() noexcept { ++_at; }
 
     // Identifiers run to the next character that has a meaning in a signature.
     bool identifier(std::string& out) {
@@ -138,6 +140,136 @@ private:
     uint32_t _depth = 0;
 };
 
+// The reader's grammar again, writing the Java text as it goes where the reader builds a
+// tree: every rule accepts what the reader's accepts and fails where it fails, and the
+// text is what appendJavaText makes of the reader's tree.
+class SignatureTextWriter {
+public:
+    explicit SignatureTextWriter(std::string_view text) : _reader(text), _text(text) {}
+
+    bool atEnd() const noexcept { return _reader.atEnd(); }
+    bool match(char c) noexcept { return _reader.match(c); }
+    char peek() const noexcept { return _reader.peek(); }
+
+    bool typeParameters(bool objectBounds, std::string& out) {
+        if (!match('<')) return true;
+        out.push_back('<');
+        bool first = true;
+        do {
+            if (!first) out.append(", ");
+            first = false;
+            if (!_reader.identifier(out) || !match(':')) return false;
+            const char* separator = " extends ";
+            if (peek() != ':') {
+                const size_t mark = out.size();
+                const size_t at = _reader.position();
+                out.append(separator);
+                if (!referenceType(out)) return false;
+                // An Object bound is left unsaid: that is the one text that reads as it.
+                if (!objectBounds && _text.substr(at, _reader.position() - at) == kObject)
+                    out.resize(mark);
+                else
+                    separator = " & ";
+            }
+            while (match(':')) {
+                out.append(separator);
+                separator = " & ";
+                if (!referenceType(out)) return false;
+            }
+        } while (!match('>'));
+        out.push_back('>');
+        return true;
+    }
+
+    bool type(std::string& out) {
+        const char c = peek();
+        switch (c) {
+            case 'B':
+            case 'C':
+            case 'D':
+            case 'F':
+            case 'I':
+            case 'J':
+            case 'S':
+            case 'Z':
+            case 'V':
+                _reader.skip();
+                out.append(VQBaseTypeText(c));
+                return true;
+            default:
+                return referenceType(out);
+        }
+    }
+
+    bool referenceType(std::string& out) {
+        if (_depth >= kVQMaxSignatureDepth) return false;
+        ++_depth;
+        bool ok = false;
+        switch (peek()) {
+            case 'L':
+                ok = classType(out);
+                break;
+            case 'T':
+                _reader.skip();
+                ok = _reader.identifier(out) && match(';');
+                break;
+            case '[':
+                _reader.skip();
+                ok = type(out);
+                out.append("[]");
+                break;
+            default:
+                break;
+        }
+        --_depth;
+        return ok;
+    }
+
+    bool classType(std::string& out) {
+        if (!match('L')) return false;
+        for (bool first = true;; first = false) {
+            if (!_reader.identifier(out)) return false;
+            if (first) {
+                while (match('/')) {
+                    out.push_back('.');
+                    if (!_reader.identifier(out)) return false;
+                }
+            }
+            if (match('<')) {
+                out.push_back('<');
+                bool firstArgument = true;
+                do {  // "<>" is not a list
+                    if (!firstArgument) out.append(", ");
+                    firstArgument = false;
+                    if (!typeArgument(out)) return false;
+                } while (!match('>'));
+                out.push_back('>');
+            }
+            if (match(';')) return true;
+            if (!match('.')) return false;
+            out.push_back('.');
+        }
+    }
+
+    bool typeArgument(std::string& out) {
+        if (match('*')) {
+            out.push_back('?');
+            return true;
+        }
+        if (match('+'))
+            out.append("? extends ");
+        else if (match('-'))
+            out.append("? super ");
+        return referenceType(out);
+    }
+
+private:
+    static constexpr std::string_view kObject = "Ljava/lang/Object;";
+    SignatureReader _reader;  // for its character steps
+    std::string_view _text;
+    uint32_t _depth = 0;
+};
+
 void appendDotted(std::string_view binaryName, std::string& out) {
     for (char c : binaryName) out.push_back(c == '/' ? '.' : c);
 }
@@ -230,6 +362,34 @@ std::optional<VQMethodSignature> VQParseMethodSignature(std::string_view text) {
         if (!reader.referenceType(signature.exceptions.emplace_back())) return std::nullopt;
     }
     return signature;
+}
+
+bool VQMethodSignatureTextOf(std::string_view text, bool objectBounds, VQMethodSignatureText& out) {
+    SignatureTextWriter writer(text);
+    out.typeParameters.clear();
+    out.parameters.clear();
+    out.result.clear();
+    out.exceptions.clear();
+    if (!writer.typeParameters(objectBounds, out.typeParameters)) return false;
+    if (!writer.match('(')) return false;
+    out.parameters.push_back('(');
+    for (bool first = true; !writer.match(')'); first = false) {
+        if (!first) out.parameters.append(", ");
+        if (!writer.type(out.parameters)) return false;
+    }
+    out.parameters.push_back(')');
+    if (!writer.type(out.result)) return false;
+    for (bool first = true; !writer.atEnd(); first = false) {
+        if (!writer.match('^') || writer.peek() == '[') return false;
+        if (!first) out.exceptions.append(", ");
+        if (!writer.referenceType(out.exceptions)) return false;
+    }
+    return true;
+}
+
+bool VQAppendTypeSignatureText(std::string_view text, std::string& out) {
+    SignatureTextWriter writer(text);
+    return writer.type(out) && writer.atEnd();
 }
 
 std::optional<VQSignatureType> VQParseTypeSignature(std::string_view text) {

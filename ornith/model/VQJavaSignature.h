@@ -79,6 +79,24 @@ std::optional<VQMethodSignature> VQParseMethodSignature(std::string_view text);
 // A field signature or a field descriptor: one type that takes the whole text.
 std::optional<VQSignatureType> VQParseTypeSignature(std::string_view text);
 
+// The Java text of a method signature's parts, as the tree of VQParseMethodSignature
+// gives them (appendJavaText, VQTypeParametersText), read straight from the text with
+// no tree between: for a view that prints a signature and keeps nothing of it.
+struct VQMethodSignatureText {
+    std::string typeParameters;  // "<K, V extends java.lang.Comparable<V>>", or empty
+    std::string parameters;      // "(K, java.util.List<? extends V>[])"
+    std::string result;          // "void", "java.util.Map$Entry<K, V>"
+    std::string exceptions;      // the thrown types joined by ", "; empty when none
+};
+// False, with `out` in no particular state, exactly when VQParseMethodSignature gives
+// nothing. objectBounds: a class bound of java.lang.Object is spelled out too.
+bool VQMethodSignatureTextOf(std::string_view text, bool objectBounds, VQMethodSignatureText& out);
+
+// A field signature's (or field descriptor's) Java text appended to `out`, read in the
+// same way: what VQParseTypeSignature's tree gives through appendJavaText, and false
+// exactly when that tree is not made (with `out` then in no particular state).
+bool VQAppendTypeSignatureText(std::string_view text, std::string& out);
+
 // "<K, V extends java.lang.Comparable<V>>": an Object class bound is left out, further
 // bounds joined by " & ". Nothing for an empty list.
 std::string VQTypeParametersText(const std::vector<VQTypeParameter>& parameters);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace ornith {
@@ -101,6 +102,78 @@ TEST(VQJavaSignature, MalformedTextGivesNoTree) {
     for (std::string_view bad :
          {"", "(", "(I", "()", "()V^", "()V^[I", "()V^I", "()VV", "<T:>()V", "(X)V"}) {
         EXPECT_FALSE(VQParseMethodSignature(bad)) << bad;
+    }
+}
+
+// The tree's text of a method signature, as the views put it together.
+std::optional<VQMethodSignatureText> treeText(std::string_view text, bool objectBounds) {
+    auto parsed = VQParseMethodSignature(text);
+    if (!parsed) return std::nullopt;
+    VQMethodSignatureText out;
+    if (objectBounds && !parsed->typeParameters.empty()) {
+        out.typeParameters = "<";
+        for (size_t i = 0; i < parsed->typeParameters.size(); ++i) {
+            const VQTypeParameter& p = parsed->typeParameters[i];
+            if (i) out.typeParameters += ", ";
+            out.typeParameters += p.name;
+            const char* separator = " extends ";
+            if (p.classBound) {
+                out.typeParameters += separator + p.classBound->javaText();
+                separator = " & ";
+            }
+            for (const VQSignatureType& bound : p.interfaceBounds) {
+                out.typeParameters += separator + bound.javaText();
+                separator = " & ";
+            }
+        }
+        out.typeParameters += ">";
+    } else {
+        out.typeParameters = VQTypeParametersText(parsed->typeParameters);
+    }
+    out.parameters = "(";
+    for (size_t i = 0; i < parsed->parameters.size(); ++i)
+        out.parameters += (i ? ", " : "") + parsed->parameters[i].javaText();
+    out.parameters += ")";
+    out.result = parsed->result.javaText();
+    for (size_t i = 0; i < parsed->exceptions.size(); ++i)
+        out.exceptions += (i ? ", " : "") + parsed->exceptions[i].javaText();
+    return out;
+}
+
+TEST(VQJavaSignature, MethodTextWithoutATreeIsTheTreesText) {
+    for (std::string_view text :
+         {"<T:Ljava/lang/Object;>(TT;)TT;",
+          "<T::Ljava/lang/Comparable<-TT;>;>(Ljava/util/List<+TT;>;)V",
+          "<K:Ljava/lang/Object;V:Ljava/lang/Number;:Ljava/io/Serializable;>()Ljava/util/"
+          "Map$Entry<TK;TV;>;",
+          "(Lp/Outer<TT;>.Inner<*>;[[Ljava/util/List<[I>;)[TT;^TX;^Ljava/io/IOException;",
+          "<E:Ljava/lang/Object<TE;>;>()V", "()V", "(IJZ)D", "<T:>()V", "(Ljava/util/List<>;)V",
+          "()V^[I", "()V^", "(X)V", "<T:TT;>()Ljava/lang/Object.Inner;", ""}) {
+        for (const bool objectBounds : {false, true}) {
+            const auto expected = treeText(text, objectBounds);
+            VQMethodSignatureText got;
+            ASSERT_EQ(VQMethodSignatureTextOf(text, objectBounds, got), expected.has_value())
+                << text;
+            if (!expected) continue;
+            EXPECT_EQ(got.typeParameters, expected->typeParameters) << text;
+            EXPECT_EQ(got.parameters, expected->parameters) << text;
+            EXPECT_EQ(got.result, expected->result) << text;
+            EXPECT_EQ(got.exceptions, expected->exceptions) << text;
+        }
+    }
+}
+
+TEST(VQJavaSignature, TypeTextWithoutATreeIsTheTreesText) {
+    for (std::string_view text :
+         {"I", "[[J", "TT;", "Ljava/util/Map<TK;[TV;>.Entry<*>;", "Ljava/util/List<+[TT;>;",
+          "Ljava/util/List<-Ljava/lang/Number;>;", "V", "", "Ljava/util/List<>;", "TT", "I;",
+          "Lp/;", "[", "Ljava/lang/String;X"}) {
+        std::string got;
+        const auto tree = VQParseTypeSignature(text);
+        ASSERT_EQ(VQAppendTypeSignatureText(text, got), tree.has_value()) << text;
+        if (tree) {
+            EXPECT_EQ(got, tree->javaText()) << text;
+        }
     }
 }
 

@@ -43,6 +43,7 @@ struct View {
     // A method line's parameters and result, built here for every method.
     std::string parametersText = {};
     std::string resultText = {};
+    VQMethodSignatureText signatureText = {};
     // The comments of the pool entries the class's instructions name, for all its methods.
     std::optional<VQJavapReferenceTexts> references = {};
 
@@ -286,8 +287,19 @@ void printMethodLine(View& view, const VQJavaMethod& method, bool isConstructor)
     parameters.clear();
     result.clear();
     std::optional<VQMethodSignature> signature;
-    if (method.genericSignature() ||
-        !appendDescriptorText(method.signature(), parameters, result)) {
+    // A generic method's signature is read into text as it stands, with no tree, when it
+    // parses (the tree path below says what happens when it does not).
+    const std::optional<std::string_view> generic = method.genericSignature();
+    VQMethodSignatureText& generics = view.signatureText;
+    const bool genericText = generic && VQMethodSignatureTextOf(*generic, verbose, generics);
+    if (genericText) {
+        parameters.swap(generics.parameters);
+        result.swap(generics.result);
+        if (!generics.typeParameters.empty()) {
+            w.print(generics.typeParameters);
+            w.print(" ");
+        }
+    } else if (generic || !appendDescriptorText(method.signature(), parameters, result)) {
         parameters.clear();
         result.clear();
         signature = method.methodSignature();
@@ -325,7 +337,9 @@ void printMethodLine(View& view, const VQJavaMethod& method, bool isConstructor)
     if (const std::vector<std::string>* names = method.exceptions()) {
         w.print(" throws ");
         std::string text;
-        if (signature && !signature->exceptions.empty()) {
+        if (genericText && !generics.exceptions.empty()) {
+            w.print(generics.exceptions);
+        } else if (signature && !signature->exceptions.empty()) {
             for (size_t i = 0; i < signature->exceptions.size(); ++i) {
                 if (i) text.append(", ");
                 signature->exceptions[i].appendJavaText(text);
@@ -442,29 +456,26 @@ void printDirectives(LineWriter& w, const VQJavaModuleAttribute& module) {
         printDirective(w, "provides  " + provides.service, " with", provides.with);
 }
 
-// The header's generic text as -v prints it: extends java.lang.Object is spelt out, and so
-// is every Object bound.
-bool printVerboseGenericText(LineWriter& w, const VQJavaClass& javaClass) {
+// The header's generic text, as the model's genericText() gives it; -v spells out
+// extends java.lang.Object and every Object bound. False when the class has no signature
+// that parses.
+bool printGenericText(LineWriter& w, const VQJavaClass& javaClass, bool verbose) {
     std::optional<VQClassSignature> signature = javaClass.classSignature();
     if (!signature) return false;
     std::string text(javaClass.className().value_or(std::string_view()));
-    text.append(typeParametersText(signature->typeParameters, true));
-    if (javaClass.isInterface()) {
-        const char* separator = " extends ";
-        for (const VQSignatureType& type : signature->interfaces) {
+    text.append(typeParametersText(signature->typeParameters, verbose));
+    const char* separator = " extends ";
+    if (!javaClass.isInterface()) {
+        if (verbose || !signature->superclass.isObject()) {
             text.append(separator);
-            type.appendJavaText(text);
-            separator = ", ";
+            signature->superclass.appendJavaText(text);
         }
-    } else {
-        text.append(" extends ");
-        signature->superclass.appendJavaText(text);
-        const char* separator = " implements ";
-        for (const VQSignatureType& type : signature->interfaces) {
-            text.append(separator);
-            type.appendJavaText(text);
-            separator = ", ";
-        }
+        separator = " implements ";
+    }
+    for (const VQSignatureType& type : signature->interfaces) {
+        text.append(separator);
+        type.appendJavaText(text);
+        separator = ", ";
     }
     w.print(text);
     return true;
@@ -496,12 +507,7 @@ void printHeader(View& view) {
         return;
     }
     w.print(javaClass.isInterface() ? "interface " : "class ");
-    if (verbose && printVerboseGenericText(w, javaClass)) return;
-    if (javaClass.classSignature()) {
-        // The model's generic text is javap's own choice of extends and implements.
-        w.print(javaClass.genericText());
-        return;
-    }
+    if (printGenericText(w, javaClass, verbose)) return;
     w.print(name);
     // Without a signature javap joins the interfaces with a bare comma.
     if (!javaClass.isInterface() && javaClass.superclassName() &&
