@@ -53,7 +53,7 @@ size_t VQJavapLineWriter::visibleLength() const noexcept {
     return end - _lineStart;
 }
 
-void VQJavapLineWriter::print(std::string_view text) {
+void VQJavapLineWriter::printLaidOut(std::string_view text) {
     if (_pendingNewline) {
         _pendingNewline = false;
         println();

@@ -32,7 +32,13 @@ public:
     VQJavapLineWriter(std::string& out, Filter filter, int indent = 0)
         : _out(out), _filter(filter), _indent(indent) {}
 
-    void print(std::string_view text);
+    // Inline for the common case, text with no line break to lay out (a literal's search
+    // for one is folded away where it is written).
+    void print(std::string_view text) {
+        if (_filter || _pendingNewline || text.find('\n') != std::string_view::npos)
+            return printLaidOut(text);
+        append(text);
+    }
     // Text that holds no line break, such as the writer's caller made itself.
     void printPlain(std::string_view text);
     void printNumber(int64_t number);
@@ -61,6 +67,7 @@ public:
     void report(std::string_view text);
 
 private:
+    void printLaidOut(std::string_view text);
     void startLine();
     void append(std::string_view text);
     // The line's length without the spaces at its end, which are not written until
