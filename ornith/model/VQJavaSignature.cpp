@@ -6,6 +6,19 @@ namespace ornith {
 
 namespace {
 
+// A reference type's nesting, counted for as long as it is being read.
+class Nesting {
+public:
+    explicit Nesting(uint32_t& depth) noexcept : _depth(depth) { ++_depth; }
+    ~Nesting() { --_depth; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+    bool tooDeep() const noexcept { return _depth > kVQMaxSignatureDepth; }
+
+private:
+    uint32_t& _depth;
+};
+
 // A recursive-descent reader over the text. Every step either consumes at least one
 // character or fails, and a failure ends the parse, so the work is linear in the text.
 class SignatureReader {
@@ -57,47 +70,30 @@ public:
     }
 
     bool type(VQSignatureType& out) {
-        switch (peek()) {
-            case 'B':
-            case 'C':
-            case 'D':
-            case 'F':
-            case 'I':
-            case 'J':
-            case 'S':
-            case 'Z':
-            case 'V':
-                out.kind = VQSignatureType::Kind::base;
-                out.baseType = _text[_at++];
-                return true;
-            default:
-                return referenceType(out);
-        }
+        // The nine base-type letters are the ones with a text of their own.
+        if (VQBaseTypeText(peek()).empty()) return referenceType(out);
+        out.kind = VQSignatureType::Kind::base;
+        out.baseType = _text[_at++];
+        return true;
     }
 
     bool referenceType(VQSignatureType& out) {
-        if (_depth >= kVQMaxSignatureDepth) return false;
-        ++_depth;
-        bool ok = false;
+        const Nesting nesting(_depth);
+        if (nesting.tooDeep()) return false;
         switch (peek()) {
             case 'L':
-                ok = classType(out);
-                break;
+                return classType(out);
             case 'T':
                 ++_at;
                 out.kind = VQSignatureType::Kind::typeVariable;
-                ok = identifier(out.variable) && match(';');
-                break;
+                return identifier(out.variable) && match(';');
             case '[':
                 ++_at;
                 out.kind = VQSignatureType::Kind::array;
-                ok = type(out.component.emplace_back());
-                break;
+                return type(out.component.emplace_back());
             default:
-                break;
+                return false;
         }
-        --_depth;
-        return ok;
     }
 
     bool classType(VQSignatureType& out) {
@@ -182,47 +178,30 @@ public:
     }
 
     bool type(std::string& out) {
-        const char c = peek();
-        switch (c) {
-            case 'B':
-            case 'C':
-            case 'D':
-            case 'F':
-            case 'I':
-            case 'J':
-            case 'S':
-            case 'Z':
-            case 'V':
-                _reader.skip();
-                out.append(VQBaseTypeText(c));
-                return true;
-            default:
-                return referenceType(out);
-        }
+        const std::string_view base = VQBaseTypeText(peek());
+        if (base.empty()) return referenceType(out);
+        _reader.skip();
+        out.append(base);
+        return true;
     }
 
     bool referenceType(std::string& out) {
-        if (_depth >= kVQMaxSignatureDepth) return false;
-        ++_depth;
-        bool ok = false;
+        const Nesting nesting(_depth);
+        if (nesting.tooDeep()) return false;
         switch (peek()) {
             case 'L':
-                ok = classType(out);
-                break;
+                return classType(out);
             case 'T':
                 _reader.skip();
-                ok = _reader.identifier(out) && match(';');
-                break;
+                return _reader.identifier(out) && match(';');
             case '[':
                 _reader.skip();
-                ok = type(out);
+                if (!type(out)) return false;
                 out.append("[]");
-                break;
+                return true;
             default:
-                break;
+                return false;
         }
-        --_depth;
-        return ok;
     }
 
     bool classType(std::string& out) {
