@@ -347,28 +347,12 @@ bool VQConstantPoolEntries::appendValue(uint32_t index, std::string& out, int de
             return true;
         case kVQConstantFieldref:
         case kVQConstantMethodref:
-        case kVQConstantInterfaceMethodref: {
-            const uint32_t owner = firstIndex(index);
-            const uint32_t nameAndType = secondIndex(index);
-            if (tag(owner) != kVQConstantClass || tag(nameAndType) != kVQConstantNameAndType)
-                return false;
-            if (!appendValue(owner, out, depth + 1)) return fail();
-            out += '.';
-            if (!appendValue(nameAndType, out, depth + 1)) return fail();
+        case kVQConstantInterfaceMethodref:
+            if (!appendMember(index, kind, 0, out)) return fail();
             return true;
-        }
-        case kVQConstantNameAndType: {
-            const uint32_t name = firstIndex(index);
-            const uint32_t type = secondIndex(index);
-            if (tag(name) != kVQConstantUtf8 || tag(type) != kVQConstantUtf8) return false;
-            if (!appendName(name, out)) return fail();
-            out += ':';
-            std::string scratch;
-            std::string_view descriptor;
-            if (!textView(type, scratch, descriptor)) return fail();
-            out += descriptor;
+        case kVQConstantNameAndType:
+            if (!appendNameAndType(firstIndex(index), secondIndex(index), out)) return fail();
             return true;
-        }
         case kVQConstantDynamic:
         case kVQConstantInvokeDynamic: {
             if (tag(secondIndex(index)) != kVQConstantNameAndType) return false;
@@ -439,26 +423,32 @@ bool VQConstantPoolEntries::appendJavapReference(uint32_t index, uint32_t thisCl
     const size_t mark = out.size();
     out += referenceKindName(kind);
     out += ' ';
-    if (isMemberRef(kind)) {
-        if (appendMember(index, kind, thisClass, out)) return true;
-        out.resize(mark);
-        return false;
-    }
-    uint32_t shown = index;
-    if (isMemberRef(kind) && thisClass != 0 && firstIndex(index) == thisClass &&
-        tag(secondIndex(index)) == kVQConstantNameAndType)
-        shown = secondIndex(index);
-    if (!appendValue(shown, out, 0)) {
+    const bool shown =
+        isMemberRef(kind) ? appendMember(index, kind, thisClass, out) : appendValue(index, out, 0);
+    if (!shown) {
         out.resize(mark);
         return false;
     }
     return true;
 }
 
+bool VQConstantPoolEntries::appendNameAndType(uint32_t name, uint32_t type,
+                                              std::string& out) const {
+    if (tag(name) != kVQConstantUtf8 || tag(type) != kVQConstantUtf8 || !appendName(name, out))
+        return false;
+    out += ':';
+    std::string scratch;
+    const VQPoolResult<std::string_view> descriptor =
+        VQPoolReader(*_pool).textView(static_cast<int32_t>(type), scratch);
+    if (!descriptor) return false;
+    out += *descriptor;
+    return true;
+}
+
 bool VQConstantPoolEntries::appendMember(uint32_t index, int kind, uint32_t thisClass,
                                          std::string& out) const {
-    // Nearly every comment -c prints names a member: its entries are read once here,
-    // with the checks appendValue makes along its way.
+    // Nearly every comment -c prints names a member: its entries are read once here, each
+    // checked for its kind and for a body within the data.
     const VQPoolReader reader(*_pool);
     const VQPoolResult<const uint8_t*> member = reader.entry(static_cast<int32_t>(index), kind, 4);
     if (!member) return false;
@@ -474,16 +464,7 @@ bool VQConstantPoolEntries::appendMember(uint32_t index, int kind, uint32_t this
             return false;
         out += '.';
     }
-    const uint16_t name = VQLoadBE16(*nameAndType);
-    const uint16_t type = VQLoadBE16(*nameAndType + 2);
-    if (tag(name) != kVQConstantUtf8 || tag(type) != kVQConstantUtf8 || !appendName(name, out))
-        return false;
-    out += ':';
-    std::string scratch;
-    const VQPoolResult<std::string_view> descriptor = reader.textView(type, scratch);
-    if (!descriptor) return false;
-    out += *descriptor;
-    return true;
+    return appendNameAndType(VQLoadBE16(*nameAndType), VQLoadBE16(*nameAndType + 2), out);
 }
 
 void VQAppendJavapCheckedName(std::string_view utf8, std::string& out) {

@@ -90,8 +90,12 @@ private:
     const uint8_t* body(uint32_t index, int tag, uint32_t length) const noexcept;
     bool appendValue(uint32_t index, std::string& out, int depth) const;
     bool appendName(uint32_t utf8Index, std::string& out) const;
-    // appendJavapReference's text of a Fieldref, Methodref or InterfaceMethodref.
+    // "owner.name:descriptor" of a Fieldref, Methodref or InterfaceMethodref of this kind,
+    // "name:descriptor" alone for a member of thisClass (0: of no class). False, with part
+    // of the text appended, when an entry it leads to does not hold.
     bool appendMember(uint32_t index, int kind, uint32_t thisClass, std::string& out) const;
+    // "name:descriptor" of a NameAndType's two Utf8 entries, on the same terms.
+    bool appendNameAndType(uint32_t name, uint32_t type, std::string& out) const;
     // text() as a view of the class bytes when they are the text, else of `scratch`.
     bool textView(uint32_t index, std::string& scratch, std::string_view& view) const;
 

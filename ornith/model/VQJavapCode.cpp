@@ -86,7 +86,6 @@ public:
         _size += length;
     }
     size_t size() const noexcept { return _size; }
-    void trim(size_t size) noexcept { _size = std::min(_size, size); }
 
 private:
     char _text[160];
@@ -132,6 +131,11 @@ void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
     line.add(": ");
     const MnemonicField& field = mnemonicFields()[i.opcode];
     const bool plainField = !i.wide && field.length != 0 && line.size() + 16 <= 64;
+    // The mnemonic of a wide form, which the table does not hold.
+    auto addMnemonic = [&] {
+        line.add(i.mnemonic() ? std::string_view(i.mnemonic()) : std::string_view());
+        if (i.wide) line.add("_w");
+    };
     // The mnemonic with the padding its operands come after.
     auto operands = [&] {
         if (plainField) {
@@ -139,8 +143,7 @@ void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
             return;
         }
         const size_t mnemonicStart = line.size();
-        line.add(i.mnemonic() ? std::string_view(i.mnemonic()) : std::string_view());
-        if (i.wide) line.add("_w");
+        addMnemonic();
         line.pad(13 - std::min<size_t>(13, line.size() - mnemonicStart));
         line.add(' ');
     };
@@ -169,12 +172,10 @@ void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
     // mnemonic ends the line, unpadded.
     if (i.form == VQOperandForm::none || i.form == VQOperandForm::wide || i.opcode == 0xA8 ||
         i.opcode == 0xC9 || i.opcode == 0xA9) {
-        if (plainField) {
+        if (plainField)
             line.addField(field.text, field.length);
-        } else {
-            line.add(i.mnemonic() ? std::string_view(i.mnemonic()) : std::string_view());
-            if (i.wide) line.add("_w");
-        }
+        else
+            addMnemonic();
         line.add('\n');
         out.append(line.text());
         return;
@@ -235,13 +236,7 @@ void appendInstruction(Context& c, const VQInstruction& i, std::string& out) {
         case VQOperandForm::wide:
             break;
     }
-    std::string_view text = line.text();
-    while (text.size() > indent && text.back() == ' ') text.remove_suffix(1);
-    if (text.size() <= indent) {
-        out.push_back('\n');
-        return;
-    }
-    line.trim(text.size());
+    // Every operand ends in a number or a name: there is no padding to cut.
     line.add('\n');
     out.append(line.text());
 }

@@ -338,7 +338,7 @@ void printMethodLine(View& view, const VQJavaMethod& method, bool isConstructor)
         w.print(" throws ");
         std::string text;
         if (genericText && !generics.exceptions.empty()) {
-            w.print(generics.exceptions);
+            text.swap(generics.exceptions);
         } else if (signature && !signature->exceptions.empty()) {
             for (size_t i = 0; i < signature->exceptions.size(); ++i) {
                 if (i) text.append(", ");
