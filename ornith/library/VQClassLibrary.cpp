@@ -191,21 +191,26 @@ std::vector<std::string> VQClassLibrary::mergedNamesInPackage(
     const std::vector<const VQClassStore*>& stores, std::string_view packageName,
     PackageListing listing) {
     std::vector<std::string> names;
-    for (const VQClassStore* store : stores) {
-        auto listed = (store->*listing)(packageName);
-        if (!listed) continue;
-        if (names.empty()) {
-            names = std::move(*listed);
-        } else {
-            names.insert(names.end(), std::make_move_iterator(listed->begin()),
-                         std::make_move_iterator(listed->end()));
-        }
-    }
-    // A set of names: each once. Sorted, because the stores' own orders differ by kind
-    // and a merged listing should not depend on which entry answered first.
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
+    for (const VQClassStore* store : stores)
+        if (auto listed = (store->*listing)(packageName)) appendNames(names, std::move(*listed));
+    keepEachNameOnce(names);
     return names;
+}
+
+void VQClassLibrary::appendNames(std::vector<std::string>& names, std::vector<std::string>&& more) {
+    if (names.empty()) {
+        names = std::move(more);
+    } else {
+        names.insert(names.end(), std::make_move_iterator(more.begin()),
+                     std::make_move_iterator(more.end()));
+    }
+}
+
+void VQClassLibrary::keepEachNameOnce(std::vector<std::string>& names) {
+    // Sorted, because the stores' own orders differ by kind and a merged listing should
+    // not depend on which entry answered first. One store's sorted listing is left as it is.
+    if (!std::is_sorted(names.begin(), names.end())) std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
 }
 
 std::shared_ptr<VQJavaPackageEnumerator> VQClassLibrary::classNameEnumerator() {

@@ -152,6 +152,10 @@ public:
     static std::vector<std::string> mergedNamesInPackage(
         const std::vector<const VQClassStore*>& stores, std::string_view packageName,
         PackageListing listing);
+    // The merge's two steps, for a walk that takes both listings of a package at once:
+    // each store's names appended, then sorted with each name kept once.
+    static void appendNames(std::vector<std::string>& names, std::vector<std::string>&& more);
+    static void keepEachNameOnce(std::vector<std::string>& names);
 
     // Sets how entries added from now on are treated (entries already on the class path
     // keep their stores).

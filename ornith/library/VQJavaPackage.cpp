@@ -88,12 +88,15 @@ VQJavaPackageEnumerator::VQJavaPackageEnumerator(const VQJavaPackage& package)
 
 void VQJavaPackageEnumerator::_enter(const std::vector<const VQClassStore*>& candidates) {
     Level level{_path.size(), {}, {}, {}, 0, false};
-    for (const VQClassStore* store : candidates)
-        if (store->containsPackageName(_path)) level.stores.push_back(store);
-    level.packages = VQClassLibrary::mergedNamesInPackage(level.stores, _path,
-                                                          &VQClassStore::packageNamesInPackage);
-    level.classNames = VQClassLibrary::mergedNamesInPackage(level.stores, _path,
-                                                            &VQClassStore::classNamesInPackage);
+    for (const VQClassStore* store : candidates) {
+        std::optional<VQClassStore::PackageListing> listing = store->listingOfPackage(_path);
+        if (!listing) continue;
+        level.stores.push_back(store);
+        VQClassLibrary::appendNames(level.packages, std::move(listing->packageNames));
+        VQClassLibrary::appendNames(level.classNames, std::move(listing->classNames));
+    }
+    VQClassLibrary::keepEachNameOnce(level.packages);
+    VQClassLibrary::keepEachNameOnce(level.classNames);
     _levels.push_back(std::move(level));
 }
 

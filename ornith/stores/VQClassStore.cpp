@@ -86,6 +86,15 @@ bool VQClassStore::containsClassName(std::string_view) const {
     _notImplemented("containsClassName");
 }
 
+std::optional<VQClassStore::PackageListing> VQClassStore::listingOfPackage(
+    std::string_view packageName) const {
+    if (!containsPackageName(packageName)) return std::nullopt;
+    PackageListing listing;
+    if (auto names = classNamesInPackage(packageName)) listing.classNames = std::move(*names);
+    if (auto names = packageNamesInPackage(packageName)) listing.packageNames = std::move(*names);
+    return listing;
+}
+
 bool VQClassStore::containsPackageName(std::string_view) const {
     _notImplemented("containsPackageName");
 }

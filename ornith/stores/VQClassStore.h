@@ -65,6 +65,16 @@ public:
     // The whole class file, or null when the store does not hold the class.
     virtual std::shared_ptr<const VQByteBuffer> dataForClassName(std::string_view className) const;
 
+    // What a walk over the package tree asks of each package: absent when the store does
+    // not hold the package, else both of its listings in the store's order. Kinds need
+    // not override it (it asks the three operations above); a directory does, because one
+    // read of the directory answers all three.
+    struct PackageListing {
+        std::vector<std::string> classNames;
+        std::vector<std::string> packageNames;
+    };
+    virtual std::optional<PackageListing> listingOfPackage(std::string_view packageName) const;
+
 protected:
     VQClassStore() = default;
 

@@ -88,19 +88,44 @@ std::string VQFileSystemStore::_pathForClassName(std::string_view className) con
     return path;
 }
 
+namespace {
+
+// Whether a listed entry names a directory. The entry's type from the listing is exact for
+// everything but symbolic links (which count by what they point at) and file systems that
+// do not report it.
+bool entryIsDirectory(int dirFd, const dirent& entry) {
+    if (entry.d_type == DT_DIR) return true;
+    if (entry.d_type != DT_UNKNOWN && entry.d_type != DT_LNK) return false;
+    struct stat st;
+    return ::fstatat(dirFd, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+// One pass over a package's directory: each entry whose name holds ".class" gives a class
+// (the name before it), and each directory a subpackage. Either list may be left out.
+void listDirectory(DIR* dir, std::vector<std::string>* classNames,
+                   std::vector<std::string>* packageNames) {
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (isDotOrDotDot(entry->d_name)) continue;
+        const std::string_view entryName(entry->d_name);
+        if (classNames) {
+            const size_t at = lastClassSuffix(entryName);
+            if (at != std::string_view::npos) classNames->emplace_back(entryName.substr(0, at));
+        }
+        if (packageNames && entryIsDirectory(dirFd, *entry)) packageNames->emplace_back(entryName);
+    }
+    if (classNames) std::sort(classNames->begin(), classNames->end());
+    if (packageNames) std::sort(packageNames->begin(), packageNames->end());
+}
+
+}  // namespace
+
 std::optional<std::vector<std::string>> VQFileSystemStore::classNamesInPackage(
     std::optional<std::string_view> packageName) const {
     std::vector<std::string> names;
     if (packageName && !_isUsableName(*packageName)) return names;
-    DirHandle dir = openDirectory(pathForPackageName(packageName));
-    if (!dir) return names;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (isDotOrDotDot(entry->d_name)) continue;
-        std::string_view entryName(entry->d_name);
-        size_t at = lastClassSuffix(entryName);
-        if (at != std::string_view::npos) names.emplace_back(entryName.substr(0, at));
-    }
-    std::sort(names.begin(), names.end());
+    if (DirHandle dir = openDirectory(pathForPackageName(packageName)))
+        listDirectory(dir.get(), &names, nullptr);
     return names;
 }
 
@@ -108,26 +133,21 @@ std::optional<std::vector<std::string>> VQFileSystemStore::packageNamesInPackage
     std::optional<std::string_view> packageName) const {
     std::vector<std::string> names;
     if (packageName && !_isUsableName(*packageName)) return names;
-    DirHandle dir = openDirectory(pathForPackageName(packageName));
-    if (!dir) return names;
-    const int dirFd = ::dirfd(dir.get());
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (isDotOrDotDot(entry->d_name)) continue;
-        bool isDirectory;
-        // The entry's type from the listing is exact for everything but symbolic links
-        // (which count by what they point at) and file systems that do not report it.
-        if (entry->d_type == DT_DIR) {
-            isDirectory = true;
-        } else if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
-            isDirectory = false;
-        } else {
-            struct stat st;
-            isDirectory = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-        }
-        if (isDirectory) names.emplace_back(entry->d_name);
-    }
-    std::sort(names.begin(), names.end());
+    if (DirHandle dir = openDirectory(pathForPackageName(packageName)))
+        listDirectory(dir.get(), nullptr, &names);
     return names;
+}
+
+std::optional<VQClassStore::PackageListing> VQFileSystemStore::listingOfPackage(
+    std::string_view packageName) const {
+    if (!_isUsableName(packageName)) return std::nullopt;
+    DirHandle dir = openDirectory(pathForPackageName(packageName));
+    // A directory that is there but cannot be read is held, with nothing listed.
+    if (!dir)
+        return containsPackageName(packageName) ? std::optional(PackageListing{}) : std::nullopt;
+    PackageListing listing;
+    listDirectory(dir.get(), &listing.classNames, &listing.packageNames);
+    return listing;
 }
 
 bool VQFileSystemStore::containsClassName(std::string_view className) const {

@@ -41,6 +41,36 @@ TEST(VQFileSystemStore, ListsClassesByTheClassTextAnywhereInAnyCase) {
     EXPECT_EQ(store.containsClassName("pkg.Z"), std::filesystem::exists(dir / "pkg/Z.class"));
 }
 
+// The walk's one read of a directory must answer what its three questions answer, and
+// so must the base class's way of asking them, for every oddity a tree can hold.
+TEST(VQFileSystemStore, TheWalksListingIsTheThreeAnswers) {
+    ScratchDirectory dir;
+    for (const char* name : {"Top.class", "p/A.class", "p/Z.CLASS", "p/a.b.class", "p/notes.txt",
+                             "p/Bar.class/In.class", "p/q/r/Deep.class", "file", "shut/S.class"})
+        writeFile(dir / name, "bytes");
+    std::filesystem::create_directories(dir / "p/empty");
+    std::filesystem::create_directory_symlink(dir / "p/q", dir / "p/linked");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "p/dangling");
+    // Unreadable unless the tests run as root; either way the answers must agree.
+    ::chmod((dir / "shut").c_str(), 0);
+    VQFileSystemStore store(dir.path());
+    for (const char* package : {"", "p", "p.Bar.class", "p.q", "p.q.r", "p.linked", "p.empty",
+                                "p.dangling", "file", "shut", "no.such", "p..q", "p.A.class"}) {
+        std::optional<VQClassStore::PackageListing> expected;
+        if (store.containsPackageName(package))
+            expected = {*store.classNamesInPackage(package), *store.packageNamesInPackage(package)};
+        for (const auto& listing :
+             {store.listingOfPackage(package), store.VQClassStore::listingOfPackage(package)}) {
+            ASSERT_EQ(listing.has_value(), expected.has_value()) << package;
+            if (!listing) continue;
+            EXPECT_EQ(listing->classNames, expected->classNames) << package;
+            EXPECT_EQ(listing->packageNames, expected->packageNames) << package;
+        }
+    }
+    EXPECT_EQ(store.listingOfPackage(std::string_view("p\0q", 3)), std::nullopt);
+    ::chmod((dir / "shut").c_str(), 0700);
+}
+
 TEST(VQFileSystemStore, TheRootPackageIsTheRootDirectory) {
     ScratchDirectory dir;
     writeFile(dir / "Top.class", "top");
