@@ -123,7 +123,10 @@ void print(const VQJavaClass& javaClass, const DescribeOptions& options, const O
                 file = javapFileInfoForClass(*origin.found->library, *origin.className, bytes);
             javap.file = &file;
         }
-        if (!options.raw) javap.filter = &appendSafeText;
+        if (!options.raw) {
+            javap.filter = &appendSafeText;
+            javap.filterKeepsPlainAscii = true;
+        }
         writeBuiltOutput([&](std::string& out) { VQAppendJavapText(out, javaClass, javap); });
         return;
     } else if (options.raw) {

@@ -567,7 +567,7 @@ std::string VQJavapText(const VQJavaClass& javaClass, const VQJavapOptions& opti
 
 void VQAppendJavapText(std::string& out, const VQJavaClass& javaClass,
                        const VQJavapOptions& options) {
-    LineWriter w(out, options.filter);
+    LineWriter w(out, options.filter, 0, options.filterKeepsPlainAscii);
     View view{w, javaClass, options, options.showPrivate ? VQJavapAccess::all : options.access,
               VQJavapClassFile(javaClass)};
     if (const auto bytes = javaClass.classFileBytes(); bytes.size() >= 8) {

@@ -51,6 +51,9 @@ struct VQJavapOptions {
     // types, constants; never the line breaks between lines), so that a caller can make
     // text from the class file safe to show. It appends its result to `out`.
     void (*filter)(std::string_view text, std::string& out) = nullptr;
+    // Set when the filter gives printable ASCII (0x20 to 0x7E) back as it is, as escaping
+    // for a terminal does: a piece of nothing else then goes straight into its line.
+    bool filterKeepsPlainAscii = false;
 };
 
 // The whole text, each line ended by '\n'.

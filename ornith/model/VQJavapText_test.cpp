@@ -242,6 +242,9 @@ TEST(VQJavapText, FilterSeesClassTextButNotLineBreaks) {
         }
     };
     EXPECT_EQ(VQJavapText(*javaClass, options), "class p.Odd<LF>Name {\n  int x<ESC>;\n}\n");
+    // A filter that keeps printable ASCII is spared the pieces of nothing else, and only those.
+    options.filterKeepsPlainAscii = true;
+    EXPECT_EQ(VQJavapText(*javaClass, options), "class p.Odd<LF>Name {\n  int x<ESC>;\n}\n");
 }
 
 // The writer builds each line in the output: what it holds back and cuts must be what a

@@ -29,13 +29,19 @@ namespace ornith {
 class VQJavapLineWriter {
 public:
     using Filter = void (*)(std::string_view, std::string&);
-    VQJavapLineWriter(std::string& out, Filter filter, int indent = 0)
-        : _out(out), _filter(filter), _indent(indent) {}
+    // filterKeepsPlainAscii: as VQJavapOptions has it.
+    VQJavapLineWriter(std::string& out, Filter filter, int indent = 0,
+                      bool filterKeepsPlainAscii = false)
+        : _out(out),
+          _filter(filter),
+          _filterKeepsPlainAscii(filterKeepsPlainAscii),
+          _indent(indent) {}
 
-    // Inline for the common case, text with no line break to lay out (a literal's search
-    // for one is folded away where it is written).
+    // Inline for the common case, text with no line break to lay out and nothing for the
+    // filter to change (a literal's search for either is folded away where it is written).
     void print(std::string_view text) {
-        if (_filter || _pendingNewline || text.find('\n') != std::string_view::npos)
+        if (_pendingNewline || (_filter ? !(_filterKeepsPlainAscii && isPlainAscii(text))
+                                        : text.find('\n') != std::string_view::npos))
             return printLaidOut(text);
         append(text);
     }
@@ -67,6 +73,11 @@ public:
     void report(std::string_view text);
 
 private:
+    static constexpr bool isPlainAscii(std::string_view text) noexcept {
+        for (const char c : text)
+            if (static_cast<unsigned char>(c) - 0x20u >= 0x5Fu) return false;
+        return true;
+    }
     void printLaidOut(std::string_view text);
     void startLine();
     void append(std::string_view text);
@@ -76,6 +87,7 @@ private:
 
     std::string& _out;
     Filter _filter;
+    bool _filterKeepsPlainAscii;
     std::string _filtered;
     size_t _lineStart = 0;  // where the open line starts in _out
     bool _lineOpen = false;
