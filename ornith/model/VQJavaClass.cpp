@@ -224,14 +224,19 @@ VQJavaClass::VQJavaClass(Passkey, size_t fileLength) noexcept
 
 VQJavaClass::~VQJavaClass() {
     // The members and attribute pointers live in the storage without clean-up records;
-    // they go here, before the storage does.
+    // they go here, before the storage does. A lazily read class's members own nothing to
+    // release (their lists are pending, and the lists own what decoding made; their
+    // storage is the class's), so their lifetimes end with the storage, without a call
+    // apiece: a tenth of such a class's whole read and release.
     auto destroyMembers = [](const auto& list) {
         if (list)
             for (const VQJavaMember* member : list->items()) member->~VQJavaMember();
     };
-    destroyMembers(_fields);
-    destroyMembers(_constructors);
-    destroyMembers(_methods);
+    if (!_pendingLists) {
+        destroyMembers(_fields);
+        destroyMembers(_constructors);
+        destroyMembers(_methods);
+    }
     _destroyAttributes();
 }
 
