@@ -39,27 +39,24 @@ constexpr auto kBodySize = [] {
 
 namespace {
 
-// How one entry is stepped over in the walk's fast loop: the body is `fixed` bytes plus,
-// for the two string kinds, the u2 count that starts it (masked in, so that choosing
-// costs no branch: tags come in no predictable order). `extraSlot` is 1 for the kinds
-// that take two indexes. fixed == 0 marks a tag the pool does not know.
-struct Step {
-    uint8_t fixed;
-    uint8_t extraSlot;
-    uint16_t countMask;
-};
-constexpr auto kStep = [] {
-    std::array<Step, 256> step{};
-    for (size_t tag = 0; tag < 256; ++tag) {
+// How one entry is stepped over in the walk's fast loop. The loop is a chain (each entry's
+// length gives the next one's position), so the fixed body size of a tag comes from a
+// shift of a constant rather than a second load: four bits per tag, tags 0-15 in one
+// word and 16-31 in the other, 0 for the tags the pool does not know. The two string
+// kinds add the u2 count that starts their body (masked in: tags come in no predictable
+// order, so choosing must cost no branch); a size of 8 is the two kinds that take two
+// indexes.
+constexpr uint64_t fixedSizes(size_t firstTag) {
+    uint64_t sizes = 0;
+    for (size_t tag = firstTag; tag < firstTag + 16; ++tag) {
         const int size = kBodySize[tag];
-        if (size == kCounted)
-            step[tag] = Step{2, 0, 0xFFFF};
-        else
-            step[tag] =
-                Step{static_cast<uint8_t>(size), static_cast<uint8_t>(size == 8 ? 1 : 0), 0};
+        sizes |= uint64_t(size == kCounted ? 2 : size) << ((tag - firstTag) * 4);
     }
-    return step;
-}();
+    return sizes;
+}
+constexpr uint64_t kFixedSizesLow = fixedSizes(0);
+constexpr uint64_t kFixedSizesHigh = fixedSizes(16);
+static_assert(kVQConstantUtf8 == 1 && kVQConstantUnicode == 2);
 
 // How far ahead of the walk the class data is prefetched.
 constexpr ptrdiff_t kPrefetchAhead = 512;
@@ -141,14 +138,18 @@ VQPoolResult<VQConstantPool*> parsing::openConstantPool(VQByteStream& stream,
         // memory; asking for the bytes a little ahead overlaps that wait with the walk.
         // Never past the data: a prefetch is only a hint, but the address stays ours.
         __builtin_prefetch(end - p > kPrefetchAhead ? p + kPrefetchAhead : end - 1);
-        const Step step = kStep[p[0]];
-        if (step.fixed == 0) break;
-        const size_t body = step.fixed + (size_t{VQLoadBE16(p + 1)} & step.countMask);
+        const uint32_t tag = p[0];
+        if (tag >= 32) break;
+        const uint64_t sizes = tag < 16 ? kFixedSizesLow : kFixedSizesHigh;
+        const uint32_t fixed = static_cast<uint32_t>(sizes >> ((tag & 15) * 4)) & 15;
+        if (fixed == 0) break;
+        const uint32_t countMask = 0u - static_cast<uint32_t>(tag - 1 < 2);
+        const size_t body = fixed + (uint32_t{VQLoadBE16(p + 1)} & countMask);
         if (body >= static_cast<size_t>(end - p)) break;
         pool->entries[i] = p + 1;
         pool->entries[i + 1] = nullptr;
         p += 1 + body;
-        i += 1 + step.extraSlot;
+        i += 1 + (fixed == 8);
     }
     // The careful loop: an entry cut short by the end of the data stops the walk there
     // when another entry is still due; the last one may run to the end, where the class
