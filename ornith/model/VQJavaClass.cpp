@@ -320,6 +320,15 @@ std::shared_ptr<VQJavaPackage> VQJavaClass::package() const {
 }
 
 std::string_view VQJavaClass::_keep(std::string_view text) {
+    // A text that the file spells as it is, in bytes the class keeps, stays where it is:
+    // they live as long as the class, unchanged.
+    if (_classFile) {
+        const auto at = reinterpret_cast<uintptr_t>(text.data());
+        const auto from = reinterpret_cast<uintptr_t>(_classFile->span().data());
+        if (at >= from && at - from <= _classFile->span().size() &&
+            text.size() <= _classFile->span().size() - (at - from))
+            return text;
+    }
     if (text.size() <= kSharedTextLength) return _storage.copyText(text);
     // A user-space address never has the top bit set, so the two kinds of key never meet.
     constexpr uint64_t kHashed = uint64_t{1} << 63;

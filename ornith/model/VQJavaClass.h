@@ -152,7 +152,8 @@ private:
     uint32_t _capacity = 0;
 };
 
-// Names a class keeps (its interfaces), views of its storage, in file order.
+// Names a class keeps (its interfaces), views of its storage or of the class file it keeps,
+// in file order.
 using VQNameList = std::span<const std::string_view>;
 
 // The access flags, the class attributes and what is answered from them alone
@@ -330,8 +331,9 @@ private:
     static std::shared_ptr<VQJavaClass> _parsed(std::span<const uint8_t> data,
                                                 std::shared_ptr<const VQByteBuffer> kept,
                                                 bool lazyAttributes = false);
-    // The text in the class's storage; a long one that the class already keeps is shared
-    // (a hostile file may name one long text from every member).
+    // The text as the class keeps it: a view of the kept class file when it lies there,
+    // else a copy in the class's storage; a long one that the class already keeps is
+    // shared (a hostile file may name one long text from every member).
     std::string_view _keep(std::string_view text);
     // The attributes moved into the storage; none for an absent or empty list.
     const AttributePointer* _keepAttributes(VQLentAttributes& attributes) {
