@@ -89,11 +89,11 @@ VQJavaPackageEnumerator::VQJavaPackageEnumerator(const VQJavaPackage& package)
 void VQJavaPackageEnumerator::_enter(const std::vector<const VQClassStore*>& candidates) {
     Level level{_path.size(), {}, {}, {}, 0, false};
     for (const VQClassStore* store : candidates) {
-        std::optional<VQClassStore::PackageListing> listing = store->listingOfPackage(_path);
-        if (!listing) continue;
+        std::optional<VQClassStore::PackageContents> contents = store->contentsOfPackage(_path);
+        if (!contents) continue;
         level.stores.push_back(store);
-        VQClassLibrary::appendNames(level.packages, std::move(listing->packageNames));
-        VQClassLibrary::appendNames(level.classNames, std::move(listing->classNames));
+        VQClassLibrary::appendNames(level.packages, std::move(contents->packageNames));
+        VQClassLibrary::appendNames(level.classNames, std::move(contents->classNames));
     }
     VQClassLibrary::keepEachNameOnce(level.packages);
     VQClassLibrary::keepEachNameOnce(level.classNames);

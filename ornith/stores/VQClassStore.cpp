@@ -86,13 +86,13 @@ bool VQClassStore::containsClassName(std::string_view) const {
     _notImplemented("containsClassName");
 }
 
-std::optional<VQClassStore::PackageListing> VQClassStore::listingOfPackage(
+std::optional<VQClassStore::PackageContents> VQClassStore::contentsOfPackage(
     std::string_view packageName) const {
     if (!containsPackageName(packageName)) return std::nullopt;
-    PackageListing listing;
-    if (auto names = classNamesInPackage(packageName)) listing.classNames = std::move(*names);
-    if (auto names = packageNamesInPackage(packageName)) listing.packageNames = std::move(*names);
-    return listing;
+    PackageContents contents;
+    if (auto names = classNamesInPackage(packageName)) contents.classNames = std::move(*names);
+    if (auto names = packageNamesInPackage(packageName)) contents.packageNames = std::move(*names);
+    return contents;
 }
 
 bool VQClassStore::containsPackageName(std::string_view) const {

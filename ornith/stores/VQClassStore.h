@@ -69,11 +69,11 @@ public:
     // not hold the package, else both of its listings in the store's order. Kinds need
     // not override it (it asks the three operations above); a directory does, because one
     // read of the directory answers all three.
-    struct PackageListing {
+    struct PackageContents {
         std::vector<std::string> classNames;
         std::vector<std::string> packageNames;
     };
-    virtual std::optional<PackageListing> listingOfPackage(std::string_view packageName) const;
+    virtual std::optional<PackageContents> contentsOfPackage(std::string_view packageName) const;
 
 protected:
     VQClassStore() = default;

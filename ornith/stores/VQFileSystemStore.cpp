@@ -138,16 +138,16 @@ std::optional<std::vector<std::string>> VQFileSystemStore::packageNamesInPackage
     return names;
 }
 
-std::optional<VQClassStore::PackageListing> VQFileSystemStore::listingOfPackage(
+std::optional<VQClassStore::PackageContents> VQFileSystemStore::contentsOfPackage(
     std::string_view packageName) const {
     if (!_isUsableName(packageName)) return std::nullopt;
     DirHandle dir = openDirectory(pathForPackageName(packageName));
     // A directory that is there but cannot be read is held, with nothing listed.
     if (!dir)
-        return containsPackageName(packageName) ? std::optional(PackageListing{}) : std::nullopt;
-    PackageListing listing;
-    listDirectory(dir.get(), &listing.classNames, &listing.packageNames);
-    return listing;
+        return containsPackageName(packageName) ? std::optional(PackageContents{}) : std::nullopt;
+    PackageContents contents;
+    listDirectory(dir.get(), &contents.classNames, &contents.packageNames);
+    return contents;
 }
 
 bool VQFileSystemStore::containsClassName(std::string_view className) const {

@@ -35,7 +35,7 @@ public:
         std::optional<std::string_view> packageName) const override;
     // Both of the above from one read of the directory; absent when containsPackageName is
     // false.
-    std::optional<PackageListing> listingOfPackage(std::string_view packageName) const override;
+    std::optional<PackageContents> contentsOfPackage(std::string_view packageName) const override;
     // True when anything exists at root/a/b/C.class.
     bool containsClassName(std::string_view className) const override;
     // True when root/a/b is a directory.

@@ -56,18 +56,18 @@ TEST(VQFileSystemStore, TheWalksListingIsTheThreeAnswers) {
     VQFileSystemStore store(dir.path());
     for (const char* package : {"", "p", "p.Bar.class", "p.q", "p.q.r", "p.linked", "p.empty",
                                 "p.dangling", "file", "shut", "no.such", "p..q", "p.A.class"}) {
-        std::optional<VQClassStore::PackageListing> expected;
+        std::optional<VQClassStore::PackageContents> expected;
         if (store.containsPackageName(package))
             expected = {*store.classNamesInPackage(package), *store.packageNamesInPackage(package)};
-        for (const auto& listing :
-             {store.listingOfPackage(package), store.VQClassStore::listingOfPackage(package)}) {
-            ASSERT_EQ(listing.has_value(), expected.has_value()) << package;
-            if (!listing) continue;
-            EXPECT_EQ(listing->classNames, expected->classNames) << package;
-            EXPECT_EQ(listing->packageNames, expected->packageNames) << package;
+        for (const auto& contents :
+             {store.contentsOfPackage(package), store.VQClassStore::contentsOfPackage(package)}) {
+            ASSERT_EQ(contents.has_value(), expected.has_value()) << package;
+            if (!contents) continue;
+            EXPECT_EQ(contents->classNames, expected->classNames) << package;
+            EXPECT_EQ(contents->packageNames, expected->packageNames) << package;
         }
     }
-    EXPECT_EQ(store.listingOfPackage(std::string_view("p\0q", 3)), std::nullopt);
+    EXPECT_EQ(store.contentsOfPackage(std::string_view("p\0q", 3)), std::nullopt);
     ::chmod((dir / "shut").c_str(), 0700);
 }
 
