@@ -61,7 +61,7 @@ void VQJavapLineWriter::printLaidOut(std::string_view text) {
     // The filter sees the text whole, line breaks too, and what it gives is laid out.
     if (_filter) {
         _filtered.clear();
-        _filter(text, _filtered);
+        appendFiltered(text, _filtered);
         text = _filtered;
     }
     for (;;) {
@@ -71,6 +71,13 @@ void VQJavapLineWriter::printLaidOut(std::string_view text) {
         println();
         text.remove_prefix(end + 1);
     }
+}
+
+void VQJavapLineWriter::appendFiltered(std::string_view text, std::string& out) {
+    if (_filterKeepsPlainAscii && isPlainAscii(text))
+        out.append(text);
+    else
+        _filter(text, out);
 }
 
 void VQJavapLineWriter::printPlain(std::string_view text) {
@@ -119,7 +126,7 @@ void VQJavapLineWriter::printLines(std::string_view text) {
         }
         while (!text.empty()) {
             const size_t end = text.find('\n');
-            _filter(text.substr(0, end), _out);
+            appendFiltered(text.substr(0, end), _out);
             _out.push_back('\n');
             if (end == std::string_view::npos) break;
             text.remove_prefix(end + 1);

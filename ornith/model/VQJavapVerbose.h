@@ -79,6 +79,8 @@ private:
         return true;
     }
     void printLaidOut(std::string_view text);
+    // The filter's text for a piece, the piece itself when the filter would give it back.
+    void appendFiltered(std::string_view text, std::string& out);
     void startLine();
     void append(std::string_view text);
     // The line's length without the spaces at its end, which are not written until
