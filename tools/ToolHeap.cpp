@@ -15,6 +15,8 @@ constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
 // The size and alignment of the heap that glibc maps for a thread's arena (twice the
 // largest mmap threshold on a 64-bit system).
 constexpr uintptr_t kThreadHeap = uintptr_t{64} << 20;
+// Below the mmap threshold that growHeapInHugePages sets, so that it comes from the heap.
+constexpr size_t kWritableThreadHeap = size_t{12} << 20;
 
 // Where the main heap starts, once growHeapInHugePages has run.
 uintptr_t mainHeapStart = 0;
@@ -51,8 +53,29 @@ void growThreadHeapInHugePages() {
     // (glibc puts the main arena outside the break only when the break cannot grow; the
     // advice would then fall on whatever lies around the probe, which it cannot harm: it
     // asks for larger pages and never changes what memory holds.)
-    if (!inMainHeap && at != 0)
-        ::madvise(reinterpret_cast<void*>(at & ~(kThreadHeap - 1)), kThreadHeap, MADV_HUGEPAGE);
+    if (inMainHeap || at == 0) {
+        std::free(probe);
+        return;
+    }
+    const uintptr_t heap = at & ~(kThreadHeap - 1);
+    ::madvise(reinterpret_cast<void*>(heap), kThreadHeap, MADV_HUGEPAGE);
+    // The advice alone is not enough. glibc makes a thread's heap writable a few pages at
+    // a time as it grows, and a huge page is granted only where the whole of its range is
+    // writable; and the first range already holds small pages (the heap's header), so it
+    // would never get one. What is left of the first range goes to a block that is never
+    // touched, and a large block taken and given back makes the rest writable at once (a
+    // thread's heap is trimmed only past the threshold growHeapInHugePages sets high).
+    struct Reserved {
+        void* block = nullptr;
+        ~Reserved() { std::free(block); }
+    };
+    thread_local Reserved firstRange;
+    constexpr uintptr_t kChunkOverhead = 64;
+    const uintptr_t firstEnd = heap + kHugePage;
+    if (at + kChunkOverhead < firstEnd)
+        firstRange.block = std::malloc(firstEnd - at - kChunkOverhead);
+    void* volatile writable = std::malloc(kWritableThreadHeap);
+    std::free(writable);
     std::free(probe);
 }
 
