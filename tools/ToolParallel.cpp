@@ -14,6 +14,7 @@
 #include "ToolHeap.h"
 #include "ToolReport.h"
 #include "ornith/base/VQLog.h"
+#include "ornith/base/VQThreadStart.h"
 #include "ornith/classfile/VQPathUtilities.h"
 #include "ornith/library/VQClassLibrary.h"
 #include "ornith/library/VQClassPathScanner.h"
@@ -87,7 +88,8 @@ void runOnThreads(unsigned threads, const std::function<void(unsigned thread)>& 
     std::vector<std::thread> started;
     started.reserve(threads > 0 ? threads - 1 : 0);
     try {
-        for (unsigned i = 1; i < threads; ++i) started.emplace_back(run, i);
+        for (unsigned i = 1; i < threads; ++i)
+            started.push_back(VQStartThread([&run, i] { run(i); }));
     } catch (const std::system_error&) {
         // Fewer threads than asked for: those there are share the work.
     }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "ornith/base/VQLog.h"
+#include "ornith/base/VQThreadStart.h"
 
 namespace ornith {
 
@@ -130,7 +131,8 @@ void VQClassPathScanner::run(size_t count, unsigned threads, const RunWork& work
     pool.reserve(threads - 1);
     std::exception_ptr deliverFailure;
     try {
-        for (unsigned i = 1; i < threads; ++i) pool.emplace_back(worker, i);
+        for (unsigned i = 1; i < threads; ++i)
+            pool.push_back(VQStartThread([&worker, i] { worker(i); }));
         std::unique_lock lock(mutex);
         while (delivered < stopAt) {
             if (!done[delivered % window]) {
