@@ -87,8 +87,10 @@ std::shared_ptr<VQClassStore> VQClassLibrary::storeForEntry(const std::string& e
 }
 
 void VQClassLibrary::addArchiveStore(std::shared_ptr<VQClassStore> store, bool applyLayout) {
-    if (applyLayout && addLayoutStores(*store)) return;
+    // Configured before the layout's question, which indexes the archive: a release set
+    // afterwards would make it index the archive again.
     configureArchiveStore(*store);
+    if (applyLayout && addLayoutStores(*store)) return;
     _classStores.push_back(std::move(store));
     followManifestClassPath(_classStores.size() - 1);
 }
