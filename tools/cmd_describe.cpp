@@ -203,8 +203,8 @@ int runDescribe(const DescribeOptions& options) {
     if (options.all) {
         // A listing over an unusable entry is incomplete.
         if (found.unusableEntry) status = 1;
-        SortedClassNames names =
-            sortedClassNamesBelow(*found.library->packageWithName(std::string_view()));
+        SortedClassNames names = sortedClassNamesBelow(
+            *found.library->packageWithName(std::string_view()), options.classPath.jobs);
         ProgressLine progress("describing");
         // One class at a time on each worker: each is dropped once printed. The names are
         // only read while the workers run.

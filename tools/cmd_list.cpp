@@ -44,7 +44,7 @@ int runList(const ListOptions& options) {
         return 1;
     }
     if (options.recursive) {
-        SortedClassNames names = sortedClassNamesBelow(*package);
+        SortedClassNames names = sortedClassNamesBelow(*package, options.classPath.jobs);
         for (size_t i = 0; i < names.size(); ++i) printLine(names[i]);
         return status;
     }

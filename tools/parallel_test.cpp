@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,37 @@ TEST(Parallel, DescribeAllPrintsAndFailsAsOneJobDoesInEveryFormat) {
 TEST(Parallel, ListRecursiveListsAsOneJobDoes) {
     const MixedClassPath path;
     expectSameAsOneJob({"list", "--system", "none", "-cp", path.classPath, "-r"}, "list -r", 2000);
+}
+
+// Directories alone are walked on several threads: a package in both, a class in both,
+// classes at every level of a chain of lone packages, the unnamed package, and more
+// packages than the walk opens before it shares them out.
+TEST(Parallel, ListRecursiveOverDirectoriesListsAsOneJobDoes) {
+    ornith::testing::ScratchDirectory scratch;
+    const auto put = [&](const std::string& dir, const std::string& name) {
+        writeFile(scratch / (dir + "/" + name + ".class"), classFile(name));
+    };
+    put("one", "Top");
+    put("one", "a/B");
+    put("two", "a/B");
+    put("two", "a/B$1");
+    put("one", "a/b/c/C");
+    put("one", "a/b/c/d/e/E");
+    put("two", "a/b/c/d/D");
+    for (int i = 0; i < 40; ++i) put(i % 2 ? "one" : "two", "w/p" + std::to_string(i) + "/q/C");
+    const std::string classPath = scratch / "one:" + scratch / "two";
+    for (const char* jobs : {"2", "3"}) {
+        const ToolResult serial =
+            runTool({"list", "--system", "none", "-cp", classPath, "-r", "-j", "1"});
+        const ToolResult parallel =
+            runTool({"list", "--system", "none", "-cp", classPath, "-r", "-j", jobs});
+        EXPECT_EQ(serial.status, 0);
+        EXPECT_EQ(parallel.status, 0);
+        EXPECT_EQ(parallel.out, serial.out) << jobs;
+        EXPECT_EQ(parallel.err, "");
+        // 46 classes, a.B once.
+        EXPECT_EQ(std::count(serial.out.begin(), serial.out.end(), '\n'), 46) << serial.out;
+    }
 }
 
 TEST(Parallel, DepsCheckAndInventoryAnswerAsOneJobDoes) {
