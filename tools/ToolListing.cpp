@@ -44,6 +44,9 @@ bool onlyDirectories(const VQClassLibrary& library) {
 SortedClassNames walkOnWorkers(const VQJavaPackage& package, unsigned jobs) {
     SortedClassNames names;
     VQClassLibrary& library = *package.classLibrary();
+    const auto qualified = [](const std::string& name, const std::string& bare) {
+        return name.empty() ? bare : stringByAppendingJavaComponent(name, bare);
+    };
     // The packages the workers walk whole: those below this one, opened level by level
     // here (their own classes listed here) until there are enough to share out.
     std::deque<std::string> open{package.packageName()};
@@ -54,21 +57,22 @@ SortedClassNames walkOnWorkers(const VQJavaPackage& package, unsigned jobs) {
         open.pop_front();
         ++opened;
         for (const std::string& bare : library.classNamesInPackage(name))
-            names.add(name.empty() ? bare : stringByAppendingJavaComponent(name, bare));
+            names.add(qualified(name, bare));
         for (const std::string& bare : library.packageNamesInPackage(name)) {
             // An empty component names the package itself: walking it would not end.
             if (bare.empty()) continue;
-            open.push_back(name.empty() ? bare : stringByAppendingJavaComponent(name, bare));
+            open.push_back(qualified(name, bare));
         }
     }
     const std::vector<std::string> walked(open.begin(), open.end());
     std::vector<SortedClassNames> found(walked.size());
     const VQClassPathScanner recipe(library);
     std::atomic<size_t> next{0};
-    runOnThreads(jobs, [&](unsigned) {
-        std::shared_ptr<VQClassLibrary> mine;
-        {
-            // What making the library could say, the one it copies has said.
+    runOnThreads(jobs, [&](unsigned thread) {
+        // This thread goes on with the library it has; each other one makes its own, where
+        // what making it could say, this one has said.
+        std::shared_ptr<VQClassLibrary> mine = package.classLibrary();
+        if (thread != 0) {
             const VQLogMute mute;
             mine = recipe.newLibrary();
         }
